@@ -1,0 +1,63 @@
+#!/usr/bin/env bash
+# Set up, build and test, or run the demo, on a Debian 12 machine.
+#   ./run.sh test   install what is missing, build (normal + sanitizer), run every test
+#   ./run.sh demo   install what is missing, build and run the service demo
+set -euo pipefail
+cd "$(dirname "$0")"
+ROOT=$(pwd)
+
+PACKAGES=(cmake ninja-build g++ libgtest-dev libgmock-dev python3)
+
+install_missing() {
+    local missing=()
+    for p in "${PACKAGES[@]}"; do
+        dpkg -s "$p" >/dev/null 2>&1 || missing+=("$p")
+    done
+    if [ ${#missing[@]} -eq 0 ]; then return; fi
+    if [ "$(id -u)" -eq 0 ]; then
+        echo "Installing: ${missing[*]}"
+        apt-get update -qq
+        DEBIAN_FRONTEND=noninteractive apt-get install -y -qq "${missing[@]}"
+    else
+        echo "Please install these packages first (as root):"
+        echo "  apt-get install ${missing[*]}"
+        exit 1
+    fi
+}
+
+jobs() { nproc 2>/dev/null || echo 2; }
+
+build() {  # build <dir> [cmake options...]
+    local dir=$1
+    shift
+    cmake -S "$ROOT" -B "$ROOT/$dir" -G Ninja "$@" >/dev/null
+    cmake --build "$ROOT/$dir" -j "$(jobs)"
+}
+
+run_tests() {  # run_tests <dir>
+    ctest --test-dir "$ROOT/$1" --output-on-failure -j "$(jobs)" --timeout 300
+}
+
+case "${1:-}" in
+test)
+    install_missing
+    build build -DCMAKE_BUILD_TYPE=RelWithDebInfo
+    build build-asan -DCMAKE_BUILD_TYPE=Debug -DGT_SANITIZE=ON
+    echo "== normal build"
+    run_tests build
+    echo "== sanitizer build (ASan + UBSan)"
+    ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 run_tests build-asan
+    ;;
+demo)
+    install_missing
+    build build -DCMAKE_BUILD_TYPE=RelWithDebInfo
+    if [ -x "$ROOT/build/QvrSvr" ]; then
+        exec "$ROOT/build/QvrSvr" --console
+    fi
+    echo "The service program is not built yet; run ./run.sh test to check the libraries."
+    ;;
+*)
+    echo "usage: $0 test|demo" >&2
+    exit 2
+    ;;
+esac

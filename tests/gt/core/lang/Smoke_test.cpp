@@ -1,0 +1,3 @@
+#include <gtest/gtest.h>
+#include "gt/core/lang/String.h"
+TEST(Smoke, Builds) { EXPECT_EQ(gt::core::String(u"a").length(), 1); }
