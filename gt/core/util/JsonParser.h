@@ -11,7 +11,7 @@ namespace core {
 
 class JsonParser {
 public:
-    static constexpr int kMaxDepth = 512;
+    static constexpr int kMaxDepth = 256;
 
     JsonParser();
     virtual ~JsonParser();
