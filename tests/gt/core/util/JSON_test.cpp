@@ -392,3 +392,15 @@ TEST(JsonParser, DoublesWithAnExponentSurviveARoundTrip) {
     ASSERT_TRUE(JSON::decode(text("[1E5]"), &upper));
     EXPECT_DOUBLE_EQ(upper.cast<Array<Any>>()[0].cast<double>(), 1e5);
 }
+
+TEST(JsonBuilder, KeysWithQuotesOrBackslashesReadBack) {
+    Dictionary<Any> object;
+    object.set(String(u"a\"b\\c"), Any(1));
+    object.set(String(u"plain"), Any(2));
+    String written;
+    ASSERT_TRUE(JSON::encode(object, &written, false));
+    EXPECT_EQ(utf8(written), "{\"a\\\"b\\\\c\":1,\"plain\":2}");
+    Dictionary<Any> back;
+    ASSERT_TRUE(JSON::decode(written, &back));
+    EXPECT_EQ(gt::core::toInt(back.get(String(u"a\"b\\c"))), 1);
+}
