@@ -2,8 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <string>
+
 #include "gt/core/util/MD5.h"
-#include "support/Text.h"
 
 using gt::core::Any;
 using gt::core::Array;
@@ -13,6 +14,11 @@ using gt::core::String;
 using tunnel::NatAcl;
 
 namespace {
+
+std::string utf8(String const& s) {
+    gt::core::Binary b = s.toBinary();
+    return std::string(b.data(), static_cast<size_t>(b.length()));
+}
 
 Dictionary<Any> ipPolicy(String const& filter, String const& white, String const& black) {
     Dictionary<Any> ip;
@@ -85,7 +91,7 @@ TEST(NatAclTest, FilterDecisions) {
     };
     for (Case const& c : cases) {
         NatAcl acl = NatAcl::parse(ipPolicy(c.filter, c.white, c.black));
-        EXPECT_EQ(acl.allows(c.peer), c.allowed) << gt::test::utf8(c.filter) << " " << gt::test::utf8(c.peer);
+        EXPECT_EQ(acl.allows(c.peer), c.allowed) << utf8(c.filter) << " " << utf8(c.peer);
     }
 }
 
@@ -156,10 +162,10 @@ TEST(NatAclTest, MemberCheck) {
         String reason;
         tunnel::NatAclMember const* found = acl.checkMember(c.name, c.password, &reason);
         if (c.reason) {
-            EXPECT_EQ(found, nullptr) << gt::test::utf8(c.name);
-            EXPECT_EQ(reason, String(c.reason)) << gt::test::utf8(c.name);
+            EXPECT_EQ(found, nullptr) << utf8(c.name);
+            EXPECT_EQ(reason, String(c.reason)) << utf8(c.name);
         } else {
-            ASSERT_NE(found, nullptr) << gt::test::utf8(c.name);
+            ASSERT_NE(found, nullptr) << utf8(c.name);
             EXPECT_EQ(found->name, c.name);
         }
     }
