@@ -1,0 +1,132 @@
+#include "tunnel/forward/Forward.h"
+
+#include "gt/core/io/Console.h"
+#include "gt/core/lang/Boolean.h"
+#include "gt/core/lang/Fatal.h"
+#include "gt/core/lang/Integer.h"
+#include "tunnel/forward/tcp/LocalConnector.h"
+
+using gt::core::Console;
+using gt::core::Integer;
+using gt::core::String;
+using gt::net::SocketAddress;
+
+namespace tunnel {
+
+Forward::Forward(IActionDown* tunnel, gt::net::SocketEventSelector* selector, NatAcl* acl,
+                 String const& protocol, String const& target)
+    : m_tunnel(tunnel),
+      m_acl(acl),
+      m_protocol(protocol),
+      m_target(target),
+      m_clients(selector, acl),
+      m_cleanup(CLEANUP_INTERVAL_MS),
+      m_maxChannels(MAX_CHANNELS) {
+    GT_ASSERT(m_tunnel);
+    GT_ASSERT(m_acl);
+}
+
+Forward::~Forward() = default;
+
+SocketAddress Forward::sourceAddress(String const& target, SocketAddress const& peer) {
+    int const colon = target.indexOf(u':');
+    String const host = colon < 0 ? target : target.left(colon);
+    if (host.toLower() != u"loopback") return SocketAddress();
+    unsigned const p = peer.address().value();
+    unsigned const address = 0x7F000000u | (p >> 8);
+    return SocketAddress(gt::net::IpAddress(address),
+                         LocalConnector::loopbackSourcePort(static_cast<int>(p & 0xFF)));
+}
+
+bool Forward::_passes(gt::net::IpAddress const& peer) const {
+    String const text = peer.toString();
+    if (m_acl->allows(text)) return true;
+    Console::println(u"DEBUG: Banned by iptable " + text);
+    return false;
+}
+
+void Forward::connect(short channelId, SocketAddress const& peer) {
+    if (!_passes(peer.address())) {
+        m_tunnel->shutdown(channelId);
+        return;
+    }
+    SocketAddress const bind = sourceAddress(m_target, peer);
+    ForwardClient* existing = m_clients.find(channelId);
+    if (existing && !existing->isAlive()) m_clients.removeClient(channelId);
+    if (!existing && m_clients.count() >= m_maxChannels) m_clients.removeDeadClients();
+    if (!existing && m_clients.count() >= m_maxChannels) {
+        Console::println(u"DEBUG: Too many channels, refused channelId=" + Integer(channelId).toString());
+        m_tunnel->shutdown(channelId);
+        return;
+    }
+
+    SocketAddress const target = gt::net::parseSocketAddress(m_target);
+    Console::println(u"DEBUG: m_clients.createClient: channelId=" + Integer(channelId).toString() +
+                     u", address=" + target.toString());
+    ForwardClient* client = m_clients.createClient(channelId, m_protocol, target, bind, peer);
+    if (!client) {
+        m_tunnel->shutdown(channelId);
+        return;
+    }
+    IActionDown* tunnel = m_tunnel;
+    client->onConnect = [tunnel, channelId](bool success) {
+        Console::println(u"DEBUG: forwardClient->onConnect: success=" +
+                         gt::core::Boolean(success).toString());
+        if (success) {
+            tunnel->window(channelId, ForwardClient::INITIAL_WINDOW);
+        } else {
+            tunnel->shutdown(channelId);
+        }
+    };
+    client->onDisconnect = [tunnel, channelId]() {
+        Console::println(u"DEBUG: forwardClient->onDisconnect");
+        tunnel->shutdown(channelId);
+    };
+    client->onRecv = [tunnel, channelId](gt::core::Binary& data) { tunnel->send(channelId, data); };
+    client->onWindow = [tunnel, channelId](int credit) { tunnel->window(channelId, credit); };
+    client->start();
+}
+
+void Forward::send(short channelId, gt::core::Binary& data) {
+    ForwardClient* client = m_clients.find(channelId);
+    if (!client) {
+        Console::println(u"DEBUG: channelId NOT FOUND");
+        return;
+    }
+    client->send(data);
+}
+
+void Forward::window(short channelId, int credit) {
+    ForwardClient* client = m_clients.find(channelId);
+    if (!client) {
+        Console::println(u"DEBUG: channelId NOT FOUND");
+        return;
+    }
+    client->window(credit);
+}
+
+void Forward::shutdown(short channelId) {
+    Console::println(u"DEBUG: Forward::shutdown: channelId=" + Integer(channelId).toString());
+    ForwardClient* client = m_clients.find(channelId);
+    if (!client) {
+        Console::println(u"DEBUG: channelId NOT FOUND");
+        return;
+    }
+    client->shutdown();
+}
+
+void Forward::process() {
+    if (!m_cleanup.isExpired()) return;
+    m_clients.removeDeadClients();
+    m_cleanup.reset();
+}
+
+void Forward::onAclChanged() {
+    for (auto const& entry : m_clients) {
+        ForwardClient* client = entry.second;
+        if (!_passes(client->peer().address())) client->shutdown();
+        client->onAclChanged();
+    }
+}
+
+}  // namespace tunnel

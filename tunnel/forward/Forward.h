@@ -1,0 +1,67 @@
+// The tunnel-to-local side of one tunnel (the service's forwarder): one
+// forward client per channel, the access policy's IP filter on every new
+// public connection, the local source address of each local connection, and
+// the clients' events turned back into datagrams.
+#pragma once
+
+#include "gt/core/lang/String.h"
+#include "gt/core/util/Timer.h"
+#include "gt/net/SocketEventSelector.h"
+#include "gt/net/socket/SocketAddress.h"
+#include "tunnel/forward/ForwardClientManager.h"
+#include "tunnel/forward/IActionDown.h"
+#include "tunnel/forward/IActionUp.h"
+#include "tunnel/nat/NatAcl.h"
+
+namespace tunnel {
+
+class Forward : public IActionUp {
+public:
+    // Most channels one tunnel keeps open; further CONNECTs are refused so
+    // that a flood of them cannot use up the process's descriptors.
+    enum { MAX_CHANNELS = 2048 };
+    enum { CLEANUP_INTERVAL_MS = 1000 };
+
+    // tunnel, selector and acl are not owned. target is "host:port"; the host
+    // "loopback" makes every local connection come from 127.a.b.c for the
+    // public peer a.b.c.d.
+    Forward(IActionDown* tunnel, gt::net::SocketEventSelector* selector, NatAcl* acl,
+            gt::core::String const& protocol, gt::core::String const& target);
+    Forward(Forward const&) = delete;
+    Forward& operator=(Forward const&) = delete;
+    // Closes every local connection; sends nothing.
+    ~Forward() override;
+
+    void connect(short channelId, gt::net::SocketAddress const& peer) override;
+    void send(short channelId, gt::core::Binary& data) override;
+    void window(short channelId, int credit) override;
+    void shutdown(short channelId) override;
+    void process() override;
+    // Channels in the map, closed ones awaiting the clean-up included.
+    int channelCount() const override { return m_clients.count(); }
+    void onAclChanged() override;
+
+    ForwardClientManager const& clients() const { return m_clients; }
+    // Lowers or raises the channel cap (MAX_CHANNELS by default).
+    void setMaxChannels(int n) { m_maxChannels = n; }
+
+    // The local source address for a connection of peer to target: for the
+    // host "loopback" (any case) 127.p0.p1.p2 with a port whose low byte is
+    // p3 (and never below 1024); otherwise any address, any port.
+    static gt::net::SocketAddress sourceAddress(gt::core::String const& target,
+                                                gt::net::SocketAddress const& peer);
+
+private:
+    // The IP filter; prints the refusal.
+    bool _passes(gt::net::IpAddress const& peer) const;
+
+    IActionDown* m_tunnel;
+    NatAcl* m_acl;
+    gt::core::String m_protocol;
+    gt::core::String m_target;
+    ForwardClientManager m_clients;
+    gt::core::Timer m_cleanup;
+    int m_maxChannels;
+};
+
+}  // namespace tunnel

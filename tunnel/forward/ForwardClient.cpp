@@ -1,0 +1,17 @@
+#include "tunnel/forward/ForwardClient.h"
+
+#include "gt/core/lang/Fatal.h"
+
+namespace tunnel {
+
+ForwardClient::ForwardClient(gt::net::SocketEventSelector* selector, NatAcl* acl, short channelId,
+                             gt::net::SocketAddress const& target, gt::net::SocketAddress const& bind,
+                             gt::net::SocketAddress const& peer)
+    : m_selector(selector), m_acl(acl), m_channelId(channelId), m_target(target), m_bind(bind), m_peer(peer) {
+    GT_ASSERT(m_selector);
+    GT_ASSERT(m_acl);
+}
+
+ForwardClient::~ForwardClient() = default;
+
+}  // namespace tunnel

@@ -1,0 +1,84 @@
+// The local side of one channel of a forward: the TCP connection from the
+// service to the forward's local target that carries one public connection.
+#pragma once
+
+#include <functional>
+
+#include "gt/core/lang/Binary.h"
+#include "gt/net/SocketEventSelector.h"
+#include "gt/net/socket/SocketAddress.h"
+#include "tunnel/nat/NatAcl.h"
+
+namespace tunnel {
+
+class ForwardClient {
+public:
+    // Credit the forwarder grants the relay when a channel's local side is
+    // ready for data.
+    enum { INITIAL_WINDOW = 0x20000 };
+    // Most bytes of the relay that a channel keeps while they wait to be
+    // written locally: the initial credit plus slack. A relay that sends
+    // beyond it ignores the credit, and the channel is closed.
+    enum { MAX_UNWRITTEN = INITIAL_WINDOW + 0x10000 };
+    // Time-outs of the local connection.
+    enum { CONNECT_TIMEOUT_MS = 10000, IDLE_TIMEOUT_MS = 900000 };
+
+    ForwardClient(gt::net::SocketEventSelector* selector, NatAcl* acl, short channelId,
+                  gt::net::SocketAddress const& target, gt::net::SocketAddress const& bind,
+                  gt::net::SocketAddress const& peer);
+    ForwardClient(ForwardClient const&) = delete;
+    ForwardClient& operator=(ForwardClient const&) = delete;
+    virtual ~ForwardClient();
+
+    // Starts the client's work once the owner has set the callbacks, so that
+    // even a failure found at once reaches them.
+    virtual void start() = 0;
+    // False once the client is closed.
+    virtual bool isAlive() const = 0;
+    // Bytes from the relay for the local side.
+    virtual void send(gt::core::Binary& data) = 0;
+    // Credit from the relay: bytes the local side may send to it.
+    virtual void window(int credit) = 0;
+    // Closes the channel.
+    virtual void shutdown() = 0;
+    // The access policy was changed.
+    virtual void onAclChanged() = 0;
+
+    short channelId() const { return m_channelId; }
+    gt::net::SocketAddress const& target() const { return m_target; }
+    gt::net::SocketAddress const& bind() const { return m_bind; }
+    gt::net::SocketAddress const& peer() const { return m_peer; }
+
+    // Success of the local side: true when data may flow (the forwarder
+    // grants the relay INITIAL_WINDOW), false when it failed.
+    std::function<void(bool)> onConnect;
+    // The channel closed after a successful onConnect.
+    std::function<void()> onDisconnect;
+    // Bytes for the relay.
+    std::function<void(gt::core::Binary&)> onRecv;
+    // Credit for the relay: bytes written to the local side.
+    std::function<void(int)> onWindow;
+
+protected:
+    void _fireConnect(bool success) {
+        if (onConnect) onConnect(success);
+    }
+    void _fireDisconnect() {
+        if (onDisconnect) onDisconnect();
+    }
+    void _fireRecv(gt::core::Binary& data) {
+        if (onRecv) onRecv(data);
+    }
+    void _fireWindow(int credit) {
+        if (onWindow) onWindow(credit);
+    }
+
+    gt::net::SocketEventSelector* m_selector;
+    NatAcl* m_acl;
+    short m_channelId;
+    gt::net::SocketAddress m_target;
+    gt::net::SocketAddress m_bind;
+    gt::net::SocketAddress m_peer;
+};
+
+}  // namespace tunnel

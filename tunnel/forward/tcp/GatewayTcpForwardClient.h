@@ -1,0 +1,75 @@
+// Forward client with the gateway login: the public user first sends the line
+// "GATEWAY <name> <password>\r\n", which is checked against the members of the
+// access policy and answered with "OK\r\n" or "ERROR <reason>\r\n"; only then
+// is the local target connected. Every byte after the login line is XORed
+// with MASK in both directions.
+#pragma once
+
+#include "gt/core/lang/Binary.h"
+#include "gt/core/lang/String.h"
+#include "tunnel/forward/ForwardClient.h"
+#include "tunnel/forward/tcp/LocalConnector.h"
+
+namespace gt {
+namespace net {
+class Socket;
+class TcpSocketChannel;
+}  // namespace net
+}  // namespace gt
+
+namespace tunnel {
+
+class GatewayTcpForwardClient : public ForwardClient {
+public:
+    enum class State { INIT = 0, CHECKING = 1, CONNECTING = 2, CONNECTED = 3, CLOSED = 4 };
+    // The byte that the public users' client software and this side XOR
+    // every byte after the login line with.
+    static char const MASK = 0x5C;
+    // Longest login line, CR LF included.
+    enum { MAX_LOGIN_LINE = 1024 };
+
+    GatewayTcpForwardClient(gt::net::SocketEventSelector* selector, NatAcl* acl, short channelId,
+                            gt::net::SocketAddress const& target, gt::net::SocketAddress const& bind,
+                            gt::net::SocketAddress const& peer);
+    ~GatewayTcpForwardClient() override;
+
+    // Nothing to start: the first datagram of the relay begins the login.
+    void start() override {}
+    bool isAlive() const override { return m_state != State::CLOSED; }
+    void send(gt::core::Binary& data) override;
+    void window(int credit) override;
+    void shutdown() override;
+    void onAclChanged() override;
+
+    State state() const { return m_state; }
+    gt::core::String const& name() const { return m_name; }
+
+    // XORs every byte with MASK, in place.
+    static void mask(gt::core::Binary& data);
+
+private:
+    void _beginChecking();
+    void _parseLogin();
+    // Sends a reply line to the public user, paid from the held credit;
+    // closes the client when the credit does not cover it.
+    void _reply(gt::core::Binary const& text);
+    void _connect();
+    void _onConnect(gt::net::Socket* socket);
+    void _onSent(int n);
+    void _close();
+    // Accounts bytes of the relay; false (and the client closed) when the
+    // relay went beyond what its credit allows.
+    bool _take(int n);
+
+    gt::core::String m_name;
+    gt::core::String m_password;
+    State m_state;
+    LocalConnector m_connector;
+    gt::net::TcpSocketChannel* m_channel;
+    gt::core::Binary m_buffer;  // login line, then bytes waiting for the local connection
+    int m_heldCredit;
+    int m_writtenSum;
+    int m_unwritten;  // bytes of the relay not yet consumed by the login or written locally
+};
+
+}  // namespace tunnel

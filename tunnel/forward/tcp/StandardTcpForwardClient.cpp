@@ -1,0 +1,127 @@
+#include "tunnel/forward/tcp/StandardTcpForwardClient.h"
+
+#include "gt/core/io/Console.h"
+#include "gt/core/lang/Fatal.h"
+#include "gt/core/lang/Integer.h"
+#include "gt/net/channel/TcpSocketChannel.h"
+#include "gt/net/socket/Socket.h"
+
+using gt::core::Binary;
+
+namespace tunnel {
+
+StandardTcpForwardClient::StandardTcpForwardClient(gt::net::SocketEventSelector* selector, NatAcl* acl,
+                                                   short channelId, gt::net::SocketAddress const& target,
+                                                   gt::net::SocketAddress const& bind,
+                                                   gt::net::SocketAddress const& peer)
+    : ForwardClient(selector, acl, channelId, target, bind, peer),
+      m_state(STATE_CONNECTING),
+      m_connector(selector),
+      m_channel(nullptr),
+      m_heldCredit(0),
+      m_writtenSum(0),
+      m_unwritten(0) {}
+
+StandardTcpForwardClient::~StandardTcpForwardClient() { delete m_channel; }
+
+void StandardTcpForwardClient::start() {
+    if (m_state != STATE_CONNECTING || m_connector.isConnecting()) return;
+    m_connector.connect(m_target, &m_bind, [this](gt::net::Socket* socket) { _onConnect(socket); });
+}
+
+void StandardTcpForwardClient::_onConnect(gt::net::Socket* socket) {
+    if (!socket || m_state != STATE_CONNECTING) {
+        m_state = STATE_CLOSED;
+        m_pending = Binary();
+        _fireConnect(false);
+        return;
+    }
+    m_channel = LocalConnector::openChannel(socket, m_selector);
+    m_channel->onClosed = [this]() {
+        m_state = STATE_CLOSED;
+        _fireDisconnect();
+    };
+    m_channel->onRecv = [this](Binary& data) { _fireRecv(data); };
+    m_channel->onSent = [this](int n) { _onSent(n); };
+    m_state = STATE_CONNECTED;
+    _fireConnect(true);
+    if (m_state != STATE_CONNECTED) return;
+    if (!m_pending.isEmpty()) {
+        m_channel->send(m_pending);
+        m_pending = Binary();
+    }
+    if (m_heldCredit > 0) {
+        m_channel->recv(m_heldCredit);
+        m_heldCredit = 0;
+    }
+}
+
+void StandardTcpForwardClient::_onSent(int n) {
+    m_unwritten -= n;
+    m_writtenSum += n;
+    if (m_writtenSum > 0xffff) {
+        int const sum = m_writtenSum;
+        m_writtenSum = 0;
+        _fireWindow(sum);
+    }
+}
+
+void StandardTcpForwardClient::_overrun() {
+    gt::core::Console::println(u"DEBUG: channel overrun, closing channelId=" +
+                               gt::core::Integer(m_channelId).toString());
+    if (m_state == STATE_CONNECTING) {
+        m_pending = Binary();
+        m_connector.cancel();
+    } else if (m_state == STATE_CONNECTED) {
+        GT_ASSERT(m_channel);
+        m_channel->close();
+    }
+}
+
+void StandardTcpForwardClient::send(Binary& data) {
+    if (m_state == STATE_CLOSED) return;
+    m_unwritten += data.length();
+    if (m_unwritten > MAX_UNWRITTEN) {
+        _overrun();
+        return;
+    }
+    if (m_state == STATE_CONNECTING) {
+        m_pending.append(data);
+    } else {
+        GT_ASSERT(m_channel);
+        m_channel->send(data);
+    }
+}
+
+void StandardTcpForwardClient::window(int credit) {
+    if (m_state == STATE_CLOSED || credit <= 0) return;
+    if (m_state == STATE_CONNECTING) {
+        // Saturate: a relay that grants absurd amounts gets no overflow.
+        m_heldCredit = credit > 0x7fffffff - m_heldCredit ? 0x7fffffff : m_heldCredit + credit;
+    } else {
+        GT_ASSERT(m_channel);
+        if (!m_channel->recv(credit)) m_channel->recv(0x7fffffff - m_channel->recvCredit());
+    }
+}
+
+void StandardTcpForwardClient::shutdown() {
+    if (m_state == STATE_CONNECTING) {
+        if (!m_connector.cancel()) {
+            // Not started: nothing will call back, so finish here.
+            m_state = STATE_CLOSED;
+            _fireConnect(false);
+        }
+    } else if (m_state == STATE_CONNECTED) {
+        GT_ASSERT(m_channel);
+        m_channel->shutdown();
+    }
+}
+
+void StandardTcpForwardClient::onAclChanged() {
+    if (m_acl->gateway) {
+        gt::core::Console::println(u"DEBUG: ACL: Gateway enabled!");
+        shutdown();
+    }
+}
+
+}  // namespace tunnel

@@ -1,0 +1,57 @@
+// Forward client that connects the local target at once and relays bytes in
+// both directions with credit-based flow control.
+#pragma once
+
+#include "gt/core/lang/Binary.h"
+#include "tunnel/forward/ForwardClient.h"
+#include "tunnel/forward/tcp/LocalConnector.h"
+
+namespace gt {
+namespace net {
+class Socket;
+class TcpSocketChannel;
+}  // namespace net
+}  // namespace gt
+
+namespace tunnel {
+
+class StandardTcpForwardClient : public ForwardClient {
+public:
+    enum { STATE_CONNECTING = 0, STATE_CONNECTED = 1, STATE_CLOSED = 2 };
+
+    // Does not connect yet: start() does, once the callbacks are set.
+    StandardTcpForwardClient(gt::net::SocketEventSelector* selector, NatAcl* acl, short channelId,
+                             gt::net::SocketAddress const& target, gt::net::SocketAddress const& bind,
+                             gt::net::SocketAddress const& peer);
+    // Closes the local connection without notifying anybody.
+    ~StandardTcpForwardClient() override;
+
+    // Starts the local connect; a failure, even one found at once, ends in
+    // onConnect(false).
+    void start() override;
+    bool isAlive() const override { return m_state != STATE_CLOSED; }
+    void send(gt::core::Binary& data) override;
+    void window(int credit) override;
+    void shutdown() override;
+    void onAclChanged() override;
+
+    int state() const { return m_state; }
+    // Bytes of the relay waiting to be written locally.
+    int unwritten() const { return m_unwritten; }
+
+private:
+    void _onConnect(gt::net::Socket* socket);
+    void _onSent(int n);
+    // The relay sent more than its credit allows: the channel is closed.
+    void _overrun();
+
+    int m_state;
+    LocalConnector m_connector;
+    gt::net::TcpSocketChannel* m_channel;
+    gt::core::Binary m_pending;  // bytes of the relay received while connecting
+    int m_heldCredit;            // credit of the relay received while connecting
+    int m_writtenSum;            // bytes written locally and not yet granted back
+    int m_unwritten;             // bytes of the relay not yet written locally
+};
+
+}  // namespace tunnel
