@@ -26,7 +26,7 @@ char const* fileTag(char const* path);
 }  // namespace core
 }  // namespace gt
 
-#define GT_ASSERT(condition)                                                               \
-    do {                                                                                   \
-        if (!(condition)) ::gt::core::raiseAssert(#condition, __FILE__, __LINE__);         \
+#define GT_ASSERT(condition)                                                       \
+    do {                                                                           \
+        if (!(condition)) ::gt::core::raiseAssert(#condition, __FILE__, __LINE__); \
     } while (0)
