@@ -12,7 +12,8 @@
 #include "gt/core/lang/Binary.h"
 #include "gt/core/lang/Integer.h"
 #include "gt/core/util/Array.h"
-#include "gt/net/socket/RandomIndex.h"
+#include "gt/core/util/Random.h"
+#include "gt/core/util/StringScanner.h"
 
 namespace gt {
 namespace net {
@@ -49,19 +50,10 @@ String IpAddress::toString() const {
 }
 
 bool IpAddress::isDottedQuad(String const& text) {
+    gt::core::StringScanner scanner(text);
     String rebuilt;
-    int position = 0;
     for (int i = 0; i < 4; ++i) {
-        int dot = position <= text.length() ? text.indexOf(u'.', position) : -1;
-        String piece;
-        if (dot < 0) {
-            if (position < text.length()) piece = text.mid(position, text.length() - position);
-            position = text.length() + 1;
-        } else {
-            piece = text.mid(position, dot - position);
-            position = dot + 1;
-        }
-        unsigned part = static_cast<unsigned>(gt::core::Integer::parse(piece));
+        unsigned part = static_cast<unsigned>(gt::core::Integer::parse(scanner.readUntil(u'.', false)));
         if (part > 255) return false;
         if (i > 0) rebuilt.append(u'.');
         rebuilt.append(gt::core::Integer(static_cast<int>(part)).toString());
@@ -90,7 +82,7 @@ gt::core::Array<IpAddress> IpAddress::resolve(String const& host) {
 
     result.reserve(static_cast<int>(found.size()));
     while (!found.empty()) {
-        int index = detail::randomIndex(static_cast<int>(found.size()));
+        int index = gt::core::Random().nextInt(static_cast<int>(found.size()));
         result.add(found[static_cast<size_t>(index)]);
         found.erase(found.begin() + index);
     }

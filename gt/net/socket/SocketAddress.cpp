@@ -4,7 +4,7 @@
 
 #include "gt/core/lang/Integer.h"
 #include "gt/core/util/Array.h"
-#include "gt/net/socket/RandomIndex.h"
+#include "gt/core/util/Random.h"
 
 namespace gt {
 namespace net {
@@ -26,7 +26,7 @@ IpAddress resolveHostAddress(String const& host) {
     if (IpAddress::isDottedQuad(host)) return IpAddress(host);
     gt::core::Array<IpAddress> all = IpAddress::resolve(host);
     if (all.count() == 0) return IpAddress();
-    return all[detail::randomIndex(all.count())];
+    return all[gt::core::Random().nextInt(all.count())];
 }
 
 SocketAddress parseSocketAddress(String const& text) {
