@@ -171,8 +171,9 @@ TcpSocketChannel::Step TcpSocketChannel::_readStep() {
     m_recvBuffer.setLength(received);
     auto callback = onRecv;  // the owner may replace or destroy it while it runs
     if (callback) {
+        bool const* destroyed = m_destroyed;
         callback(m_recvBuffer);
-        if (*m_destroyed) return STEP_GONE;
+        if (*destroyed) return STEP_GONE;
     }
     _trim(m_recvBuffer, m_recvKeepSize);
     m_idleTimer.reset();
@@ -208,8 +209,9 @@ TcpSocketChannel::Step TcpSocketChannel::_writeStep() {
     }
     auto callback = onSent;
     if (callback) {
+        bool const* destroyed = m_destroyed;
         callback(sent);
-        if (*m_destroyed) return STEP_GONE;
+        if (*destroyed) return STEP_GONE;
     }
     m_idleTimer.reset();
     return STEP_AGAIN;
@@ -220,8 +222,9 @@ bool TcpSocketChannel::_housekeeping() {
     if (m_idleTimer.interval() != 0 && m_idleTimer.isExpired()) {
         auto callback = onTimeout;
         if (callback) {
+            bool const* destroyed = m_destroyed;
             callback();
-            if (*m_destroyed) return false;
+            if (*destroyed) return false;
         }
         return _detachAndNotify();
     }
@@ -237,8 +240,9 @@ bool TcpSocketChannel::_detachAndNotify() {
     _release();
     auto callback = onClosed;
     if (callback) {
+        bool const* destroyed = m_destroyed;
         callback();
-        if (*m_destroyed) return false;
+        if (*destroyed) return false;
     }
     return true;
 }

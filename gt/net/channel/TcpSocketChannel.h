@@ -24,7 +24,8 @@ public:
         STATE_CLOSED = 3,   // immediate close requested
     };
 
-    // Each block of received bytes (the receiver may swap them out).
+    // Each block of received bytes (the receiver may swap them out; they are
+    // gone once the receiver destroys the channel).
     std::function<void(gt::core::Binary&)> onRecv;
     // Bytes one write step put on the wire.
     std::function<void(int)> onSent;
