@@ -131,7 +131,7 @@ TEST(SocketEventSelectorTest, WaitsWithNothingInterested) {
         Clock::time_point start = Clock::now();
         empty.poll(0);
         empty.runOnce(-1);  // nothing to wait for: returns at once
-        EXPECT_LT(elapsedMs(start), 50);
+        EXPECT_LT(elapsedMs(start), 500);
         start = Clock::now();
         empty.poll(100);  // sleeps instead of spinning, ticks nobody
         EXPECT_GE(elapsedMs(start), 95);
@@ -141,7 +141,7 @@ TEST(SocketEventSelectorTest, WaitsWithNothingInterested) {
     Clock::time_point start = Clock::now();
     selector.runOnce(0);
     selector.runOnce(-1);
-    EXPECT_LT(elapsedMs(start), 50);
+    EXPECT_LT(elapsedMs(start), 500);
     EXPECT_EQ(idle.asked, 2);
     start = Clock::now();
     selector.runOnce(50);
@@ -228,7 +228,7 @@ TEST(SocketEventSelectorTest, ReentryIsRefusedAndItsTickLost) {
     };
     f.selector.poll(0);
     EXPECT_GE(innerMs, 0);
-    EXPECT_LT(innerMs, 100);      // the inner calls neither waited nor slept
+    EXPECT_LT(innerMs, 400);      // the inner calls neither waited nor slept
     ASSERT_EQ(f.log.size(), 1u);  // no nested event and no tick
     EXPECT_EQ(f.log[0].bits, ISocketEventHandler::EVENT_READ);
     handler.wanted = 0;
