@@ -35,9 +35,7 @@ Binary::Binary(int count, char byte) : Binary() { Ops::assignFill(*this, count, 
 
 Binary::Binary(Binary const& other) : Binary() { Ops::assign(*this, other.m_data, other.m_length); }
 
-Binary::Binary(Binary const& other, int position, int count) : Binary() {
-    assign(other, position, count);
-}
+Binary::Binary(Binary const& other, int position, int count) : Binary() { assign(other, position, count); }
 
 Binary::Binary(Binary&& other) noexcept : Binary() { swap(other); }
 

@@ -74,7 +74,8 @@ struct CountedOps {
         if (n < 0) n = 0;
         grow(s, n);
         if (s._isShared()) return;
-        for (int i = s.m_length; i < n; ++i) s.m_data[i] = fill;
+        for (int i = s.m_length; i < n; ++i)
+            s.m_data[i] = fill;
         s.m_length = n;
         terminate(s);
     }
@@ -113,7 +114,8 @@ struct CountedOps {
         clear(s);
         if (count < 1) return;
         grow(s, count);
-        for (int i = 0; i < count; ++i) s.m_data[i] = unit;
+        for (int i = 0; i < count; ++i)
+            s.m_data[i] = unit;
         s.m_length = count;
         terminate(s);
     }
@@ -140,7 +142,8 @@ struct CountedOps {
         if (count < 1) return;
         int total = checkedTotal(s.m_length, count);
         grow(s, total);
-        for (int i = s.m_length; i < total; ++i) s.m_data[i] = unit;
+        for (int i = s.m_length; i < total; ++i)
+            s.m_data[i] = unit;
         s.m_length = total;
         terminate(s);
     }
@@ -262,7 +265,8 @@ struct CountedOps {
 
     static int textLength(T const* p) {
         T const* q = p;
-        while (*q) ++q;
+        while (*q)
+            ++q;
         long long n = q - p;
         if (n > kMaxUnits) throw std::bad_alloc();
         return static_cast<int>(n);

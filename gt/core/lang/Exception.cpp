@@ -36,12 +36,10 @@ InvalidCastException::InvalidCastException(String const& target)
 OutOfDomainException::OutOfDomainException() : Exception(String(u"OutOfDomainException")) {}
 
 OutOfDomainException::OutOfDomainException(int value)
-    : Exception(u"OutOfDomainException. Integer value '" + Integer(value).toString() +
-                u"' out of domain.") {}
+    : Exception(u"OutOfDomainException. Integer value '" + Integer(value).toString() + u"' out of domain.") {}
 
 OutOfDomainException::OutOfDomainException(double value)
-    : Exception(u"OutOfDomainException. Double value '" + Double(value).toString() +
-                u"' out of domain.") {}
+    : Exception(u"OutOfDomainException. Double value '" + Double(value).toString() + u"' out of domain.") {}
 
 BadAnyCastException::BadAnyCastException(Type const& from, Type const& to)
     : Exception(u"BadAnyCastException. Can not cast " + from.toString() + u" to " + to.toString()) {}
@@ -63,8 +61,7 @@ RpcException::RpcException(core::String const& message, int code) : Exception(me
 RpcMethodNotFoundException::RpcMethodNotFoundException(core::String const& message)
     : RpcException(message, -32601) {}
 
-RpcBadParamsException::RpcBadParamsException(core::String const& message)
-    : RpcException(message, -32602) {}
+RpcBadParamsException::RpcBadParamsException(core::String const& message) : RpcException(message, -32602) {}
 
 }  // namespace util
 }  // namespace gt

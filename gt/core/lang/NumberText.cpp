@@ -1,9 +1,9 @@
 #include "gt/core/lang/NumberText.h"
 
+#include <locale.h>
 #include <clocale>
 #include <cstdio>
 #include <cstdlib>
-#include <locale.h>
 #include <string>
 
 namespace gt {
@@ -24,7 +24,8 @@ locale_t cLocale() {
 long long parseDecimal(String const& text, long long minValue, long long maxValue) {
     Char const* p = text.data();
     Char const* end = p + text.length();
-    while (p < end && isSpace(*p)) ++p;
+    while (p < end && isSpace(*p))
+        ++p;
     bool negative = false;
     if (p < end && (*p == u'+' || *p == u'-')) {
         negative = *p == u'-';
@@ -59,10 +60,14 @@ long long parseHex(String const& text) {
     for (int i = n - 1; i >= 0; --i) {
         Char c = s[i];
         unsigned digit;
-        if (c >= u'0' && c <= u'9') digit = c - u'0';
-        else if (c >= u'a' && c <= u'f') digit = c - u'a' + 10;
-        else if (c >= u'A' && c <= u'F') digit = c - u'A' + 10;
-        else break;
+        if (c >= u'0' && c <= u'9')
+            digit = c - u'0';
+        else if (c >= u'a' && c <= u'f')
+            digit = c - u'a' + 10;
+        else if (c >= u'A' && c <= u'F')
+            digit = c - u'A' + 10;
+        else
+            break;
         value += digit * weight;
         weight *= 16;
     }
@@ -105,8 +110,7 @@ String formatDouble(char const* format, double value, int bufferUnits) {
     buffer.resize(static_cast<size_t>(written));
     // The exponent has a sign and at least three digits ("1e+020").
     size_t e = buffer.find_first_of("eE");
-    if (e != std::string::npos && e + 1 < buffer.size() &&
-        (buffer[e + 1] == '+' || buffer[e + 1] == '-')) {
+    if (e != std::string::npos && e + 1 < buffer.size() && (buffer[e + 1] == '+' || buffer[e + 1] == '-')) {
         size_t digits = buffer.size() - (e + 2);
         if (digits < 3) buffer.insert(e + 2, 3 - digits, '0');
     }

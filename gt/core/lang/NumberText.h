@@ -44,9 +44,7 @@ public:
     String toString() const { return formatDecimal(m_value); }
     String toHexString() const { return formatHex(m_value); }
 
-    static P parse(String const& text) {
-        return static_cast<P>(parseDecimal(text, minOf<P>(), maxOf<P>()));
-    }
+    static P parse(String const& text) { return static_cast<P>(parseDecimal(text, minOf<P>(), maxOf<P>())); }
     static long long parseHex(String const& text) { return detail::parseHex(text); }
     static T maxValue() { return maxOf<T>(); }
     static T minValue() { return minOf<T>(); }

@@ -42,7 +42,8 @@ int growthCapacity(long long n) {
     if (n < 32) return 31;
     if (n > detail::kMaxUnits) return -1;
     long long size = 32;
-    while (size < n + 1) size *= 2;
+    while (size < n + 1)
+        size *= 2;
     return static_cast<int>(size - 1);
 }
 
@@ -58,9 +59,7 @@ String::String(int count, Char ch) : String() { Ops::assignFill(*this, count, ch
 
 String::String(String const& other) : String() { Ops::assign(*this, other.m_data, other.m_length); }
 
-String::String(String const& other, int position, int count) : String() {
-    assign(other, position, count);
-}
+String::String(String const& other, int position, int count) : String() { assign(other, position, count); }
 
 String::String(String&& other) noexcept : String() { swap(other); }
 
@@ -320,14 +319,16 @@ String& String::removeThroughLast(Char separator) {
 
 String& String::trimRight() {
     int n = m_length;
-    while (n > 0 && isSpace(m_data[n - 1])) --n;
+    while (n > 0 && isSpace(m_data[n - 1]))
+        --n;
     setLength(n);
     return *this;
 }
 
 String& String::trimLeft() {
     int p = 0;
-    while (p < m_length && isSpace(m_data[p])) ++p;
+    while (p < m_length && isSpace(m_data[p]))
+        ++p;
     return remove(0, p);
 }
 
@@ -335,14 +336,16 @@ String& String::trim() { return trimRight().trimLeft(); }
 
 String& String::trimRight(Char ch) {
     int n = m_length;
-    while (n > 0 && m_data[n - 1] == ch) --n;
+    while (n > 0 && m_data[n - 1] == ch)
+        --n;
     setLength(n);
     return *this;
 }
 
 String& String::trimLeft(Char ch) {
     int p = 0;
-    while (p < m_length && m_data[p] == ch) ++p;
+    while (p < m_length && m_data[p] == ch)
+        ++p;
     return remove(0, p);
 }
 
@@ -357,7 +360,8 @@ String& String::trimRight(String const& needle) {
     int m = needle.m_length;
     if (m == 0) return *this;
     int n = m_length;
-    while (n >= m && Ops::equal(m_data + n - m, needle.m_data, m)) n -= m;
+    while (n >= m && Ops::equal(m_data + n - m, needle.m_data, m))
+        n -= m;
     setLength(n);
     return *this;
 }
@@ -370,7 +374,8 @@ String& String::trimLeft(String const& needle) {
     int m = needle.m_length;
     if (m == 0) return *this;
     int p = 0;
-    while (p + m <= m_length && Ops::equal(m_data + p, needle.m_data, m)) p += m;
+    while (p + m <= m_length && Ops::equal(m_data + p, needle.m_data, m))
+        p += m;
     return remove(0, p);
 }
 

@@ -55,7 +55,8 @@ Binary Base64::decode(String const& text) {
     if (n % 4 != 0) return Binary();
     auto const* s = reinterpret_cast<unsigned char const*>(bytes.data());
     int j = n;
-    while (j > 0 && s[j - 1] == '=') --j;
+    while (j > 0 && s[j - 1] == '=')
+        --j;
     int outLength = static_cast<int>(static_cast<long long>(j) * 6 / 8);
     Binary out;
     out.setLength(outLength);
@@ -63,8 +64,10 @@ Binary Base64::decode(String const& text) {
     int written = 0;
     for (int i = 0; i < j && written < outLength; i += 4) {
         unsigned v = 0;
-        for (int k = 0; k < 4; ++k) v = (v << 6) | (i + k < j ? valueOf(s[i + k]) : 0);
-        for (int k = 0; k < 3 && written < outLength; ++k) o[written++] = (v >> (16 - 8 * k)) & 0xFF;
+        for (int k = 0; k < 4; ++k)
+            v = (v << 6) | (i + k < j ? valueOf(s[i + k]) : 0);
+        for (int k = 0; k < 3 && written < outLength; ++k)
+            o[written++] = (v >> (16 - 8 * k)) & 0xFF;
     }
     return out;
 }

@@ -90,13 +90,15 @@ void toBytes(String const& in, Binary* out) {
     int end = 0;
     for (; end < n && s[end] != 0; ++end) {
         unsigned c = s[end];
-        if (c < 0x80) bytes += 1;
-        else if (c < 0x800) bytes += 2;
-        else if (c >= 0xD800 && c <= 0xDBFF && end + 1 < n && s[end + 1] >= 0xDC00 &&
-                 s[end + 1] <= 0xDFFF) {
+        if (c < 0x80)
+            bytes += 1;
+        else if (c < 0x800)
+            bytes += 2;
+        else if (c >= 0xD800 && c <= 0xDBFF && end + 1 < n && s[end + 1] >= 0xDC00 && s[end + 1] <= 0xDFFF) {
             bytes += 4;
             ++end;
-        } else bytes += 3;
+        } else
+            bytes += 3;
     }
     if (bytes > 0x3FFFFFFF) {
         out->clear();
@@ -112,8 +114,7 @@ void toBytes(String const& in, Binary* out) {
         } else if (c < 0x800) {
             *o++ = static_cast<unsigned char>(0xC0 | (c >> 6));
             *o++ = static_cast<unsigned char>(0x80 | (c & 0x3F));
-        } else if (c >= 0xD800 && c <= 0xDBFF && i + 1 < end && s[i + 1] >= 0xDC00 &&
-                   s[i + 1] <= 0xDFFF) {
+        } else if (c >= 0xD800 && c <= 0xDBFF && i + 1 < end && s[i + 1] >= 0xDC00 && s[i + 1] <= 0xDFFF) {
             unsigned cp = 0x10000 + ((c - 0xD800) << 10) + (s[i + 1] - 0xDC00u);
             ++i;
             *o++ = static_cast<unsigned char>(0xF0 | (cp >> 18));
