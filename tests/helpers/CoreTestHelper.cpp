@@ -3,7 +3,7 @@
 //   fds             print the numbers of our open descriptors, one a line
 //   cat             copy standard input to standard output
 //   sleep MS        sleep, then exit 0
-//   assert          fail the assertion "x > 0"
+//   assert          print the line number of, then fail, the assertion "x > 0"
 //   throw-int       a Thread body throws 7
 //   throw-exception a Thread body throws NotSupportException("x")
 //   throw-other     a Thread body throws a double
@@ -70,6 +70,8 @@ int main(int argc, char** argv) {
     }
     if (what == "assert") {
         int x = g_zero;
+        std::printf("%d\n", __LINE__ + 2);  // tells the test which line fails
+        std::fflush(stdout);
         GT_ASSERT(x > 0);
         return 0;
     }
