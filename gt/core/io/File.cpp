@@ -10,6 +10,7 @@
 #include "gt/core/io/FileOutputStream.h"
 #include "gt/core/io/NativePath.h"
 #include "gt/core/io/RandomAccessFile.h"
+#include "gt/core/util/DateTime.h"
 
 namespace gt {
 namespace core {
@@ -17,6 +18,9 @@ namespace core {
 namespace {
 
 constexpr int COPY_BLOCK = 1 << 16;
+
+// Whole seconds since 1970, cut toward zero like the system's file times.
+long long secondsOf(long long sec, long long nsec) { return sec < 0 && nsec > 0 ? sec + 1 : sec; }
 
 }  // namespace
 
@@ -122,6 +126,24 @@ long long File::size(String const& path) {
     struct stat st;
     if (native.empty() || ::stat(native.c_str(), &st) != 0 || S_ISDIR(st.st_mode)) return 0;
     return st.st_size;
+}
+
+DateTime File::lastWriteTime(String const& path) {
+    std::string native = detail::nativePath(path);
+    struct stat st;
+    if (native.empty() || ::stat(native.c_str(), &st) != 0) return DateTime(0);
+    return DateTime(secondsOf(st.st_mtim.tv_sec, st.st_mtim.tv_nsec));
+}
+
+DateTime File::creationTime(String const& path) {
+    std::string native = detail::nativePath(path);
+    struct statx st;
+    if (native.empty() || ::statx(AT_FDCWD, native.c_str(), 0, STATX_BTIME | STATX_MTIME, &st) != 0) {
+        return DateTime(0);
+    }
+    // A file system that keeps no birth time gives the last-write time.
+    if (st.stx_mask & STATX_BTIME) return DateTime(secondsOf(st.stx_btime.tv_sec, st.stx_btime.tv_nsec));
+    return DateTime(secondsOf(st.stx_mtime.tv_sec, st.stx_mtime.tv_nsec));
 }
 
 }  // namespace core

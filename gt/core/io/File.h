@@ -37,8 +37,9 @@ public:
     static bool isFile(String const& path);
     // 0 when missing or a directory.
     static long long size(String const& path);
-    // Seconds since 1970; DateTime 0 when missing.
+    // Seconds since 1970; DateTime 0 when missing. Folders too.
     static DateTime lastWriteTime(String const& path);
+    // The birth time where the file system keeps one, else the last-write time.
     static DateTime creationTime(String const& path);
 };
 

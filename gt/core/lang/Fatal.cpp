@@ -1,6 +1,5 @@
 #include "gt/core/lang/Fatal.h"
 
-#include <time.h>
 #include <unistd.h>
 
 #include <atomic>
@@ -12,6 +11,7 @@
 #include "gt/core/io/SystemFolders.h"
 #include "gt/core/lang/Binary.h"
 #include "gt/core/lang/Integer.h"
+#include "gt/core/util/DateTime.h"
 
 namespace gt {
 namespace core {
@@ -22,16 +22,6 @@ ErrorHandler s_handler = writeAssertLog;
 
 // The thread that is reporting a fatal error, or the default id while none is.
 std::atomic<std::thread::id> s_failing{std::thread::id()};
-
-String currentTimeText() {
-    time_t now = ::time(nullptr);
-    struct tm local;
-    ::localtime_r(&now, &local);
-    char text[80];
-    std::snprintf(text, sizeof text, "%04d-%02d-%02d %02d:%02d:%02d", local.tm_year + 1900, local.tm_mon + 1,
-                  local.tm_mday, local.tm_hour, local.tm_min, local.tm_sec);
-    return String::fromUtf8(text);
-}
 
 void writeAll(int fd, Binary const& bytes) {
     char const* p = bytes.data();
@@ -92,7 +82,7 @@ namespace detail {
 
 String assertReport(String const& message, String const& file, int line) {
     String report(u"Program assert lunched.\r\n- Time:   ");
-    report.append(currentTimeText());
+    report.append(DateTime::now().toString());
     report.append(u"\r\n- File:   ");
     report.append(file);
     report.append(u"\r\n- Line:   ");

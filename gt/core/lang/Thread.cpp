@@ -2,45 +2,19 @@
 
 #include <errno.h>
 #include <pthread.h>
-#include <stdlib.h>
 #include <sys/syscall.h>
 #include <time.h>
 #include <unistd.h>
-
-#include <chrono>
 
 #include "gt/core/io/SystemFolders.h"
 #include "gt/core/lang/Binary.h"
 #include "gt/core/lang/Exception.h"
 #include "gt/core/lang/Fatal.h"
 #include "gt/core/lang/Integer.h"
+#include "gt/core/util/Random.h"
 
 namespace gt {
 namespace core {
-
-bool Thread::Signal::wait(int ms) {
-    std::unique_lock<std::mutex> lock(m_mutex);
-    if (ms < 0) {
-        m_cond.wait(lock, [this] { return m_count > 0; });
-    } else if (!m_cond.wait_for(lock, std::chrono::milliseconds(ms), [this] { return m_count > 0; })) {
-        return false;
-    }
-    --m_count;
-    return true;
-}
-
-void Thread::Signal::signal() {
-    {
-        std::lock_guard<std::mutex> lock(m_mutex);
-        ++m_count;
-    }
-    m_cond.notify_one();
-}
-
-void Thread::Signal::drain() {
-    std::lock_guard<std::mutex> lock(m_mutex);
-    m_count = 0;
-}
 
 Thread::Thread() : m_state(State::STOPPED) {}
 
@@ -72,7 +46,7 @@ bool Thread::start(std::function<void()> const& function) {
 
 void* Thread::_entry(void* object) {
     unsigned seed = static_cast<unsigned>(::time(nullptr)) * static_cast<unsigned>(::syscall(SYS_gettid));
-    ::srand(seed);
+    srand(seed);
     GT_ASSERT(object);
     static_cast<Thread*>(object)->_run();
     return nullptr;
@@ -80,7 +54,7 @@ void* Thread::_entry(void* object) {
 
 void Thread::_run() {
     m_state.store(State::RUNNING);
-    m_sem.signal();
+    GT_ASSERT(m_sem.signal(1));
     String failure;
     try {
         m_function();
@@ -95,7 +69,7 @@ void Thread::_run() {
     }
     if (!failure.isEmpty()) raiseError(failure, getProgramFile(), -1);
     m_function = nullptr;
-    m_sem.signal();
+    GT_ASSERT(m_sem.signal(1));
     // The last touch of this object: once the owner reads STOPPED it may destroy it.
     m_state.store(State::STOPPED);
 }

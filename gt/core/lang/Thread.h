@@ -4,9 +4,9 @@
 #pragma once
 
 #include <atomic>
-#include <condition_variable>
 #include <functional>
-#include <mutex>
+
+#include "gt/core/lang/Semaphore.h"
 
 namespace gt {
 namespace core {
@@ -32,25 +32,13 @@ public:
     static void sleep(int ms);
 
 private:
-    // Counting hand-shake between the owner and the thread.
-    class Signal {
-    public:
-        bool wait(int ms);
-        void signal();
-        void drain();
-
-    private:
-        std::mutex m_mutex;
-        std::condition_variable m_cond;
-        int m_count = 0;
-    };
-
     static void* _entry(void* object);
     void _run();
 
     std::atomic<State> m_state;
     std::function<void()> m_function;
-    Signal m_sem;
+    // Signalled once when the thread runs and once when its body ended.
+    Semaphore m_sem;
 };
 
 }  // namespace core
