@@ -12,6 +12,7 @@
 #include "gt/core/io/File.h"
 #include "gt/core/io/NativePath.h"
 #include "gt/core/io/Path.h"
+#include "gt/core/util/Array.h"
 
 namespace gt {
 namespace core {
@@ -95,6 +96,18 @@ void removeBelow(std::string const& native) {
     }
 }
 
+void toArray(std::vector<String>& names, Array<String>& out) {
+    out.clear();
+    out.reserve(static_cast<int>(names.size()));
+    for (auto& name : names) out.add(std::move(name));
+}
+
+void list(String const& dir, bool files, bool recursive, Array<String>& out) {
+    std::vector<String> names;
+    detail::listEntries(dir, files, recursive, names);
+    toArray(names, out);
+}
+
 }  // namespace
 
 namespace detail {
@@ -123,6 +136,18 @@ bool removeDirectory(String const& path) {
 DateTime lastWriteTime(String const& path) { return File::lastWriteTime(path); }
 
 DateTime creationTime(String const& path) { return File::creationTime(path); }
+
+void listFiles(String const& dir, Array<String>& out) { list(dir, true, false, out); }
+
+void listDirectories(String const& dir, Array<String>& out) { list(dir, false, false, out); }
+
+void listFilesRecursive(String const& dir, Array<String>& out) { list(dir, true, true, out); }
+
+void listDirectoriesRecursive(String const& dir, Array<String>& out) { list(dir, false, true, out); }
+
+void listFiles(String const& dir, Array<String>& out, bool recursive) { list(dir, true, recursive, out); }
+
+void listDirectories(String const& dir, Array<String>& out, bool recursive) { list(dir, false, recursive, out); }
 
 int countFiles(String const& dir) { return count(dir, true); }
 

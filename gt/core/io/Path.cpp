@@ -3,6 +3,7 @@
 #include <vector>
 
 #include "gt/core/lang/CommandLine.h"
+#include "gt/core/util/Array.h"
 
 namespace gt {
 namespace core {
@@ -47,6 +48,14 @@ String trimTrailingSeparators(String const& path) {
         --n;
     result.setLength(n);
     return result;
+}
+
+void splitCommandLine(Array<String>& out, String const& text) {
+    std::vector<String> args;
+    detail::splitArguments(text, args);
+    out.clear();
+    out.reserve(static_cast<int>(args.size()));
+    for (auto& arg : args) out.add(std::move(arg));
 }
 
 String normalizeCommandLine(String const& text) {

@@ -4,7 +4,7 @@
 
 #include <vector>
 
-#include "gt/core/lang/CommandLine.h"
+#include "gt/core/util/Array.h"
 #include "support/Text.h"
 
 using gt::core::String;
@@ -70,8 +70,9 @@ TEST(Path, SplittingCommandLines) {
         {"中 文", {"中", "文"}},
     };
     for (auto const& c : cases) {
-        std::vector<String> out{String(u"stale")};
-        gt::core::detail::splitArguments(str(c.text), out);
+        gt::core::Array<String> out;
+        out.add(String(u"stale"));
+        gt::core::splitCommandLine(out, str(c.text));
         std::vector<std::string> got;
         for (auto const& a : out)
             got.push_back(utf8(a));
