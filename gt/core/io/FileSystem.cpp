@@ -99,7 +99,8 @@ void removeBelow(std::string const& native) {
 void toArray(std::vector<String>& names, Array<String>& out) {
     out.clear();
     out.reserve(static_cast<int>(names.size()));
-    for (auto& name : names) out.add(std::move(name));
+    for (auto& name : names)
+        out.add(std::move(name));
 }
 
 void list(String const& dir, bool files, bool recursive, Array<String>& out) {
@@ -147,7 +148,9 @@ void listDirectoriesRecursive(String const& dir, Array<String>& out) { list(dir,
 
 void listFiles(String const& dir, Array<String>& out, bool recursive) { list(dir, true, recursive, out); }
 
-void listDirectories(String const& dir, Array<String>& out, bool recursive) { list(dir, false, recursive, out); }
+void listDirectories(String const& dir, Array<String>& out, bool recursive) {
+    list(dir, false, recursive, out);
+}
 
 int countFiles(String const& dir) { return count(dir, true); }
 

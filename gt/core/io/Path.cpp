@@ -55,7 +55,8 @@ void splitCommandLine(Array<String>& out, String const& text) {
     detail::splitArguments(text, args);
     out.clear();
     out.reserve(static_cast<int>(args.size()));
-    for (auto& arg : args) out.add(std::move(arg));
+    for (auto& arg : args)
+        out.add(std::move(arg));
 }
 
 String normalizeCommandLine(String const& text) {

@@ -6,7 +6,7 @@ namespace core {
 namespace {
 
 bool isValidKey(String const& key) {
-    for (Char const* p = key.data(), *end = p + key.length(); p < end; ++p) {
+    for (Char const *p = key.data(), *end = p + key.length(); p < end; ++p) {
         if (*p < 33 || *p == u'{' || *p == u'}') return false;
     }
     return true;
@@ -16,7 +16,7 @@ bool isValidKey(String const& key) {
 // '}' needs an earlier '{' of its own and every '{' a later '}'.
 bool isBalanced(String const& value) {
     int depth = 0;
-    for (Char const* p = value.data(), *end = p + value.length(); p < end; ++p) {
+    for (Char const *p = value.data(), *end = p + value.length(); p < end; ++p) {
         if (*p == u'{') {
             ++depth;
         } else if (*p == u'}') {

@@ -21,7 +21,8 @@ namespace {
 
 std::vector<std::string> names(Array<String> const& list) {
     std::vector<std::string> out;
-    for (auto const& s : list) out.push_back(utf8(s));
+    for (auto const& s : list)
+        out.push_back(utf8(s));
     return out;
 }
 
@@ -64,8 +65,8 @@ TEST_F(FileSystemTest, FlatListings) {
 TEST_F(FileSystemTest, RecursiveListingsNeverFollowLinks) {
     Array<String> out;
     gt::core::listFilesRecursive(dir.str("tree"), out);
-    EXPECT_EQ(names(out), (std::vector<std::string>{"1.txt", "filelink", "z.txt", "a/x", "a/deep/y", "b/dirlink",
-                                                    "b/w"}));
+    EXPECT_EQ(names(out), (std::vector<std::string>{"1.txt", "filelink", "z.txt", "a/x", "a/deep/y",
+                                                    "b/dirlink", "b/w"}));
     gt::core::listDirectoriesRecursive(dir.str("tree"), out);
     EXPECT_EQ(names(out), (std::vector<std::string>{"a", "b", "empty", "a/deep"}));
     gt::core::listFiles(dir.str("tree"), out, true);
@@ -109,7 +110,8 @@ TEST_F(FileSystemTest, RemoveContentsKeepsTheFolderAndWhatLinksPointTo) {
 
 TEST_F(FileSystemTest, RemoveContentsSkipsExclusivelyHeldFiles) {
     gt::core::RandomAccessFile held(dir.str("tree/a/x"), gt::core::RandomAccessFile::OPEN_EXISTING,
-                                    gt::core::RandomAccessFile::ACCESS_READ, gt::core::RandomAccessFile::SHARE_NONE);
+                                    gt::core::RandomAccessFile::ACCESS_READ,
+                                    gt::core::RandomAccessFile::SHARE_NONE);
     ASSERT_TRUE(held.isOpen());
     gt::core::removeDirectoryContents(dir.str("tree"));
     EXPECT_TRUE(dir.exists("tree/a/x"));

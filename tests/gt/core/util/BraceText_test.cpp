@@ -15,7 +15,8 @@ namespace {
 
 std::map<std::string, std::string> entries(Dictionary<String> const& dict) {
     std::map<std::string, std::string> out;
-    for (auto const& e : dict) out[utf8(e.first)] = utf8(e.second);
+    for (auto const& e : dict)
+        out[utf8(e.first)] = utf8(e.second);
     return out;
 }
 
@@ -72,7 +73,8 @@ TEST(BraceText, FormatRefusesWhatCouldNotBeReadBack) {
         char const* key;
         char const* value;
     } const cases[] = {
-        {"a b", "1"}, {"a\tb", "1"}, {"a{", "1"}, {"}a", "1"}, {"a", "}"}, {"a", "{"}, {"a", "x}{y"}, {"a", "{{}"},
+        {"a b", "1"}, {"a\tb", "1"}, {"a{", "1"},   {"}a", "1"},
+        {"a", "}"},   {"a", "{"},    {"a", "x}{y"}, {"a", "{{}"},
     };
     for (auto const& c : cases) {
         Dictionary<String> dict;
