@@ -7,6 +7,8 @@
 //   throw-int       a Thread body throws 7
 //   throw-exception a Thread body throws NotSupportException("x")
 //   throw-other     a Thread body throws a double
+//   program-file    print getProgramFile()
+//   session         print our process id and our session id
 //   race            two threads raise fatal errors at the same moment
 //   reenter         the error handler itself raises a fatal error
 #include <dirent.h>
@@ -18,6 +20,8 @@
 #include <string>
 #include <thread>
 
+#include "gt/core/io/SystemFolders.h"
+#include "gt/core/lang/Binary.h"
 #include "gt/core/lang/Exception.h"
 #include "gt/core/lang/Fatal.h"
 #include "gt/core/lang/Thread.h"
@@ -54,6 +58,15 @@ int main(int argc, char** argv) {
             if (fd != own) std::printf("%d\n", fd);
         }
         ::closedir(dir);
+        return 0;
+    }
+    if (what == "program-file") {
+        Binary path = getProgramFile().toBinary();
+        std::fwrite(path.data(), 1, static_cast<size_t>(path.length()), stdout);
+        return 0;
+    }
+    if (what == "session") {
+        std::printf("%d %d\n", static_cast<int>(::getpid()), static_cast<int>(::getsid(0)));
         return 0;
     }
     if (what == "cat") {

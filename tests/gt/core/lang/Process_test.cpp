@@ -3,12 +3,14 @@
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <signal.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <set>
 #include <sstream>
 
+#include "gt/core/io/File.h"
 #include "gt/core/io/RandomAccessFile.h"
 #include "support/TempDir.h"
 #include "support/Text.h"
@@ -195,6 +197,51 @@ TEST(Process, DestructorNeitherWaitsNorKills) {
     }
     EXPECT_EQ(::kill(pid, 0), 0);  // still running
     EXPECT_TRUE(reaped(pid));
+}
+
+// Runs the helper (from the given copy, or the built one) with its output
+// in dir/out; the exit code, or -1 when it could not run.
+int runHelper(TempDir const& dir, String const& program, char const* args, bool newConsole = false,
+              int* pid = nullptr) {
+    RandomAccessFile out(dir.str("out"), RandomAccessFile::OPEN_ALWAYS, RandomAccessFile::ACCESS_WRITE,
+                         RandomAccessFile::SHARE_READ_WRITE);
+    out.truncate(0);
+    Process::StartInfo info;
+    info.commandLine = u"\"" + program + u"\" " + str(args);
+    info.redirectOutput = true;
+    info.stdOutput = &out;
+    info.newConsole = newConsole;
+    Process p;
+    if (!p.start(info) || !ended(p)) return -1;
+    if (pid) *pid = p.pid();
+    return p.exitCode();
+}
+
+TEST(Process, NewConsoleStartsASessionOfItsOwn) {
+    TempDir dir;
+    for (bool newConsole : {false, true}) {
+        int child = 0;
+        ASSERT_EQ(runHelper(dir, str(GT_CORE_TEST_HELPER), "session", newConsole, &child), 0);
+        std::istringstream text(dir.readFile("out"));
+        int pid = 0, sid = 0;
+        text >> pid >> sid;
+        EXPECT_EQ(pid, child);
+        EXPECT_EQ(sid == pid, newConsole);
+    }
+}
+
+// The program path is never cut short, however long it is.
+TEST(Process, ProgramFileOfADeeplyPlacedProgram) {
+    TempDir dir;
+    std::string path = dir.path();
+    while (path.size() < 1500) {
+        path += "/" + std::string(60, 'd');
+        ASSERT_EQ(::mkdir(path.c_str(), 0700), 0);
+    }
+    path += "/helper";
+    ASSERT_TRUE(gt::core::File::copy(str(GT_CORE_TEST_HELPER), str(path.c_str())));
+    ASSERT_EQ(runHelper(dir, str(path.c_str()), "program-file"), 0);
+    EXPECT_EQ(dir.readFile("out"), path);
 }
 
 TEST(Process, ChildGetsDefaultSignals) {
