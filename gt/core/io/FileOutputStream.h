@@ -16,10 +16,13 @@ public:
 
     bool write(Binary const& data) override;
     void flush() override;
-    bool isOpen() const { return m_file.isOpen(); }
+    bool isOpen() const { return m_file.isOpen() && m_usable; }
 
 private:
     RandomAccessFile m_file;
+    // False when the old content could not be cut: writing over it would
+    // leave a mix of new and old bytes.
+    bool m_usable;
 };
 
 }  // namespace core
