@@ -1,0 +1,165 @@
+#include "tunnel/NatTunnel.h"
+
+#include "gt/core/io/Console.h"
+#include "gt/core/lang/Fatal.h"
+#include "gt/core/lang/Integer.h"
+#include "gt/core/util/Dictionary.h"
+#include "gt/util/Clock.h"
+#include "tunnel/client/DicRpc.h"
+#include "tunnel/forward/Forward.h"
+#include "tunnel/nat/TunnelDatagram.h"
+
+using gt::core::Binary;
+using gt::core::Console;
+using gt::core::String;
+
+namespace tunnel {
+
+namespace {
+
+gt::net::SocketAddress _serverAddress(String const& server) {
+    int const colon = server.indexOf(u':');
+    String const host = colon < 0 ? server : server.left(colon);
+    String const port = colon < 0 ? String() : server.mid(colon + 1, server.length());
+    return gt::net::SocketAddress(gt::net::IpAddress(host), static_cast<unsigned short>(port.toInt()));
+}
+
+String _unsignedId(short channelId) {
+    return gt::core::Integer(static_cast<unsigned short>(channelId)).toString();
+}
+
+}  // namespace
+
+NatTunnel::NatTunnel(gt::net::SocketEventSelector* selector, TunnelConfig const& config, NatAcl* acl,
+                     gt::net::SocketAddress const& bind)
+    : m_selector(selector),
+      m_server(config.server),
+      m_accessKey(config.accessKey),
+      m_protocol(config.protocol),
+      m_target(config.target),
+      m_acl(acl),
+      m_client(selector, _serverAddress(config.server), bind, config.accessKey),
+      m_forward(nullptr),
+      m_pingTimer(0),
+      m_averagePing(-1) {
+    GT_ASSERT(m_selector);
+    GT_ASSERT(m_acl);
+    m_client.onCreated = [this]() {
+        m_pingTimer.start(PING_INTERVAL_MS);
+        m_pingTimer.advance(m_pingTimer.remaining());
+        if (onConnected) onConnected();
+    };
+    m_client.onError = [this](Error const& error) {
+        if (onError) onError(error);
+    };
+    m_client.onTunnelClosed = [this]() {
+        m_averagePing = -1;
+        if (onClosed) onClosed();
+    };
+    m_client.onDatagram = [this](Binary& datagram) { _onTunnelRecv(datagram); };
+    m_forward = new Forward(this, selector, acl, m_protocol, m_target);
+}
+
+NatTunnel::~NatTunnel() {
+    delete m_forward;
+    m_forward = nullptr;
+}
+
+void NatTunnel::start() {
+    if (m_client.state() == TunnelDataClient::STATE_FAILED && onError) onError(m_client.lastError());
+}
+
+bool NatTunnel::isAlive() const { return m_client.state() != TunnelDataClient::STATE_FAILED && m_forward; }
+
+void NatTunnel::close() { m_client.close(); }
+
+void NatTunnel::onAclChanged() {
+    if (m_forward) m_forward->onAclChanged();
+}
+
+int NatTunnel::channelCount() const { return m_forward ? m_forward->channelCount() : 0; }
+
+void NatTunnel::send(short channelId, Binary const& data) {
+    int const n = data.length();
+    if (n <= TunnelDatagram::MAX_PAYLOAD) {
+        m_client.sendDatagram(TunnelDatagram::data(channelId, data.data(), n));
+        return;
+    }
+    for (int pos = 0; pos < n; pos += TunnelDatagram::MAX_PAYLOAD) {
+        int const count =
+            n - pos < TunnelDatagram::MAX_PAYLOAD ? n - pos : static_cast<int>(TunnelDatagram::MAX_PAYLOAD);
+        m_client.sendDatagram(TunnelDatagram::data(channelId, data.data() + pos, count));
+    }
+}
+
+void NatTunnel::window(short channelId, int credit) {
+    m_client.sendDatagram(TunnelDatagram::window(channelId, credit));
+}
+
+void NatTunnel::shutdown(short channelId) { m_client.sendDatagram(TunnelDatagram::shutdown(channelId)); }
+
+void NatTunnel::_onTunnelRecv(Binary& datagram) {
+    if (!m_forward) return;
+    TunnelDatagram dg;
+    if (!TunnelDatagram::decode(datagram, &dg)) return;
+    switch (dg.action) {
+        case TunnelDatagram::ACTION_CONNECT: {
+            Console::println(
+                u"DEBUG: NatTunnel::_onTunnelRecv(): TunnelDatagram::ACTION_CONNECT: channelId=" +
+                _unsignedId(dg.channelId));
+            bool const udp = m_protocol == u"udp";
+            if ((dg.protocol == TunnelDatagram::PROTOCOL_TCP && udp) ||
+                (dg.protocol == TunnelDatagram::PROTOCOL_UDP && !udp)) {
+                shutdown(dg.channelId);
+                return;
+            }
+            m_forward->connect(dg.channelId, dg.peer);
+            break;
+        }
+        case TunnelDatagram::ACTION_DATA:
+            m_forward->send(dg.channelId, dg.payload);
+            break;
+        case TunnelDatagram::ACTION_WINDOW:
+            m_forward->window(dg.channelId, dg.credit);
+            break;
+        case TunnelDatagram::ACTION_SHUTDOWN:
+            Console::println(
+                u"DEBUG: NatTunnel::_onTunnelRecv(): TunnelDatagram::ACTION_SHUTDOWN: channelId=" +
+                _unsignedId(dg.channelId));
+            m_forward->shutdown(dg.channelId);
+            break;
+        default:
+            break;
+    }
+}
+
+double NatTunnel::nextAverage(double average, int rtt) {
+    if (average < 0 || average > rtt) return rtt;
+    return 0.8 * average + 0.2 * rtt;
+}
+
+void NatTunnel::process() {
+    if (!isAlive()) return;
+    m_forward->process();
+    if (m_pingTimer.interval() <= 0 || !m_pingTimer.isExpired()) return;
+    DicRpc* rpc = m_client.rpc();
+    if (!rpc || rpc->isBusy()) return;
+    _ping();
+    m_pingTimer.rearm();
+}
+
+void NatTunnel::_ping() {
+    int const t0 = gt::util::currentMilliseconds();
+    m_client.rpc()->call(
+        u"ping", gt::core::Dictionary<Binary>(),
+        [this, t0](gt::core::Dictionary<Binary> const&) {
+            int rtt = gt::util::currentMilliseconds() - t0;
+            if (rtt < 0) rtt = 0;
+            m_averagePing = nextAverage(m_averagePing, rtt);
+            Console::println(u"DEBUG: ping: " +
+                             gt::core::Integer(static_cast<int>(m_averagePing)).toString() + u"ms");
+        },
+        [this](Error const&) { m_averagePing = -1; });
+}
+
+}  // namespace tunnel

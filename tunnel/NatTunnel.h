@@ -1,0 +1,85 @@
+// One open tunnel of one forward to one relay server: the relay connection,
+// the tunnel datagrams on it, the forwarder behind it and the round-trip time
+// measured with a "ping" every 30 s.
+#pragma once
+
+#include <functional>
+
+#include "gt/core/lang/Binary.h"
+#include "gt/core/lang/String.h"
+#include "gt/core/util/Timer.h"
+#include "gt/net/SocketEventSelector.h"
+#include "gt/net/socket/SocketAddress.h"
+#include "tunnel/client/Error.h"
+#include "tunnel/client/TunnelDataClient.h"
+#include "tunnel/forward/IActionDown.h"
+#include "tunnel/nat/NatAcl.h"
+#include "tunnel/nat/TunnelConfig.h"
+
+namespace tunnel {
+
+class Forward;
+
+class NatTunnel : public IActionDown {
+public:
+    enum { PING_INTERVAL_MS = 30000 };
+
+    // Starts connecting at once. selector and acl are not owned and must
+    // outlive the tunnel; bind is the local address for the relay connection.
+    NatTunnel(gt::net::SocketEventSelector* selector, TunnelConfig const& config, NatAcl* acl,
+              gt::net::SocketAddress const& bind);
+    NatTunnel(NatTunnel const&) = delete;
+    NatTunnel& operator=(NatTunnel const&) = delete;
+    // Closes every local connection first, then the relay connection; calls
+    // nothing back.
+    ~NatTunnel() override;
+
+    // Reports through onError a relay connect that failed while the tunnel
+    // was being built, before the owner could set the callbacks.
+    void start();
+    // One step: the forwarder's step and the periodic ping.
+    void process();
+    bool isAlive() const;
+    // Closes the relay connection; onClosed or onError follows.
+    void close();
+    // The access policy was changed.
+    void onAclChanged();
+    // Average round-trip time in ms; -1 while unknown.
+    double averagePing() const { return m_averagePing; }
+    int channelCount() const;
+
+    // IActionDown: datagrams to the relay; a failed send is ignored.
+    void send(short channelId, gt::core::Binary const& data) override;
+    void window(short channelId, int credit) override;
+    void shutdown(short channelId) override;
+
+    // Decodes one datagram from the relay and hands it to the forwarder.
+    void _onTunnelRecv(gt::core::Binary& datagram);
+
+    // The tunnel was created.
+    std::function<void()> onConnected;
+    // It could not be created (code -1 and an empty text for connection failures).
+    std::function<void(Error const&)> onError;
+    // A created tunnel closed.
+    std::function<void()> onClosed;
+
+    // The average after one more sample: a faster sample replaces it, a
+    // slower one raises it by a fifth of the difference.
+    static double nextAverage(double average, int rtt);
+
+private:
+    void _ping();
+
+    gt::net::SocketEventSelector* m_selector;
+    gt::core::String m_server;
+    gt::core::String m_accessKey;
+    gt::core::String m_protocol;
+    gt::core::String m_target;
+    NatAcl* m_acl;
+    TunnelDataClient m_client;
+    Forward* m_forward;
+    gt::core::Timer m_pingTimer;
+    double m_averagePing;
+};
+
+}  // namespace tunnel
