@@ -1,0 +1,255 @@
+#include "tunnel/NatTunnel.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "gt/net/FakeClock.h"
+#include "tunnel/EngineTestSupport.h"
+#include "tunnel/TestRelay.h"
+#include "tunnel/forward/ForwardTestSupport.h"
+#include "tunnel/nat/TunnelDatagram.h"
+
+using engine_test::hex;
+using engine_test::pumpUntil;
+using gt::core::Binary;
+using gt::core::String;
+using testing_relay::TestRelay;
+using tunnel::NatTunnel;
+using tunnel::TunnelDatagram;
+
+namespace {
+
+String text(std::string const& s) { return String::fromUtf8(s.c_str()); }
+
+// Kind-2 frames (tunnel datagrams) the relay received on connection 0, as hex.
+std::vector<std::string> datagrams(TestRelay& relay) {
+    std::vector<std::string> out;
+    for (std::string const& body : relay.frames(0))
+        if (body.compare(0, 4, "0102") == 0) out.push_back(body.substr(4));
+    return out;
+}
+
+// Dictionary frames whose "method" is ping.
+int pings(TestRelay& relay) {
+    int n = 0;
+    std::string const method =
+        engine_test::hexOf(std::string("method") + '\0' + "\x04" + std::string(3, '\0') + "ping");
+    for (std::string const& body : relay.frames(0))
+        if (body.compare(0, 4, "0101") == 0 && body.find(method) != std::string::npos) ++n;
+    return n;
+}
+
+bool hasDatagram(TestRelay& relay, std::string const& hexText) {
+    for (std::string const& d : datagrams(relay))
+        if (d == hexText) return true;
+    return false;
+}
+
+class NatTunnelTest : public ::testing::Test {
+protected:
+    NatTunnelTest() : selector(1000) {}
+
+    void open(std::string const& protocol = "tcp") {
+        tunnel::TunnelConfig config;
+        config.server = text("127.0.0.1:" + std::to_string(relay.port()));
+        config.accessKey = u"key-1";
+        config.protocol = text(protocol);
+        config.target = text("127.0.0.1:" + std::to_string(target.port()));
+        t.reset(new NatTunnel(&selector, config, &acl, gt::net::SocketAddress()));
+        t->onConnected = [this] { events.push_back("connected"); };
+        t->onError = [this](tunnel::Error const& e) {
+            events.push_back("error:" + std::to_string(e.code) + ":" + hex(e.message.toBinary()));
+        };
+        t->onClosed = [this] { events.push_back("closed"); };
+        t->start();
+    }
+
+    bool step(std::function<bool()> const& done, int ms = 3000) {
+        return pumpUntil(
+            selector,
+            [&] {
+                t->process();
+                return done();
+            },
+            ms);
+    }
+
+    void openCreated(std::string const& protocol = "tcp") {
+        open(protocol);
+        ASSERT_TRUE(step([&] { return !events.empty(); }));
+        ASSERT_EQ(events, std::vector<std::string>{"connected"});
+    }
+
+    TestRelay relay;
+    forward_test::LocalTarget target;
+    gt::net::SocketEventSelector selector;
+    tunnel::NatAcl acl;
+    std::unique_ptr<NatTunnel> t;
+    std::vector<std::string> events;
+};
+
+TEST_F(NatTunnelTest, CreatesTheTunnelWithTheAccessKey) {
+    openCreated();
+    std::vector<std::string> frames = relay.frames(0);
+    ASSERT_FALSE(frames.empty());
+    EXPECT_NE(frames[0].find(engine_test::hexOf(std::string("access_id") + '\0' + "\x05" +
+                                                std::string(3, '\0') + "key-1")),
+              std::string::npos);
+    EXPECT_TRUE(t->isAlive());
+    EXPECT_EQ(t->averagePing(), -1);
+}
+
+TEST_F(NatTunnelTest, RefusedTunnelReportsTheServersError) {
+    ASSERT_EQ(relay.command("reply tunnel_create error 5 " + engine_test::hexOf("no such key")), "ok");
+    open();
+    ASSERT_TRUE(step([&] { return !events.empty(); }));
+    EXPECT_EQ(events, std::vector<std::string>{"error:5:" + engine_test::hexOf("no such key")});
+    EXPECT_FALSE(t->isAlive());
+}
+
+TEST_F(NatTunnelTest, UnreachableRelayReportsMinusOne) {
+    tunnel::TunnelConfig config;
+    config.server = text("relay.example:" + std::to_string(relay.port()));  // not a dotted address: 0.0.0.0
+    config.protocol = u"tcp";
+    config.target = u"127.0.0.1:1";
+    t.reset(new NatTunnel(&selector, config, &acl, gt::net::SocketAddress()));
+    t->onError = [this](tunnel::Error const& e) { events.push_back("error:" + std::to_string(e.code)); };
+    t->start();
+    ASSERT_TRUE(step([&] { return !events.empty(); }));
+    EXPECT_EQ(events.front(), "error:-1");
+    EXPECT_FALSE(t->isAlive());
+}
+
+TEST_F(NatTunnelTest, PingsAtOnceAfterCreationThenEveryThirtySeconds) {
+    gt::test::FakeClock clock;
+    ASSERT_EQ(relay.command("reply tunnel_create ok delay=50"), "ok");
+    open();
+    // Not before the tunnel exists.
+    for (int i = 0; i < 3; ++i) {
+        selector.poll(10);
+        t->process();
+    }
+    EXPECT_EQ(pings(relay), 0);
+    ASSERT_TRUE(step([&] { return !events.empty(); }));
+    ASSERT_TRUE(step([&] { return t->averagePing() >= 0; }));
+    EXPECT_EQ(pings(relay), 1);
+    clock.advance(29000);
+    t->process();
+    selector.poll(50);
+    EXPECT_EQ(pings(relay), 1);
+    clock.advance(1000);
+    ASSERT_TRUE(step([&] { return pings(relay) == 2; }));
+}
+
+TEST(NatTunnelAverageTest, FasterSampleReplacesSlowerRaisesByAFifth) {
+    double average = -1;
+    average = NatTunnel::nextAverage(average, 50);
+    EXPECT_DOUBLE_EQ(average, 50);
+    average = NatTunnel::nextAverage(average, 100);
+    EXPECT_DOUBLE_EQ(average, 60);
+    average = NatTunnel::nextAverage(average, 40);
+    EXPECT_DOUBLE_EQ(average, 40);
+}
+
+TEST_F(NatTunnelTest, ConnectOpensALocalConnectionAndGrantsCredit) {
+    openCreated();
+    ASSERT_EQ(relay.command("connect 0 7 2 1.2.3.4 5000"), "ok");
+    ASSERT_TRUE(step([&] {
+        return hasDatagram(relay,
+                           "050700"
+                           "00000200");
+    }));
+    EXPECT_EQ(target.accepted(), 1);
+    EXPECT_EQ(t->channelCount(), 1);
+
+    ASSERT_EQ(relay.command("data 0 7 " + engine_test::hexOf("hello")), "ok");
+    step([] { return false; }, 50);
+    EXPECT_EQ(target.read(0, 5), "hello");
+    ASSERT_EQ(relay.command("window 0 7 3"), "ok");
+    step([] { return false; }, 50);
+    target.write(0, "world");
+    ASSERT_TRUE(step([&] {
+        return hasDatagram(relay,
+                           "040700"
+                           "0300" +
+                               engine_test::hexOf("wor"));
+    }));
+    ASSERT_EQ(relay.command("shutdown 0 7"), "ok");
+    ASSERT_TRUE(step([&] { return hasDatagram(relay, "030700"); }));
+    EXPECT_TRUE(target.closedByPeer(0));
+}
+
+TEST_F(NatTunnelTest, MalformedDatagramsAreIgnored) {
+    openCreated();
+    // A CONNECT of 9 bytes, a DATA whose length runs past its end, unknown kinds.
+    ASSERT_EQ(relay.command("datagram 0 010800020403020100"), "ok");
+    ASSERT_EQ(relay.command("datagram 0 0408000500616263"), "ok");
+    ASSERT_EQ(relay.command("datagram 0 09080000"), "ok");
+    ASSERT_EQ(relay.command("datagram 0 0408"), "ok");
+    step([] { return false; }, 100);
+    EXPECT_EQ(t->channelCount(), 0);
+    EXPECT_TRUE(datagrams(relay).empty());
+    // A CONNECT with surplus bytes is acted on.
+    ASSERT_EQ(relay.command("datagram 0 01080002040302018813ffff"), "ok");
+    ASSERT_TRUE(step([&] { return t->channelCount() == 1; }));
+    ASSERT_TRUE(step([&] { return target.accepted() == 1; }));
+    EXPECT_EQ(target.connection(0).remoteAddress().address().toString(), String(u"127.0.0.1"));
+}
+
+TEST_F(NatTunnelTest, ProtocolMismatchIsRefusedWithAShortShutdown) {
+    openCreated("udp");
+    ASSERT_EQ(relay.command("connect 0 1 2 1.2.3.4 5000"), "ok");
+    ASSERT_TRUE(step([&] { return hasDatagram(relay, "030100"); }));
+    EXPECT_EQ(t->channelCount(), 0);
+}
+
+TEST_F(NatTunnelTest, HighChannelIdsKeepTheirSixteenBits) {
+    openCreated();
+    ASSERT_EQ(relay.command("connect 0 65535 2 1.2.3.4 5000"), "ok");
+    ASSERT_TRUE(step([&] { return hasDatagram(relay, "05ffff00000200"); }));
+    ASSERT_EQ(relay.command("connect 0 32768 3 1.2.3.4 5000"), "ok");
+    ASSERT_TRUE(step([&] { return hasDatagram(relay, "030080"); }));
+}
+
+TEST_F(NatTunnelTest, RelayClosingACreatedTunnel) {
+    openCreated();
+    ASSERT_TRUE(step([&] { return t->averagePing() >= 0; }));
+    ASSERT_EQ(relay.command("close 0"), "ok");
+    ASSERT_TRUE(step([&] { return events.size() == 2; }));
+    EXPECT_EQ(events.back(), "closed");
+    EXPECT_EQ(t->averagePing(), -1);
+    EXPECT_FALSE(t->isAlive());
+}
+
+TEST_F(NatTunnelTest, CloseEndsTheTunnel) {
+    openCreated();
+    t->close();
+    ASSERT_TRUE(step([&] { return !t->isAlive(); }));
+    EXPECT_EQ(events.back(), "closed");
+    EXPECT_EQ(relay.command("wait closed 0"), "ok");
+}
+
+TEST(TunnelDatagramTest, EncodingAndDecoding) {
+    EXPECT_EQ(hex(TunnelDatagram::shutdown(static_cast<short>(0x8001))), "030180");
+    EXPECT_EQ(hex(TunnelDatagram::window(2, 0x20000)), "05020000000200");
+    EXPECT_EQ(hex(TunnelDatagram::data(3, "ab", 2)),
+              "040300020061"
+              "62");
+    TunnelDatagram d;
+    ASSERT_TRUE(TunnelDatagram::decode(engine_test::unhex("01ffff0204030201881300"), &d));
+    EXPECT_EQ(d.action, TunnelDatagram::ACTION_CONNECT);
+    EXPECT_EQ(d.channelId, -1);
+    EXPECT_EQ(d.protocol, 2);
+    EXPECT_EQ(d.peer.address().toString(), String(u"1.2.3.4"));
+    EXPECT_EQ(d.peer.port(), 5000);
+    ASSERT_TRUE(TunnelDatagram::decode(engine_test::unhex("05010000000080"), &d));
+    EXPECT_EQ(d.credit, static_cast<int>(0x80000000u));
+    EXPECT_TRUE(TunnelDatagram::decode(engine_test::unhex("01010002040302018813"), &d));
+    char const* bad[] = {"0501", "050100000000", "0401000200", "040100", "010100020403020188", "020100", ""};
+    for (char const* b : bad)
+        EXPECT_FALSE(TunnelDatagram::decode(engine_test::unhex(b), &d)) << b;
+}
+
+}  // namespace
