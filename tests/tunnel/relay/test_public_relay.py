@@ -1,0 +1,206 @@
+#!/usr/bin/env python3
+"""Self-tests of the relay double's public side: an engine stand-in speaking raw
+frames on one side, public clients on the other."""
+
+import os
+import socket
+import subprocess
+import sys
+import time
+import unittest
+
+HERE = os.path.dirname(os.path.abspath(__file__))
+sys.path.insert(0, HERE)
+import relay as R  # noqa: E402
+import public_relay as P  # noqa: E402
+
+
+class Engine:
+    def __init__(self, port):
+        self.sock = socket.create_connection(('127.0.0.1', port), timeout=3)
+        self.reader = R.FrameReader()
+        self.pending = []
+
+    def send_body(self, body):
+        self.sock.sendall(R.frame(body))
+
+    def send_datagram(self, dg):
+        self.send_body(R.datagram_body(dg))
+
+    def create_tunnel(self):
+        self.send_body(R.dict_body({'@': 'call', 'method': 'tunnel_create', 'access_id': 'k'}))
+        body = self.next_body()
+        assert body[1] == R.KIND_DICT, body
+        d, _ = R.decode_dict(body[2:])
+        assert d[b'@'] == b'return' and b'error_code' not in d, d
+
+    def next_body(self, timeout=3.0):
+        self.sock.settimeout(timeout)
+        while not self.pending:
+            data = self.sock.recv(65536)
+            if not data:
+                return None
+            self.pending.extend(self.reader.feed(data))
+        return self.pending.pop(0)
+
+    def next_datagram(self, timeout=3.0):
+        body = self.next_body(timeout)
+        if body is None:
+            return None
+        assert body[:2] == bytes([R.VERSION, R.KIND_DATAGRAM]), body
+        return R.parse_datagram(body[2:])
+
+    def close(self):
+        self.sock.close()
+
+
+def recv_exactly(sock, n, timeout=3.0):
+    sock.settimeout(timeout)
+    out = bytearray()
+    while len(out) < n:
+        data = sock.recv(n - len(out))
+        if not data:
+            break
+        out += data
+    return bytes(out)
+
+
+class PublicSideTest(unittest.TestCase):
+    def setUp(self):
+        self.relay = P.PublicRelay()
+        self.engine = Engine(self.relay.port)
+        self.engine.create_tunnel()
+        self.tunnel = self.relay.tunnel(0)
+
+    def tearDown(self):
+        self.engine.close()
+        self.relay.stop()
+
+    def public_client(self):
+        s = socket.create_connection(('127.0.0.1', self.tunnel.port), timeout=3)
+        dg = self.engine.next_datagram()
+        self.assertEqual(dg[0], 'connect')
+        self.assertEqual(dg[2], 2)
+        self.assertEqual(dg[3], R.ip_value('127.0.0.1'))
+        self.assertEqual(dg[4], s.getsockname()[1])
+        return s, dg[1]
+
+    def test_public_bytes_flow_within_credit(self):
+        s, ch = self.public_client()
+        self.assertEqual(ch, 1)
+        s.sendall(b'0123456789')
+        with self.assertRaises(socket.timeout):
+            self.engine.next_datagram(timeout=0.2)
+        self.engine.send_datagram(R.dg_window(ch, 4))
+        self.assertEqual(self.engine.next_datagram(), ('data', ch, b'0123'))
+        self.engine.send_datagram(R.dg_window(ch, 100))
+        self.assertEqual(self.engine.next_datagram(), ('data', ch, b'456789'))
+        s.close()
+
+    def test_engine_bytes_are_written_and_credited(self):
+        s, ch = self.public_client()
+        self.engine.send_datagram(R.dg_data(ch, b'hello'))
+        self.assertEqual(recv_exactly(s, 5), b'hello')
+        self.assertEqual(self.engine.next_datagram(), ('window', ch, 5))
+        s.close()
+
+    def test_end_of_file_and_shutdown_map_onto_each_other(self):
+        s, ch = self.public_client()
+        s.shutdown(socket.SHUT_WR)
+        self.assertEqual(self.engine.next_datagram(), ('shutdown', ch))
+        self.engine.send_datagram(R.dg_data(ch, b'bye'))
+        self.engine.send_datagram(R.dg_shutdown(ch))
+        self.assertEqual(recv_exactly(s, 4), b'bye')
+        self.assertEqual(self.engine.next_datagram(), ('window', ch, 3))
+        self.assertTrue(self.relay.wait_for(lambda: self.tunnel.count() == 0))
+        s.close()
+
+        t, ch2 = self.public_client()
+        self.assertEqual(ch2, 1)  # the id is free again
+        self.engine.send_datagram(R.dg_shutdown(ch2))
+        self.assertEqual(recv_exactly(t, 1), b'')
+        t.close()
+
+    def test_ignoring_credit(self):
+        s, ch = self.public_client()
+        self.relay.ignore_credit = True
+        with self.tunnel.lock:
+            channel = self.tunnel.channels[ch]
+        with channel.cond:
+            channel.cond.notify_all()
+        s.sendall(b'x' * 100)
+        got = b''
+        while len(got) < 100:
+            dg = self.engine.next_datagram()
+            got += dg[2]
+        s.close()
+
+    def test_dropping_the_connection_closes_the_public_side(self):
+        for index, mode in enumerate(('fin', 'rst')):
+            s = socket.create_connection(('127.0.0.1', self.tunnel.port), timeout=3)
+            self.engine.next_datagram()
+            self.assertEqual(P.execute(self.relay, ['drop', str(index), mode]), 'ok')
+            self.assertEqual(recv_exactly(s, 1), b'')
+            s.close()
+            if mode == 'fin':
+                self.engine.sock.settimeout(3)
+                self.assertEqual(self.engine.sock.recv(1), b'')
+            else:
+                self.engine.sock.settimeout(3)
+                with self.assertRaises(ConnectionResetError):
+                    self.engine.sock.recv(1)
+            self.engine.close()
+            self.engine = Engine(self.relay.port)
+            self.engine.create_tunnel()
+            self.tunnel = self.relay.tunnel(index + 1)
+
+    def test_pause_stops_reading_from_the_engine(self):
+        s, ch = self.public_client()
+        self.assertEqual(P.execute(self.relay, ['pause', '0']), 'ok')
+        self.engine.send_datagram(R.dg_data(ch, b'a'))
+        s.settimeout(0.2)
+        with self.assertRaises(socket.timeout):
+            s.recv(1)
+        self.assertEqual(P.execute(self.relay, ['resume', '0']), 'ok')
+        self.assertEqual(recv_exactly(s, 1), b'a')
+        s.close()
+
+
+class ChildProcessTest(unittest.TestCase):
+    def test_commands(self):
+        proc = subprocess.Popen([sys.executable, os.path.join(HERE, 'public_relay.py')],
+                                stdin=subprocess.PIPE, stdout=subprocess.PIPE, text=True)
+
+        def command(line):
+            proc.stdin.write(line + '\n')
+            proc.stdin.flush()
+            return proc.stdout.readline().strip()
+
+        try:
+            port = int(proc.stdout.readline().split()[1])
+            engine = Engine(port)
+            engine.create_tunnel()
+            answer = command('public 0').split()
+            self.assertEqual(answer[0], 'ok')
+            s = socket.create_connection(('127.0.0.1', int(answer[1])), timeout=3)
+            self.assertEqual(engine.next_datagram()[0], 'connect')
+            self.assertEqual(command('wait channels 0 1'), 'ok')
+            self.assertEqual(command('channels 0'), 'ok 1')
+            engine.send_datagram(R.dg_window(1, 7))
+            s.sendall(b'abc')
+            engine.next_datagram()
+            self.assertEqual(command('stats 0 1'), 'ok 3 0 4')
+            self.assertEqual(command('stats 0 9'), 'err no channel')
+            self.assertEqual(command('public 5'), 'err no connection 5')
+            self.assertEqual(command('conns'), 'ok 1')  # relay.py's commands still work
+            s.close()
+            engine.close()
+            self.assertEqual(command('quit'), 'bye')
+        finally:
+            proc.stdin.close()
+            proc.wait(5)
+            proc.stdout.close()
+
+
+if __name__ == '__main__':
+    unittest.main()
