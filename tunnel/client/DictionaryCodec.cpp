@@ -80,7 +80,8 @@ void encodeDictionary(Dictionary<String> const& dictionary, Binary* out, bool ma
     });
 }
 
-bool readDictionaryEntry(Binary const& data, int offset, Binary* key, Binary* value, int* consumed, bool magic) {
+bool readDictionaryEntry(Binary const& data, int offset, Binary* key, Binary* value, int* consumed,
+                         bool magic) {
     if (key == nullptr || value == nullptr || consumed == nullptr) return false;
     int const size = data.length();
     if (offset < 0 || offset > size) return false;

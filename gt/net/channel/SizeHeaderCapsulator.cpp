@@ -17,7 +17,8 @@ int readLittleEndian32(char const* p) {
 
 void writeLittleEndian32(char* p, int value) {
     unsigned const v = static_cast<unsigned>(value);
-    for (int i = 0; i < 4; ++i) p[i] = static_cast<char>((v >> (8 * i)) & 0xFF);
+    for (int i = 0; i < 4; ++i)
+        p[i] = static_cast<char>((v >> (8 * i)) & 0xFF);
 }
 
 SizeHeaderCapsulator::SizeHeaderCapsulator(gt::core::StreamBuffer* stream) : m_sb(stream) { GT_ASSERT(m_sb); }

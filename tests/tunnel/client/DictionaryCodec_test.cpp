@@ -15,7 +15,8 @@ std::string bytes(Binary const& b) { return std::string(b.data(), static_cast<si
 std::string entry(std::string const& key, std::string const& value) {
     std::string out = key + std::string(1, '\0');
     unsigned n = static_cast<unsigned>(value.size());
-    for (int i = 0; i < 4; ++i) out += static_cast<char>((n >> (8 * i)) & 0xFF);
+    for (int i = 0; i < 4; ++i)
+        out += static_cast<char>((n >> (8 * i)) & 0xFF);
     return out + value;
 }
 }  // namespace

@@ -15,13 +15,15 @@ std::string bytes(Binary const& b) { return std::string(b.data(), static_cast<si
 std::string frame(std::string const& body) {
     unsigned n = static_cast<unsigned>(body.size() + 4);
     std::string out;
-    for (int i = 0; i < 4; ++i) out += static_cast<char>((n >> (8 * i)) & 0xFF);
+    for (int i = 0; i < 4; ++i)
+        out += static_cast<char>((n >> (8 * i)) & 0xFF);
     return out + body;
 }
 std::vector<std::string> drain(SizeHeaderCapsulator& c) {
     std::vector<std::string> out;
     Binary body;
-    while (c.decapsulate(&body)) out.push_back(bytes(body));
+    while (c.decapsulate(&body))
+        out.push_back(bytes(body));
     return out;
 }
 }  // namespace
@@ -47,7 +49,8 @@ TEST(SizeHeaderCapsulator, SizeBelowFourIsNeverConsumed) {
         StreamBuffer sb(1024, 0);
         SizeHeaderCapsulator c(&sb);
         std::string header(4, '\0');
-        for (int i = 0; i < 4; ++i) header[i] = static_cast<char>((static_cast<unsigned>(size) >> (8 * i)) & 0xFF);
+        for (int i = 0; i < 4; ++i)
+            header[i] = static_cast<char>((static_cast<unsigned>(size) >> (8 * i)) & 0xFF);
         EXPECT_FALSE(c.hasBadHeader());
         sb.append(raw(header.substr(0, 3)));
         EXPECT_FALSE(c.hasBadHeader());
