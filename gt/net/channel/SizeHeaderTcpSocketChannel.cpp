@@ -13,12 +13,15 @@ SizeHeaderTcpSocketChannel::SizeHeaderTcpSocketChannel(Socket* socket, SocketEve
     : TcpSocketChannel(socket, selector),
       m_stream(limit, threshold),
       m_capsulator(&m_stream),
-      m_limit(limit < 0 ? 0 : limit) {
+      m_limit(limit < 0 ? 0 : limit),
+      m_destroyed(nullptr) {
     recv(kReadAhead);
     onRecv = [this](gt::core::Binary& data) { _onData(data); };
 }
 
-SizeHeaderTcpSocketChannel::~SizeHeaderTcpSocketChannel() = default;
+SizeHeaderTcpSocketChannel::~SizeHeaderTcpSocketChannel() {
+    if (m_destroyed != nullptr) *m_destroyed = true;
+}
 
 bool SizeHeaderTcpSocketChannel::send(gt::core::Binary const& body) {
     if (!isValid()) return false;
@@ -36,11 +39,17 @@ void SizeHeaderTcpSocketChannel::_onData(gt::core::Binary& data) {
         return;
     }
     gt::core::Binary body;
+    bool destroyed = false;
+    m_destroyed = &destroyed;
     while (m_capsulator.decapsulate(&body)) {
         if (!body.isEmpty() && onPacket) onPacket(body);
-        // A handler may close the channel; nothing more is delivered then.
-        if (!isOpen()) return;
+        // A handler may close or even destroy the channel; nothing more is
+        // delivered then.
+        if (destroyed) return;
+        if (state() != STATE_OPEN) break;
     }
+    m_destroyed = nullptr;
+    if (state() != STATE_OPEN) return;
     // A size below 4 never completes a frame, and one above the limit never
     // fits: both are protocol violations, so the connection goes at once
     // instead of holding up to the limit in memory first.

@@ -32,6 +32,7 @@ private:
     gt::core::StreamBuffer m_stream;
     SizeHeaderCapsulator m_capsulator;
     int m_limit;
+    bool* m_destroyed;  // set while onPacket handlers run
 };
 
 }  // namespace net
