@@ -42,7 +42,8 @@ inline std::string hexOf(std::string const& text) {
 }
 
 // Polls the selector in short turns until done() holds or ms have passed.
-inline bool pumpUntil(gt::net::SocketEventSelector& selector, std::function<bool()> const& done, int ms = 3000) {
+inline bool pumpUntil(gt::net::SocketEventSelector& selector, std::function<bool()> const& done,
+                      int ms = 3000) {
     auto const deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
     while (!done()) {
         if (std::chrono::steady_clock::now() >= deadline) return false;

@@ -1,5 +1,7 @@
-// Runs the Python relay double (tests/tunnel/relay/relay.py) as a child
-// process and drives it through its line commands on stdin/stdout.
+// The Python relay double (tests/tunnel/relay/relay.py) for the engine tests.
+// One child process per test program serves every relay: each TestRelay is one
+// more listener in it ("listen"), driven through the line commands on
+// stdin/stdout, and stopped again when the TestRelay goes away.
 #pragma once
 
 #include <fcntl.h>
@@ -18,9 +20,23 @@ extern char** environ;
 
 namespace testing_relay {
 
-class TestRelay {
+// The child process; started on first use, ended when the program exits.
+class RelayProcess {
 public:
-    TestRelay() {
+    static RelayProcess& instance() {
+        static RelayProcess process;
+        return process;
+    }
+
+    // Sends one command line and returns the answer line ("ok ..." / "err ...").
+    std::string command(std::string const& line) {
+        std::fputs((line + "\n").c_str(), m_in);
+        std::fflush(m_in);
+        return _readLine();
+    }
+
+private:
+    RelayProcess() {
         int toChild[2];
         int fromChild[2];
         if (pipe2(toChild, O_CLOEXEC) != 0 || pipe2(fromChild, O_CLOEXEC) != 0)
@@ -42,57 +58,19 @@ public:
         }
         m_in = fdopen(toChild[1], "w");
         m_out = fdopen(fromChild[0], "r");
-        std::string first = readLine();
+        std::string first = _readLine();
         if (first.compare(0, 5, "port ") != 0) throw std::runtime_error("relay did not start: " + first);
-        m_port = std::stoi(first.substr(5));
     }
 
-    ~TestRelay() {
-        if (m_in) {
-            std::fputs("quit\n", m_in);
-            std::fclose(m_in);
-        }
-        if (m_out) std::fclose(m_out);
+    ~RelayProcess() {
+        std::fputs("quit\n", m_in);
+        std::fclose(m_in);
+        std::fclose(m_out);
         int status = 0;
-        if (m_pid > 0 && waitpid(m_pid, &status, 0) < 0) kill(m_pid, SIGKILL);
+        waitpid(m_pid, &status, 0);
     }
 
-    TestRelay(TestRelay const&) = delete;
-    TestRelay& operator=(TestRelay const&) = delete;
-
-    unsigned short port() const { return static_cast<unsigned short>(m_port); }
-
-    // Sends one command line and returns the answer line ("ok ..." / "err ...").
-    std::string command(std::string const& line) {
-        std::fputs((line + "\n").c_str(), m_in);
-        std::fflush(m_in);
-        return readLine();
-    }
-
-    // Frame bodies received on connection conn, as lower-case hex ("-" for empty).
-    std::vector<std::string> frames(int conn) {
-        std::istringstream words(command("frames " + std::to_string(conn)));
-        std::vector<std::string> out;
-        std::string word;
-        words >> word;  // "ok"
-        while (words >> word)
-            out.push_back(word == "-" ? std::string() : word);
-        return out;
-    }
-
-    static std::string hex(std::string const& bytes) {
-        static char const digits[] = "0123456789abcdef";
-        if (bytes.empty()) return "-";
-        std::string out;
-        for (unsigned char c : bytes) {
-            out += digits[c >> 4];
-            out += digits[c & 15];
-        }
-        return out;
-    }
-
-private:
-    std::string readLine() {
+    std::string _readLine() {
         std::string line;
         int c;
         while ((c = std::fgetc(m_out)) != EOF && c != '\n')
@@ -103,6 +81,41 @@ private:
     pid_t m_pid = -1;
     FILE* m_in = nullptr;
     FILE* m_out = nullptr;
+};
+
+// One relay server on 127.0.0.1 with an ephemeral port.
+class TestRelay {
+public:
+    TestRelay() {
+        std::istringstream words(RelayProcess::instance().command("listen"));
+        std::string ok;
+        words >> ok >> m_id >> m_port;
+        if (ok != "ok") throw std::runtime_error("relay did not listen");
+    }
+    ~TestRelay() { command("stop"); }
+    TestRelay(TestRelay const&) = delete;
+    TestRelay& operator=(TestRelay const&) = delete;
+
+    unsigned short port() const { return static_cast<unsigned short>(m_port); }
+
+    // One command to this relay (see relay.py); the answer line.
+    std::string command(std::string const& line) {
+        return RelayProcess::instance().command("@" + std::to_string(m_id) + " " + line);
+    }
+
+    // Frame bodies received on connection conn, as lower-case hex.
+    std::vector<std::string> frames(int conn) {
+        std::istringstream words(command("frames " + std::to_string(conn)));
+        std::vector<std::string> out;
+        std::string word;
+        words >> word;  // "ok"
+        while (words >> word)
+            out.push_back(word == "-" ? std::string() : word);
+        return out;
+    }
+
+private:
+    int m_id = 0;
     int m_port = 0;
 };
 

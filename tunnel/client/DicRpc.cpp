@@ -41,7 +41,8 @@ void DicRpc::_route(Dictionary<Binary>& dictionary) {
     m_busy = false;
     // The handlers are moved out first, so that they may start the next call.
     if (Binary const* code = dictionary.find(u"error_code")) {
-        Error error(gt::core::Integer::parse(code->utf8ToString()), dictionary.get(u"error_msg").utf8ToString());
+        Error error(gt::core::Integer::parse(code->utf8ToString()),
+                    dictionary.get(u"error_msg").utf8ToString());
         ErrorHandler handler = std::move(m_onError);
         m_onError = nullptr;
         m_onResult = nullptr;

@@ -14,7 +14,11 @@ namespace tunnel {
 
 ProtocolClient::ProtocolClient(gt::net::SocketEventSelector* selector, gt::net::SocketAddress const& server,
                                gt::net::SocketAddress const& bind)
-    : m_selector(selector), m_connector(nullptr), m_channel(nullptr), m_rpc(nullptr), m_server(server),
+    : m_selector(selector),
+      m_connector(nullptr),
+      m_channel(nullptr),
+      m_rpc(nullptr),
+      m_server(server),
       m_failed(false) {
     GT_ASSERT(m_selector);
     m_connector = new gt::net::TcpSocketConnector(m_selector);

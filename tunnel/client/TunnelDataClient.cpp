@@ -7,8 +7,9 @@ using gt::core::Dictionary;
 
 namespace tunnel {
 
-TunnelDataClient::TunnelDataClient(gt::net::SocketEventSelector* selector, gt::net::SocketAddress const& server,
-                                   gt::net::SocketAddress const& bind, gt::core::String const& accessId)
+TunnelDataClient::TunnelDataClient(gt::net::SocketEventSelector* selector,
+                                   gt::net::SocketAddress const& server, gt::net::SocketAddress const& bind,
+                                   gt::core::String const& accessId)
     : ProtocolClient(selector, server, bind), m_state(hasFailed() ? STATE_FAILED : STATE_CREATING) {
     ProtocolClient::onConnected = [this, accessId] { _handle_tunnel_create(accessId); };
     ProtocolClient::onConnectFailed = [this] { _fail(Error::connectionLost()); };

@@ -8,8 +8,8 @@ using gt::core::Dictionary;
 
 namespace tunnel {
 
-TunnelPingClient::TunnelPingClient(gt::net::SocketEventSelector* selector, gt::net::SocketAddress const& server,
-                                   gt::net::SocketAddress const& bind)
+TunnelPingClient::TunnelPingClient(gt::net::SocketEventSelector* selector,
+                                   gt::net::SocketAddress const& server, gt::net::SocketAddress const& bind)
     : ProtocolClient(selector, server, bind) {
     ProtocolClient::onConnected = [this] { _handle_ping(); };
     ProtocolClient::onConnectFailed = [this] { _error(Error::connectionLost()); };

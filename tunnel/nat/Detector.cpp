@@ -55,7 +55,8 @@ Array<String> Detector::detect(Array<String> const& servers, gt::net::SocketAddr
             if (done[static_cast<size_t>(i)]) return;
             done[static_cast<size_t>(i)] = 1;
             ++ended;
-            gt::core::Console::println(u"DEBUG: Detector: " + server + u", ping=" + gt::core::Integer(ms).toString());
+            gt::core::Console::println(u"DEBUG: Detector: " + server + u", ping=" +
+                                       gt::core::Integer(ms).toString());
             result.add(server);
         };
         probe->onError = [&, i](Error const&) {
@@ -64,7 +65,8 @@ Array<String> Detector::detect(Array<String> const& servers, gt::net::SocketAddr
             ++ended;
         };
     }
-    while (ended < total && !timer.isExpired()) selector.poll(kPollMs);
+    while (ended < total && !timer.isExpired())
+        selector.poll(kPollMs);
     probes.clear();
     return result;
 }

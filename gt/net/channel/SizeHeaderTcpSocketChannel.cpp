@@ -8,8 +8,8 @@ int const kReadAhead = 1048576;
 int const kHeader = 4;
 }  // namespace
 
-SizeHeaderTcpSocketChannel::SizeHeaderTcpSocketChannel(Socket* socket, SocketEventSelector* selector, int limit,
-                                                       int threshold)
+SizeHeaderTcpSocketChannel::SizeHeaderTcpSocketChannel(Socket* socket, SocketEventSelector* selector,
+                                                       int limit, int threshold)
     : TcpSocketChannel(socket, selector),
       m_stream(limit, threshold),
       m_capsulator(&m_stream),

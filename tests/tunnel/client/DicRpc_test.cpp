@@ -29,7 +29,9 @@ struct RpcFixture : ::testing::Test {
         gt::net::Socket socket = connectTo(relay.port());
         ASSERT_EQ(relay.command("wait conns 1"), "ok");
         channel.reset(new tunnel::ProtocolChannel(&socket, &selector));
-        channel->onDictionary = [this](Dictionary<Binary>& d) { events.push_back("other:" + hex(d.get(u"@"))); };
+        channel->onDictionary = [this](Dictionary<Binary>& d) {
+            events.push_back("other:" + hex(d.get(u"@")));
+        };
         rpc.reset(new tunnel::DicRpc(channel.get()));
     }
 
@@ -38,12 +40,14 @@ struct RpcFixture : ::testing::Test {
             method, params,
             [this](Dictionary<Binary> const& d) {
                 std::string text = "result:";
-                for (auto const& e : d) text += hex(e.first.toBinary()) + "=" + hex(e.second) + ",";
+                for (auto const& e : d)
+                    text += hex(e.first.toBinary()) + "=" + hex(e.second) + ",";
                 events.push_back(text);
             },
             [this](tunnel::Error const& e) {
                 gt::core::Binary msg = e.message.toBinary();
-                events.push_back("error:" + std::to_string(e.code) + ":" + std::string(msg.data(), msg.length()));
+                events.push_back("error:" + std::to_string(e.code) + ":" +
+                                 std::string(msg.data(), msg.length()));
             });
     }
 
@@ -68,8 +72,17 @@ TEST_F(RpcFixture, CallWritesTheRequestAndDeliversTheWholeReply) {
     std::vector<std::string> frames = relay.frames(0);
     ASSERT_EQ(frames.size(), 1u);
     // Keys in dictionary order: "@", "access_id", "method".
-    EXPECT_EQ(frames[0], "0101" "4000" "04000000" + hexOf("call") + hexOf("access_id") + "00" "02000000" +
-                             hexOf("k1") + hexOf("method") + "00" "0d000000" + hexOf("tunnel_create"));
+    EXPECT_EQ(frames[0],
+              "0101"
+              "4000"
+              "04000000" +
+                  hexOf("call") + hexOf("access_id") +
+                  "00"
+                  "02000000" +
+                  hexOf("k1") + hexOf("method") +
+                  "00"
+                  "0d000000" +
+                  hexOf("tunnel_create"));
 }
 
 TEST_F(RpcFixture, ErrorReplies) {
@@ -118,8 +131,8 @@ TEST_F(RpcFixture, OtherDictionariesPassThroughWhileACallIsOutstanding) {
     EXPECT_TRUE(rpc->isBusy());
     ASSERT_EQ(relay.command("dict 0 @ " + kReturn), "ok");
     ASSERT_TRUE(waitEvents(4));
-    EXPECT_EQ(events, (std::vector<std::string>{"other:" + kReturn, "other:" + hexOf("push"), "other:",
-                                                "result:40=" + kReturn + ","}));
+    EXPECT_EQ(events, (std::vector<std::string>{"other:" + kReturn, "other:" + hexOf("push"),
+                                                "other:", "result:40=" + kReturn + ","}));
 }
 
 TEST_F(RpcFixture, HandlerMayStartTheNextCall) {

@@ -29,7 +29,8 @@ struct ChannelFixture : ::testing::Test {
         channel.reset(new tunnel::ProtocolChannel(&socket, &selector));
         channel->onDictionary = [this](Dictionary<Binary>& d) {
             std::string text = "d:";
-            for (auto const& e : d) text += hex(e.first.toBinary()) + "=" + hex(e.second) + ",";
+            for (auto const& e : d)
+                text += hex(e.first.toBinary()) + "=" + hex(e.second) + ",";
             delivered.push_back(text);
         };
         channel->onDatagram = [this](Binary& g) { delivered.push_back("g:" + hex(g)); };
@@ -39,7 +40,8 @@ struct ChannelFixture : ::testing::Test {
     // Sends frame bodies from the relay, then a marker datagram, and waits for the marker.
     std::vector<std::string> deliver(std::vector<std::string> const& bodies) {
         delivered.clear();
-        for (auto const& body : bodies) EXPECT_EQ(relay.command("frame 0 " + (body.empty() ? "-" : body)), "ok");
+        for (auto const& body : bodies)
+            EXPECT_EQ(relay.command("frame 0 " + (body.empty() ? "-" : body)), "ok");
         EXPECT_EQ(relay.command("datagram 0 ff"), "ok");
         EXPECT_TRUE(pumpUntil(selector, [this] { return !delivered.empty() && delivered.back() == "g:ff"; }));
         delivered.pop_back();
@@ -47,7 +49,10 @@ struct ChannelFixture : ::testing::Test {
     }
 };
 
-std::string const kPingDict = "6d6574686f6400" "04000000" "70696e67";  // {"method": "ping"}
+std::string const kPingDict =
+    "6d6574686f6400"
+    "04000000"
+    "70696e67";  // {"method": "ping"}
 }  // namespace
 
 TEST_F(ChannelFixture, DeliversOnlyWellFormedBodies) {
@@ -66,7 +71,8 @@ TEST_F(ChannelFixture, DeliversOnlyWellFormedBodies) {
         {"truncated dictionary", "0101" + kPingDict.substr(0, kPingDict.size() - 2), {}},
         {"dictionary with a cut second entry", "0101" + kPingDict + "6100ff", {}},
     };
-    for (auto const& c : cases) EXPECT_EQ(deliver({c.body}), c.expected) << c.name;
+    for (auto const& c : cases)
+        EXPECT_EQ(deliver({c.body}), c.expected) << c.name;
     EXPECT_FALSE(closed);
 }
 

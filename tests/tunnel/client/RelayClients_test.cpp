@@ -50,8 +50,17 @@ TEST(TunnelDataClient, CreatesTheTunnelWithTheAccessKey) {
     EXPECT_EQ(t.client->state(), TunnelDataClient::STATE_CREATED);
     std::vector<std::string> frames = relay.frames(0);
     ASSERT_EQ(frames.size(), 1u);
-    EXPECT_EQ(frames[0], "0101" "4000" "04000000" + hexOf("call") + hexOf("access_id") + "00" "0a000000" +
-                             hexOf("key-中") + hexOf("method") + "00" "0d000000" + hexOf("tunnel_create"));
+    EXPECT_EQ(frames[0],
+              "0101"
+              "4000"
+              "04000000" +
+                  hexOf("call") + hexOf("access_id") +
+                  "00"
+                  "07000000" +
+                  hexOf("key-中") + hexOf("method") +
+                  "00"
+                  "0d000000" +
+                  hexOf("tunnel_create"));
 }
 
 TEST(TunnelDataClient, CarriesDatagramsBothWays) {
@@ -101,9 +110,8 @@ TEST(TunnelDataClient, CloseBeforeTheReplyIsAnErrorAfterItAClose) {
 TEST(TunnelDataClient, RefusedConnectionFailsWithCodeMinusOne) {
     gt::net::SocketEventSelector selector(1000);
     Tunnel t(&selector, loopback(unusedPort()));
-    ASSERT_TRUE(pumpUntil(selector, [&] {
-        return !t.events.empty() || t.client->state() == TunnelDataClient::STATE_FAILED;
-    }));
+    ASSERT_TRUE(pumpUntil(
+        selector, [&] { return !t.events.empty() || t.client->state() == TunnelDataClient::STATE_FAILED; }));
     EXPECT_EQ(t.client->state(), TunnelDataClient::STATE_FAILED);
     EXPECT_EQ(t.client->lastError().code, -1);
     EXPECT_TRUE(t.client->lastError().message.isEmpty());

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "gt/core/lang/Integer.h"
 #include "tunnel/EngineTestSupport.h"
 #include "tunnel/TestRelay.h"
 
@@ -33,7 +34,8 @@ struct Relays {
 };
 
 long long elapsedMs(std::chrono::steady_clock::time_point start) {
-    return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start).count();
+    return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start)
+        .count();
 }
 }  // namespace
 

@@ -38,7 +38,12 @@ each with one line "ok ..." or "err ...". Commands:
   window <conn> <channel> <credit>
   shutdown <conn> <channel>
   close <conn>                                  close one connection
+  listen                                        -> ok <id> <port>: one more relay in this process
+  stop                                          stop the selected relay (its port closes)
   quit
+
+Relay 0 is the one whose port is printed first. A command prefixed with
+"@<id> " goes to relay <id>; without a prefix it goes to relay 0.
 
 An empty hex text is written as "-". Connections are numbered from 0 in order of acceptance.
 """
@@ -455,9 +460,10 @@ def execute(relay, words):
 
 
 def main():
-    relay = Relay()
+    relays = {0: Relay()}
+    next_id = 1
     out = sys.stdout
-    out.write('port %d\n' % relay.port)
+    out.write('port %d\n' % relays[0].port)
     out.flush()
     for line in sys.stdin:
         words = line.split()
@@ -466,12 +472,27 @@ def main():
         if words[0] == 'quit':
             break
         try:
-            answer = execute(relay, words)
+            target = 0
+            if words[0].startswith('@'):
+                target = int(words[0][1:])
+                words = words[1:]
+            if words[0] == 'listen':
+                relays[next_id] = Relay()
+                answer = 'ok %d %d' % (next_id, relays[next_id].port)
+                next_id += 1
+            elif target not in relays:
+                answer = 'err no relay'
+            elif words[0] == 'stop':
+                relays.pop(target).stop()
+                answer = 'ok'
+            else:
+                answer = execute(relays[target], words)
         except (IndexError, ValueError, TimeoutError) as exc:
             answer = 'err ' + type(exc).__name__
         out.write(answer + '\n')
         out.flush()
-    relay.stop()
+    for relay in relays.values():
+        relay.stop()
     out.write('bye\n')
     out.flush()
 
