@@ -1,0 +1,33 @@
+#include "gt/core/io/Console.h"
+
+#include <cstdio>
+#include <mutex>
+
+#include "gt/core/lang/Binary.h"
+#include "gt/core/util/CodePage.h"
+
+namespace gt {
+namespace core {
+
+namespace {
+std::mutex& consoleLock() {
+    static std::mutex lock;
+    return lock;
+}
+}  // namespace
+
+void Console::print(String const& text) { _write(text, false); }
+
+void Console::println(String const& text) { _write(text, true); }
+
+void Console::_write(String const& text, bool newline) {
+    Binary bytes;
+    convertToOem(text, &bytes);
+    if (newline) bytes.append('\n');
+    std::lock_guard<std::mutex> guard(consoleLock());
+    if (bytes.length() > 0) std::fwrite(bytes.data(), 1, static_cast<size_t>(bytes.length()), stdout);
+    std::fflush(stdout);
+}
+
+}  // namespace core
+}  // namespace gt

@@ -1,0 +1,61 @@
+#include "gt/net/channel/SizeHeaderTcpSocketChannel.h"
+
+namespace gt {
+namespace net {
+
+namespace {
+int const kReadAhead = 1048576;
+int const kHeader = 4;
+}  // namespace
+
+SizeHeaderTcpSocketChannel::SizeHeaderTcpSocketChannel(Socket* socket, SocketEventSelector* selector,
+                                                       int limit, int threshold)
+    : TcpSocketChannel(socket, selector),
+      m_stream(limit, threshold),
+      m_capsulator(&m_stream),
+      m_limit(limit < 0 ? 0 : limit),
+      m_destroyed(nullptr) {
+    recv(kReadAhead);
+    onRecv = [this](gt::core::Binary& data) { _onData(data); };
+}
+
+SizeHeaderTcpSocketChannel::~SizeHeaderTcpSocketChannel() {
+    if (m_destroyed != nullptr) *m_destroyed = true;
+}
+
+bool SizeHeaderTcpSocketChannel::send(gt::core::Binary const& body) {
+    if (!isValid()) return false;
+    char header[kHeader];
+    writeLittleEndian32(header, body.length() + kHeader);
+    if (!TcpSocketChannel::send(gt::core::Binary(header, kHeader))) return false;
+    return TcpSocketChannel::send(body);
+}
+
+void SizeHeaderTcpSocketChannel::_onData(gt::core::Binary& data) {
+    // Give the credit back so the channel may always read 1 MiB ahead.
+    recv(data.length());
+    if (!m_stream.append(data)) {
+        close();
+        return;
+    }
+    gt::core::Binary body;
+    bool destroyed = false;
+    m_destroyed = &destroyed;
+    while (m_capsulator.decapsulate(&body)) {
+        if (!body.isEmpty() && onPacket) onPacket(body);
+        // A handler may close or even destroy the channel; nothing more is
+        // delivered then.
+        if (destroyed) return;
+        if (state() != STATE_OPEN) break;
+    }
+    m_destroyed = nullptr;
+    if (state() != STATE_OPEN) return;
+    // A size below 4 never completes a frame, and one above the limit never
+    // fits: both are protocol violations, so the connection goes at once
+    // instead of holding up to the limit in memory first.
+    int const size = m_capsulator.pendingSize();
+    if (m_capsulator.hasBadHeader() || size > m_limit) close();
+}
+
+}  // namespace net
+}  // namespace gt

@@ -1,0 +1,39 @@
+// TCP channel that carries size-header frames: it reads with a standing credit
+// of 1 MiB, collects bytes in a bounded stream, hands every complete non-empty
+// frame body to onPacket and writes each sent body as one frame.
+#pragma once
+
+#include <functional>
+
+#include "gt/core/io/StreamBuffer.h"
+#include "gt/core/lang/Binary.h"
+#include "gt/net/channel/SizeHeaderCapsulator.h"
+#include "gt/net/channel/TcpSocketChannel.h"
+
+namespace gt {
+namespace net {
+
+class SizeHeaderTcpSocketChannel : public TcpSocketChannel {
+public:
+    // limit: most received bytes that may wait unframed; beyond it, and on a
+    // frame header that can never complete, the connection is closed at once.
+    // threshold: capacity above which the stream gives memory back.
+    SizeHeaderTcpSocketChannel(Socket* socket, SocketEventSelector* selector, int limit, int threshold);
+    ~SizeHeaderTcpSocketChannel() override;
+
+    // Queues one frame with this body; false without an open connection.
+    bool send(gt::core::Binary const& body);
+
+    std::function<void(gt::core::Binary&)> onPacket;
+
+private:
+    void _onData(gt::core::Binary& data);
+
+    gt::core::StreamBuffer m_stream;
+    SizeHeaderCapsulator m_capsulator;
+    int m_limit;
+    bool* m_destroyed;  // set while onPacket handlers run
+};
+
+}  // namespace net
+}  // namespace gt

@@ -1,0 +1,52 @@
+#include "tunnel/client/ProtocolChannel.h"
+
+#include "tunnel/client/DictionaryCodec.h"
+
+using gt::core::Binary;
+using gt::core::Dictionary;
+
+namespace tunnel {
+
+ProtocolChannel::ProtocolChannel(gt::net::Socket* socket, gt::net::SocketEventSelector* selector)
+    : SizeHeaderTcpSocketChannel(socket, selector, RECEIVE_LIMIT, RECEIVE_THRESHOLD) {
+    onPacket = [this](Binary& body) { _onPacket(body); };
+}
+
+ProtocolChannel::~ProtocolChannel() = default;
+
+bool ProtocolChannel::sendDictionary(Dictionary<Binary> const& dictionary) {
+    Binary encoded;
+    encodeDictionary(dictionary, &encoded, false);
+    Binary body;
+    body.reserve(encoded.length() + 2);
+    body.append(static_cast<char>(VERSION));
+    body.append(static_cast<char>(KIND_DICTIONARY));
+    body.append(encoded);
+    return send(body);
+}
+
+bool ProtocolChannel::sendDatagram(Binary const& datagram) {
+    Binary body;
+    body.reserve(datagram.length() + 2);
+    body.append(static_cast<char>(VERSION));
+    body.append(static_cast<char>(KIND_DATAGRAM));
+    body.append(datagram);
+    return send(body);
+}
+
+void ProtocolChannel::_onPacket(Binary& body) {
+    if (body.length() <= 1 || body[0] != VERSION) return;
+    int const kind = static_cast<unsigned char>(body[1]);
+    body.remove(0, 2);
+    if (kind == KIND_DICTIONARY) {
+        Dictionary<Binary> dictionary;
+        // A dictionary cut short is dropped whole: a reply missing its tail
+        // could otherwise lose its error code and read as a success.
+        bool const complete = decodeDictionary(body, &dictionary, false);
+        if (complete && !dictionary.isEmpty() && onDictionary) onDictionary(dictionary);
+    } else if (kind == KIND_DATAGRAM) {
+        if (onDatagram) onDatagram(body);
+    }
+}
+
+}  // namespace tunnel

@@ -1,0 +1,36 @@
+// Message layer of the relay protocol on one TCP connection. Every frame body
+// starts with a version byte (01) and a kind byte: 01 an encoded dictionary
+// (no entry magic), 02 a tunnel datagram.
+#pragma once
+
+#include <functional>
+
+#include "gt/core/lang/Binary.h"
+#include "gt/core/util/Dictionary.h"
+#include "gt/net/channel/SizeHeaderTcpSocketChannel.h"
+
+namespace tunnel {
+
+class ProtocolChannel : public gt::net::SizeHeaderTcpSocketChannel {
+public:
+    enum { VERSION = 1, KIND_DICTIONARY = 1, KIND_DATAGRAM = 2 };
+    // Most received bytes that may wait unframed or undelivered (10 MiB).
+    static int const RECEIVE_LIMIT = 10485760;
+    static int const RECEIVE_THRESHOLD = 10240;
+
+    ProtocolChannel(gt::net::Socket* socket, gt::net::SocketEventSelector* selector);
+    ~ProtocolChannel() override;
+
+    bool sendDictionary(gt::core::Dictionary<gt::core::Binary> const& dictionary);
+    bool sendDatagram(gt::core::Binary const& datagram);
+
+    // Each dictionary that decoded completely and holds at least one key.
+    std::function<void(gt::core::Dictionary<gt::core::Binary>&)> onDictionary;
+    // Each tunnel datagram, the empty one included.
+    std::function<void(gt::core::Binary&)> onDatagram;
+
+private:
+    void _onPacket(gt::core::Binary& body);
+};
+
+}  // namespace tunnel

@@ -1,0 +1,80 @@
+#include "tunnel/client/ProtocolClient.h"
+
+#include "gt/core/lang/Fatal.h"
+#include "gt/net/SocketEventSelector.h"
+#include "gt/net/channel/TcpSocketConnector.h"
+#include "gt/net/socket/Socket.h"
+#include "tunnel/client/DicRpc.h"
+#include "tunnel/client/ProtocolChannel.h"
+
+using gt::core::Binary;
+using gt::core::Dictionary;
+
+namespace tunnel {
+
+ProtocolClient::ProtocolClient(gt::net::SocketEventSelector* selector, gt::net::SocketAddress const& server,
+                               gt::net::SocketAddress const& bind)
+    : m_selector(selector),
+      m_connector(nullptr),
+      m_channel(nullptr),
+      m_rpc(nullptr),
+      m_server(server),
+      m_failed(false) {
+    GT_ASSERT(m_selector);
+    m_connector = new gt::net::TcpSocketConnector(m_selector);
+    m_connector->connect(
+        server, bind, [this](gt::net::Socket* socket) { _onConnect(socket); }, CONNECT_TIMEOUT_MS);
+}
+
+ProtocolClient::~ProtocolClient() {
+    delete m_rpc;
+    delete m_channel;
+    delete m_connector;
+}
+
+bool ProtocolClient::sendDictionary(Dictionary<Binary> const& dictionary) {
+    return m_channel != nullptr && m_channel->sendDictionary(dictionary);
+}
+
+bool ProtocolClient::sendDatagram(Binary const& datagram) {
+    return m_channel != nullptr && m_channel->sendDatagram(datagram);
+}
+
+void ProtocolClient::close() {
+    if (m_channel != nullptr) {
+        m_channel->close();
+    } else if (m_connector->isConnecting()) {
+        m_connector->cancel();
+    }
+}
+
+bool ProtocolClient::isConnected() const { return m_channel != nullptr && m_channel->isValid(); }
+
+void ProtocolClient::_onConnect(gt::net::Socket* socket) {
+    if (socket == nullptr) {
+        m_failed = true;
+        if (onConnectFailed) onConnectFailed();
+        return;
+    }
+    socket->setNoDelay(true);
+    socket->setRecvBufferSize(8192);
+    socket->setSendBufferSize(8192);
+    m_channel = new ProtocolChannel(socket, m_selector);
+    m_channel->setRecvKeepSize(0x4000);
+    m_channel->setSendKeepSize(0x4000);
+    // A relay connection without any traffic for 60 s is closed.
+    m_channel->setIdleTimeout(IDLE_TIMEOUT_MS);
+    m_channel->onClosed = [this] {
+        if (onClosed) onClosed();
+    };
+    m_channel->onDictionary = [this](Dictionary<Binary>& dictionary) {
+        if (onDictionary) onDictionary(dictionary);
+    };
+    m_channel->onDatagram = [this](Binary& datagram) {
+        if (onDatagram) onDatagram(datagram);
+    };
+    m_rpc = new DicRpc(m_channel);
+    if (onConnected) onConnected();
+}
+
+}  // namespace tunnel

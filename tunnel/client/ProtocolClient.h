@@ -1,0 +1,72 @@
+// One TCP connection from the service to a relay server, carrying a protocol
+// channel and a dictionary rpc. The connect starts in the constructor and
+// gives up after 3000 ms; each client serves one connection and never reconnects.
+#pragma once
+
+#include <functional>
+
+#include "gt/core/lang/Binary.h"
+#include "gt/core/util/Dictionary.h"
+#include "gt/net/socket/SocketAddress.h"
+
+namespace gt {
+namespace net {
+class Socket;
+class SocketEventSelector;
+class TcpSocketConnector;
+}  // namespace net
+}  // namespace gt
+
+namespace tunnel {
+
+class DicRpc;
+class ProtocolChannel;
+
+class ProtocolClient {
+public:
+    static int const CONNECT_TIMEOUT_MS = 3000;
+    static int const IDLE_TIMEOUT_MS = 60000;
+
+    // Asserts a selector. A connect that fails at once (no socket, bind or
+    // connect refused on the spot) cannot reach callbacks that are set after
+    // construction: it leaves the client in its failed state (hasFailed()),
+    // which owners check right after construction.
+    ProtocolClient(gt::net::SocketEventSelector* selector, gt::net::SocketAddress const& server,
+                   gt::net::SocketAddress const& bind);
+    ProtocolClient(ProtocolClient const&) = delete;
+    ProtocolClient& operator=(ProtocolClient const&) = delete;
+    // Deletes rpc, channel and connector; no callback is called.
+    virtual ~ProtocolClient();
+
+    // False while not connected.
+    bool sendDictionary(gt::core::Dictionary<gt::core::Binary> const& dictionary);
+    bool sendDatagram(gt::core::Binary const& datagram);
+    // Connected: the channel closes at once (onClosed follows at its next event
+    // or tick). Connecting: the connect is cancelled (onConnectFailed follows).
+    void close();
+    // Null until connected.
+    DicRpc* rpc() const { return m_rpc; }
+    bool isConnected() const;
+    // The connect failed (at once or later); stays set.
+    bool hasFailed() const { return m_failed; }
+    gt::net::SocketAddress const& server() const { return m_server; }
+
+    std::function<void()> onConnected;
+    std::function<void()> onConnectFailed;
+    std::function<void()> onClosed;
+    // Dictionaries that are not rpc replies.
+    std::function<void(gt::core::Dictionary<gt::core::Binary>&)> onDictionary;
+    std::function<void(gt::core::Binary&)> onDatagram;
+
+private:
+    void _onConnect(gt::net::Socket* socket);
+
+    gt::net::SocketEventSelector* m_selector;
+    gt::net::TcpSocketConnector* m_connector;
+    ProtocolChannel* m_channel;
+    DicRpc* m_rpc;
+    gt::net::SocketAddress m_server;
+    bool m_failed;
+};
+
+}  // namespace tunnel

@@ -1,0 +1,74 @@
+#include "tunnel/nat/Detector.h"
+
+#include <memory>
+#include <vector>
+
+#include "gt/core/io/Console.h"
+#include "gt/core/lang/Integer.h"
+#include "gt/core/util/Timer.h"
+#include "gt/net/SocketEventSelector.h"
+#include "tunnel/nat/NatPing.h"
+
+using gt::core::Array;
+using gt::core::String;
+
+namespace tunnel {
+
+namespace {
+int const kSelectorTickMs = 1000;
+int const kPollMs = 100;
+}  // namespace
+
+Detector::Detector(int timeoutMs) : m_timeoutMs(timeoutMs) {}
+
+Detector::~Detector() = default;
+
+gt::net::SocketAddress Detector::parseServer(String const& server) {
+    int const colon = server.indexOf(u':');
+    String const host = colon < 0 ? server : server.left(colon);
+    String const port = colon < 0 ? String() : server.mid(colon + 1, server.length() - colon - 1);
+    return gt::net::SocketAddress(gt::net::IpAddress(host),
+                                  static_cast<unsigned short>(gt::core::Integer::parse(port)));
+}
+
+Array<String> Detector::detect(Array<String> const& servers, gt::net::SocketAddress const& bind) {
+    gt::core::Timer timer(m_timeoutMs);
+    Array<String> result;
+    int const total = servers.count();
+    int ended = 0;
+    gt::net::SocketEventSelector selector(kSelectorTickMs);
+    std::vector<std::unique_ptr<NatPing>> probes;
+    // A probe may report more than once (an answer, then the close that
+    // follows it); only its first report counts.
+    std::vector<char> done(static_cast<size_t>(total), 0);
+    probes.reserve(static_cast<size_t>(total));
+    for (int i = 0; i < total; ++i) {
+        String const server = servers[i];
+        probes.emplace_back(new NatPing(&selector, parseServer(server), bind));
+        NatPing* probe = probes.back().get();
+        if (probe->hasFailed()) {  // refused on the spot, before a callback could be set
+            done[static_cast<size_t>(i)] = 1;
+            ++ended;
+            continue;
+        }
+        probe->onPing = [&, i, server](int ms) {
+            if (done[static_cast<size_t>(i)]) return;
+            done[static_cast<size_t>(i)] = 1;
+            ++ended;
+            gt::core::Console::println(u"DEBUG: Detector: " + server + u", ping=" +
+                                       gt::core::Integer(ms).toString());
+            result.add(server);
+        };
+        probe->onError = [&, i](Error const&) {
+            if (done[static_cast<size_t>(i)]) return;
+            done[static_cast<size_t>(i)] = 1;
+            ++ended;
+        };
+    }
+    while (ended < total && !timer.isExpired())
+        selector.poll(kPollMs);
+    probes.clear();
+    return result;
+}
+
+}  // namespace tunnel

@@ -1,0 +1,31 @@
+// Relay prober: pings every candidate relay server at the same time and
+// returns those that answered, in the order their answers came in.
+#pragma once
+
+#include "gt/core/lang/String.h"
+#include "gt/core/util/Array.h"
+#include "gt/net/socket/SocketAddress.h"
+
+namespace tunnel {
+
+class Detector {
+public:
+    explicit Detector(int timeoutMs);
+    virtual ~Detector();
+
+    // servers: "a.b.c.d:port" texts (a host name is not resolved and gives
+    // 0.0.0.0, which fails). Blocks the calling thread until every probe has
+    // ended (answer, error, refusal or close; each counted once) or the
+    // time-out has passed, stepping a private event loop in 100 ms turns.
+    gt::core::Array<gt::core::String> detect(gt::core::Array<gt::core::String> const& servers,
+                                             gt::net::SocketAddress const& bind);
+
+    // "a.b.c.d:port": the text before the first ':' as a dotted IPv4 address,
+    // the text after it as a decimal port kept in 16 bits.
+    static gt::net::SocketAddress parseServer(gt::core::String const& server);
+
+private:
+    int m_timeoutMs;
+};
+
+}  // namespace tunnel

@@ -1,0 +1,7 @@
+#include "tunnel/nat/NatPing.h"
+
+namespace tunnel {
+
+NatPing::~NatPing() = default;
+
+}  // namespace tunnel
