@@ -1,14 +1,12 @@
 #include "tunnel/nat/NatAcl.h"
 
-#include <vector>
-
 #include "gt/core/lang/Fatal.h"
 #include "gt/core/util/MD5.h"
 #include "gt/core/util/Strings.h"
+#include "tunnel/util/Wildcard.h"
 
 using gt::core::Any;
 using gt::core::Array;
-using gt::core::Char;
 using gt::core::DateTime;
 using gt::core::Dictionary;
 using gt::core::String;
@@ -16,22 +14,6 @@ using gt::core::String;
 namespace tunnel {
 
 namespace {
-
-// Stand-in for the shared wildcard matcher until it is available here.
-bool wildcardMatch(String const& text, String const& pattern) {
-    int const n = text.length();
-    std::vector<char> prev(n + 1, 0), row(n + 1, 0);
-    prev[0] = 1;
-    for (int i = 0; i < pattern.length(); ++i) {
-        Char const c = pattern[i];
-        row[0] = c == u'*' && prev[0];
-        for (int k = 1; k <= n; ++k) {
-            row[k] = c == u'*' ? (row[k - 1] || prev[k]) : ((c == u'?' || c == text[k - 1]) && prev[k - 1]);
-        }
-        prev.swap(row);
-    }
-    return prev[n] != 0;
-}
 
 // The patterns of one list text: split at ";", each trimmed of blanks, empty
 // ones dropped.

@@ -12,7 +12,6 @@ import unittest
 HERE = os.path.dirname(os.path.abspath(__file__))
 sys.path.insert(0, HERE)
 import relay as R  # noqa: E402
-import public_relay as P  # noqa: E402
 
 
 class Engine:
@@ -67,7 +66,7 @@ def recv_exactly(sock, n, timeout=3.0):
 
 class PublicSideTest(unittest.TestCase):
     def setUp(self):
-        self.relay = P.PublicRelay()
+        self.relay = R.Relay()
         self.engine = Engine(self.relay.port)
         self.engine.create_tunnel()
         self.tunnel = self.relay.tunnel(0)
@@ -139,7 +138,7 @@ class PublicSideTest(unittest.TestCase):
         for index, mode in enumerate(('fin', 'rst')):
             s = socket.create_connection(('127.0.0.1', self.tunnel.port), timeout=3)
             self.engine.next_datagram()
-            self.assertEqual(P.execute(self.relay, ['drop', str(index), mode]), 'ok')
+            self.assertEqual(R.execute(self.relay, ['drop', str(index), mode]), 'ok')
             self.assertEqual(recv_exactly(s, 1), b'')
             s.close()
             if mode == 'fin':
@@ -156,19 +155,19 @@ class PublicSideTest(unittest.TestCase):
 
     def test_pause_stops_reading_from_the_engine(self):
         s, ch = self.public_client()
-        self.assertEqual(P.execute(self.relay, ['pause', '0']), 'ok')
+        self.assertEqual(R.execute(self.relay, ['pause', '0']), 'ok')
         self.engine.send_datagram(R.dg_data(ch, b'a'))
         s.settimeout(0.2)
         with self.assertRaises(socket.timeout):
             s.recv(1)
-        self.assertEqual(P.execute(self.relay, ['resume', '0']), 'ok')
+        self.assertEqual(R.execute(self.relay, ['resume', '0']), 'ok')
         self.assertEqual(recv_exactly(s, 1), b'a')
         s.close()
 
 
 class ChildProcessTest(unittest.TestCase):
     def test_commands(self):
-        proc = subprocess.Popen([sys.executable, os.path.join(HERE, 'public_relay.py')],
+        proc = subprocess.Popen([sys.executable, os.path.join(HERE, 'relay.py')],
                                 stdin=subprocess.PIPE, stdout=subprocess.PIPE, text=True)
 
         def command(line):
