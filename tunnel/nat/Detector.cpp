@@ -32,6 +32,11 @@ gt::net::SocketAddress Detector::parseServer(String const& server) {
 }
 
 Array<String> Detector::detect(Array<String> const& servers, gt::net::SocketAddress const& bind) {
+    return detect(servers, bind, std::function<bool()>());
+}
+
+Array<String> Detector::detect(Array<String> const& servers, gt::net::SocketAddress const& bind,
+                               std::function<bool()> const& cancelled) {
     gt::core::Timer timer(m_timeoutMs);
     Array<String> result;
     int const total = servers.count();
@@ -65,7 +70,7 @@ Array<String> Detector::detect(Array<String> const& servers, gt::net::SocketAddr
             ++ended;
         };
     }
-    while (ended < total && !timer.isExpired())
+    while (ended < total && !timer.isExpired() && !(cancelled && cancelled()))
         selector.poll(kPollMs);
     probes.clear();
     return result;

@@ -2,6 +2,8 @@
 // returns those that answered, in the order their answers came in.
 #pragma once
 
+#include <functional>
+
 #include "gt/core/lang/String.h"
 #include "gt/core/util/Array.h"
 #include "gt/net/socket/SocketAddress.h"
@@ -19,6 +21,11 @@ public:
     // time-out has passed, stepping a private event loop in 100 ms turns.
     gt::core::Array<gt::core::String> detect(gt::core::Array<gt::core::String> const& servers,
                                              gt::net::SocketAddress const& bind);
+    // The same, ended early with the answers so far once cancelled() holds;
+    // it is asked between the steps of the event loop.
+    gt::core::Array<gt::core::String> detect(gt::core::Array<gt::core::String> const& servers,
+                                             gt::net::SocketAddress const& bind,
+                                             std::function<bool()> const& cancelled);
 
     // "a.b.c.d:port": the text before the first ':' as a dotted IPv4 address,
     // the text after it as a decimal port kept in 16 bits.

@@ -119,7 +119,7 @@ void Nat::_sleep(int ms) const {
 
 Array<String> Nat::_probe(Array<String> const& servers) {
     Detector detector(PROBE_TIMEOUT_MS);
-    return detector.detect(servers, m_local);
+    return detector.detect(servers, m_local, [this]() { return !_running(); });
 }
 
 Nat::Selection Nat::_selectServer(TunnelConfig* out) {

@@ -108,3 +108,16 @@ TEST(Detector, ParsesServerTexts) {
         EXPECT_EQ(a.port(), c.port);
     }
 }
+
+TEST(Detector, CancelEndsTheProbeEarlyWithTheAnswersSoFar) {
+    Relays r({"never", "ok"});
+    auto const start = std::chrono::steady_clock::now();
+    int asked = 0;
+    Array<String> result = tunnel::Detector(5000).detect(r.servers, gt::net::SocketAddress(), [&] {
+        // Cancelled once the answering server is in.
+        return ++asked > 1 && elapsedMs(start) > 200;
+    });
+    EXPECT_LT(elapsedMs(start), 2000);
+    ASSERT_EQ(result.count(), 1);
+    EXPECT_EQ(result[0], r.servers[1]);
+}
