@@ -45,7 +45,9 @@ each with one line "ok ..." or "err ...". Commands:
   pause <conn> / resume <conn>                  stop / restart reading from the engine
   credit ignore|obey                            read public bytes regardless of credit, or not
   garbage <conn> <hex>                          raw bytes to the engine (same as raw)
-  stats <conn> <channel>                        -> ok <bytes to engine> <bytes from engine> <credit>
+  stats <conn> <channel>                        -> ok <bytes to engine> <bytes from engine>
+                                                   <credit> <engine DATA frames beyond credit>
+  initial <n>                                   credit granted to the engine with each CONNECT
   listen                                        -> ok <id> <port>: one more relay in this process
   stop                                          stop the selected relay (its port closes)
   quit
@@ -56,7 +58,8 @@ Relay 0 is the one whose port is printed first. A command prefixed with
 Public side: a connection whose "tunnel_create" is answered with success gets a
 "public" listener on 127.0.0.1 with an ephemeral port. Each public connection
 accepted there becomes a channel of the tunnel (ids from 1, reused once free):
-accepted -> CONNECT (protocol 2, the public peer's address); public bytes ->
+accepted -> CONNECT (protocol 2, the public peer's address) and WINDOW with the
+initial credit (0x20000, "initial" changes it); public bytes ->
 DATA, read only as far as the engine's WINDOW credit allows (at most 65535 per
 datagram); engine DATA -> written to the public socket, WINDOW with the count
 returned as each block is written; public end-of-file or reset -> SHUTDOWN to
@@ -224,6 +227,9 @@ class Channel:
         self.credit = 0
         self.cond = threading.Condition()
         self.to_engine = 0        # public bytes sent as DATA
+        self.granted = tunnel.relay.initial_window  # credit given to the engine
+        self.received = 0         # engine DATA bytes received
+        self.violations = 0       # engine DATA beyond the credit given
         self.from_engine = 0      # engine bytes written to the public socket
         self.public_done = False  # public end-of-file or error seen
         self.engine_done = False  # engine SHUTDOWN seen
@@ -236,6 +242,10 @@ class Channel:
 
     # engine -> channel
     def on_data(self, payload):
+        with self.cond:
+            self.received += len(payload)
+            if self.received > self.granted:
+                self.violations += 1
         self.writes.put(payload)
 
     def on_window(self, credit):
@@ -306,6 +316,7 @@ class Channel:
                 continue
             with self.cond:
                 self.from_engine += len(payload)
+                self.granted += len(payload)
                 self.cond.notify_all()
             conn.send_body(datagram_body(dg_window(self.id, len(payload))))
         # The engine closed the channel: the public connection ends.
@@ -355,6 +366,8 @@ class Tunnel:
                 self.channels[channel_id] = channel
             self.relay._changed()
             self.conn.send_body(datagram_body(dg_connect(channel_id, 2, peer[0], peer[1])))
+            if self.relay.initial_window > 0:
+                self.conn.send_body(datagram_body(dg_window(channel_id, self.relay.initial_window)))
             channel.start()
 
     def _maybe_release(self, channel):
@@ -536,6 +549,7 @@ class Relay:
         self.behaviours = {}
         self.close_on_accept = False
         self.ignore_credit = False
+        self.initial_window = 0x20000
         self.connections = []
         self.listener = socket.socket(socket.AF_INET, socket.SOCK_STREAM)
         self.listener.setsockopt(socket.SOL_SOCKET, socket.SO_REUSEADDR, 1)
@@ -691,7 +705,11 @@ def _execute_public(relay, words):
             if channel is None:
                 return 'err no channel'
             with channel.cond:
-                return 'ok %d %d %d' % (channel.to_engine, channel.from_engine, channel.credit)
+                return 'ok %d %d %d %d' % (channel.to_engine, channel.from_engine, channel.credit,
+                                           channel.violations)
+        if cmd == 'initial':
+            relay.initial_window = int(words[1])
+            return 'ok'
     except TimeoutError as exc:
         return 'err ' + str(exc)
     return None

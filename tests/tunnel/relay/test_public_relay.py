@@ -82,6 +82,14 @@ class PublicSideTest(unittest.TestCase):
         self.assertEqual(dg[2], 2)
         self.assertEqual(dg[3], R.ip_value('127.0.0.1'))
         self.assertEqual(dg[4], s.getsockname()[1])
+        self.assertEqual(self.engine.next_datagram(), ('window', dg[1], 0x20000))
+        return s, dg[1]
+
+    def public_client_with_window(self, window):
+        s = socket.create_connection(('127.0.0.1', self.tunnel.port), timeout=3)
+        dg = self.engine.next_datagram()
+        self.assertEqual(dg[0], 'connect')
+        self.assertEqual(self.engine.next_datagram(), ('window', dg[1], window))
         return s, dg[1]
 
     def test_public_bytes_flow_within_credit(self):
@@ -101,6 +109,15 @@ class PublicSideTest(unittest.TestCase):
         self.engine.send_datagram(R.dg_data(ch, b'hello'))
         self.assertEqual(recv_exactly(s, 5), b'hello')
         self.assertEqual(self.engine.next_datagram(), ('window', ch, 5))
+        self.assertEqual(R.execute(self.relay, ['stats', '0', str(ch)]), 'ok 0 5 0 0')
+        s.close()
+
+    def test_engine_data_beyond_credit_is_counted(self):
+        self.relay.initial_window = 4
+        s, ch = self.public_client_with_window(4)
+        self.engine.send_datagram(R.dg_data(ch, b'abcde'))
+        self.assertEqual(recv_exactly(s, 5), b'abcde')
+        self.assertEqual(R.execute(self.relay, ['stats', '0', str(ch)]).split()[4], '1')
         s.close()
 
     def test_end_of_file_and_shutdown_map_onto_each_other(self):
@@ -137,6 +154,7 @@ class PublicSideTest(unittest.TestCase):
     def test_dropping_the_connection_closes_the_public_side(self):
         for index, mode in enumerate(('fin', 'rst')):
             s = socket.create_connection(('127.0.0.1', self.tunnel.port), timeout=3)
+            self.engine.next_datagram()
             self.engine.next_datagram()
             self.assertEqual(R.execute(self.relay, ['drop', str(index), mode]), 'ok')
             self.assertEqual(recv_exactly(s, 1), b'')
@@ -183,12 +201,13 @@ class ChildProcessTest(unittest.TestCase):
             self.assertEqual(answer[0], 'ok')
             s = socket.create_connection(('127.0.0.1', int(answer[1])), timeout=3)
             self.assertEqual(engine.next_datagram()[0], 'connect')
+            self.assertEqual(engine.next_datagram()[0], 'window')
             self.assertEqual(command('wait channels 0 1'), 'ok')
             self.assertEqual(command('channels 0'), 'ok 1')
             engine.send_datagram(R.dg_window(1, 7))
             s.sendall(b'abc')
             engine.next_datagram()
-            self.assertEqual(command('stats 0 1'), 'ok 3 0 4')
+            self.assertEqual(command('stats 0 1'), 'ok 3 0 4 0')
             self.assertEqual(command('stats 0 9'), 'err no channel')
             self.assertEqual(command('public 5'), 'err no connection 5')
             self.assertEqual(command('conns'), 'ok 1')  # relay.py's commands still work
