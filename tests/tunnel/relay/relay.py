@@ -39,6 +39,7 @@ each with one line "ok ..." or "err ...". Commands:
   shutdown <conn> <channel>
   close <conn>                                  close one connection
   public <conn>                                 -> ok <port> of the tunnel's public listener
+  tunnel                                        -> ok <conn> <port> of the newest tunnel
   channels <conn>                               -> ok <open public channels of the tunnel>
   wait channels <conn> <n> [<ms>]               wait until the tunnel has exactly n channels
   drop <conn> fin|rst                           end the connection (orderly or with a reset)
@@ -665,6 +666,12 @@ def _execute_public(relay, words):
     """The public side's commands; None for any other command."""
     cmd = words[0]
     try:
+        if cmd == 'tunnel':
+            with relay.cond:
+                found = [c for c in relay.connections if c.tunnel is not None]
+            if not found:
+                return 'err no tunnel'
+            return 'ok %d %d' % (found[-1].index, found[-1].tunnel.port)
         if cmd == 'public':
             return 'ok %d' % relay.tunnel(int(words[1])).port
         if cmd == 'channels':

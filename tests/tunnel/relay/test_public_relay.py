@@ -196,8 +196,10 @@ class ChildProcessTest(unittest.TestCase):
         try:
             port = int(proc.stdout.readline().split()[1])
             engine = Engine(port)
+            self.assertEqual(command('tunnel'), 'err no tunnel')
             engine.create_tunnel()
             answer = command('public 0').split()
+            self.assertEqual(command('tunnel'), 'ok 0 ' + answer[1])
             self.assertEqual(answer[0], 'ok')
             s = socket.create_connection(('127.0.0.1', int(answer[1])), timeout=3)
             self.assertEqual(engine.next_datagram()[0], 'connect')

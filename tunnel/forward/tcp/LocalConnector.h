@@ -43,8 +43,7 @@ public:
     bool cancel();
 
     // A channel on the connected socket, set up for a forward client: no
-    // delay, 8192-byte socket buffers, 16384-byte keep sizes, 15 min idle
-    // time-out. Nothing is read before the owner grants credit.
+    // delay, 16384-byte keep sizes, 15 min idle time-out. Nothing is read before the owner grants credit.
     static gt::net::TcpSocketChannel* openChannel(gt::net::Socket* socket,
                                                   gt::net::SocketEventSelector* selector);
 
