@@ -23,7 +23,8 @@ GatewayTcpForwardClient::GatewayTcpForwardClient(gt::net::SocketEventSelector* s
       m_channel(nullptr),
       m_heldCredit(0),
       m_writtenSum(0),
-      m_unwritten(0) {}
+      m_unwritten(0),
+      m_overrun(false) {}
 
 GatewayTcpForwardClient::~GatewayTcpForwardClient() { delete m_channel; }
 
@@ -40,8 +41,10 @@ void GatewayTcpForwardClient::_beginChecking() {
 }
 
 bool GatewayTcpForwardClient::_take(int n) {
+    if (m_overrun) return false;
     m_unwritten += n;
     if (m_unwritten <= MAX_UNWRITTEN) return true;
+    m_overrun = true;
     gt::core::Console::println(u"DEBUG: channel overrun, closing channelId=" +
                                gt::core::Integer(m_channelId).toString());
     m_buffer = Binary();

@@ -70,6 +70,7 @@ private:
     int m_heldCredit;
     int m_writtenSum;
     int m_unwritten;  // bytes of the relay not yet consumed by the login or written locally
+    bool m_overrun;   // the relay went beyond its credit; the channel is closing
 };
 
 }  // namespace tunnel

@@ -20,7 +20,8 @@ StandardTcpForwardClient::StandardTcpForwardClient(gt::net::SocketEventSelector*
       m_channel(nullptr),
       m_heldCredit(0),
       m_writtenSum(0),
-      m_unwritten(0) {}
+      m_unwritten(0),
+      m_overrun(false) {}
 
 StandardTcpForwardClient::~StandardTcpForwardClient() { delete m_channel; }
 
@@ -67,6 +68,7 @@ void StandardTcpForwardClient::_onSent(int n) {
 }
 
 void StandardTcpForwardClient::_overrun() {
+    m_overrun = true;
     gt::core::Console::println(u"DEBUG: channel overrun, closing channelId=" +
                                gt::core::Integer(m_channelId).toString());
     if (m_state == STATE_CONNECTING) {
@@ -79,7 +81,7 @@ void StandardTcpForwardClient::_overrun() {
 }
 
 void StandardTcpForwardClient::send(Binary& data) {
-    if (m_state == STATE_CLOSED) return;
+    if (m_state == STATE_CLOSED || m_overrun) return;
     m_unwritten += data.length();
     if (m_unwritten > MAX_UNWRITTEN) {
         _overrun();

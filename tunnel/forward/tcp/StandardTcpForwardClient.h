@@ -52,6 +52,7 @@ private:
     int m_heldCredit;            // credit of the relay received while connecting
     int m_writtenSum;            // bytes written locally and not yet granted back
     int m_unwritten;             // bytes of the relay not yet written locally
+    bool m_overrun;              // the relay went beyond its credit; the channel is closing
 };
 
 }  // namespace tunnel
