@@ -1,0 +1,551 @@
+// Benchmark of one forward through the tunnel engine, on loopback.
+//
+// Three parts run here: a relay double and a local target (threads of this
+// process, each on its own event loop of the project's network library), and
+// the engine (a forward worker of tunnel::NatManager) in a child process of
+// its own, so that its memory can be read alone. Public users are blocking
+// sockets of the main thread. Every figure is measured once through the
+// tunnel and once directly against the target, and printed with the ratio.
+//
+//   tunnel_bench [bulk MiB per channel, default 64] [idle channels, default 1000]
+#include <arpa/inet.h>
+#include <fcntl.h>
+#include <netinet/in.h>
+#include <netinet/tcp.h>
+#include <signal.h>
+#include <sys/resource.h>
+#include <sys/socket.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <functional>
+#include <memory>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "gt/core/lang/Binary.h"
+#include "gt/core/util/Array.h"
+#include "gt/core/util/Dictionary.h"
+#include "gt/net/ISocketEventHandler.h"
+#include "gt/net/SocketEventSelector.h"
+#include "gt/net/channel/TcpSocketChannel.h"
+#include "gt/net/socket/Socket.h"
+#include "gt/net/socket/SocketAddress.h"
+#include "gt/util/ThreadSafeLogRecorder.h"
+#include "tunnel/client/ProtocolChannel.h"
+#include "tunnel/nat/NatManager.h"
+#include "tunnel/nat/TunnelDatagram.h"
+
+using gt::core::Binary;
+using gt::net::Socket;
+using gt::net::SocketAddress;
+using gt::net::SocketEventSelector;
+using gt::net::TcpSocketChannel;
+using tunnel::TunnelDatagram;
+
+namespace {
+
+SocketAddress loopback(unsigned short port) { return SocketAddress(gt::net::IpAddress(0x7F000001u), port); }
+
+Socket listenOn() {
+    Socket s(Socket::TYPE_TCP);
+    s.setReuseAddress(true);
+    s.bind(loopback(0));
+    s.listen();
+    ::listen(s.handle(), 4096);
+    s.setBlocking(false);
+    return s;
+}
+
+// Accepts connections of a listening socket on an event loop.
+class Acceptor : public gt::net::ISocketEventHandler {
+public:
+    Acceptor(Socket* listener, SocketEventSelector* selector, std::function<void(Socket*)> accepted)
+        : m_listener(listener), m_accepted(std::move(accepted)) {
+        selector->addEventHandler(listener->handle(), this);
+    }
+    int getEvents() override { return EVENT_READ; }
+    void onEvent(int bits) override {
+        if (!(bits & EVENT_READ)) return;
+        for (;;) {
+            Socket s(0);
+            if (!m_listener->accept(&s)) return;
+            s.setNoDelay(true);
+            m_accepted(&s);
+        }
+    }
+
+private:
+    Socket* m_listener;
+    std::function<void(Socket*)> m_accepted;
+};
+
+// ---- local target ---------------------------------------------------------
+// The first byte of a connection chooses its behaviour: 'S' sink (reads and
+// counts until end of file), 'G' + 4 bytes n: writes n bytes and closes, 'E'
+// echo. A connection that sends nothing is held idle.
+class Target {
+public:
+    Target() : m_listener(listenOn()), m_selector(1000) {}
+    unsigned short port() const { return m_listener.localAddress().port(); }
+
+    void run(std::atomic<bool> const& stop) {
+        Acceptor acceptor(&m_listener, &m_selector, [this](Socket* s) { _accept(s); });
+        while (!stop)
+            m_selector.poll(50);
+        m_conns.clear();
+    }
+
+    std::atomic<long long> sunk{0};
+    std::atomic<int> accepted{0};
+
+private:
+    struct Conn {
+        std::unique_ptr<TcpSocketChannel> channel;
+        char mode = 0;
+        long long toWrite = 0;
+        Binary header;
+    };
+
+    void _accept(Socket* s) {
+        ++accepted;
+        auto conn = std::make_shared<Conn>();
+        conn->channel.reset(new TcpSocketChannel(s, &m_selector));
+        Conn* c = conn.get();
+        c->channel->setIdleTimeout(0);
+        c->channel->recv(0x7fffffff);
+        c->channel->onRecv = [this, c](Binary& data) { _recv(c, data); };
+        c->channel->onSent = [this, c](int) { _fill(c); };
+        m_conns.push_back(conn);
+    }
+
+    void _recv(Conn* c, Binary& data) {
+        int pos = 0;
+        if (c->mode == 0) {
+            c->mode = data[0];
+            pos = 1;
+        }
+        if (c->mode == 'S') {
+            sunk += data.length() - pos;
+        } else if (c->mode == 'E') {
+            c->channel->send(pos == 0 ? data : Binary(data, pos, data.length() - pos));
+        } else if (c->mode == 'G') {
+            c->header.append(data.data() + pos, data.length() - pos);
+            if (c->header.length() >= 4 && c->toWrite == 0) {
+                unsigned n;
+                std::memcpy(&n, c->header.data(), 4);
+                c->toWrite = n;
+                _fill(c);
+            }
+        }
+    }
+
+    void _fill(Conn* c) {
+        static Binary const block(65536, 'g');
+        if (c->mode != 'G') return;
+        while (c->toWrite > 0 && c->channel->sendQueueLength() < 262144) {
+            int const n = c->toWrite < block.length() ? static_cast<int>(c->toWrite) : block.length();
+            c->channel->send(n == block.length() ? block : Binary(block, 0, n));
+            c->toWrite -= n;
+            if (c->toWrite == 0) c->channel->shutdown();
+        }
+    }
+
+    Socket m_listener;
+    SocketEventSelector m_selector;
+    std::vector<std::shared_ptr<Conn>> m_conns;
+};
+
+// ---- relay double -------------------------------------------------------------
+// Answers every call, publishes the tunnel on a public port, and moves bytes
+// between public sockets and tunnel datagrams with credit both ways.
+class Relay {
+public:
+    Relay() : m_listener(listenOn()), m_public(listenOn()), m_selector(1000) {}
+    unsigned short port() const { return m_listener.localAddress().port(); }
+    unsigned short publicPort() const { return m_public.localAddress().port(); }
+
+    void run(std::atomic<bool> const& stop) {
+        Acceptor engines(&m_listener, &m_selector, [this](Socket* s) { _acceptEngine(s); });
+        Acceptor users(&m_public, &m_selector, [this](Socket* s) { _acceptPublic(s); });
+        while (!stop)
+            m_selector.poll(50);
+        m_channels.clear();
+        m_engines.clear();
+    }
+
+    std::atomic<bool> tunnelOpen{false};
+    std::atomic<int> channelsOpen{0};
+
+private:
+    struct Channel {
+        std::unique_ptr<TcpSocketChannel> channel;
+        bool open = true;
+    };
+
+    void _acceptEngine(Socket* s) {
+        tunnel::ProtocolChannel* engine = new tunnel::ProtocolChannel(s, &m_selector);
+        m_engines.emplace_back(engine);
+        engine->setIdleTimeout(0);
+        engine->onDictionary = [this, engine](gt::core::Dictionary<Binary>& request) {
+            gt::core::Dictionary<Binary> reply;
+            reply.set(u"@", Binary("return"));
+            engine->sendDictionary(reply);
+            if (request.get(u"method") == Binary("tunnel_create")) {
+                m_tunnel = engine;
+                tunnelOpen = true;
+            }
+        };
+        engine->onDatagram = [this](Binary& datagram) { _onDatagram(datagram); };
+    }
+
+    void _acceptPublic(Socket* s) {
+        if (!m_tunnel) return;
+        short id = m_nextId++;
+        auto& slot = m_channels[static_cast<unsigned short>(id)];
+        slot.reset(new Channel);
+        Channel* c = slot.get();
+        c->channel.reset(new TcpSocketChannel(s, &m_selector));
+        c->channel->setIdleTimeout(0);
+        SocketAddress const peer = c->channel->remoteAddress();
+        c->channel->onRecv = [this, id](Binary& data) {
+            for (int pos = 0; pos < data.length(); pos += TunnelDatagram::MAX_PAYLOAD) {
+                int const n = std::min<int>(TunnelDatagram::MAX_PAYLOAD, data.length() - pos);
+                m_tunnel->sendDatagram(TunnelDatagram::data(id, data.data() + pos, n));
+            }
+        };
+        c->channel->onSent = [this, id](int n) { m_tunnel->sendDatagram(TunnelDatagram::window(id, n)); };
+        c->channel->onClosed = [this, id, c]() {
+            if (c->open) m_tunnel->sendDatagram(TunnelDatagram::shutdown(id));
+            c->open = false;
+            --channelsOpen;
+        };
+        ++channelsOpen;
+        m_tunnel->sendDatagram(TunnelDatagram::connect(id, TunnelDatagram::PROTOCOL_TCP, peer));
+        m_tunnel->sendDatagram(TunnelDatagram::window(id, 0x20000));
+    }
+
+    void _onDatagram(Binary& datagram) {
+        TunnelDatagram d;
+        if (!TunnelDatagram::decode(datagram, &d)) return;
+        auto& slot = m_channels[static_cast<unsigned short>(d.channelId)];
+        if (!slot || !slot->open) return;
+        switch (d.action) {
+            case TunnelDatagram::ACTION_DATA:
+                slot->channel->send(d.payload);
+                break;
+            case TunnelDatagram::ACTION_WINDOW:
+                slot->channel->recv(d.credit);
+                break;
+            case TunnelDatagram::ACTION_SHUTDOWN:
+                slot->open = false;
+                slot->channel->shutdown();
+                break;
+            default:
+                break;
+        }
+    }
+
+    Socket m_listener;
+    Socket m_public;
+    SocketEventSelector m_selector;
+    std::vector<std::unique_ptr<tunnel::ProtocolChannel>> m_engines;
+    tunnel::ProtocolChannel* m_tunnel = nullptr;
+    std::vector<std::unique_ptr<Channel>> m_channels = std::vector<std::unique_ptr<Channel>>(65536);
+    short m_nextId = 1;
+};
+
+// ---- child processes ------------------------------------------------------------
+
+long long rssBytes(pid_t pid) {
+    std::ifstream in("/proc/" + std::to_string(pid) + "/status");
+    std::string line;
+    while (std::getline(in, line)) {
+        if (line.compare(0, 6, "VmRSS:") == 0) return std::atoll(line.c_str() + 6) * 1024;
+    }
+    return -1;
+}
+
+// Forks a child that runs body(fd) with one end of a socket pair and exits
+// when body returns; the parent keeps the other end.
+pid_t forkChild(int* parentEnd, std::function<void(int)> const& body) {
+    int pair[2];
+    if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, pair) != 0) return -1;
+    pid_t pid = ::fork();
+    if (pid == 0) {
+        ::close(pair[0]);
+        body(pair[1]);
+        ::_exit(0);
+    }
+    ::close(pair[1]);
+    *parentEnd = pair[0];
+    return pid;
+}
+
+void waitByte(int fd) {
+    char c;
+    while (::read(fd, &c, 1) < 0 && errno == EINTR) {
+    }
+}
+
+void sendByte(int fd) {
+    char c = 1;
+    while (::write(fd, &c, 1) < 0 && errno == EINTR) {
+    }
+}
+
+// The engine: one forward worker until the parent closes its end.
+void engineMain(int fd, unsigned short relayPort, unsigned short targetPort) {
+    int devnull = ::open("/dev/null", O_WRONLY);
+    ::dup2(devnull, 1);
+    gt::util::ThreadSafeLogRecorder log(nullptr);
+    tunnel::NatManager manager(&log, SocketAddress());
+    tunnel::Nat* worker = manager.create(1);
+    worker->setAccessKey(u"bench");
+    worker->setTarget(u"tcp", u"127.0.0.1:" + gt::core::String::fromUtf8(std::to_string(targetPort).c_str()));
+    gt::core::Array<gt::core::String> servers;
+    servers.add(u"127.0.0.1:" + gt::core::String::fromUtf8(std::to_string(relayPort).c_str()));
+    worker->setPrimaryServers(servers);
+    waitByte(fd);  // returns when the parent closes its end
+}
+
+// Direct counterpart of the engine's idle channels: a process holding n
+// connections to the target.
+void holderMain(int fd, unsigned short targetPort) {
+    waitByte(fd);
+    int const n = [&] {
+        int v = 0;
+        ::read(fd, &v, sizeof v);
+        return v;
+    }();
+    SocketEventSelector selector(1000);
+    std::vector<std::unique_ptr<TcpSocketChannel>> channels;
+    for (int i = 0; i < n; ++i) {
+        Socket s(Socket::TYPE_TCP);
+        s.connect(loopback(targetPort));
+        channels.emplace_back(new TcpSocketChannel(&s, &selector));
+    }
+    sendByte(fd);
+    waitByte(fd);
+}
+
+// ---- public users -------------------------------------------------------------
+
+int connectTo(unsigned short port) {
+    int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_port = htons(port);
+    address.sin_addr.s_addr = htonl(0x7F000001u);
+    if (::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) {
+        ::close(fd);
+        return -1;
+    }
+    int one = 1;
+    ::setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
+    return fd;
+}
+
+bool writeAll(int fd, char const* p, size_t n) {
+    while (n > 0) {
+        ssize_t w = ::send(fd, p, n, MSG_NOSIGNAL);
+        if (w <= 0) {
+            if (w < 0 && errno == EINTR) continue;
+            return false;
+        }
+        p += w;
+        n -= static_cast<size_t>(w);
+    }
+    return true;
+}
+
+long long readUntilEnd(int fd) {
+    std::vector<char> buffer(1 << 16);
+    long long total = 0;
+    for (;;) {
+        ssize_t r = ::recv(fd, buffer.data(), buffer.size(), 0);
+        if (r < 0 && errno == EINTR) continue;
+        if (r <= 0) return total;
+        total += r;
+    }
+}
+
+double seconds(std::chrono::steady_clock::time_point start) {
+    return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+}
+
+bool waitUntil(std::function<bool()> const& done, int ms) {
+    auto const until = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
+    while (!done()) {
+        if (std::chrono::steady_clock::now() > until) return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    }
+    return true;
+}
+
+// MB/s of channels parallel users each sending bytes to the target's sink.
+double bulkToLocal(unsigned short port, Target& target, int channels, long long bytes) {
+    long long const before = target.sunk;
+    std::vector<char> block(1 << 16, 's');
+    auto const start = std::chrono::steady_clock::now();
+    std::vector<std::thread> users;
+    for (int i = 0; i < channels; ++i) {
+        users.emplace_back([&] {
+            int fd = connectTo(port);
+            writeAll(fd, "S", 1);
+            for (long long left = bytes; left > 0; left -= static_cast<long long>(block.size()))
+                writeAll(fd, block.data(), static_cast<size_t>(std::min<long long>(left, block.size())));
+            ::shutdown(fd, SHUT_WR);
+            readUntilEnd(fd);
+            ::close(fd);
+        });
+    }
+    for (auto& u : users)
+        u.join();
+    waitUntil([&] { return target.sunk - before >= bytes * channels; }, 60000);
+    return static_cast<double>(bytes * channels) / 1e6 / seconds(start);
+}
+
+// MB/s of channels parallel users each fetching bytes from the target.
+double bulkFromLocal(unsigned short port, int channels, long long bytes) {
+    auto const start = std::chrono::steady_clock::now();
+    std::vector<std::thread> users;
+    std::atomic<long long> got{0};
+    for (int i = 0; i < channels; ++i) {
+        users.emplace_back([&] {
+            int fd = connectTo(port);
+            char request[5] = {'G'};
+            unsigned const n = static_cast<unsigned>(bytes);
+            std::memcpy(request + 1, &n, 4);
+            writeAll(fd, request, 5);
+            got += readUntilEnd(fd);
+            ::close(fd);
+        });
+    }
+    for (auto& u : users)
+        u.join();
+    if (got != bytes * channels) std::fprintf(stderr, "short transfer: %lld bytes\n", got.load());
+    return static_cast<double>(got) / 1e6 / seconds(start);
+}
+
+// Mean round trip in microseconds of a 32-byte request answered by the echo.
+double latencyUs(unsigned short port, int rounds) {
+    int fd = connectTo(port);
+    writeAll(fd, "E", 1);
+    char buffer[32];
+    std::memset(buffer, 'r', sizeof buffer);
+    auto exchange = [&] {
+        writeAll(fd, buffer, sizeof buffer);
+        size_t have = 0;
+        while (have < sizeof buffer) {
+            ssize_t r = ::recv(fd, buffer + have, sizeof buffer - have, 0);
+            if (r <= 0) return false;
+            have += static_cast<size_t>(r);
+        }
+        return true;
+    };
+    for (int i = 0; i < 20; ++i)
+        exchange();  // warm up
+    auto const start = std::chrono::steady_clock::now();
+    for (int i = 0; i < rounds; ++i) {
+        if (!exchange()) break;
+    }
+    double const us = seconds(start) * 1e6 / rounds;
+    ::close(fd);
+    return us;
+}
+
+void row(char const* name, char const* unit, double tunnel, double direct) {
+    std::printf("%-34s %12.1f %12.1f %8.2f   %s\n", name, tunnel, direct, direct > 0 ? tunnel / direct : 0.0,
+                unit);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    long long const mib = argc > 1 ? std::atoll(argv[1]) : 64;
+    int idle = argc > 2 ? std::atoi(argv[2]) : 1000;
+    ::signal(SIGPIPE, SIG_IGN);
+    rlimit limit;
+    if (::getrlimit(RLIMIT_NOFILE, &limit) == 0) {
+        limit.rlim_cur = limit.rlim_max;
+        ::setrlimit(RLIMIT_NOFILE, &limit);
+        int const fit = static_cast<int>((limit.rlim_cur - 200) / 4);
+        if (idle > fit) {
+            std::printf("(descriptor limit %lu: %d idle channels instead of %d)\n",
+                        static_cast<unsigned long>(limit.rlim_cur), fit, idle);
+            idle = fit;
+        }
+    }
+
+    // Sockets first, then the children (before any thread exists here).
+    Relay relay;
+    Target target;
+    int engineFd = -1, holderFd = -1;
+    unsigned short const relayPort = relay.port(), targetPort = target.port();
+    pid_t const engine = forkChild(&engineFd, [&](int fd) { engineMain(fd, relayPort, targetPort); });
+    pid_t const holder = forkChild(&holderFd, [&](int fd) { holderMain(fd, targetPort); });
+
+    std::atomic<bool> stop{false};
+    std::thread relayThread([&] { relay.run(stop); });
+    std::thread targetThread([&] { target.run(stop); });
+    if (!waitUntil([&] { return relay.tunnelOpen.load(); }, 15000)) {
+        std::fprintf(stderr, "the engine did not open its tunnel\n");
+        return 1;
+    }
+    unsigned short const pub = relay.publicPort();
+    long long const bulk = mib * 1024 * 1024;
+
+    // Memory per idle channel first, before bulk transfers leave freed
+    // buffers in the engine's heap: the engine's growth while it holds the
+    // channels, beside a process holding as many plain connections.
+    long long const engineBefore = rssBytes(engine);
+    int const acceptedBefore = target.accepted;
+    std::vector<int> users;
+    for (int i = 0; i < idle; ++i)
+        users.push_back(connectTo(pub));
+    waitUntil([&] { return target.accepted - acceptedBefore >= idle; }, 30000);
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    long long const engineAfter = rssBytes(engine);
+    long long const holderBefore = rssBytes(holder);
+    sendByte(holderFd);
+    if (::write(holderFd, &idle, sizeof idle) != sizeof idle) return 1;
+    waitByte(holderFd);
+    long long const holderAfter = rssBytes(holder);
+    for (int fd : users)
+        ::close(fd);
+    std::this_thread::sleep_for(std::chrono::milliseconds(1500));  // closed channels cleaned up
+
+    std::printf("one forward on loopback; tunnel = public user -> relay double -> engine -> target\n");
+    std::printf("%-34s %12s %12s %8s\n", "measurement", "tunnel", "direct", "ratio");
+    row("bulk relay->local, 1 channel", "MB/s", bulkToLocal(pub, target, 1, bulk),
+        bulkToLocal(targetPort, target, 1, bulk));
+    row("bulk relay->local, 16 channels", "MB/s", bulkToLocal(pub, target, 16, bulk / 16),
+        bulkToLocal(targetPort, target, 16, bulk / 16));
+    row("bulk local->relay, 1 channel", "MB/s", bulkFromLocal(pub, 1, bulk),
+        bulkFromLocal(targetPort, 1, bulk));
+    row("bulk local->relay, 16 channels", "MB/s", bulkFromLocal(pub, 16, bulk / 16),
+        bulkFromLocal(targetPort, 16, bulk / 16));
+    row("request latency (32 B echo)", "us", latencyUs(pub, 2000), latencyUs(targetPort, 2000));
+    row("memory per idle channel", "bytes", static_cast<double>(engineAfter - engineBefore) / idle,
+        static_cast<double>(holderAfter - holderBefore) / idle);
+    std::printf("(%d idle channels, measured first; engine RSS %lld -> %lld KiB)\n", idle,
+                engineBefore / 1024, engineAfter / 1024);
+
+    ::close(holderFd);
+    ::close(engineFd);
+    int status;
+    ::waitpid(holder, &status, 0);
+    ::waitpid(engine, &status, 0);
+    stop = true;
+    relayThread.join();
+    targetThread.join();
+    return 0;
+}
