@@ -86,7 +86,8 @@ TEST_F(NatTest, NoAnsweringServerWaitsTheRetryInterval) {
     worker->setStandbyServers(servers({dead}));
     std::this_thread::sleep_for(std::chrono::milliseconds(1500));
     EXPECT_EQ(recorder.count("[Tunnel] All the primary/standby servers are invalid. "), 1);
-    EXPECT_EQ(recorder.count("[Tunnel] Waiting config"), 0);
+    // (The worker may have looked once before the lists were set.)
+    EXPECT_LE(recorder.count("[Tunnel] Waiting config"), 1);
 }
 
 TEST_F(NatTest, StandbyServersAreUsedWhenThePrimaryOnesFail) {
