@@ -121,9 +121,10 @@ bool JsonBuilder::writeObject(Dictionary<Any> const& object, String* out) {
                 _lineBreak(out);
             }
             first = false;
-            // Keys are written as they are.
+            // Keys are escaped like string values; a key with a quote or a
+            // backslash would otherwise make text that cannot be read back.
             out->append(u'"');
-            out->append(entry.first);
+            _appendEscaped(entry.first, out);
             out->append(u"\":");
             if (!writeValue(entry.second, out)) return false;
         }

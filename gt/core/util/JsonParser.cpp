@@ -13,7 +13,7 @@ constexpr int kKeptNumberCapacity = 0x100000;
 bool isWhitespace(Char c) { return (c >= 0x09 && c <= 0x0D) || c == 0x20 || c == 0; }
 
 bool isNumberUnit(Char c) {
-    return (c >= u'0' && c <= u'9') || c == u'+' || c == u'-' || c == u'.' || c == u'e';
+    return (c >= u'0' && c <= u'9') || c == u'+' || c == u'-' || c == u'.' || c == u'e' || c == u'E';
 }
 
 int hexValue(Char c) {
@@ -175,9 +175,12 @@ bool JsonParser::readNumber(Any* out) {
     int const n = m_text.length();
     Char const* p = m_text.data();
     int start = m_cursor;
+    // A fraction or an exponent makes a double: an integer parse would stop
+    // at the 'e' and read 1e5 as 1.
     bool point = false;
     while (m_cursor < n && isNumberUnit(p[m_cursor])) {
-        point = point || p[m_cursor] == u'.';
+        Char c = p[m_cursor];
+        point = point || c == u'.' || c == u'e' || c == u'E';
         ++m_cursor;
     }
     if (m_cursor == start) return false;

@@ -1,0 +1,272 @@
+#include "gt/net/channel/TcpSocketChannel.h"
+
+#include <errno.h>
+
+#include "gt/core/lang/Fatal.h"
+
+namespace gt {
+namespace net {
+
+using gt::core::Binary;
+
+namespace {
+
+constexpr int kRecvStep = 8192;
+constexpr int kDefaultIdleMs = 120000;
+constexpr int kDefaultKeepSize = 0x4000;
+// What one byte buffer may hold.
+constexpr long long kMaxQueued = 0x3FFFFFFF;
+
+// A would-block or interrupted call ends a step; it is no sign of a closed
+// connection.
+bool isTransient(int result) {
+    return result < 0 && (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR);
+}
+
+}  // namespace
+
+TcpSocketChannel::TcpSocketChannel(Socket* socket, SocketEventSelector* selector)
+    : m_socket(0),
+      m_selector(nullptr),
+      m_state(STATE_INVALID),
+      m_idleTimer(kDefaultIdleMs),
+      m_inEvent(false),
+      m_destroyed(nullptr),
+      m_sendPos(0),
+      m_recvLength(0),
+      m_recvKeepSize(kDefaultKeepSize),
+      m_sendKeepSize(kDefaultKeepSize),
+      m_sendQueueLimit(-1),
+      m_recvLimiter(1000),
+      m_sendLimiter(1000) {
+    if (socket == nullptr || !socket->isValid()) return;
+    m_socket.swap(*socket);
+    m_socket.setBlocking(false);
+    m_localAddress = m_socket.localAddress();
+    m_remoteAddress = m_socket.remoteAddress();
+    m_state = STATE_OPEN;
+    setSelector(selector);
+}
+
+TcpSocketChannel::~TcpSocketChannel() {
+    if (m_destroyed != nullptr) *m_destroyed = true;
+    if (m_socket.isValid()) _release();
+}
+
+bool TcpSocketChannel::setSelector(SocketEventSelector* selector) {
+    if (!m_socket.isValid()) return false;
+    if (selector == m_selector) return true;
+    if (selector != nullptr && selector->hasEventHandler(m_socket.handle())) return false;
+    if (m_selector != nullptr) m_selector->removeEventHandler(m_socket.handle());
+    m_selector = selector;
+    if (selector != nullptr) GT_ASSERT(selector->addEventHandler(m_socket.handle(), this));
+    return true;
+}
+
+bool TcpSocketChannel::recv(int n) {
+    if (m_state != STATE_OPEN || n < 0) return false;
+    if (n > 2147483647 - m_recvLength) return false;
+    m_recvLength += n;
+    return true;
+}
+
+int TcpSocketChannel::sendQueueLength() const {
+    return m_sendBuffer.length() - m_sendPos + m_pendingBuffer.length();
+}
+
+bool TcpSocketChannel::send(Binary const& data) {
+    if (m_state != STATE_OPEN) return false;
+    long long queued = static_cast<long long>(sendQueueLength()) + data.length();
+    if (m_sendQueueLimit >= 0 && queued > m_sendQueueLimit) return false;
+    if (static_cast<long long>(m_pendingBuffer.length()) + data.length() > kMaxQueued) return false;
+    m_pendingBuffer.append(data);
+    return true;
+}
+
+bool TcpSocketChannel::shutdown() {
+    if (m_state == STATE_OPEN) {
+        m_recvLength = 0;
+        m_state = STATE_CLOSING;
+    }
+    return m_socket.isValid();
+}
+
+bool TcpSocketChannel::close() {
+    if (m_state == STATE_OPEN || m_state == STATE_CLOSING) {
+        m_recvLength = 0;
+        m_sendBuffer.clear();
+        m_pendingBuffer.clear();
+        m_sendPos = 0;
+        m_socket.setLinger(true, 0);
+        m_socket.shutdown(Socket::SHUT_RECEIVE);
+        m_state = STATE_CLOSED;
+    }
+    return m_socket.isValid();
+}
+
+bool TcpSocketChannel::exportSocket(Socket* out) {
+    if (!m_socket.isValid() || out == nullptr || out->isValid()) return false;
+    if (m_selector != nullptr) m_selector->removeEventHandler(m_socket.handle());
+    m_selector = nullptr;
+    out->swap(m_socket);
+    m_state = STATE_INVALID;
+    return true;
+}
+
+int TcpSocketChannel::getEvents() {
+    if (!m_socket.isValid()) return 0;
+    if (m_state == STATE_CLOSED) return EVENT_READ;  // the next readiness or tick completes the close
+    int bits = 0;
+    if (m_state == STATE_OPEN && m_recvLength > 0 && m_recvLimiter.allowance() > 0) bits |= EVENT_READ;
+    if ((m_state == STATE_OPEN || m_state == STATE_CLOSING) &&
+        (!m_sendBuffer.isEmpty() || !m_pendingBuffer.isEmpty()) && m_sendLimiter.allowance() > 0) {
+        bits |= EVENT_WRITE;
+    }
+    return bits;
+}
+
+void TcpSocketChannel::onEvent(int bits) {
+    if (!m_socket.isValid() || m_inEvent) return;
+    m_inEvent = true;
+    bool destroyed = false;
+    m_destroyed = &destroyed;
+
+    Step step = STEP_AGAIN;
+    if (bits & EVENT_READ) {
+        while ((step = _readStep()) == STEP_AGAIN) {
+        }
+        if (step == STEP_GONE) return;
+    }
+    if (bits & EVENT_WRITE) {
+        while ((step = _writeStep()) == STEP_AGAIN) {
+        }
+        if (step == STEP_GONE) return;
+    }
+    if (!_housekeeping()) return;
+
+    m_destroyed = nullptr;
+    m_inEvent = false;
+}
+
+TcpSocketChannel::Step TcpSocketChannel::_readStep() {
+    if (m_state != STATE_OPEN || m_recvLength <= 0) return STEP_DONE;
+    int n = m_recvLength < kRecvStep ? m_recvLength : kRecvStep;
+    int allowance = m_recvLimiter.allowance();
+    if (n >= allowance) {
+        n = allowance;
+        if (n == 0) return STEP_DONE;
+    }
+    if (!m_socket.wait(true, false, false, 0)) return STEP_DONE;
+
+    m_recvBuffer.setLength(n);
+    int received = m_socket.recv(m_recvBuffer, 0, n);
+    if (received <= 0) {
+        m_recvBuffer.clear();
+        if (isTransient(received)) return STEP_DONE;
+        return _detachAndNotify() ? STEP_DONE : STEP_GONE;
+    }
+    m_recvLength -= received;
+    GT_ASSERT(m_recvLength >= 0);
+    m_recvLimiter.consume(received);
+    m_recvBuffer.setLength(received);
+    auto callback = onRecv;  // the owner may replace or destroy it while it runs
+    if (callback) {
+        bool const* destroyed = m_destroyed;
+        callback(m_recvBuffer);
+        if (*destroyed) return STEP_GONE;
+    }
+    _trim(m_recvBuffer, m_recvKeepSize);
+    m_idleTimer.reset();
+    return STEP_AGAIN;
+}
+
+TcpSocketChannel::Step TcpSocketChannel::_writeStep() {
+    if (m_state != STATE_OPEN && m_state != STATE_CLOSING) return STEP_DONE;
+    if (m_sendBuffer.isEmpty()) {
+        if (m_pendingBuffer.isEmpty()) return STEP_DONE;
+        m_sendBuffer.swap(m_pendingBuffer);
+        m_sendPos = 0;
+    }
+    int limit = m_sendBuffer.length() - m_sendPos;
+    GT_ASSERT(limit > 0);
+    int allowance = m_sendLimiter.allowance();
+    int n = limit < allowance ? limit : allowance;
+    if (n <= 0) return STEP_DONE;
+    if (!m_socket.wait(false, true, false, 0)) return STEP_DONE;
+
+    int sent = m_socket.send(m_sendBuffer, m_sendPos, n);
+    if (sent <= 0) {
+        if (isTransient(sent)) return STEP_DONE;
+        return _detachAndNotify() ? STEP_DONE : STEP_GONE;
+    }
+    m_sendPos += sent;
+    GT_ASSERT(m_sendPos <= m_sendBuffer.length());
+    m_sendLimiter.consume(sent);
+    if (m_sendPos == m_sendBuffer.length()) {
+        m_sendBuffer.clear();
+        m_sendPos = 0;
+        _trim(m_sendBuffer, m_sendKeepSize);
+    }
+    auto callback = onSent;
+    if (callback) {
+        bool const* destroyed = m_destroyed;
+        callback(sent);
+        if (*destroyed) return STEP_GONE;
+    }
+    m_idleTimer.reset();
+    return STEP_AGAIN;
+}
+
+bool TcpSocketChannel::_housekeeping() {
+    if (!m_socket.isValid()) return true;  // exported by a callback
+    if (m_idleTimer.interval() != 0 && m_idleTimer.isExpired()) {
+        auto callback = onTimeout;
+        if (callback) {
+            bool const* destroyed = m_destroyed;
+            callback();
+            if (*destroyed) return false;
+        }
+        return _detachAndNotify();
+    }
+    if (m_state == STATE_CLOSING && m_sendBuffer.isEmpty() && m_pendingBuffer.isEmpty()) {
+        return _detachAndNotify();
+    }
+    if (m_state == STATE_CLOSED) return _detachAndNotify();
+    return true;
+}
+
+bool TcpSocketChannel::_detachAndNotify() {
+    if (!m_socket.isValid()) return true;
+    _release();
+    auto callback = onClosed;
+    if (callback) {
+        bool const* destroyed = m_destroyed;
+        callback();
+        if (*destroyed) return false;
+    }
+    return true;
+}
+
+void TcpSocketChannel::_release() {
+    GT_ASSERT(STATE_INVALID != m_state);
+    m_sendPos = 0;
+    m_recvLength = 0;
+    m_sendBuffer.clear();
+    m_sendBuffer.shrink();
+    m_pendingBuffer.clear();
+    m_pendingBuffer.shrink();
+    m_recvBuffer.clear();
+    m_recvBuffer.shrink();
+    if (m_state == STATE_CLOSING) m_socket.shutdown(Socket::SHUT_SEND);  // the peer sees an orderly end
+    Socket tmp(0);
+    GT_ASSERT(this->exportSocket(&tmp));
+    m_state = STATE_INVALID;
+}
+
+void TcpSocketChannel::_trim(Binary& buffer, int keepSize) {
+    buffer.clear();
+    if (buffer.capacity() > keepSize) buffer.shrink();
+}
+
+}  // namespace net
+}  // namespace gt

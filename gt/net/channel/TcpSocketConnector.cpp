@@ -1,0 +1,93 @@
+#include "gt/net/channel/TcpSocketConnector.h"
+
+#include <utility>
+
+namespace gt {
+namespace net {
+
+TcpSocketConnector::TcpSocketConnector(SocketEventSelector* selector)
+    : m_socket(0), m_timer(0), m_selector(selector), m_cancelled(false) {}
+
+TcpSocketConnector::~TcpSocketConnector() {
+    m_callback = nullptr;
+    _closeSocket();
+}
+
+void TcpSocketConnector::connect(SocketAddress const& remote, Callback callback, int timeoutMs) {
+    connect(remote, SocketAddress::none(), std::move(callback), timeoutMs);
+}
+
+void TcpSocketConnector::connect(SocketAddress const& remote, SocketAddress const& local, Callback callback,
+                                 int timeoutMs) {
+    if (isConnecting()) {
+        if (callback) callback(nullptr);
+        return;
+    }
+    Socket socket(Socket::TYPE_TCP);
+    if (!socket.setBlocking(false) || !socket.bind(local) || !socket.connect(remote)) {
+        socket = Socket(0);  // closed before the owner hears of it
+        if (callback) callback(nullptr);
+        return;
+    }
+    _closeSocket();  // a socket left over from an earlier connect, if any
+    m_socket.swap(socket);
+    // A cancel belongs to the connect it was made for.
+    m_cancelled = false;
+    m_timer.start(timeoutMs);
+    if (m_selector != nullptr) m_selector->addEventHandler(m_socket.handle(), this);
+    m_callback = std::move(callback);
+}
+
+bool TcpSocketConnector::cancel() {
+    if (!isConnecting()) return false;
+    m_socket.shutdown(Socket::SHUT_RECEIVE);
+    m_socket.setLinger(true, 0);
+    m_cancelled = true;
+    return true;
+}
+
+int TcpSocketConnector::getEvents() {
+    if (!isConnecting()) return 0;
+    return m_cancelled ? (EVENT_READ | EVENT_WRITE) : EVENT_WRITE;
+}
+
+void TcpSocketConnector::onEvent(int bits) {
+    if (!isConnecting()) return;
+    if (m_cancelled || m_socket.hasError()) {
+        _fail();
+        return;
+    }
+    // Writability ends the connect; it is checked again so that a spurious
+    // report is not taken for a connection.
+    bool connected = (bits & EVENT_WRITE) != 0 && m_socket.wait(false, true, false, 0);
+    if (!connected) {
+        if (m_timer.isExpired()) _fail();
+        return;
+    }
+    // The connector is idle before the owner hears of the result, so the
+    // callback may connect again or destroy the connector.
+    if (m_selector != nullptr) m_selector->removeEventHandler(m_socket.handle());
+    Socket socket(std::move(m_socket));
+    Callback callback;
+    callback.swap(m_callback);
+    callback(&socket);
+    if (socket.isValid()) socket.setLinger(true, 0);  // not taken over: reset it
+}
+
+void TcpSocketConnector::_fail() {
+    Callback callback;
+    callback.swap(m_callback);
+    _closeSocket();
+    callback(nullptr);  // the connector is idle: the owner may reuse or destroy it
+}
+
+void TcpSocketConnector::_closeSocket() {
+    if (!m_socket.isValid()) return;
+    m_socket.setLinger(true, 0);
+    if (m_selector != nullptr) m_selector->removeEventHandler(m_socket.handle());
+    Socket closing(0);
+    closing.swap(m_socket);
+}
+
+}  // namespace net
+}  // namespace gt

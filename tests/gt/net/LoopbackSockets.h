@@ -1,0 +1,46 @@
+// Loopback helpers for socket tests: listeners and connected pairs on
+// 127.0.0.1 only.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include "gt/net/socket/Socket.h"
+
+namespace gt {
+namespace test {
+
+inline gt::net::SocketAddress loopback(unsigned short port) {
+    return gt::net::SocketAddress(gt::net::IpAddress(0x7F000001u), port);
+}
+
+// A blocking TCP listener on 127.0.0.1 with a port picked by the system.
+struct Listener {
+    gt::net::Socket socket{gt::net::Socket::TYPE_TCP};
+    gt::net::SocketAddress address;
+
+    Listener() {
+        EXPECT_TRUE(socket.bind(loopback(0)));
+        EXPECT_TRUE(socket.listen());
+        address = socket.localAddress();
+    }
+    gt::net::Socket accept() {
+        gt::net::Socket peer(0);
+        EXPECT_TRUE(socket.accept(&peer));
+        return peer;
+    }
+};
+
+// A connected pair: client (blocking) and the accepted server side.
+struct ConnectedPair {
+    Listener listener;
+    gt::net::Socket client{gt::net::Socket::TYPE_TCP};
+    gt::net::Socket server{0};
+
+    ConnectedPair() {
+        EXPECT_TRUE(client.connect(listener.address));
+        server = listener.accept();
+    }
+};
+
+}  // namespace test
+}  // namespace gt

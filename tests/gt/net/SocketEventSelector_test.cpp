@@ -1,0 +1,346 @@
+#include "gt/net/SocketEventSelector.h"
+
+#include <signal.h>
+#include <sys/resource.h>
+#include <sys/socket.h>
+#include <sys/time.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <chrono>
+#include <functional>
+#include <memory>
+#include <thread>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "gt/net/FakeClock.h"
+
+using gt::net::ISocketEventHandler;
+using gt::net::SocketEventSelector;
+using gt::test::FakeClock;
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+int elapsedMs(Clock::time_point since) {
+    return static_cast<int>(
+        std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - since).count());
+}
+
+// A handler that records what it is given into a shared log.
+struct Event {
+    int id;
+    int bits;
+};
+
+class Recorder : public ISocketEventHandler {
+public:
+    Recorder(int id, std::vector<Event>* log, int wanted) : m_id(id), m_log(log), wanted(wanted) {}
+    int getEvents() override {
+        ++asked;
+        return wanted;
+    }
+    void onEvent(int bits) override {
+        m_log->push_back(Event{m_id, bits});
+        if (action) action(bits);
+    }
+
+    int m_id;
+    std::vector<Event>* m_log;
+    int wanted;
+    int asked = 0;
+    std::function<void(int)> action;
+};
+
+// A socket pair whose first end is readable (one byte waits in it).
+struct ReadablePair {
+    int fds[2];
+    ReadablePair() {
+        EXPECT_EQ(socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, fds), 0);
+        EXPECT_EQ(write(fds[1], "x", 1), 1);
+    }
+    ~ReadablePair() {
+        close(fds[0]);
+        close(fds[1]);
+    }
+    int handle() const { return fds[0]; }
+};
+
+// N readable sockets, each with a recording handler registered.
+struct Fixture {
+    std::vector<Event> log;
+    std::vector<std::unique_ptr<ReadablePair>> pairs;
+    std::vector<std::unique_ptr<Recorder>> handlers;
+    SocketEventSelector selector;
+
+    Fixture(int n, int tickMs) : selector(tickMs) {
+        for (int i = 0; i < n; ++i) {
+            pairs.emplace_back(new ReadablePair());
+            handlers.emplace_back(new Recorder(i, &log, ISocketEventHandler::EVENT_READ));
+            EXPECT_TRUE(selector.addEventHandler(pairs.back()->handle(), handlers.back().get()));
+        }
+    }
+    std::vector<int> ids() const {
+        std::vector<int> result;
+        for (Event const& e : log)
+            result.push_back(e.id);
+        return result;
+    }
+};
+
+TEST(SocketEventSelectorTest, RegistrationRules) {
+    std::vector<Event> log;
+    Recorder first(1, &log, 0);
+    Recorder second(2, &log, 0);
+    SocketEventSelector selector(0);
+    EXPECT_FALSE(selector.addEventHandler(5, nullptr));
+    EXPECT_FALSE(selector.addEventHandler(-1, &first));
+    EXPECT_TRUE(selector.addEventHandler(5, &first));
+    EXPECT_FALSE(selector.addEventHandler(5, &second));
+    EXPECT_TRUE(selector.hasEventHandler(5));
+    EXPECT_FALSE(selector.hasEventHandler(6));
+    selector.removeEventHandler(6);  // unknown: ignored
+    selector.poll(0);                // tick: the first handler stays registered
+    ASSERT_EQ(log.size(), 1u);
+    EXPECT_EQ(log[0].id, 1);
+    EXPECT_EQ(log[0].bits, 0);
+    selector.removeEventHandler(5);
+    EXPECT_FALSE(selector.hasEventHandler(5));
+    EXPECT_EQ(selector.handlerCount(), 0);
+}
+
+TEST(SocketEventSelectorTest, TableHoldsAtMost65536Handlers) {
+    std::vector<Event> log;
+    Recorder handler(0, &log, 0);
+    SocketEventSelector selector(0);
+    for (int handle = 0; handle < 65536; ++handle)
+        ASSERT_TRUE(selector.addEventHandler(handle, &handler));
+    EXPECT_FALSE(selector.addEventHandler(65536, &handler));
+    selector.removeEventHandler(0);
+    EXPECT_TRUE(selector.addEventHandler(65536, &handler));
+}
+
+TEST(SocketEventSelectorTest, WaitsWithNothingInterested) {
+    std::vector<Event> log;
+    Recorder idle(0, &log, 0);
+    {
+        SocketEventSelector empty(0);
+        Clock::time_point start = Clock::now();
+        empty.poll(0);
+        empty.runOnce(-1);  // nothing to wait for: returns at once
+        EXPECT_LT(elapsedMs(start), 500);
+        start = Clock::now();
+        empty.poll(100);  // sleeps instead of spinning, ticks nobody
+        EXPECT_GE(elapsedMs(start), 95);
+    }
+    SocketEventSelector selector(0);
+    ASSERT_TRUE(selector.addEventHandler(3, &idle));
+    Clock::time_point start = Clock::now();
+    selector.runOnce(0);
+    selector.runOnce(-1);
+    EXPECT_LT(elapsedMs(start), 500);
+    EXPECT_EQ(idle.asked, 2);
+    start = Clock::now();
+    selector.runOnce(50);
+    EXPECT_GE(elapsedMs(start), 45);
+    EXPECT_TRUE(log.empty());
+}
+
+TEST(SocketEventSelectorTest, EventsGoOutLastCollectedFirstOncePerTurn) {
+    Fixture f(8, 60000);
+    f.selector.runOnce(0);
+    ASSERT_EQ(f.log.size(), 8u);
+    for (auto const& handler : f.handlers)
+        EXPECT_EQ(handler->asked, 1);
+    for (Event const& e : f.log)
+        EXPECT_EQ(e.bits, ISocketEventHandler::EVENT_READ);
+    std::vector<int> readyOrder = f.ids();
+
+    // The tick queues in the same table order and also goes out last first.
+    f.log.clear();
+    for (auto& handler : f.handlers)
+        handler->wanted = 0;
+    SocketEventSelector ticking(0);
+    for (size_t i = 0; i < f.pairs.size(); ++i)
+        ticking.addEventHandler(f.pairs[i]->handle(), f.handlers[i].get());
+    ticking.poll(0);
+    EXPECT_EQ(f.ids(), readyOrder);
+}
+
+TEST(SocketEventSelectorTest, HandlerRemovedDuringDispatchGetsNothing) {
+    Fixture f(6, 60000);
+    f.selector.runOnce(0);
+    std::vector<int> order = f.ids();
+    ASSERT_EQ(order.size(), 6u);
+
+    // The first one served removes itself and the one that would come last.
+    f.log.clear();
+    int first = order[0];
+    int last = order[5];
+    f.handlers[first]->action = [&](int) {
+        f.selector.removeEventHandler(f.pairs[first]->handle());
+        f.selector.removeEventHandler(f.pairs[last]->handle());
+    };
+    f.selector.runOnce(0);
+    std::vector<int> expected(order.begin(), order.end() - 1);
+    EXPECT_EQ(f.ids(), expected);
+    EXPECT_FALSE(f.selector.hasEventHandler(f.pairs[first]->handle()));
+
+    // A handler added during dispatch waits for the next turn.
+    f.log.clear();
+    ReadablePair extra;
+    Recorder newcomer(99, &f.log, ISocketEventHandler::EVENT_READ);
+    f.handlers[order[1]]->action = [&](int) { f.selector.addEventHandler(extra.handle(), &newcomer); };
+    f.selector.runOnce(0);
+    for (Event const& e : f.log)
+        EXPECT_NE(e.id, 99);
+    EXPECT_EQ(newcomer.asked, 0);
+}
+
+TEST(SocketEventSelectorTest, HandlerRemovedDuringTickGetsNoTick) {
+    Fixture f(4, 0);
+    for (auto& handler : f.handlers)
+        handler->wanted = 0;
+    f.selector.poll(0);
+    std::vector<int> order = f.ids();
+    ASSERT_EQ(order.size(), 4u);
+    f.log.clear();
+    f.handlers[order[0]]->action = [&](int) { f.selector.removeEventHandler(f.pairs[order[2]]->handle()); };
+    f.selector.poll(0);
+    EXPECT_EQ(f.ids(), (std::vector<int>{order[0], order[1], order[3]}));
+}
+
+TEST(SocketEventSelectorTest, ReentryIsRefusedAndItsTickLost) {
+    FakeClock clock;
+    Fixture f(1, 1000);
+    Recorder& handler = *f.handlers[0];
+    int innerMs = -1;
+    handler.action = [&](int bits) {
+        if (bits == 0) return;
+        clock.advance(1000);  // the tick falls due while the handler runs
+        Clock::time_point start = Clock::now();
+        f.selector.poll(500);
+        f.selector.runOnce(500);
+        innerMs = elapsedMs(start);
+    };
+    f.selector.poll(0);
+    EXPECT_GE(innerMs, 0);
+    EXPECT_LT(innerMs, 400);      // the inner calls neither waited nor slept
+    ASSERT_EQ(f.log.size(), 1u);  // no nested event and no tick
+    EXPECT_EQ(f.log[0].bits, ISocketEventHandler::EVENT_READ);
+    handler.wanted = 0;
+    handler.action = nullptr;
+    f.log.clear();
+    f.selector.poll(0);
+    EXPECT_TRUE(f.log.empty());  // the timer was re-armed by the lost tick
+}
+
+TEST(SocketEventSelectorTest, TickKeepsItsPhaseAndCapsTheWait) {
+    FakeClock clock(0);
+    std::vector<Event> log;
+    Recorder handler(0, &log, ISocketEventHandler::EVENT_READ);
+    int fds[2];
+    ASSERT_EQ(socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, fds), 0);  // never readable
+    SocketEventSelector selector(100);
+    ASSERT_TRUE(selector.addEventHandler(fds[0], &handler));
+
+    selector.poll(0);
+    EXPECT_TRUE(log.empty());
+    clock.set(350);  // three and a half periods later
+    selector.poll(0);
+    ASSERT_EQ(log.size(), 1u);  // missed periods are not made up
+    EXPECT_EQ(log[0].bits, 0);
+    // The next tick is due at 400: a wait without limit is cut to 50 ms.
+    Clock::time_point start = Clock::now();
+    selector.poll(-1);
+    int waited = elapsedMs(start);
+    EXPECT_GE(waited, 45);
+    EXPECT_LT(waited, 2000);
+    EXPECT_EQ(log.size(), 1u);  // the fake clock stood still: no tick yet
+    clock.set(399);
+    selector.poll(0);
+    EXPECT_EQ(log.size(), 1u);
+    clock.set(400);
+    selector.poll(0);
+    EXPECT_EQ(log.size(), 2u);
+    close(fds[0]);
+    close(fds[1]);
+}
+
+TEST(SocketEventSelectorTest, IntervalZeroTicksEveryPoll) {
+    std::vector<Event> log;
+    Recorder handler(0, &log, 0);
+    SocketEventSelector selector(-5);
+    ASSERT_TRUE(selector.addEventHandler(7, &handler));
+    for (int i = 0; i < 3; ++i)
+        selector.poll(0);
+    EXPECT_EQ(log.size(), 3u);
+}
+
+TEST(SocketEventSelectorTest, HandlesAbove1024AreServed) {
+    rlimit limit;
+    ASSERT_EQ(getrlimit(RLIMIT_NOFILE, &limit), 0);
+    if (limit.rlim_cur < 1600) {
+        if (limit.rlim_max < 1600) GTEST_SKIP() << "descriptor limit too low";
+        rlimit raised = limit;
+        raised.rlim_cur = 1600;
+        ASSERT_EQ(setrlimit(RLIMIT_NOFILE, &raised), 0);
+    }
+    std::vector<Event> log;
+    ReadablePair low;
+    ReadablePair high;
+    ASSERT_EQ(dup2(high.fds[0], 1500), 1500);
+    Recorder lowHandler(1, &log, ISocketEventHandler::EVENT_READ);
+    Recorder highHandler(2, &log, ISocketEventHandler::EVENT_READ | ISocketEventHandler::EVENT_WRITE);
+    SocketEventSelector selector(0);
+    ASSERT_TRUE(selector.addEventHandler(low.handle(), &lowHandler));
+    ASSERT_TRUE(selector.addEventHandler(1500, &highHandler));
+    selector.runOnce(0);
+    ASSERT_EQ(log.size(), 2u);
+    for (Event const& e : log) {
+        EXPECT_EQ(e.bits, e.id == 2 ? 3 : 1) << e.id;
+    }
+    close(1500);
+}
+
+void onAlarm(int) {}
+
+TEST(SocketEventSelectorTest, InterruptedWaitDeliversNothing) {
+    int fds[2];
+    ASSERT_EQ(socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, fds), 0);
+    std::vector<Event> log;
+    Recorder handler(0, &log, ISocketEventHandler::EVENT_READ);
+    SocketEventSelector selector(0);
+    ASSERT_TRUE(selector.addEventHandler(fds[0], &handler));
+
+    struct sigaction action = {};
+    struct sigaction previous;
+    action.sa_handler = &onAlarm;
+    sigemptyset(&action.sa_mask);
+    ASSERT_EQ(sigaction(SIGALRM, &action, &previous), 0);
+    // Bound the test: if the signal did not end the wait, data does after 3 s.
+    std::atomic<bool> done{false};
+    std::thread watchdog([&] {
+        for (int i = 0; i < 300 && !done; ++i)
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        if (!done) (void)!write(fds[1], "x", 1);
+    });
+    itimerval timer = {};
+    timer.it_value.tv_usec = 50000;
+    ASSERT_EQ(setitimer(ITIMER_REAL, &timer, nullptr), 0);
+    Clock::time_point start = Clock::now();
+    selector.runOnce(-1);
+    int waited = elapsedMs(start);
+    done = true;
+    watchdog.join();
+    sigaction(SIGALRM, &previous, nullptr);
+    EXPECT_LT(waited, 2000);
+    EXPECT_TRUE(log.empty());
+    close(fds[0]);
+    close(fds[1]);
+}
+
+}  // namespace
