@@ -198,7 +198,7 @@ SocketAddress Socket::remoteAddress() const {
 
 int Socket::send(Binary const& data, int pos, int len) {
     if (m_handle == -1 || !checkRange(data.length(), pos, len)) return -1;
-    char const* start = &data[pos];
+    char const* start = data.data() + pos;
     ssize_t sent;
     do {
         sent = ::send(m_handle, start, static_cast<size_t>(len), MSG_NOSIGNAL);
@@ -208,7 +208,7 @@ int Socket::send(Binary const& data, int pos, int len) {
 
 int Socket::recv(Binary& buffer, int pos, int size) {
     if (m_handle == -1 || !checkRange(buffer.length(), pos, size)) return -1;
-    char* start = &buffer[pos];
+    char* start = buffer.data() + pos;
     ssize_t received;
     do {
         received = ::recv(m_handle, start, static_cast<size_t>(size), 0);
@@ -218,7 +218,7 @@ int Socket::recv(Binary& buffer, int pos, int size) {
 
 int Socket::sendTo(Binary const& data, int pos, int len, SocketAddress const& to) {
     if (m_handle == -1 || !checkRange(data.length(), pos, len)) return -1;
-    char const* start = &data[pos];
+    char const* start = data.data() + pos;
     sockaddr_in address = toSockaddr(to);
     ssize_t sent;
     do {
@@ -230,7 +230,7 @@ int Socket::sendTo(Binary const& data, int pos, int len, SocketAddress const& to
 
 int Socket::recvFrom(Binary& buffer, int pos, int size, SocketAddress* from) {
     if (m_handle == -1 || !checkRange(buffer.length(), pos, size)) return -1;
-    char* start = &buffer[pos];
+    char* start = buffer.data() + pos;
     sockaddr_in address;
     std::memset(&address, 0, sizeof address);
     socklen_t length = sizeof address;

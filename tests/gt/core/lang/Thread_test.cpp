@@ -1,0 +1,106 @@
+#include "gt/core/lang/Thread.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+
+#include "support/Wait.h"
+
+using gt::core::Thread;
+using gt::test::waitFor;
+using State = Thread::State;
+
+namespace {
+
+TEST(Thread, StartRunsTheBodyAndStopEndsIt) {
+    Thread thread;
+    std::atomic<int> turns{0};
+    State seenAtStart = State::STOPPED;
+    ASSERT_TRUE(thread.start([&] {
+        seenAtStart = thread.state();
+        while (thread.state() != State::STOPPING) {
+            ++turns;
+            Thread::sleep(1);
+        }
+    }));
+    EXPECT_NE(thread.state(), State::STOPPED);  // RUNNING before start returned
+    EXPECT_FALSE(thread.start([] {}));          // a second start while it runs
+    EXPECT_TRUE(waitFor([&] { return turns > 0; }));
+    thread.stop(-1);
+    EXPECT_EQ(thread.state(), State::STOPPED);
+    EXPECT_EQ(seenAtStart, State::RUNNING);
+}
+
+TEST(Thread, BodyThatReturnsByItself) {
+    Thread thread;
+    int runs = 0;
+    ASSERT_TRUE(thread.start([&] { ++runs; }));
+    ASSERT_TRUE(waitFor([&] { return thread.state() == State::STOPPED; }));
+    thread.stop(-1);  // returns at once
+    ASSERT_TRUE(thread.start([&] { ++runs; }));
+    thread.stop(-1);
+    EXPECT_EQ(runs, 2);
+    EXPECT_EQ(thread.state(), State::STOPPED);
+}
+
+TEST(Thread, StopWithTimeoutLeavesTheBodyRunning) {
+    Thread thread;
+    std::atomic<bool> release{false};
+    ASSERT_TRUE(thread.start([&] {
+        while (!release)
+            Thread::sleep(1);  // never looks at the state
+    }));
+    thread.stop(0);
+    EXPECT_EQ(thread.state(), State::STOPPING);
+    thread.stop(20);
+    EXPECT_EQ(thread.state(), State::STOPPING);
+    EXPECT_FALSE(thread.start([] {}));
+    release = true;
+    thread.stop(-1);
+    EXPECT_EQ(thread.state(), State::STOPPED);
+}
+
+TEST(Thread, FunctionIsReleasedWhenTheBodyEnds) {
+    auto token = std::make_shared<int>(1);
+    Thread thread;
+    ASSERT_TRUE(thread.start([token] {}));
+    thread.stop(-1);
+    ASSERT_TRUE(waitFor([&] { return thread.state() == State::STOPPED; }));
+    EXPECT_EQ(token.use_count(), 1);
+}
+
+// The owner's stop and a body that returns by itself meet in every possible
+// order; none of them may hang.
+TEST(Thread, StopRacingWithReturnNeverHangs) {
+    Thread thread;
+    for (int round = 0; round < 3000; ++round) {
+        // Bodies of varying length end just before, during or after the stop.
+        int spin = (round % 64) * 16;
+        ASSERT_TRUE(thread.start([spin] {
+            for (volatile int i = 0; i < spin; i = i + 1) {
+            }
+        }));
+        thread.stop(-1);
+        ASSERT_EQ(thread.state(), State::STOPPED);
+    }
+}
+
+TEST(Thread, DestructorStopsTheBody) {
+    std::atomic<bool> ended{false};
+    {
+        Thread thread;
+        ASSERT_TRUE(thread.start([&] {
+            while (thread.state() != State::STOPPING)
+                Thread::sleep(1);
+            ended = true;
+        }));
+    }
+    EXPECT_TRUE(ended);
+}
+
+TEST(Thread, SleepIgnoresNegativeValues) {
+    Thread::sleep(-5);
+    Thread::sleep(0);
+}
+
+}  // namespace
