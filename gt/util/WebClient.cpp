@@ -88,23 +88,21 @@ void WebClient::_storeCookies(URL const& url) {
         if (!isSetCookie(entry.first)) continue;
         String const& value = entry.second;
         int start = 0;
-        while (start <= value.length()) {
+        while (start < value.length()) {
             int end = value.indexOf(u"\r\n", start);
             if (end < 0) end = value.length();
-            if (end > start) {
-                Cookie cookie(value.mid(start, end - start));
-                if (cookie.domain.isEmpty()) {
-                    cookie.domain = url.host();
-                } else if (!CookieJar::domainMatches(host, cookie.domain) &&
-                           !CookieJar::domainMatches(url.host(), cookie.domain)) {
-                    // A server may set cookies only for its own domain.
-                    start = end + 2;
-                    continue;
-                }
-                if (cookie.path.isEmpty()) cookie.path = url.path();
-                m_cookieJar->add(cookie);
-            }
+            String piece = value.mid(start, end - start);
             start = end + 2;
+            if (piece.isEmpty()) continue;
+            Cookie cookie(piece);
+            if (cookie.domain.isEmpty()) {
+                cookie.domain = url.host();
+            } else if (!CookieJar::domainMatches(host, cookie.domain) &&
+                       !CookieJar::domainMatches(url.host(), cookie.domain)) {
+                continue;  // a server may set cookies only for its own domain
+            }
+            if (cookie.path.isEmpty()) cookie.path = url.path();
+            m_cookieJar->add(cookie);
         }
     }
 }
