@@ -90,6 +90,7 @@ private:
     bool _housekeeping();  // false when the channel was destroyed
     bool _detachAndNotify();
     void _release();
+    void _discardInput();
     static void _trim(gt::core::Binary& buffer, int keepSize);
 
     Socket m_socket;
