@@ -147,7 +147,7 @@ void TcpSocketChannel::onEvent(int bits) {
         }
         if (step == STEP_GONE) return;
     }
-    if (!_housekeeping()) return;
+    if (!_housekeeping(bits == 0)) return;
 
     m_destroyed = nullptr;
     m_inEvent = false;
@@ -210,7 +210,10 @@ TcpSocketChannel::Step TcpSocketChannel::_writeStep() {
     if (m_sendPos == m_sendBuffer.length()) {
         m_sendBuffer.clear();
         m_sendPos = 0;
-        _trim(m_sendBuffer, m_sendKeepSize);
+        // The emptied block keeps its room: it becomes the pending buffer at
+        // the next swap and collects the next block without growing (and
+        // copying) again. The room is given back at a tick that finds the
+        // channel drained (housekeeping).
     }
     auto callback = onSent;
     if (callback) {
@@ -222,8 +225,12 @@ TcpSocketChannel::Step TcpSocketChannel::_writeStep() {
     return STEP_AGAIN;
 }
 
-bool TcpSocketChannel::_housekeeping() {
+bool TcpSocketChannel::_housekeeping(bool tick) {
     if (!m_socket.isValid()) return true;  // exported by a callback
+    if (tick && m_sendBuffer.isEmpty() && m_pendingBuffer.isEmpty()) {
+        _trim(m_sendBuffer, m_sendKeepSize);
+        _trim(m_pendingBuffer, m_sendKeepSize);
+    }
     if (m_idleTimer.interval() != 0 && m_idleTimer.isExpired()) {
         auto callback = onTimeout;
         if (callback) {
