@@ -75,7 +75,9 @@ void RawHttpClient::process() { m_selector.poll(kStepMs); }
 void RawHttpClient::disconnect() {
     m_idleTimer.advance(m_idleTimer.interval());
     if (m_channel) m_channel->close();
-    _dropConnection();
+    // Called from inside a running request (the abort check), the closed
+    // channel ends that exchange and the request itself lets it go.
+    if (!m_busy) _dropConnection();
 }
 
 void RawHttpClient::_dropConnection() {

@@ -44,7 +44,8 @@ public:
     bool isAborted();
     // One turn of the event loop with a 10 ms wait.
     void process();
-    // Drops the kept connection at once.
+    // Drops the kept connection at once; from inside a request (the abort
+    // check) it closes the connection, which ends the running exchange.
     void disconnect();
 
     // The port of "host[:port]" text: 80 without one, 0 when it is not a

@@ -10,6 +10,7 @@ namespace gt {
 namespace net {
 
 using core::Binary;
+using core::Char;
 using core::String;
 
 namespace {
@@ -151,10 +152,15 @@ bool HttpCapsulator::readHeaders(core::Dictionary<String>* headers, int maxLengt
     while (start <= block.length()) {
         int end = block.indexOf(u"\r\n", start);
         if (end < 0) end = block.length();
-        int colon = block.indexOf(u':', start);
+        // The colon is looked for within this line only, so a block of many
+        // lines without one costs no more than one pass.
+        int colon = start;
+        Char const* text = block.data();
+        while (colon < end && text[colon] != u':')
+            ++colon;
         String name;
         String value;
-        if (colon < 0 || colon > end) {
+        if (colon >= end) {
             name = block.mid(start, end - start);
         } else {
             name = block.mid(start, colon - start);

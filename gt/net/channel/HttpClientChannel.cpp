@@ -16,8 +16,11 @@ HttpClientChannel::HttpClientChannel(Socket* socket, SocketEventSelector* select
     : TcpSocketChannel(socket, selector),
       m_reader(readLimit, threshold),
       m_writeBuffer(2147483647, threshold) {
+    // The callbacks are called through copies: the owner may replace them,
+    // or destroy the channel from onDisconnect, while they run.
     m_reader.onResponse = [this](HttpResponse& response) {
-        if (onResponse) onResponse(response);
+        auto callback = onResponse;
+        if (callback) callback(response);
     };
     recv(kReadCredit);
     TcpSocketChannel::onRecv = [this](core::Binary& data) { _onRecv(data); };
@@ -64,7 +67,8 @@ void HttpClientChannel::_onRecv(core::Binary& data) {
 
 void HttpClientChannel::_onClosed() {
     m_reader.finish();
-    if (onDisconnect) onDisconnect();
+    auto callback = onDisconnect;
+    if (callback) callback();
 }
 
 }  // namespace net

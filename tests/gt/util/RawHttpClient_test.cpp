@@ -222,3 +222,33 @@ TEST_F(RawHttpClientTest, AbortAndBusy) {
     EXPECT_TRUE(asked2);
     EXPECT_FALSE(nestedResult);
 }
+
+TEST_F(RawHttpClientTest, DisconnectFromInsideTheAbortCheck) {
+    // The check drops the connection of the running exchange and aborts it;
+    // the request fails cleanly and the next one connects anew.
+    RawHttpClient client(60000);
+    EXPECT_NE(fetch(client, "/conn"), "<failed>");
+    int asked = 0;
+    client.abortCheck = [&] {
+        if (++asked == 3) client.disconnect();
+        return asked >= 3;
+    };
+    EXPECT_EQ(fetch(client, "/silent", 5000), "<failed>");
+    EXPECT_GE(asked, 3);
+    client.abortCheck = nullptr;
+    EXPECT_NE(fetch(client, "/conn"), "<failed>");
+    EXPECT_EQ(client.connectionCount(), 2);
+
+    // Without aborting, the closed connection still ends the exchange at once.
+    asked = 0;
+    client.abortCheck = [&] {
+        if (++asked == 3) client.disconnect();
+        return false;
+    };
+    auto start = std::chrono::steady_clock::now();
+    EXPECT_EQ(fetch(client, "/silent", 5000), "<failed>");
+    EXPECT_LT(elapsedMs(start), 2500);
+    client.abortCheck = nullptr;
+    EXPECT_NE(fetch(client, "/conn"), "<failed>");
+    EXPECT_EQ(client.connectionCount(), 3);
+}

@@ -138,3 +138,22 @@ TEST(HttpCapsulator, BodiesAndChunks) {
         EXPECT_EQ(sb.available(), c.left) << c.wire;
     }
 }
+
+TEST(HttpCapsulator, HeaderLinesWithoutAColon) {
+    // A line without ':' is a name with an empty value; the colon of a later
+    // line is not taken for it. A long block of such lines reads in one pass.
+    StreamBuffer sb(1 << 20, 1024);
+    HttpCapsulator cap(&sb);
+    std::string block = "odd line\r\nX: a:b\r\n";
+    for (int i = 0; i < 20000; ++i)
+        block += "n\r\n";
+    sb.append(raw(block + "Y:  2 \r\n\r\n"));
+    Dictionary<String> headers;
+    ASSERT_TRUE(cap.readHeaders(&headers, -1));
+    EXPECT_EQ(headers.count(), 4);
+    EXPECT_EQ(utf8(headers.get(u"odd line")), "");
+    EXPECT_EQ(utf8(headers.get(u"X")), "a:b");
+    EXPECT_EQ(utf8(headers.get(u"Y")), "2");
+    EXPECT_EQ(headers.get(u"n").length(), 2 * 19999);
+    EXPECT_TRUE(sb.isEmpty());
+}

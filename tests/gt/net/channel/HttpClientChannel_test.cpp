@@ -128,3 +128,25 @@ TEST_F(HttpClientChannelTest, MayBeDestroyedFromOnDisconnect) {
     EXPECT_EQ(responses, std::vector<std::string>{"200 OK:z"});
     EXPECT_FALSE(channel);
 }
+
+TEST_F(HttpClientChannelTest, CallbacksMayReplaceThemselvesOrDestroyTheChannel) {
+    // The callbacks below keep state of their own (stored on the heap by
+    // std::function) and use it after the call replaced the callback or
+    // destroyed the channel that held it.
+    std::string tag(64, 'r');
+    channel->onResponse = [this, tag](HttpResponse& r) {
+        channel->onResponse = nullptr;
+        responses.push_back(tag.substr(0, 1) + std::to_string(r.statusCode));
+    };
+    std::string bye(64, 'd');
+    channel->onDisconnect = [this, bye] {
+        channel.reset();
+        responses.push_back(bye.substr(0, 1));
+        ++disconnects;
+    };
+    serverSends("HTTP/1.1 200 OK\r\nContent-Length: 1\r\n\r\nzHTTP/1.1 201 OK\r\nContent-Length: 0\r\n\r\n");
+    pair.server.shutdown(gt::net::Socket::SHUT_BOTH);
+    ASSERT_TRUE(pumpUntil(selector, [this] { return disconnects == 1; }));
+    EXPECT_EQ(responses, (std::vector<std::string>{"r200", "d"}));
+    EXPECT_FALSE(channel);
+}
