@@ -21,7 +21,7 @@ void sleepMs(int ms) {
 }  // namespace
 
 SocketEventSelector::SocketEventSelector(int tickMs)
-    : m_dispatching(false), m_tickTimer(tickMs < 0 ? 0 : tickMs), m_interested(0), m_asking(false) {}
+    : m_nextSerial(1), m_dispatching(false), m_tickTimer(tickMs < 0 ? 0 : tickMs), m_interested(0), m_asking(false) {}
 
 SocketEventSelector::~SocketEventSelector() {}
 
@@ -29,19 +29,13 @@ bool SocketEventSelector::addEventHandler(int handle, ISocketEventHandler* handl
     GT_ASSERT(!m_asking);
     if (handler == nullptr || handle == -1) return false;
     if (m_handlers.count() >= MAX_HANDLERS) return false;
-    return m_handlers.insert(handle, HandlerItem{handler, 0});
+    return m_handlers.insert(handle, HandlerItem{handler, 0, m_nextSerial++});
 }
 
 bool SocketEventSelector::hasEventHandler(int handle) const { return m_handlers.contains(handle); }
 
 void SocketEventSelector::removeEventHandler(int handle) {
     GT_ASSERT(!m_asking);
-    HandlerItem const* item = m_handlers.find(handle);
-    if (item == nullptr) return;
-    ISocketEventHandler* handler = item->handler;
-    for (int i = m_events.count() - 1; i >= 0; --i) {
-        if (m_events[i].handler == handler) m_events.remove(i, 1);
-    }
     m_handlers.remove(handle);
 }
 
@@ -81,7 +75,7 @@ void SocketEventSelector::runOnce(int ms) {
                 HandlerItem* item = m_pollItems[i];
                 item->fired |= detail::readinessBits(descriptor.revents, asked);
                 if (item->fired != 0) {
-                    m_events.add(EventItem{item->handler, item->fired});
+                    m_events.add(EventItem{descriptor.fd, item->serial, item->fired});
                     item->fired = 0;
                 }
             }
@@ -100,7 +94,10 @@ void SocketEventSelector::_dispatch() {
     while (m_events.count() > 0) {
         EventItem item = m_events.last();
         m_events.resize(m_events.count() - 1);
-        item.handler->onEvent(item.bits);
+        // Removed (or removed and registered again) during this turn: skip.
+        HandlerItem const* target = m_handlers.find(item.handle);
+        if (target == nullptr || target->serial != item.serial) continue;
+        target->handler->onEvent(item.bits);
     }
 }
 
@@ -110,7 +107,7 @@ void SocketEventSelector::_tick() {
     if (m_dispatching) return;  // a tick due inside a handler is skipped
     m_dispatching = true;
     for (auto& entry : m_handlers)
-        m_events.add(EventItem{entry.second.handler, 0});
+        m_events.add(EventItem{entry.first, entry.second.serial, 0});
     _dispatch();
     m_events.clear();
     m_dispatching = false;

@@ -19,9 +19,11 @@ public:
     struct HandlerItem {
         ISocketEventHandler* handler;  // not owned
         int fired;                     // bits fired in the current turn
+        unsigned long long serial;     // tells a registration from a later one on the same handle
     };
     struct EventItem {
-        ISocketEventHandler* handler;  // not owned
+        int handle;
+        unsigned long long serial;  // the registration the event belongs to
         int bits;
     };
 
@@ -37,7 +39,8 @@ public:
     // already registered.
     bool addEventHandler(int handle, ISocketEventHandler* handler);
     bool hasEventHandler(int handle) const;
-    // Also drops the handler's events still queued in the current turn.
+    // The handler's events still queued in the current turn are dropped: an
+    // event is delivered only while its registration is still in the table.
     void removeEventHandler(int handle);
     int handlerCount() const { return m_handlers.count(); }
 
@@ -53,6 +56,7 @@ private:
     void _tick();
 
     gt::core::HashMap<int, HandlerItem> m_handlers;
+    unsigned long long m_nextSerial;
     gt::core::Array<EventItem> m_events;
     bool m_dispatching;
     gt::core::Timer m_tickTimer;

@@ -1,6 +1,7 @@
 #include "gt/net/channel/TcpSocketChannel.h"
 
 #include <errno.h>
+#include <sys/socket.h>
 
 #include "gt/core/lang/Fatal.h"
 
@@ -16,6 +17,10 @@ constexpr int kDefaultIdleMs = 120000;
 constexpr int kDefaultKeepSize = 0x4000;
 // What one byte buffer may hold.
 constexpr long long kMaxQueued = 0x3FFFFFFF;
+// Unread input dropped before a graceful close: whole receive queues per
+// call, a few calls at most so a peer that keeps sending cannot hold us.
+constexpr int kDiscardRounds = 4;
+constexpr size_t kDiscardChunk = 0x40000000;
 
 // A would-block or interrupted call ends a step; it is no sign of a closed
 // connection.
@@ -142,7 +147,7 @@ void TcpSocketChannel::onEvent(int bits) {
         }
         if (step == STEP_GONE) return;
     }
-    if (!_housekeeping()) return;
+    if (!_housekeeping(bits == 0)) return;
 
     m_destroyed = nullptr;
     m_inEvent = false;
@@ -205,7 +210,10 @@ TcpSocketChannel::Step TcpSocketChannel::_writeStep() {
     if (m_sendPos == m_sendBuffer.length()) {
         m_sendBuffer.clear();
         m_sendPos = 0;
-        _trim(m_sendBuffer, m_sendKeepSize);
+        // The emptied block keeps its room: it becomes the pending buffer at
+        // the next swap and collects the next block without growing (and
+        // copying) again. The room is given back at a tick that finds the
+        // channel drained (housekeeping).
     }
     auto callback = onSent;
     if (callback) {
@@ -217,8 +225,12 @@ TcpSocketChannel::Step TcpSocketChannel::_writeStep() {
     return STEP_AGAIN;
 }
 
-bool TcpSocketChannel::_housekeeping() {
+bool TcpSocketChannel::_housekeeping(bool tick) {
     if (!m_socket.isValid()) return true;  // exported by a callback
+    if (tick && m_sendBuffer.isEmpty() && m_pendingBuffer.isEmpty()) {
+        _trim(m_sendBuffer, m_sendKeepSize);
+        _trim(m_pendingBuffer, m_sendKeepSize);
+    }
     if (m_idleTimer.interval() != 0 && m_idleTimer.isExpired()) {
         auto callback = onTimeout;
         if (callback) {
@@ -257,10 +269,23 @@ void TcpSocketChannel::_release() {
     m_pendingBuffer.shrink();
     m_recvBuffer.clear();
     m_recvBuffer.shrink();
-    if (m_state == STATE_CLOSING) m_socket.shutdown(Socket::SHUT_SEND);  // the peer sees an orderly end
+    if (m_state == STATE_CLOSING) {
+        m_socket.shutdown(Socket::SHUT_SEND);  // the peer sees an orderly end
+        _discardInput();
+    }
     Socket tmp(0);
     GT_ASSERT(this->exportSocket(&tmp));
     m_state = STATE_INVALID;
+}
+
+void TcpSocketChannel::_discardInput() {
+    // Linux answers the close of a socket that still holds unread input with
+    // a reset, which throws away what is still queued for the peer. Bytes the
+    // owner never asked for are dropped here instead, without copying them.
+    for (int i = 0; i < kDiscardRounds; ++i) {
+        ssize_t n = ::recv(m_socket.handle(), nullptr, kDiscardChunk, MSG_DONTWAIT | MSG_TRUNC);
+        if (n <= 0) break;
+    }
 }
 
 void TcpSocketChannel::_trim(Binary& buffer, int keepSize) {

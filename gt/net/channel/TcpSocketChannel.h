@@ -87,9 +87,10 @@ private:
 
     Step _readStep();
     Step _writeStep();
-    bool _housekeeping();  // false when the channel was destroyed
+    bool _housekeeping(bool tick);  // false when the channel was destroyed
     bool _detachAndNotify();
     void _release();
+    void _discardInput();
     static void _trim(gt::core::Binary& buffer, int keepSize);
 
     Socket m_socket;

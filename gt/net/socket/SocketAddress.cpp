@@ -34,6 +34,9 @@ SocketAddress parseSocketAddress(String const& text) {
     String host = colon < 0 ? text : text.left(colon);
     String port = colon < 0 ? String() : text.mid(colon + 1, text.length() - colon - 1);
     int number = gt::core::Integer::parse(port);
+    // A port outside 0..65535 would wrap onto some other port: read it as 0,
+    // as text that is not a number does.
+    if (number < 0 || number > 65535) number = 0;
     return SocketAddress(resolveHostAddress(host), static_cast<unsigned short>(number));
 }
 

@@ -200,6 +200,33 @@ TEST(SocketEventSelectorTest, HandlerRemovedDuringDispatchGetsNothing) {
     EXPECT_EQ(newcomer.asked, 0);
 }
 
+TEST(SocketEventSelectorTest, HandleRegisteredAgainDuringDispatchGetsNoStaleEvent) {
+    Fixture f(3, 60000);
+    f.selector.runOnce(0);
+    std::vector<int> order = f.ids();
+    ASSERT_EQ(order.size(), 3u);
+
+    // The first one served replaces the last one's registration on the same
+    // handle: the event collected for the old registration must not reach
+    // the new handler (nor the old one).
+    f.log.clear();
+    int victim = order[2];
+    Recorder replacement(77, &f.log, ISocketEventHandler::EVENT_READ);
+    f.handlers[order[0]]->action = [&](int) {
+        f.selector.removeEventHandler(f.pairs[victim]->handle());
+        f.selector.addEventHandler(f.pairs[victim]->handle(), &replacement);
+    };
+    f.selector.runOnce(0);
+    EXPECT_EQ(f.ids(), (std::vector<int>{order[0], order[1]}));
+    f.handlers[order[0]]->action = nullptr;
+
+    // From the next turn on the new registration is served.
+    f.log.clear();
+    f.selector.runOnce(0);
+    EXPECT_EQ(f.log.size(), 3u);
+    EXPECT_EQ(replacement.asked, 1);
+}
+
 TEST(SocketEventSelectorTest, HandlerRemovedDuringTickGetsNoTick) {
     Fixture f(4, 0);
     for (auto& handler : f.handlers)

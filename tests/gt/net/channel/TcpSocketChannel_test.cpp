@@ -147,6 +147,28 @@ TEST(TcpSocketChannelTest, ShutdownDeliversEverythingThenEndsTheStream) {
     EXPECT_EQ(got, data);
 }
 
+TEST(TcpSocketChannelTest, ShutdownWithUnreadPeerBytesStillEndsInOrder) {
+    // The peer sent bytes the owner never asked for, and does not read until
+    // the channel has let its socket go, so the tail of the data still waits
+    // in the kernel's send queue then. A graceful close must deliver every
+    // queued byte and end with FIN, not a reset that drops the tail.
+    ChannelFixture f;
+    f.peerSend(100);
+    const int total = 256 * 1024;
+    Binary data;
+    data.reserve(total);
+    for (int i = 0; i < total; ++i)
+        data.append(static_cast<char>(i * 13));
+    ASSERT_TRUE(f.channel->send(data));
+    EXPECT_TRUE(f.channel->shutdown());
+    ASSERT_TRUE(pumpUntil(f.selector, [&] { return f.closed(); }));
+    Binary got;
+    int last = f.peerDrain(got);
+    EXPECT_EQ(last, 0) << "errno " << errno;
+    EXPECT_EQ(got.length(), total);
+    EXPECT_TRUE(got == data);
+}
+
 TEST(TcpSocketChannelTest, CloseDropsTheQueueAndResets) {
     ChannelFixture f;
     ASSERT_TRUE(f.channel->send(Binary(5000, 'q')));
