@@ -153,6 +153,23 @@ TEST_F(EndToEndTest, ClosingTheLocalEndClosesThePublicOne) {
     EXPECT_TRUE(user.ended());
 }
 
+TEST_F(EndToEndTest, RemovingTheWorkerClosesTunnelAndLocalConnectionsAtOnce) {
+    startWorker(hostPort(echo->port()));
+    PublicClient user(publicPort());
+    ASSERT_TRUE(user.write("x"));
+    ASSERT_EQ(user.read(1), "x");
+    int const index = echoConnections() - 1;
+    auto const start = std::chrono::steady_clock::now();
+    manager->remove(1);
+    EXPECT_LT(std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start)
+                  .count(),
+              1000);
+    EXPECT_EQ(manager->get(1), nullptr);
+    EXPECT_EQ(echo->command("wait closed " + std::to_string(index) + " 1000"), "ok");
+    EXPECT_EQ(relay.command("wait closed " + std::to_string(lastTunnel()) + " 1000"), "ok");
+    EXPECT_TRUE(user.ended());
+}
+
 TEST_F(EndToEndTest, RelayStoppingToReadLosesNothing) {
     startWorker(hostPort(echo->port()));
     PublicClient user(publicPort());
