@@ -131,6 +131,9 @@ Nat::Selection Nat::_selectServer(TunnelConfig* out) {
         out->accessKey = m_accessKey;
         out->protocol = m_protocol;
         out->target = m_target;
+        // The snapshot holds the target in force: a change made before it
+        // needs no reconnect, one made after it raises the flag again.
+        m_reconnect = false;
     }
     if (primary.isEmpty() && standby.isEmpty()) {
         if (m_lastSelection != NO_CONFIG) m_log->info(u"[Tunnel] Waiting config... ");

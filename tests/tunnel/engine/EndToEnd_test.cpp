@@ -92,7 +92,7 @@ protected:
                 answer = words(relay.command("tunnel"));
                 return answer.size() == 3 && answer[0] == "ok" && std::stoi(answer[1]) > m_lastTunnel;
             },
-            8000);
+            10000);
         EXPECT_TRUE(found) << "no new tunnel";
         if (!found) return 0;
         m_lastTunnel = std::stoi(answer[1]);
@@ -118,8 +118,8 @@ TEST_F(EndToEndTest, BytesComeBackIntactAndValuesArePublished) {
     PublicClient user(publicPort());
     ASSERT_TRUE(user.write("x"));
     EXPECT_EQ(user.read(1), "x");
-    EXPECT_TRUE(waitFor([&] { return worker->channels() == 1; }, 3000));
-    EXPECT_TRUE(waitFor([&] { return worker->ping() >= 0; }, 3000));
+    EXPECT_TRUE(waitFor([&] { return worker->channels() == 1; }, 10000));
+    EXPECT_TRUE(waitFor([&] { return worker->ping() >= 0; }, 10000));
     EXPECT_EQ(worker->error(), String());
 
     std::string const big = pattern(8 * 1024 * 1024);
@@ -139,7 +139,7 @@ TEST_F(EndToEndTest, BytesComeBackIntactAndValuesArePublished) {
     int const index = echoConnections() - 1;
     user.close();
     EXPECT_EQ(echo->command("wait closed " + std::to_string(index) + " 5000"), "ok");
-    EXPECT_TRUE(waitFor([&] { return worker->channels() == 0; }, 4000));
+    EXPECT_TRUE(waitFor([&] { return worker->channels() == 0; }, 10000));
     EXPECT_EQ(relay.command("wait channels " + std::to_string(lastTunnel()) + " 0"), "ok");
 }
 
@@ -165,8 +165,8 @@ TEST_F(EndToEndTest, RemovingTheWorkerClosesTunnelAndLocalConnectionsAtOnce) {
                   .count(),
               1000);
     EXPECT_EQ(manager->get(1), nullptr);
-    EXPECT_EQ(echo->command("wait closed " + std::to_string(index) + " 1000"), "ok");
-    EXPECT_EQ(relay.command("wait closed " + std::to_string(lastTunnel()) + " 1000"), "ok");
+    EXPECT_EQ(echo->command("wait closed " + std::to_string(index) + " 3000"), "ok");
+    EXPECT_EQ(relay.command("wait closed " + std::to_string(lastTunnel()) + " 3000"), "ok");
     EXPECT_TRUE(user.ended());
 }
 
@@ -198,7 +198,7 @@ TEST_F(EndToEndTest, RelayIgnoringCreditGetsTheChannelShutDown) {
     user.socket().shutdown(gt::net::Socket::SHUT_BOTH);
     writer.join();
     EXPECT_EQ(relay.command("wait channels " + std::to_string(lastTunnel()) + " 0"), "ok");
-    EXPECT_TRUE(waitFor([&] { return worker->channels() == 0; }, 4000));
+    EXPECT_TRUE(waitFor([&] { return worker->channels() == 0; }, 10000));
 }
 
 TEST_F(EndToEndTest, GarbageFromTheRelayIsIgnored) {
@@ -281,7 +281,7 @@ TEST_F(EndToEndTest, GatewayLogin) {
 TEST_F(EndToEndTest, RefusedTunnelIsPublishedAsTheError) {
     ASSERT_EQ(relay.command("reply tunnel_create error 7 6b657920726576"), "ok");  // "key rev"
     startWorker(hostPort(echo->port()));
-    EXPECT_TRUE(waitFor([&] { return worker->error() == String(u"key rev"); }, 5000));
+    EXPECT_TRUE(waitFor([&] { return worker->error() == String(u"key rev"); }, 10000));
     EXPECT_GE(recorder.count("[Tunnel] Failed to open tunnel: 7-key rev"), 1);
 }
 
@@ -294,7 +294,7 @@ TEST_P(EndToEndDropTest, RelayDroppingTheTunnelMakesTheWorkerReconnect) {
     ASSERT_EQ(user.read(1), "1");
     ASSERT_EQ(relay.command("drop " + std::to_string(lastTunnel()) + " " + GetParam()), "ok");
     EXPECT_TRUE(user.ended());
-    EXPECT_TRUE(waitFor([&] { return recorder.count("[Tunnel] Tunnel closed.") == 1; }, 3000));
+    EXPECT_TRUE(waitFor([&] { return recorder.count("[Tunnel] Tunnel closed.") == 1; }, 10000));
     PublicClient again(publicPort());
     ASSERT_TRUE(again.write("2"));
     EXPECT_EQ(again.read(1), "2");

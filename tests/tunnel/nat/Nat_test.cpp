@@ -58,12 +58,12 @@ TEST_F(NatTest, WaitsForSettingsQuietlyThenConnectsAtOnce) {
 
     auto const start = std::chrono::steady_clock::now();
     worker->setPrimaryServers(servers({relay.port()}));
-    EXPECT_TRUE(waitFor([&] { return recorder.count("[Tunnel] Tunnel opened.") == 1; }, 3000));
-    EXPECT_LT(msSince(start), 1500);
+    EXPECT_TRUE(waitFor([&] { return recorder.count("[Tunnel] Tunnel opened.") == 1; }, 10000));
+    EXPECT_LT(msSince(start), 2500);
     EXPECT_EQ(recorder.count("[Tunnel] Tunnel opening... (tcp://127.0.0.1:1 @ tunnel://127.0.0.1:" +
                              std::to_string(relay.port()) + ")"),
               1);
-    EXPECT_TRUE(waitFor([&] { return worker->ping() >= 0; }, 3000));
+    EXPECT_TRUE(waitFor([&] { return worker->ping() >= 0; }, 10000));
 
     // New server lists or a new key wait for the next connection.
     worker->setAccessKey(u"other");
@@ -95,7 +95,7 @@ TEST_F(NatTest, StandbyServersAreUsedWhenThePrimaryOnesFail) {
     std::unique_ptr<tunnel::Nat> worker = makeWorker();
     worker->setStandbyServers(servers({standby.port()}));
     worker->setPrimaryServers(servers({engine_test::unusedPort()}));
-    EXPECT_TRUE(waitFor([&] { return recorder.count("[Tunnel] Tunnel opened.") == 1; }, 3000));
+    EXPECT_TRUE(waitFor([&] { return recorder.count("[Tunnel] Tunnel opened.") == 1; }, 10000));
     EXPECT_EQ(recorder.count("[Tunnel] All the primary servers are invalid. Try to use the standby servers."),
               1);
     EXPECT_EQ(recorder.count("tunnel://127.0.0.1:" + std::to_string(standby.port())), 2);
@@ -106,9 +106,9 @@ TEST_F(NatTest, TunnelErrorIsPublishedAndClearedByTheNextOpen) {
     ASSERT_EQ(relay.command("reply tunnel_create error 3 " + engine_test::hexOf("expired")), "ok");
     std::unique_ptr<tunnel::Nat> worker = makeWorker();
     worker->setPrimaryServers(servers({relay.port()}));
-    EXPECT_TRUE(waitFor([&] { return worker->error() == String(u"expired"); }, 3000));
+    EXPECT_TRUE(waitFor([&] { return worker->error() == String(u"expired"); }, 10000));
     ASSERT_EQ(relay.command("reply tunnel_create ok"), "ok");
-    EXPECT_TRUE(waitFor([&] { return worker->error().isEmpty(); }, 6000));
+    EXPECT_TRUE(waitFor([&] { return worker->error().isEmpty(); }, 10000));
     EXPECT_EQ(recorder.count("[Tunnel] Failed to open tunnel: 3-expired"), 1);
 }
 
@@ -127,7 +127,7 @@ TEST_F(NatTest, StoppingInterruptsSleepsAndProbes) {
         std::this_thread::sleep_for(std::chrono::milliseconds(300));
         auto const start = std::chrono::steady_clock::now();
         worker.reset();
-        EXPECT_LT(msSince(start), 500) << c.name;
+        EXPECT_LT(msSince(start), 1500) << c.name;  // instead of seconds
     }
 }
 
@@ -168,7 +168,7 @@ TEST(NatManagerTest, DestroyingStopsAllWorkersTogether) {
     std::this_thread::sleep_for(std::chrono::milliseconds(300));
     auto const start = std::chrono::steady_clock::now();
     manager.reset();
-    EXPECT_LT(msSince(start), 800);
+    EXPECT_LT(msSince(start), 2500);  // one probe alone lasts 5000 ms
 }
 
 }  // namespace
