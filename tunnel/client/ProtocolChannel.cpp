@@ -17,21 +17,14 @@ ProtocolChannel::~ProtocolChannel() = default;
 bool ProtocolChannel::sendDictionary(Dictionary<Binary> const& dictionary) {
     Binary encoded;
     encodeDictionary(dictionary, &encoded, false);
-    Binary body;
-    body.reserve(encoded.length() + 2);
-    body.append(static_cast<char>(VERSION));
-    body.append(static_cast<char>(KIND_DICTIONARY));
-    body.append(encoded);
-    return send(body);
+    char const prefix[2] = {static_cast<char>(VERSION), static_cast<char>(KIND_DICTIONARY)};
+    return _sendFrame(prefix, 2, encoded);
 }
 
 bool ProtocolChannel::sendDatagram(Binary const& datagram) {
-    Binary body;
-    body.reserve(datagram.length() + 2);
-    body.append(static_cast<char>(VERSION));
-    body.append(static_cast<char>(KIND_DATAGRAM));
-    body.append(datagram);
-    return send(body);
+    // The datagram goes straight into the send queue behind its prefix.
+    char const prefix[2] = {static_cast<char>(VERSION), static_cast<char>(KIND_DATAGRAM)};
+    return _sendFrame(prefix, 2, datagram);
 }
 
 void ProtocolChannel::_onPacket(Binary& body) {

@@ -53,7 +53,8 @@ bool ProtocolClient::isConnected() const { return m_channel != nullptr && m_chan
 void ProtocolClient::_onConnect(gt::net::Socket* socket) {
     if (socket == nullptr) {
         m_failed = true;
-        if (onConnectFailed) onConnectFailed();
+        auto callback = onConnectFailed;  // the owner may delete this client inside
+        if (callback) callback();
         return;
     }
     socket->setNoDelay(true);
@@ -65,17 +66,23 @@ void ProtocolClient::_onConnect(gt::net::Socket* socket) {
     m_channel->setSendKeepSize(0x4000);
     // A relay connection without any traffic for 60 s is closed.
     m_channel->setIdleTimeout(IDLE_TIMEOUT_MS);
+    // The owner may delete this client from inside any of its callbacks, so
+    // each is called through a copy.
     m_channel->onClosed = [this] {
-        if (onClosed) onClosed();
+        auto callback = onClosed;
+        if (callback) callback();
     };
     m_channel->onDictionary = [this](Dictionary<Binary>& dictionary) {
-        if (onDictionary) onDictionary(dictionary);
+        auto callback = onDictionary;
+        if (callback) callback(dictionary);
     };
     m_channel->onDatagram = [this](Binary& datagram) {
-        if (onDatagram) onDatagram(datagram);
+        auto callback = onDatagram;
+        if (callback) callback(datagram);
     };
     m_rpc = new DicRpc(m_channel);
-    if (onConnected) onConnected();
+    auto callback = onConnected;
+    if (callback) callback();
 }
 
 }  // namespace tunnel

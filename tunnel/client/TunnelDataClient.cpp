@@ -17,10 +17,10 @@ TunnelDataClient::TunnelDataClient(gt::net::SocketEventSelector* selector,
         int const old = m_state;
         m_state = STATE_FAILED;
         if (old == STATE_CREATED) {
-            if (onTunnelClosed) onTunnelClosed();
+            auto callback = onTunnelClosed;  // the owner may delete this client inside
+            if (callback) callback();
         } else if (old == STATE_CREATING) {
-            m_error = Error::connectionLost();
-            if (onError) onError(m_error);
+            _fail(Error::connectionLost());
         }
     };
 }
@@ -34,7 +34,8 @@ void TunnelDataClient::_handle_tunnel_create(gt::core::String const& accessId) {
         u"tunnel_create", params,
         [this](Dictionary<Binary> const&) {
             m_state = STATE_CREATED;
-            if (onCreated) onCreated();
+            auto callback = onCreated;  // the owner may delete this client inside
+            if (callback) callback();
         },
         [this](Error const& error) { _fail(error); });
 }
@@ -42,7 +43,11 @@ void TunnelDataClient::_handle_tunnel_create(gt::core::String const& accessId) {
 void TunnelDataClient::_fail(Error const& error) {
     m_state = STATE_FAILED;
     m_error = error;
-    if (onError) onError(m_error);
+    // The owner may delete this client inside: the callback and the error it
+    // is given must not live in it.
+    auto callback = onError;
+    Error const copy = error;
+    if (callback) callback(copy);
 }
 
 }  // namespace tunnel

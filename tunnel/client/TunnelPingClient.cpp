@@ -23,13 +23,18 @@ void TunnelPingClient::_handle_ping() {
     rpc()->call(
         u"ping", Dictionary<Binary>(),
         [this, start](Dictionary<Binary> const&) {
-            if (onPing) onPing(static_cast<int>(gt::core::getTickCount() - start));
+            auto callback = onPing;  // the owner may delete this client inside
+            if (callback) callback(static_cast<int>(gt::core::getTickCount() - start));
         },
         [this](Error const& error) { _error(error); });
 }
 
 void TunnelPingClient::_error(Error const& error) {
-    if (onError) onError(error);
+    // The owner may delete this client inside: the callback and the error it
+    // is given must not live in it.
+    auto callback = onError;
+    Error const copy = error;
+    if (callback) callback(copy);
 }
 
 }  // namespace tunnel

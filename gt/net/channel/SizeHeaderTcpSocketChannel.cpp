@@ -1,11 +1,14 @@
 #include "gt/net/channel/SizeHeaderTcpSocketChannel.h"
 
+#include <cstring>
+
 namespace gt {
 namespace net {
 
 namespace {
 int const kReadAhead = 1048576;
 int const kHeader = 4;
+int const kMaxPrefix = 60;
 }  // namespace
 
 SizeHeaderTcpSocketChannel::SizeHeaderTcpSocketChannel(Socket* socket, SocketEventSelector* selector,
@@ -23,12 +26,20 @@ SizeHeaderTcpSocketChannel::~SizeHeaderTcpSocketChannel() {
     if (m_destroyed != nullptr) *m_destroyed = true;
 }
 
-bool SizeHeaderTcpSocketChannel::send(gt::core::Binary const& body) {
+bool SizeHeaderTcpSocketChannel::send(gt::core::Binary const& body) { return _sendFrame(nullptr, 0, body); }
+
+bool SizeHeaderTcpSocketChannel::_sendFrame(char const* prefix, int prefixLength,
+                                            gt::core::Binary const& payload) {
     if (!isValid()) return false;
-    char header[kHeader];
-    writeLittleEndian32(header, body.length() + kHeader);
-    if (!TcpSocketChannel::send(gt::core::Binary(header, kHeader))) return false;
-    return TcpSocketChannel::send(body);
+    char head[kHeader + kMaxPrefix];
+    if (prefixLength < 0 || prefixLength > kMaxPrefix) return false;
+    long long const size = static_cast<long long>(kHeader) + prefixLength + payload.length();
+    if (size > 0x7FFFFFFF) return false;
+    writeLittleEndian32(head, static_cast<int>(size));
+    if (prefixLength > 0) std::memcpy(head + kHeader, prefix, static_cast<size_t>(prefixLength));
+    // Size, prefix and payload are queued together or not at all: a size
+    // field left without its body would derail every later frame.
+    return TcpSocketChannel::send(head, kHeader + prefixLength, payload);
 }
 
 void SizeHeaderTcpSocketChannel::_onData(gt::core::Binary& data) {

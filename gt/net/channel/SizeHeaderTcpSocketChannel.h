@@ -26,6 +26,11 @@ public:
 
     std::function<void(gt::core::Binary&)> onPacket;
 
+protected:
+    // Queues one frame whose body is prefix (prefixLength bytes, at most 60)
+    // followed by payload: the whole frame or nothing.
+    bool _sendFrame(char const* prefix, int prefixLength, gt::core::Binary const& payload);
+
 private:
     void _onData(gt::core::Binary& data);
 

@@ -88,6 +88,17 @@ bool TcpSocketChannel::send(Binary const& data) {
     return true;
 }
 
+bool TcpSocketChannel::send(char const* head, int headLength, Binary const& data) {
+    if (m_state != STATE_OPEN || headLength < 0 || (head == nullptr && headLength > 0)) return false;
+    long long const length = static_cast<long long>(headLength) + data.length();
+    long long queued = static_cast<long long>(sendQueueLength()) + length;
+    if (m_sendQueueLimit >= 0 && queued > m_sendQueueLimit) return false;
+    if (static_cast<long long>(m_pendingBuffer.length()) + length > kMaxQueued) return false;
+    m_pendingBuffer.append(head, headLength);
+    m_pendingBuffer.append(data);
+    return true;
+}
+
 bool TcpSocketChannel::shutdown() {
     if (m_state == STATE_OPEN) {
         m_recvLength = 0;

@@ -54,6 +54,9 @@ public:
     // Queues bytes for sending; false when not open or when the queue would
     // pass its limit.
     bool send(gt::core::Binary const& data);
+    // Queues head (headLength bytes) and then data, both or neither, so a
+    // message cut in two pieces is never queued in part.
+    bool send(char const* head, int headLength, gt::core::Binary const& data);
     // Bytes queued and not yet written.
     int sendQueueLength() const;
     // Caps sendQueueLength() (-1, the default, leaves it unlimited).

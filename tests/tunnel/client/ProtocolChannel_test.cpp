@@ -111,3 +111,20 @@ TEST_F(ChannelFixture, FramesSplitAcrossReadsAreReassembled) {
         EXPECT_EQ(delivered, (std::vector<std::string>{"d:40=63616c6c,"})) << cut;
     }
 }
+
+TEST_F(ChannelFixture, FrameThatDoesNotFitIsNotQueuedInPart) {
+    // A refused send must leave no size field behind, or every later frame
+    // is read at the wrong place.
+    channel->setSendQueueLimit(10);
+    EXPECT_FALSE(channel->sendDatagram(Binary(20, 'x')));
+    Dictionary<Binary> big;
+    big.set(u"k", Binary(20, 'y'));
+    EXPECT_FALSE(channel->sendDictionary(big));
+    EXPECT_FALSE(channel->send(Binary(20, 'z')));
+    channel->setSendQueueLimit(-1);
+    EXPECT_TRUE(channel->sendDatagram(unhex("0307")));
+    ASSERT_TRUE(pumpUntil(selector, [this] { return relay.command("wait frames 0 1 0") == "ok"; }));
+    selector.poll(20);
+    EXPECT_EQ(relay.frames(0), (std::vector<std::string>{"01020307"}));
+    EXPECT_FALSE(closed);
+}

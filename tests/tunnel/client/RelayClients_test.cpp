@@ -195,3 +195,93 @@ TEST(TunnelPingClient, FailuresReachOnError) {
         EXPECT_EQ(codes.front(), c.code) << c.reply;
     }
 }
+
+TEST(TunnelDataClient, OwnerMayDeleteTheClientFromItsCallbacks) {
+    // The owner's callback deletes the client and then still uses what it was
+    // given and what it captured (a heap-held text, so a freed closure shows).
+    struct Case {
+        std::string reply;
+        std::string expected;
+    } const cases[] = {
+        {"reply tunnel_create error 5 " + hexOf("denied"), "error:5:denied"},
+        {"reply tunnel_create drop", "error:-1:"},
+        {"reply tunnel_create ok", "created"},
+        {"reply tunnel_create ok close", "closed"},
+    };
+    for (auto const& c : cases) {
+        TestRelay relay;
+        ASSERT_EQ(relay.command(c.reply), "ok");
+        gt::net::SocketEventSelector selector(1000);
+        std::unique_ptr<TunnelDataClient> client(
+            new TunnelDataClient(&selector, loopback(relay.port()), gt::net::SocketAddress(), u"k"));
+        bool const deleteOnCreated = c.expected == "created";
+        std::string seen;
+        std::string const tag(64, '.');
+        client->onError = [&client, &seen, tag](tunnel::Error const& e) {
+            client.reset();
+            Binary m = e.message.toBinary();
+            seen = "error:" + std::to_string(e.code) + ":" + std::string(m.data(), m.length()) + tag;
+        };
+        client->onCreated = [&client, &seen, tag, deleteOnCreated] {
+            if (!deleteOnCreated) return;
+            client.reset();
+            seen = "created" + tag;
+        };
+        client->onTunnelClosed = [&client, &seen, tag] {
+            client.reset();
+            seen = "closed" + tag;
+        };
+        ASSERT_TRUE(pumpUntil(selector, [&] { return !seen.empty(); })) << c.reply;
+        EXPECT_EQ(seen, c.expected + tag) << c.reply;
+        EXPECT_EQ(client, nullptr);
+        selector.poll(10);
+    }
+}
+
+TEST(TunnelPingClient, OwnerMayDeleteTheClientFromItsCallbacks) {
+    struct Case {
+        char const* reply;
+    } const cases[] = {{"reply ping ok"}, {"reply ping error 9 -"}, {"reply ping drop"}};
+    for (auto const& c : cases) {
+        TestRelay relay;
+        ASSERT_EQ(relay.command(c.reply), "ok");
+        gt::net::SocketEventSelector selector(1000);
+        std::unique_ptr<tunnel::TunnelPingClient> ping(
+            new tunnel::TunnelPingClient(&selector, loopback(relay.port()), gt::net::SocketAddress()));
+        std::string seen;
+        std::string const tag(64, 't');
+        ping->onPing = [&ping, &seen, tag](int) {
+            ping.reset();
+            seen = "ping:" + tag;
+        };
+        ping->onError = [&ping, &seen, tag](tunnel::Error const& e) {
+            ping.reset();
+            seen = "error:" + std::to_string(e.code) + tag;
+        };
+        ASSERT_TRUE(pumpUntil(selector, [&] { return !seen.empty(); })) << c.reply;
+        EXPECT_EQ(ping, nullptr);
+        selector.poll(10);
+    }
+}
+
+TEST(TunnelDataClient, OwnerMayDeleteTheClientFromADatagram) {
+    TestRelay relay;
+    gt::net::SocketEventSelector selector(1000);
+    std::unique_ptr<TunnelDataClient> client(
+        new TunnelDataClient(&selector, loopback(relay.port()), gt::net::SocketAddress(), u"k"));
+    bool created = false;
+    std::string seen;
+    std::string const tag(64, '.');
+    client->onCreated = [&] { created = true; };
+    client->onDatagram = [&client, &seen, tag](Binary& d) {
+        client.reset();
+        seen = hex(d) + tag;
+    };
+    ASSERT_TRUE(pumpUntil(selector, [&] { return created; }));
+    ASSERT_EQ(relay.command("datagram 0 0307"), "ok");
+    ASSERT_EQ(relay.command("datagram 0 0308"), "ok");
+    ASSERT_TRUE(pumpUntil(selector, [&] { return !seen.empty(); }));
+    EXPECT_EQ(seen, "0307" + tag);
+    EXPECT_EQ(client, nullptr);
+    selector.poll(10);
+}

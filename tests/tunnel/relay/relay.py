@@ -514,10 +514,12 @@ class Connection:
                     self.relay.cond.notify_all()
         if len(body) < 2 or body[0] != VERSION or body[1] != KIND_DICT:
             return
-        request, _ = decode_dict(body[2:])
-        if request.get(b'@') != b'call':
+        request, complete = decode_dict(body[2:])
+        # Only a well-formed call is answered: a request cut short, with bytes
+        # left over or without its method is recorded and otherwise ignored.
+        if not complete or request.get(b'@') != b'call' or b'method' not in request:
             return
-        method = request.get(b'method', b'').decode('utf-8', 'replace')
+        method = request[b'method'].decode('utf-8', 'replace')
         behaviour = self.relay.behaviour(method)
         if behaviour.mode == 'never':
             return

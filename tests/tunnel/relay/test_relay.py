@@ -198,6 +198,25 @@ class RelayTest(unittest.TestCase):
         conn.send_raw(b'\x02\x00\x00\x00')
         self.assertEqual(c.sock.recv(4), b'\x02\x00\x00\x00')
 
+    def test_malformed_calls_are_not_answered(self):
+        # Only a call that decodes to its end and names its method is answered,
+        # so an engine that writes a broken request cannot pass for a working one.
+        call = R.encode_dict({'@': 'call', 'method': 'ping'})
+        cases = [
+            ('cut value', bytes([1, 1]) + call[:-1]),
+            ('trailing byte', bytes([1, 1]) + call + b'x'),
+            ('no method', R.dict_body({'@': 'call'})),
+            ('wrong version', bytes([2, 1]) + call),
+            ('datagram kind', bytes([1, 2]) + call),
+        ]
+        for name, body in cases:
+            with self.subTest(name):
+                c = self.client()
+                c.send_body(body)
+                c.call('ping', marker='1')
+                self.assertEqual(c.next_dict(), {b'@': b'return'})
+                self.assertRaises(socket.timeout, c.next_body, 0.1)
+
     def test_engine_datagrams_are_recorded(self):
         c = self.client()
         c.send_body(R.datagram_body(R.dg_window(1, 100)))
