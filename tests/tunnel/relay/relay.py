@@ -505,8 +505,8 @@ class Connection:
                 self.tunnel.on_datagram(body[2:])
             return
         if len(body) >= 2 and body[0] == VERSION and body[1] == KIND_DICT:
-            request, _ = decode_dict(body[2:])
-            if (request.get(b'@') == b'call' and request.get(b'method') == b'tunnel_create'
+            request, complete = decode_dict(body[2:])
+            if (complete and request.get(b'@') == b'call' and request.get(b'method') == b'tunnel_create'
                     and self.relay.behaviour('tunnel_create').mode == 'ok' and self.tunnel is None):
                 tunnel = Tunnel(self.relay, self)
                 with self.relay.cond:
