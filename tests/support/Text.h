@@ -22,5 +22,9 @@ inline core::Binary bin(std::string const& s) { return core::Binary(s.data(), st
 
 inline core::String str(char const* s) { return core::String::fromUtf8(s); }
 
+// The same two, under the names the network tests use.
+inline core::Binary raw(std::string const& s) { return bin(s); }
+inline core::String text(char const* s) { return str(s); }
+
 }  // namespace test
 }  // namespace gt

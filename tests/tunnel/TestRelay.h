@@ -4,19 +4,12 @@
 // stdin/stdout, and stopped again when the TestRelay goes away.
 #pragma once
 
-#include <fcntl.h>
-#include <signal.h>
-#include <spawn.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
-#include <cstdio>
 #include <sstream>
 #include <stdexcept>
 #include <string>
 #include <vector>
 
-extern char** environ;
+#include "support/PythonPeer.h"
 
 namespace testing_relay {
 
@@ -29,58 +22,13 @@ public:
     }
 
     // Sends one command line and returns the answer line ("ok ..." / "err ...").
-    std::string command(std::string const& line) {
-        std::fputs((line + "\n").c_str(), m_in);
-        std::fflush(m_in);
-        return _readLine();
-    }
+    std::string command(std::string const& line) { return m_peer.command(line); }
 
 private:
-    RelayProcess() {
-        int toChild[2];
-        int fromChild[2];
-        if (pipe2(toChild, O_CLOEXEC) != 0 || pipe2(fromChild, O_CLOEXEC) != 0)
-            throw std::runtime_error("pipe failed");
-        posix_spawn_file_actions_t actions;
-        posix_spawn_file_actions_init(&actions);
-        posix_spawn_file_actions_adddup2(&actions, toChild[0], 0);
-        posix_spawn_file_actions_adddup2(&actions, fromChild[1], 1);
-        std::string script = std::string(GT_SOURCE_DIR) + "/tests/tunnel/relay/relay.py";
-        char const* argv[] = {"python3", "-u", script.c_str(), nullptr};
-        int rc = posix_spawnp(&m_pid, "python3", &actions, nullptr, const_cast<char**>(argv), environ);
-        posix_spawn_file_actions_destroy(&actions);
-        close(toChild[0]);
-        close(fromChild[1]);
-        if (rc != 0) {
-            close(toChild[1]);
-            close(fromChild[0]);
-            throw std::runtime_error("cannot start python3");
-        }
-        m_in = fdopen(toChild[1], "w");
-        m_out = fdopen(fromChild[0], "r");
-        std::string first = _readLine();
-        if (first.compare(0, 5, "port ") != 0) throw std::runtime_error("relay did not start: " + first);
-    }
+    RelayProcess() : m_peer("tests/tunnel/relay/relay.py") { m_peer.readPort("port "); }
+    ~RelayProcess() { m_peer.finish("quit", false); }
 
-    ~RelayProcess() {
-        std::fputs("quit\n", m_in);
-        std::fclose(m_in);
-        std::fclose(m_out);
-        int status = 0;
-        waitpid(m_pid, &status, 0);
-    }
-
-    std::string _readLine() {
-        std::string line;
-        int c;
-        while ((c = std::fgetc(m_out)) != EOF && c != '\n')
-            line += static_cast<char>(c);
-        return line;
-    }
-
-    pid_t m_pid = -1;
-    FILE* m_in = nullptr;
-    FILE* m_out = nullptr;
+    gt::test::PythonPeer m_peer;
 };
 
 // One relay server on 127.0.0.1 with an ephemeral port.
