@@ -8,9 +8,7 @@ using gt::core::Dictionary;
 namespace tunnel {
 
 ProtocolChannel::ProtocolChannel(gt::net::Socket* socket, gt::net::SocketEventSelector* selector)
-    : SizeHeaderTcpSocketChannel(socket, selector, RECEIVE_LIMIT, RECEIVE_THRESHOLD) {
-    onPacket = [this](Binary& body) { _onPacket(body); };
-}
+    : SizeHeaderTcpSocketChannel(socket, selector, RECEIVE_LIMIT, RECEIVE_THRESHOLD) {}
 
 ProtocolChannel::~ProtocolChannel() = default;
 
@@ -27,18 +25,23 @@ bool ProtocolChannel::sendDatagram(Binary const& datagram) {
     return _sendFrame(prefix, 2, datagram);
 }
 
-void ProtocolChannel::_onPacket(Binary& body) {
-    if (body.length() <= 1 || body[0] != VERSION) return;
+void ProtocolChannel::_onFrame(char const* body, int length) {
+    if (length <= 1 || body[0] != VERSION) return;
     int const kind = static_cast<unsigned char>(body[1]);
-    body.remove(0, 2);
+    // The version and kind bytes are left behind as the rest is copied out
+    // of the receive stream, once.
     if (kind == KIND_DICTIONARY) {
+        Binary const encoded(body + 2, length - 2);
         Dictionary<Binary> dictionary;
         // A dictionary cut short is dropped whole: a reply missing its tail
         // could otherwise lose its error code and read as a success.
-        bool const complete = decodeDictionary(body, &dictionary, false);
+        bool const complete = decodeDictionary(encoded, &dictionary, false);
         if (complete && !dictionary.isEmpty() && onDictionary) onDictionary(dictionary);
     } else if (kind == KIND_DATAGRAM) {
-        if (onDatagram) onDatagram(body);
+        if (!onDatagram) return;
+        // Not a member: a handler may destroy this channel and still use it.
+        Binary datagram(body + 2, length - 2);
+        onDatagram(datagram);
     }
 }
 

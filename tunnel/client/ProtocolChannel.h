@@ -29,8 +29,8 @@ public:
     // Each tunnel datagram, the empty one included.
     std::function<void(gt::core::Binary&)> onDatagram;
 
-private:
-    void _onPacket(gt::core::Binary& body);
+protected:
+    void _onFrame(char const* body, int length) override;
 };
 
 }  // namespace tunnel

@@ -9,6 +9,10 @@ namespace {
 int const kReadAhead = 1048576;
 int const kHeader = 4;
 int const kMaxPrefix = 60;
+// Consumed bytes the receive stream may keep before they are dropped. Frames
+// seldom end exactly where a read ends, so the stream rarely empties by
+// itself; without this it would grow to its limit before giving room back.
+int const kCompactAfter = 262144;
 }  // namespace
 
 SizeHeaderTcpSocketChannel::SizeHeaderTcpSocketChannel(Socket* socket, SocketEventSelector* selector,
@@ -17,6 +21,7 @@ SizeHeaderTcpSocketChannel::SizeHeaderTcpSocketChannel(Socket* socket, SocketEve
       m_stream(limit, threshold),
       m_capsulator(&m_stream),
       m_limit(limit < 0 ? 0 : limit),
+      m_consumed(0),
       m_destroyed(nullptr) {
     recv(kReadAhead);
     onRecv = [this](gt::core::Binary& data) { _onData(data); };
@@ -42,6 +47,12 @@ bool SizeHeaderTcpSocketChannel::_sendFrame(char const* prefix, int prefixLength
     return TcpSocketChannel::send(head, kHeader + prefixLength, payload);
 }
 
+void SizeHeaderTcpSocketChannel::_onFrame(char const* body, int length) {
+    if (!onPacket) return;
+    gt::core::Binary packet(body, length);  // a handler may destroy the channel and still use it
+    onPacket(packet);
+}
+
 void SizeHeaderTcpSocketChannel::_onData(gt::core::Binary& data) {
     // Give the credit back so the channel may always read 1 MiB ahead.
     recv(data.length());
@@ -49,17 +60,26 @@ void SizeHeaderTcpSocketChannel::_onData(gt::core::Binary& data) {
         close();
         return;
     }
-    gt::core::Binary body;
     bool destroyed = false;
     m_destroyed = &destroyed;
-    while (m_capsulator.decapsulate(&body)) {
-        if (!body.isEmpty() && onPacket) onPacket(body);
+    for (;;) {
+        int const size = m_capsulator.pendingSize();
+        if (size < kHeader || m_stream.available() < size) break;
+        // Nothing else touches the stream while the handler runs: reads are
+        // not re-entered, and a destroyed channel is left at once.
+        if (size > kHeader) _onFrame(m_stream.data() + kHeader, size - kHeader);
         // A handler may close or even destroy the channel; nothing more is
         // delivered then.
         if (destroyed) return;
+        m_stream.skip(size);
+        m_consumed += size;
         if (state() != STATE_OPEN) break;
     }
     m_destroyed = nullptr;
+    if (m_consumed >= kCompactAfter) {
+        m_stream.compact();
+        m_consumed = 0;
+    }
     if (state() != STATE_OPEN) return;
     // A size below 4 never completes a frame, and one above the limit never
     // fits: both are protocol violations, so the connection goes at once

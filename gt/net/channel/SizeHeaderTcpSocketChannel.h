@@ -30,6 +30,11 @@ protected:
     // Queues one frame whose body is prefix (prefixLength bytes, at most 60)
     // followed by payload: the whole frame or nothing.
     bool _sendFrame(char const* prefix, int prefixLength, gt::core::Binary const& payload);
+    // One complete non-empty frame body, read in place from the receive
+    // stream: the bytes stay valid for the call only. The default copies
+    // them into a buffer and hands it to onPacket; a subclass that decodes
+    // the body itself saves that copy.
+    virtual void _onFrame(char const* body, int length);
 
 private:
     void _onData(gt::core::Binary& data);
@@ -37,7 +42,8 @@ private:
     gt::core::StreamBuffer m_stream;
     SizeHeaderCapsulator m_capsulator;
     int m_limit;
-    bool* m_destroyed;  // set while onPacket handlers run
+    int m_consumed;  // frame bytes taken off the stream since it was last compacted
+    bool* m_destroyed;  // set while frame handlers run
 };
 
 }  // namespace net

@@ -134,10 +134,14 @@ int TcpSocketChannel::getEvents() {
     if (m_state == STATE_CLOSED) return EVENT_READ;  // the next readiness or tick completes the close
     int bits = 0;
     if (m_state == STATE_OPEN && m_recvLength > 0 && m_recvLimiter.allowance() > 0) bits |= EVENT_READ;
-    if ((m_state == STATE_OPEN || m_state == STATE_CLOSING) &&
-        (!m_sendBuffer.isEmpty() || !m_pendingBuffer.isEmpty()) && m_sendLimiter.allowance() > 0) {
+    bool const queued = !m_sendBuffer.isEmpty() || !m_pendingBuffer.isEmpty();
+    if ((m_state == STATE_OPEN || m_state == STATE_CLOSING) && queued && m_sendLimiter.allowance() > 0) {
         bits |= EVENT_WRITE;
     }
+    // A graceful close with nothing left to send completes at the next
+    // writability (at once, as a rule) instead of waiting for the tick,
+    // which may be a second away: the peer must see its end of stream now.
+    if (m_state == STATE_CLOSING && !queued) bits |= EVENT_WRITE;
     return bits;
 }
 

@@ -147,6 +147,28 @@ TEST(TcpSocketChannelTest, ShutdownDeliversEverythingThenEndsTheStream) {
     EXPECT_EQ(got, data);
 }
 
+TEST(TcpSocketChannelTest, ShutdownOfADrainedChannelEndsTheStreamWithoutATick) {
+    // The selector's tick never falls due here (the clock stands still): a
+    // graceful close whose queue is already empty must still finish at the
+    // next turns, not wait for the periodic tick.
+    for (int written : {0, 3000}) {
+        SCOPED_TRACE(written);
+        FakeClock clock;
+        ChannelFixture f(1000);
+        if (written > 0) {
+            ASSERT_TRUE(f.channel->send(Binary(written, 'w')));
+            ASSERT_TRUE(pumpUntil(f.selector, [&] { return f.sent == written; }));
+        }
+        EXPECT_EQ(f.channel->sendQueueLength(), 0);
+        EXPECT_TRUE(f.channel->shutdown());
+        ASSERT_TRUE(pumpUntil(f.selector, [&] { return f.closed(); }, 1000));
+        EXPECT_EQ(f.calls, (std::vector<std::string>{"closed"}));
+        Binary got;
+        EXPECT_EQ(f.peerDrain(got), 0);
+        EXPECT_EQ(got, Binary(written, 'w'));
+    }
+}
+
 TEST(TcpSocketChannelTest, ShutdownWithUnreadPeerBytesStillEndsInOrder) {
     // The peer sent bytes the owner never asked for, and does not read until
     // the channel has let its socket go, so the tail of the data still waits
