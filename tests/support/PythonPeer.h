@@ -35,7 +35,8 @@ public:
             throw std::runtime_error("pipe failed");
         }
         std::vector<char const*> argv = {"python3", "-u", path.c_str()};
-        for (std::string const& arg : args) argv.push_back(arg.c_str());
+        for (std::string const& arg : args)
+            argv.push_back(arg.c_str());
         argv.push_back(nullptr);
         posix_spawn_file_actions_t actions;
         posix_spawn_file_actions_init(&actions);
@@ -69,7 +70,8 @@ public:
         std::fclose(m_in);
         std::fclose(m_out);
         int status = 0;
-        for (int i = 0; i < 500 && waitpid(m_pid, &status, WNOHANG) == 0; ++i) usleep(10000);
+        for (int i = 0; i < 500 && waitpid(m_pid, &status, WNOHANG) == 0; ++i)
+            usleep(10000);
         if (waitpid(m_pid, &status, WNOHANG) == 0) {
             kill(m_pid, SIGKILL);
             waitpid(m_pid, &status, 0);
@@ -91,7 +93,8 @@ public:
     std::string readLine() {
         std::string line;
         int c;
-        while ((c = std::fgetc(m_out)) != EOF && c != '\n') line += static_cast<char>(c);
+        while ((c = std::fgetc(m_out)) != EOF && c != '\n')
+            line += static_cast<char>(c);
         return line;
     }
 

@@ -22,8 +22,6 @@ GatewayTcpForwardClient::GatewayTcpForwardClient(gt::net::SocketEventSelector* s
       m_connector(selector),
       m_channel(nullptr),
       m_heldCredit(0),
-      m_writtenSum(0),
-      m_unwritten(0),
       m_overrun(false) {}
 
 GatewayTcpForwardClient::~GatewayTcpForwardClient() { delete m_channel; }
@@ -42,8 +40,7 @@ void GatewayTcpForwardClient::_beginChecking() {
 
 bool GatewayTcpForwardClient::_take(int n) {
     if (m_overrun) return false;
-    m_unwritten += n;
-    if (m_unwritten <= MAX_UNWRITTEN) return true;
+    if (m_credit.take(n)) return true;
     m_overrun = true;
     gt::core::Console::println(u"DEBUG: channel overrun, closing channelId=" +
                                gt::core::Integer(m_channelId).toString());
@@ -163,8 +160,7 @@ void GatewayTcpForwardClient::_parseLogin() {
     int const lineLength = end + 2;
     String const line = String::fromUtf8(m_buffer.data(), end);
     m_buffer.remove(0, lineLength);
-    m_writtenSum += lineLength;
-    m_unwritten -= lineLength;
+    m_credit.consume(lineLength);
 
     int const blank1 = line.indexOf(u' ');
     String const method = blank1 < 0 ? line : line.left(blank1);
@@ -230,13 +226,8 @@ void GatewayTcpForwardClient::_onConnect(gt::net::Socket* socket) {
 }
 
 void GatewayTcpForwardClient::_onSent(int n) {
-    m_unwritten -= n;
-    m_writtenSum += n;
-    if (m_writtenSum > 0xffff) {
-        int const sum = m_writtenSum;
-        m_writtenSum = 0;
-        _fireWindow(sum);
-    }
+    int const credit = m_credit.written(n);
+    if (credit > 0) _fireWindow(credit);
 }
 
 }  // namespace tunnel

@@ -8,6 +8,7 @@
 #include "gt/core/lang/Binary.h"
 #include "gt/core/lang/String.h"
 #include "tunnel/forward/ForwardClient.h"
+#include "tunnel/forward/tcp/LocalCredit.h"
 #include "tunnel/forward/tcp/LocalConnector.h"
 
 namespace gt {
@@ -68,8 +69,7 @@ private:
     gt::net::TcpSocketChannel* m_channel;
     gt::core::Binary m_buffer;  // login line, then bytes waiting for the local connection
     int m_heldCredit;
-    int m_writtenSum;
-    int m_unwritten;  // bytes of the relay not yet consumed by the login or written locally
+    LocalCredit m_credit;  // relay bytes on their way to the local side
     bool m_overrun;   // the relay went beyond its credit; the channel is closing
 };
 

@@ -19,8 +19,6 @@ StandardTcpForwardClient::StandardTcpForwardClient(gt::net::SocketEventSelector*
       m_connector(selector),
       m_channel(nullptr),
       m_heldCredit(0),
-      m_writtenSum(0),
-      m_unwritten(0),
       m_overrun(false) {}
 
 StandardTcpForwardClient::~StandardTcpForwardClient() { delete m_channel; }
@@ -58,13 +56,8 @@ void StandardTcpForwardClient::_onConnect(gt::net::Socket* socket) {
 }
 
 void StandardTcpForwardClient::_onSent(int n) {
-    m_unwritten -= n;
-    m_writtenSum += n;
-    if (m_writtenSum > 0xffff) {
-        int const sum = m_writtenSum;
-        m_writtenSum = 0;
-        _fireWindow(sum);
-    }
+    int const credit = m_credit.written(n);
+    if (credit > 0) _fireWindow(credit);
 }
 
 void StandardTcpForwardClient::_overrun() {
@@ -82,8 +75,7 @@ void StandardTcpForwardClient::_overrun() {
 
 void StandardTcpForwardClient::send(Binary& data) {
     if (m_state == STATE_CLOSED || m_overrun) return;
-    m_unwritten += data.length();
-    if (m_unwritten > MAX_UNWRITTEN) {
+    if (!m_credit.take(data.length())) {
         _overrun();
         return;
     }

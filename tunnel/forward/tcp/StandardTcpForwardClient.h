@@ -4,6 +4,7 @@
 
 #include "gt/core/lang/Binary.h"
 #include "tunnel/forward/ForwardClient.h"
+#include "tunnel/forward/tcp/LocalCredit.h"
 #include "tunnel/forward/tcp/LocalConnector.h"
 
 namespace gt {
@@ -37,7 +38,7 @@ public:
 
     int state() const { return m_state; }
     // Bytes of the relay waiting to be written locally.
-    int unwritten() const { return m_unwritten; }
+    int unwritten() const { return m_credit.unwritten(); }
 
 private:
     void _onConnect(gt::net::Socket* socket);
@@ -50,8 +51,7 @@ private:
     gt::net::TcpSocketChannel* m_channel;
     gt::core::Binary m_pending;  // bytes of the relay received while connecting
     int m_heldCredit;            // credit of the relay received while connecting
-    int m_writtenSum;            // bytes written locally and not yet granted back
-    int m_unwritten;             // bytes of the relay not yet written locally
+    LocalCredit m_credit;  // relay bytes on their way to the local side
     bool m_overrun;              // the relay went beyond its credit; the channel is closing
 };
 
