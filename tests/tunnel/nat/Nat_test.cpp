@@ -84,6 +84,9 @@ TEST_F(NatTest, NoAnsweringServerWaitsTheRetryInterval) {
     std::unique_ptr<tunnel::Nat> worker = makeWorker();
     worker->setPrimaryServers(servers({dead}));
     worker->setStandbyServers(servers({dead}));
+    // The first round of probes fails; the next one waits the retry interval.
+    EXPECT_TRUE(waitFor(
+        [&] { return recorder.count("[Tunnel] All the primary/standby servers are invalid. ") >= 1; }, 10000));
     std::this_thread::sleep_for(std::chrono::milliseconds(1500));
     EXPECT_EQ(recorder.count("[Tunnel] All the primary/standby servers are invalid. "), 1);
     // (The worker may have looked once before the lists were set.)
