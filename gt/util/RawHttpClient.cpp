@@ -109,16 +109,22 @@ bool RawHttpClient::request(HttpRequest const& request, HttpResponse* response, 
     return _run(rooted, response, timeoutMs);
 }
 
-bool RawHttpClient::get(net::URL const& url, HttpResponse* response, int timeoutMs) {
-    if (m_busy) return false;
-    BusyGuard guard(m_busy, m_aborted);
+// A kept-alive request line and headers for the URL's path ("/" when it has none).
+HttpRequest RawHttpClient::_request(core::Char const* method, net::URL const& url) {
     HttpRequest request;
-    request.method = u"GET";
+    request.method = method;
     request.target = url.toString(false, false, true, true, true);
     if (request.target.isEmpty()) request.target = u"/";
     request.version = u"HTTP/1.1";
     request.headers.set(u"Host", url.host());
     request.headers.set(u"Connection", u"Keep-Alive");
+    return request;
+}
+
+bool RawHttpClient::get(net::URL const& url, HttpResponse* response, int timeoutMs) {
+    if (m_busy) return false;
+    BusyGuard guard(m_busy, m_aborted);
+    HttpRequest request = _request(u"GET", url);
     return _run(request, response, timeoutMs);
 }
 
@@ -126,13 +132,7 @@ bool RawHttpClient::post(net::URL const& url, core::Binary const& body, HttpResp
                          int timeoutMs) {
     if (m_busy) return false;
     BusyGuard guard(m_busy, m_aborted);
-    HttpRequest request;
-    request.method = u"POST";
-    request.target = url.toString(false, false, true, true, true);
-    if (request.target.isEmpty()) request.target = u"/";
-    request.version = u"HTTP/1.1";
-    request.headers.set(u"Host", url.host());
-    request.headers.set(u"Connection", u"Keep-Alive");
+    HttpRequest request = _request(u"POST", url);
     request.headers.set(u"Content-Length", core::Integer(body.length()).toString());
     request.body = body;
     return _run(request, response, timeoutMs);

@@ -57,6 +57,7 @@ public:
 private:
     class Deadline;
 
+    static net::HttpRequest _request(core::Char const* method, net::URL const& url);
     bool _run(net::HttpRequest const& request, net::HttpResponse* response, int timeoutMs);
     bool _connect(core::String const& host, int port, Deadline const& deadline, net::Socket* out);
     bool _connectOnce(net::SocketAddress const& address, int timeoutMs, net::Socket* out);

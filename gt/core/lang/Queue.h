@@ -29,13 +29,8 @@ public:
     // Moves the first value into *pvalue; false (and *pvalue untouched) when empty.
     bool pop(T* pvalue) {
         if (!m_head) return false;
-        Node* node = m_head;
-        *pvalue = std::move(node->value);
-        m_head = node->next;
-        if (!m_head) m_tail = nullptr;
-        --m_count;
-        delete node;
-        return true;
+        *pvalue = std::move(m_head->value);
+        return discard();
     }
 
     // Removes the first value without handing it out; false when empty.

@@ -2,6 +2,8 @@
 #pragma once
 
 #include <cstddef>
+#include <functional>
+#include <string_view>
 
 namespace gt {
 namespace core {
@@ -172,3 +174,11 @@ String operator+(String&& a, Char b);
 
 }  // namespace core
 }  // namespace gt
+
+// Strings as keys of hashed containers (HashMap<String, V>).
+template <>
+struct std::hash<gt::core::String> {
+    size_t operator()(gt::core::String const& s) const noexcept {
+        return std::hash<std::u16string_view>()(std::u16string_view(s.data(), static_cast<size_t>(s.length())));
+    }
+};

@@ -181,64 +181,39 @@ int DateTime::minute() const { return static_cast<int>(_fields().minute); }
 int DateTime::second() const { return static_cast<int>(_fields().second); }
 int DateTime::dayOfWeek() const { return _fields().dayOfWeek; }
 
-DateTime& DateTime::setYear(int year) {
+DateTime& DateTime::_changeField(long long Fields::*field, long long value, bool add) {
     Fields f = _fields();
-    f.year = year;
+    f.*field = add ? f.*field + value : value;
     return _setFields(f);
 }
 
-DateTime& DateTime::setMonth(int month) {
-    Fields f = _fields();
-    f.month = month;
-    return _setFields(f);
-}
+DateTime& DateTime::setYear(int year) { return _changeField(&Fields::year, year, false); }
 
-DateTime& DateTime::setDay(int day) {
-    Fields f = _fields();
-    f.day = day;
-    return _setFields(f);
-}
+DateTime& DateTime::setMonth(int month) { return _changeField(&Fields::month, month, false); }
 
-DateTime& DateTime::setHour(int hour) {
-    Fields f = _fields();
-    f.hour = hour;
-    return _setFields(f);
-}
+DateTime& DateTime::setDay(int day) { return _changeField(&Fields::day, day, false); }
 
-DateTime& DateTime::setMinute(int minute) {
-    Fields f = _fields();
-    f.minute = minute;
-    return _setFields(f);
-}
+DateTime& DateTime::setHour(int hour) { return _changeField(&Fields::hour, hour, false); }
 
-DateTime& DateTime::setSecond(int second) {
-    Fields f = _fields();
-    f.second = second;
-    return _setFields(f);
-}
+DateTime& DateTime::setMinute(int minute) { return _changeField(&Fields::minute, minute, false); }
 
-DateTime& DateTime::addYears(int n) {
-    Fields f = _fields();
-    f.year += n;
-    return _setFields(f);
-}
+DateTime& DateTime::setSecond(int second) { return _changeField(&Fields::second, second, false); }
 
-DateTime& DateTime::addMonths(int n) {
-    Fields f = _fields();
-    f.month += n;
-    return _setFields(f);
-}
+DateTime& DateTime::addYears(int n) { return _changeField(&Fields::year, n, true); }
+
+DateTime& DateTime::addMonths(int n) { return _changeField(&Fields::month, n, true); }
 
 DateTime DateTime::date() const {
-    DateTime result(*this);
-    result.setHour(0);
-    result.setMinute(0);
-    result.setSecond(0);
-    return result;
+    Fields f = _fields();
+    f.hour = f.minute = f.second = 0;
+    DateTime result;
+    return result._setFields(f);
 }
 
 DateTime DateTime::time() const {
-    Fields f = _fields();
+    // Field by field on the zero time: a step that would fall before 1970
+    // (hour 0 east of UTC) leaves the zero time, as the setters do.
+    Fields const f = _fields();
     DateTime result;
     result.setHour(static_cast<int>(f.hour));
     result.setMinute(static_cast<int>(f.minute));

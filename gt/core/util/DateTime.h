@@ -80,6 +80,8 @@ private:
     Fields _fields() const;
     // Sets the count from local fields (normalised), or 0 when out of range.
     DateTime& _setFields(Fields const& f);
+    // Replaces one field (or adds to it) and sets the count from the result.
+    DateTime& _changeField(long long Fields::*field, long long value, bool add);
 
     long long m_seconds;
 };

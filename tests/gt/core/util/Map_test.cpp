@@ -82,3 +82,14 @@ TEST(HashMap, InsertLookupRemove) {
     EXPECT_FALSE(table.contains(150));
     EXPECT_EQ(table.count(), 100);
 }
+
+TEST(HashMap, StringKeysHashByTheirText) {
+    HashMap<String, int> table;
+    EXPECT_TRUE(table.insert(String(u"\u4e2d"), 1));
+    EXPECT_TRUE(table.insert(String(u"a"), 2));
+    EXPECT_FALSE(table.insert(String(u"a"), 3));
+    String built(u"\u4e2d");
+    EXPECT_EQ(*table.find(built), 1);  // a distinct String of equal text finds it
+    EXPECT_EQ(table.find(String(u"b")), nullptr);
+    EXPECT_EQ(table.find(String(u"a\0", 2)), nullptr);  // the inner NUL counts
+}
