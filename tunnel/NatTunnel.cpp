@@ -7,6 +7,7 @@
 #include "gt/util/Clock.h"
 #include "tunnel/client/DicRpc.h"
 #include "tunnel/forward/Forward.h"
+#include "tunnel/nat/Detector.h"
 #include "tunnel/nat/TunnelDatagram.h"
 
 using gt::core::Binary;
@@ -16,13 +17,6 @@ using gt::core::String;
 namespace tunnel {
 
 namespace {
-
-gt::net::SocketAddress _serverAddress(String const& server) {
-    int const colon = server.indexOf(u':');
-    String const host = colon < 0 ? server : server.left(colon);
-    String const port = colon < 0 ? String() : server.mid(colon + 1, server.length());
-    return gt::net::SocketAddress(gt::net::IpAddress(host), static_cast<unsigned short>(port.toInt()));
-}
 
 String _unsignedId(short channelId) {
     return gt::core::Integer(static_cast<unsigned short>(channelId)).toString();
@@ -38,7 +32,7 @@ NatTunnel::NatTunnel(gt::net::SocketEventSelector* selector, TunnelConfig const&
       m_protocol(config.protocol),
       m_target(config.target),
       m_acl(acl),
-      m_client(selector, _serverAddress(config.server), bind, config.accessKey),
+      m_client(selector, Detector::parseServer(config.server), bind, config.accessKey),
       m_forward(nullptr),
       m_pingTimer(0),
       m_averagePing(-1) {

@@ -27,9 +27,8 @@ gt::net::SocketAddress Detector::parseServer(String const& server) {
     int const colon = server.indexOf(u':');
     String const host = colon < 0 ? server : server.left(colon);
     String const port = colon < 0 ? String() : server.mid(colon + 1, server.length() - colon - 1);
-    int number = gt::core::Integer::parse(port);
-    if (number < 0 || number > 65535) number = 0;  // never a wrapped port: 0 fails at once
-    return gt::net::SocketAddress(gt::net::IpAddress(host), static_cast<unsigned short>(number));
+    // An unusable port reads as 0, which fails at once.
+    return gt::net::SocketAddress(gt::net::IpAddress(host), gt::net::parsePort(port));
 }
 
 Array<String> Detector::detect(Array<String> const& servers, gt::net::SocketAddress const& bind) {

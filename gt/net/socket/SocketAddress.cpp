@@ -29,15 +29,16 @@ IpAddress resolveHostAddress(String const& host) {
     return all[gt::core::Random().nextInt(all.count())];
 }
 
+unsigned short parsePort(String const& text) {
+    int const number = gt::core::Integer::parse(text);
+    return number < 0 || number > 65535 ? 0 : static_cast<unsigned short>(number);
+}
+
 SocketAddress parseSocketAddress(String const& text) {
     int colon = text.indexOf(u':');
     String host = colon < 0 ? text : text.left(colon);
     String port = colon < 0 ? String() : text.mid(colon + 1, text.length() - colon - 1);
-    int number = gt::core::Integer::parse(port);
-    // A port outside 0..65535 would wrap onto some other port: read it as 0,
-    // as text that is not a number does.
-    if (number < 0 || number > 65535) number = 0;
-    return SocketAddress(resolveHostAddress(host), static_cast<unsigned short>(number));
+    return SocketAddress(resolveHostAddress(host), parsePort(port));
 }
 
 }  // namespace net

@@ -39,6 +39,9 @@ gt::core::String hostName();
 // "loopback" (any letter case), a dotted quad, or a name resolved to one of
 // its addresses picked at random; the none-address when nothing fits.
 IpAddress resolveHostAddress(gt::core::String const& host);
+// Decimal port text; 0 when it is not a number or lies outside 0..65535
+// (never a port wrapped into 16 bits).
+unsigned short parsePort(gt::core::String const& text);
 // "host[:port]": the host as resolveHostAddress reads it, the port the
 // decimal number after the first ':' (0 when missing or not a number).
 SocketAddress parseSocketAddress(gt::core::String const& text);
