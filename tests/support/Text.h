@@ -25,6 +25,29 @@ inline core::String str(char const* s) { return core::String::fromUtf8(s); }
 // The same two, under the names the network tests use.
 inline core::Binary raw(std::string const& s) { return bin(s); }
 inline core::String text(char const* s) { return str(s); }
+// Text up to the first NUL of s.
+inline core::String text(std::string const& s) { return str(s.c_str()); }
+
+// Lower-case hex of bytes, two digits a byte.
+inline std::string hex(core::Binary const& b) {
+    static char const digits[] = "0123456789abcdef";
+    std::string out;
+    out.reserve(static_cast<size_t>(b.length()) * 2);
+    for (int i = 0; i < b.length(); ++i) {
+        unsigned char c = static_cast<unsigned char>(b[i]);
+        out += digits[c >> 4];
+        out += digits[c & 15];
+    }
+    return out;
+}
+
+// Bytes from hex digit pairs; a trailing odd digit is ignored.
+inline core::Binary unhex(std::string const& text) {
+    core::Binary out;
+    for (size_t i = 0; i + 1 < text.size(); i += 2)
+        out.append(static_cast<char>(std::stoi(text.substr(i, 2), nullptr, 16)));
+    return out;
+}
 
 }  // namespace test
 }  // namespace gt

@@ -18,5 +18,11 @@ bool waitFor(F condition, int ms = 5000) {
     }
 }
 
+// Milliseconds of the steady clock since a point in time.
+inline long long elapsedMs(std::chrono::steady_clock::time_point since) {
+    return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - since)
+        .count();
+}
+
 }  // namespace test
 }  // namespace gt

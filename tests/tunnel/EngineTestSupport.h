@@ -10,6 +10,7 @@
 #include "gt/net/SocketEventSelector.h"
 #include "gt/net/socket/Socket.h"
 #include "gt/net/socket/SocketAddress.h"
+#include "support/Text.h"
 
 namespace engine_test {
 
@@ -17,24 +18,8 @@ inline gt::net::SocketAddress loopback(unsigned short port) {
     return gt::net::SocketAddress(gt::net::IpAddress(0x7F000001u), port);
 }
 
-inline std::string hex(gt::core::Binary const& b) {
-    static char const digits[] = "0123456789abcdef";
-    std::string out;
-    for (int i = 0; i < b.length(); ++i) {
-        unsigned char c = static_cast<unsigned char>(b[i]);
-        out += digits[c >> 4];
-        out += digits[c & 15];
-    }
-    return out;
-}
-
-inline gt::core::Binary unhex(std::string const& text) {
-    gt::core::Binary out;
-    for (size_t i = 0; i + 1 < text.size(); i += 2) {
-        out.append(static_cast<char>(std::stoi(text.substr(i, 2), nullptr, 16)));
-    }
-    return out;
-}
+using gt::test::hex;
+using gt::test::unhex;
 
 // Hex of the UTF-8 bytes of a text, as the relay's commands take it.
 inline std::string hexOf(std::string const& text) {

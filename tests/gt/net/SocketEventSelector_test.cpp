@@ -16,19 +16,14 @@
 #include <gtest/gtest.h>
 
 #include "gt/net/FakeClock.h"
-
-using gt::net::ISocketEventHandler;
-using gt::net::SocketEventSelector;
-using gt::test::FakeClock;
+#include "support/Wait.h"
 
 namespace {
-
 using Clock = std::chrono::steady_clock;
-
-int elapsedMs(Clock::time_point since) {
-    return static_cast<int>(
-        std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - since).count());
-}
+using gt::net::ISocketEventHandler;
+using gt::net::SocketEventSelector;
+using gt::test::elapsedMs;
+using gt::test::FakeClock;
 
 // A handler that records what it is given into a shared log.
 struct Event {

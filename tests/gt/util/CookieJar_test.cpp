@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "../net/support/Text.h"
+#include "support/Text.h"
 
 using gt::core::Array;
 using gt::core::String;

@@ -2,10 +2,10 @@
 
 #include <gtest/gtest.h>
 
-#include "../net/support/Text.h"
 #include "FakeHttpAccess.h"
 #include "gt/core/lang/Sequence.h"
 #include "gt/core/util/JSON.h"
+#include "support/Text.h"
 
 using gt::core::Any;
 using gt::core::Dictionary;

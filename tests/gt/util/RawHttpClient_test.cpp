@@ -8,7 +8,8 @@
 
 #include "../net/LoopbackSockets.h"
 #include "../net/support/HttpPeer.h"
-#include "../net/support/Text.h"
+#include "support/Text.h"
+#include "support/Wait.h"
 
 using gt::core::Binary;
 using gt::core::String;
@@ -16,6 +17,7 @@ using gt::net::HttpRequest;
 using gt::net::HttpResponse;
 using gt::net::URL;
 using gt::test::bytes;
+using gt::test::elapsedMs;
 using gt::test::HttpPeer;
 using gt::test::utf8;
 using gt::util::RawHttpClient;
@@ -40,11 +42,6 @@ protected:
         HttpResponse response;
         if (!client.get(url(pathAndQuery), &response, timeoutMs)) return "<failed>";
         return bytes(response.body);
-    }
-
-    static long long elapsedMs(std::chrono::steady_clock::time_point since) {
-        return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - since)
-            .count();
     }
 
     static HttpPeer* s_peer;

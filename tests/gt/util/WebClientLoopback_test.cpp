@@ -3,11 +3,11 @@
 #include <gtest/gtest.h>
 
 #include "../net/support/HttpPeer.h"
-#include "../net/support/Text.h"
 #include "gt/core/lang/Exception.h"
 #include "gt/util/JsonRpcClient.h"
 #include "gt/util/RawHttpClient.h"
 #include "gt/util/WebClient.h"
+#include "support/Text.h"
 
 using gt::core::Any;
 using gt::core::Binary;

@@ -2,9 +2,9 @@
 
 #include <gtest/gtest.h>
 
-#include "../net/support/Text.h"
 #include "FakeHttpAccess.h"
 #include "gt/core/util/TickClock.h"
+#include "support/Text.h"
 
 using gt::core::Binary;
 using gt::core::Dictionary;

@@ -9,6 +9,7 @@
 #include "gt/core/lang/Exception.h"
 #include "tunnel/EngineTestSupport.h"
 #include "tunnel/TestRelay.h"
+#include "tunnel/client/ClientTestSupport.h"
 #include "tunnel/client/ProtocolChannel.h"
 
 using gt::core::Binary;
@@ -44,11 +45,7 @@ struct RpcFixture : ::testing::Test {
                     text += hex(e.first.toBinary()) + "=" + hex(e.second) + ",";
                 events.push_back(text);
             },
-            [this](tunnel::Error const& e) {
-                gt::core::Binary msg = e.message.toBinary();
-                events.push_back("error:" + std::to_string(e.code) + ":" +
-                                 std::string(msg.data(), msg.length()));
-            });
+            [this](tunnel::Error const& e) { events.push_back(client_test::errorLine(e)); });
     }
 
     bool waitEvents(size_t n) {
@@ -71,18 +68,7 @@ TEST_F(RpcFixture, CallWritesTheRequestAndDeliversTheWholeReply) {
     EXPECT_FALSE(rpc->isBusy());
     std::vector<std::string> frames = relay.frames(0);
     ASSERT_EQ(frames.size(), 1u);
-    // Keys in dictionary order: "@", "access_id", "method".
-    EXPECT_EQ(frames[0],
-              "0101"
-              "4000"
-              "04000000" +
-                  hexOf("call") + hexOf("access_id") +
-                  "00"
-                  "02000000" +
-                  hexOf("k1") + hexOf("method") +
-                  "00"
-                  "0d000000" +
-                  hexOf("tunnel_create"));
+    EXPECT_EQ(frames[0], client_test::tunnelCreateFrame("k1"));
 }
 
 TEST_F(RpcFixture, ErrorReplies) {

@@ -4,14 +4,16 @@
 
 #include <string>
 
+#include "support/Text.h"
+
+using namespace tunnel;
 using gt::core::Binary;
 using gt::core::Dictionary;
 using gt::core::String;
-using namespace tunnel;
+using gt::test::bytes;
+using gt::test::raw;
 
 namespace {
-Binary raw(std::string const& s) { return Binary(s.data(), static_cast<int>(s.size())); }
-std::string bytes(Binary const& b) { return std::string(b.data(), static_cast<size_t>(b.length())); }
 std::string entry(std::string const& key, std::string const& value) {
     std::string out = key + std::string(1, '\0');
     unsigned n = static_cast<unsigned>(value.size());

@@ -9,6 +9,7 @@
 #include "gt/net/FakeClock.h"
 #include "tunnel/EngineTestSupport.h"
 #include "tunnel/TestRelay.h"
+#include "tunnel/client/ClientTestSupport.h"
 #include "tunnel/client/DicRpc.h"
 #include "tunnel/client/TunnelDataClient.h"
 #include "tunnel/client/TunnelPingClient.h"
@@ -30,10 +31,7 @@ struct Tunnel {
            gt::net::SocketAddress const& bind = gt::net::SocketAddress())
         : client(new TunnelDataClient(selector, server, bind, String::fromUtf8("key-中"))) {
         client->onCreated = [this] { events.push_back("created"); };
-        client->onError = [this](tunnel::Error const& e) {
-            Binary m = e.message.toBinary();
-            events.push_back("error:" + std::to_string(e.code) + ":" + std::string(m.data(), m.length()));
-        };
+        client->onError = [this](tunnel::Error const& e) { events.push_back(client_test::errorLine(e)); };
         client->onTunnelClosed = [this] { events.push_back("closed"); };
         client->onDatagram = [this](Binary& d) { events.push_back("datagram:" + hex(d)); };
     }
@@ -50,17 +48,7 @@ TEST(TunnelDataClient, CreatesTheTunnelWithTheAccessKey) {
     EXPECT_EQ(t.client->state(), TunnelDataClient::STATE_CREATED);
     std::vector<std::string> frames = relay.frames(0);
     ASSERT_EQ(frames.size(), 1u);
-    EXPECT_EQ(frames[0],
-              "0101"
-              "4000"
-              "04000000" +
-                  hexOf("call") + hexOf("access_id") +
-                  "00"
-                  "07000000" +
-                  hexOf("key-中") + hexOf("method") +
-                  "00"
-                  "0d000000" +
-                  hexOf("tunnel_create"));
+    EXPECT_EQ(frames[0], client_test::tunnelCreateFrame("key-中"));
 }
 
 TEST(TunnelDataClient, CarriesDatagramsBothWays) {

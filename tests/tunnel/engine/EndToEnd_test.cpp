@@ -11,6 +11,7 @@
 #include "gt/core/util/DateTime.h"
 #include "gt/core/util/MD5.h"
 #include "gt/util/ThreadSafeLogRecorder.h"
+#include "support/Text.h"
 #include "tunnel/TestRelay.h"
 #include "tunnel/TestTarget.h"
 #include "tunnel/engine/EngineEndToEnd.h"
@@ -23,12 +24,11 @@ using gt::core::Any;
 using gt::core::Array;
 using gt::core::Dictionary;
 using gt::core::String;
+using gt::test::text;
 using testing_relay::TestRelay;
 using testing_target::TestTarget;
 
 namespace {
-
-String text(std::string const& s) { return String::fromUtf8(s.c_str()); }
 
 std::string hostPort(unsigned short port, char const* host = "127.0.0.1") {
     return std::string(host) + ":" + std::to_string(port);
@@ -284,7 +284,8 @@ TEST_F(EndToEndTest, RefusedTunnelIsPublishedAsTheError) {
     EXPECT_TRUE(waitFor([&] { return worker->error() == String(u"key rev"); }, 10000));
     // The worker thread publishes the error and logs the line one after the
     // other: wait for the line too.
-    EXPECT_TRUE(waitFor([&] { return recorder.count("[Tunnel] Failed to open tunnel: 7-key rev") >= 1; }, 10000));
+    EXPECT_TRUE(
+        waitFor([&] { return recorder.count("[Tunnel] Failed to open tunnel: 7-key rev") >= 1; }, 10000));
 }
 
 class EndToEndDropTest : public EndToEndTest, public ::testing::WithParamInterface<char const*> {};

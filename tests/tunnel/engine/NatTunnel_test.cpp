@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "gt/net/FakeClock.h"
+#include "support/Text.h"
 #include "tunnel/EngineTestSupport.h"
 #include "tunnel/TestRelay.h"
 #include "tunnel/forward/ForwardTestSupport.h"
@@ -15,13 +16,12 @@ using engine_test::hex;
 using engine_test::pumpUntil;
 using gt::core::Binary;
 using gt::core::String;
+using gt::test::text;
 using testing_relay::TestRelay;
 using tunnel::NatTunnel;
 using tunnel::TunnelDatagram;
 
 namespace {
-
-String text(std::string const& s) { return String::fromUtf8(s.c_str()); }
 
 // Kind-2 frames (tunnel datagrams) the relay received on connection 0, as hex.
 std::vector<std::string> datagrams(TestRelay& relay) {

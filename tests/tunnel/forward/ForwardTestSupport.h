@@ -12,6 +12,7 @@
 #include "gt/net/SocketEventSelector.h"
 #include "gt/net/socket/Socket.h"
 #include "gt/net/socket/SocketAddress.h"
+#include "support/Text.h"
 #include "tunnel/forward/IActionDown.h"
 
 namespace forward_test {
@@ -20,12 +21,8 @@ inline gt::net::SocketAddress loopback(unsigned short port, unsigned address = 0
     return gt::net::SocketAddress(gt::net::IpAddress(address), port);
 }
 
-inline std::string str(gt::core::Binary const& b) {
-    return std::string(b.data(), static_cast<size_t>(b.length()));
-}
-inline gt::core::Binary bin(std::string const& s) {
-    return gt::core::Binary(s.data(), static_cast<int>(s.size()));
-}
+using gt::test::bin;
+using gt::test::bytes;
 
 // What the forwarder sent over the tunnel, in order.
 struct Sent {
@@ -38,7 +35,7 @@ struct Sent {
 class RecordingTunnel : public tunnel::IActionDown {
 public:
     void send(short channelId, gt::core::Binary const& data) override {
-        sent.push_back({Sent::DATA, channelId, str(data), 0});
+        sent.push_back({Sent::DATA, channelId, bytes(data), 0});
     }
     void window(short channelId, int credit) override {
         sent.push_back({Sent::WINDOW, channelId, "", credit});

@@ -8,11 +8,13 @@
 #include <vector>
 
 #include "gt/core/lang/Integer.h"
+#include "support/Wait.h"
 #include "tunnel/EngineTestSupport.h"
 #include "tunnel/TestRelay.h"
 
 using gt::core::Array;
 using gt::core::String;
+using gt::test::elapsedMs;
 using namespace engine_test;
 using testing_relay::TestRelay;
 
@@ -33,10 +35,6 @@ struct Relays {
     }
 };
 
-long long elapsedMs(std::chrono::steady_clock::time_point start) {
-    return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start)
-        .count();
-}
 }  // namespace
 
 TEST(Detector, ListsAnswersInOrderOfArrival) {
@@ -96,12 +94,9 @@ TEST(Detector, ParsesServerTexts) {
         unsigned address;
         unsigned short port;
     } const cases[] = {
-        {u"10.1.2.3:7000", 0x0A010203u, 7000},
-        {u"10.1.2.3", 0x0A010203u, 0},
-        {u"relay.example:80", 0, 80},
+        {u"10.1.2.3:7000", 0x0A010203u, 7000}, {u"10.1.2.3", 0x0A010203u, 0},  {u"relay.example:80", 0, 80},
         {u"1.2.3.4:70000", 0x01020304u, 0},  // out of range: 0, not a wrapped port
-        {u"1.2.3.4:-5", 0x01020304u, 0},
-        {u"1.2.3.4:x", 0x01020304u, 0},
+        {u"1.2.3.4:-5", 0x01020304u, 0},       {u"1.2.3.4:x", 0x01020304u, 0},
     };
     for (auto const& c : cases) {
         gt::net::SocketAddress a = tunnel::Detector::parseServer(c.text);

@@ -5,20 +5,17 @@
 #include <string>
 
 #include "gt/core/util/MD5.h"
+#include "support/Text.h"
 
 using gt::core::Any;
 using gt::core::Array;
 using gt::core::DateTime;
 using gt::core::Dictionary;
 using gt::core::String;
+using gt::test::utf8;
 using tunnel::NatAcl;
 
 namespace {
-
-std::string utf8(String const& s) {
-    gt::core::Binary b = s.toBinary();
-    return std::string(b.data(), static_cast<size_t>(b.length()));
-}
 
 Dictionary<Any> ipPolicy(String const& filter, String const& white, String const& black) {
     Dictionary<Any> ip;

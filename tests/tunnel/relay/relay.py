@@ -69,6 +69,7 @@ the engine; engine SHUTDOWN -> the public socket is closed after the queued byte
 An empty hex text is written as "-". Connections are numbered from 0 in order of acceptance.
 """
 
+import os
 import queue
 import select
 import socket
@@ -76,6 +77,9 @@ import struct
 import sys
 import threading
 import time
+
+sys.path.insert(0, os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
+from peer_common import Peer, hex_word as _hex, say, serve_commands, unhex_word as _unhex  # noqa: E402
 
 VERSION = 0x01
 KIND_DICT = 0x01
@@ -546,7 +550,7 @@ class Connection:
             answer()
 
 
-class Relay:
+class Relay(Peer):
     def __init__(self):
         self.cond = threading.Condition()
         self.behaviours = {}
@@ -572,43 +576,19 @@ class Relay:
         with self.cond:
             return self.behaviours.get(method, Behaviour())
 
-    def _changed(self):
+    def _on_accept(self, sock, _peer):
+        sock.setsockopt(socket.IPPROTO_TCP, socket.TCP_NODELAY, 1)
         with self.cond:
+            conn = Connection(self, sock, len(self.connections))
+            self.connections.append(conn)
+            close_now = self.close_on_accept
             self.cond.notify_all()
+        if close_now:
+            conn.close()
+            return
+        threading.Thread(target=conn.run, daemon=True).start()
 
-    def _accept_loop(self):
-        while True:
-            try:
-                sock, _ = self.listener.accept()
-            except OSError:
-                return
-            sock.setsockopt(socket.IPPROTO_TCP, socket.TCP_NODELAY, 1)
-            with self.cond:
-                conn = Connection(self, sock, len(self.connections))
-                self.connections.append(conn)
-                close_now = self.close_on_accept
-                self.cond.notify_all()
-            if close_now:
-                conn.close()
-                continue
-            threading.Thread(target=conn.run, daemon=True).start()
-
-    # waiting
-    def wait_for(self, predicate, timeout_ms=3000):
-        deadline = time.monotonic() + timeout_ms / 1000.0
-        with self.cond:
-            while not predicate():
-                left = deadline - time.monotonic()
-                if left <= 0:
-                    return False
-                self.cond.wait(left)
-            return True
-
-    def connection(self, index, timeout_ms=3000):
-        if not self.wait_for(lambda: len(self.connections) > index, timeout_ms):
-            raise TimeoutError('no connection %d' % index)
-        return self.connections[index]
-
+    # waiting (wait_for, connection: see Peer)
     def tunnel(self, index, timeout_ms=3000):
         conn = self.connection(index, timeout_ms)
         if not self.wait_for(lambda: conn.tunnel is not None, timeout_ms):
@@ -620,29 +600,10 @@ class Relay:
         return self.wait_for(lambda: len(conn.frames) >= count, timeout_ms)
 
     def stop(self):
-        if self._stopped:
-            return
-        self._stopped = True
-        try:
-            self.listener.shutdown(socket.SHUT_RDWR)
-        except OSError:
-            pass
-        self.listener.close()
-        with self.cond:
-            conns = list(self.connections)
-        for conn in conns:
-            conn.close()
+        self._close_all()
 
 
 # ---- command interface (child-process mode) -------------------------------
-
-def _unhex(text):
-    return b'' if text == '-' else bytes.fromhex(text)
-
-
-def _hex(data):
-    return data.hex() if data else '-'
-
 
 def _options(words):
     delay, close = 0, False
@@ -807,39 +768,29 @@ def main():
     out = sys.stdout
     out.write('port %d\n' % relays[0].port)
     out.flush()
-    for line in sys.stdin:
-        words = line.split()
-        if not words:
-            continue
-        if words[0] == 'quit':
-            break
-        try:
-            target = 0
-            if words[0].startswith('@'):
-                target = int(words[0][1:])
-                words = words[1:]
-            if words[0] == 'listen':
-                relays[next_id] = Relay()
-                answer = 'ok %d %d' % (next_id, relays[next_id].port)
-                next_id += 1
-            elif target not in relays:
-                answer = 'err no relay'
-            elif words[0] == 'stop':
-                relays.pop(target).stop()
-                answer = 'ok'
-            else:
-                answer = execute(relays[target], words)
-        except (IndexError, ValueError, TimeoutError) as exc:
-            answer = 'err ' + type(exc).__name__
-        out.write(answer + '\n')
-        out.flush()
+
+    def answer(words):
+        nonlocal next_id
+        target = 0
+        if words[0].startswith('@'):
+            target = int(words[0][1:])
+            words = words[1:]
+        if words[0] == 'listen':
+            relays[next_id] = Relay()
+            line = 'ok %d %d' % (next_id, relays[next_id].port)
+            next_id += 1
+            return line
+        if target not in relays:
+            return 'err no relay'
+        if words[0] == 'stop':
+            relays.pop(target).stop()
+            return 'ok'
+        return execute(relays[target], words)
+
+    serve_commands(answer, sys.stdin, out)
     for relay in relays.values():
         relay.stop()
-    try:
-        out.write('bye\n')
-        out.flush()
-    except BrokenPipeError:
-        pass  # the test program did not wait for the answer
+    say(out, 'bye')
 
 
 if __name__ == '__main__':

@@ -4,25 +4,19 @@ frames on one side, public clients on the other."""
 
 import os
 import socket
-import subprocess
 import sys
 import time
 import unittest
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 sys.path.insert(0, HERE)
+sys.path.insert(0, os.path.dirname(HERE))
 import relay as R  # noqa: E402
+from frame_client import FrameClient  # noqa: E402
+from peer_common import ChildPeer, recv_exactly  # noqa: E402
 
 
-class Engine:
-    def __init__(self, port):
-        self.sock = socket.create_connection(('127.0.0.1', port), timeout=3)
-        self.reader = R.FrameReader()
-        self.pending = []
-
-    def send_body(self, body):
-        self.sock.sendall(R.frame(body))
-
+class Engine(FrameClient):
     def send_datagram(self, dg):
         self.send_body(R.datagram_body(dg))
 
@@ -33,35 +27,12 @@ class Engine:
         d, _ = R.decode_dict(body[2:])
         assert d[b'@'] == b'return' and b'error_code' not in d, d
 
-    def next_body(self, timeout=3.0):
-        self.sock.settimeout(timeout)
-        while not self.pending:
-            data = self.sock.recv(65536)
-            if not data:
-                return None
-            self.pending.extend(self.reader.feed(data))
-        return self.pending.pop(0)
-
     def next_datagram(self, timeout=3.0):
         body = self.next_body(timeout)
         if body is None:
             return None
         assert body[:2] == bytes([R.VERSION, R.KIND_DATAGRAM]), body
         return R.parse_datagram(body[2:])
-
-    def close(self):
-        self.sock.close()
-
-
-def recv_exactly(sock, n, timeout=3.0):
-    sock.settimeout(timeout)
-    out = bytearray()
-    while len(out) < n:
-        data = sock.recv(n - len(out))
-        if not data:
-            break
-        out += data
-    return bytes(out)
 
 
 class PublicSideTest(unittest.TestCase):
@@ -185,16 +156,9 @@ class PublicSideTest(unittest.TestCase):
 
 class ChildProcessTest(unittest.TestCase):
     def test_commands(self):
-        proc = subprocess.Popen([sys.executable, os.path.join(HERE, 'relay.py')],
-                                stdin=subprocess.PIPE, stdout=subprocess.PIPE, text=True)
-
-        def command(line):
-            proc.stdin.write(line + '\n')
-            proc.stdin.flush()
-            return proc.stdout.readline().strip()
-
-        try:
-            port = int(proc.stdout.readline().split()[1])
+        with ChildPeer(os.path.join(HERE, 'relay.py')) as proc:
+            command = proc.command
+            port = int(proc.readline().split()[1])
             engine = Engine(port)
             self.assertEqual(command('tunnel'), 'err no tunnel')
             engine.create_tunnel()
@@ -216,10 +180,6 @@ class ChildProcessTest(unittest.TestCase):
             s.close()
             engine.close()
             self.assertEqual(command('quit'), 'bye')
-        finally:
-            proc.stdin.close()
-            proc.wait(5)
-            proc.stdout.close()
 
 
 if __name__ == '__main__':

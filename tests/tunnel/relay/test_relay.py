@@ -4,40 +4,25 @@
 import os
 import socket
 import struct
-import subprocess
 import sys
 import time
 import unittest
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+sys.path.insert(0, os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
 import relay as R  # noqa: E402
+from frame_client import FrameClient  # noqa: E402
+from peer_common import ChildPeer, is_closed  # noqa: E402
 
 
-class Client:
+class Client(FrameClient):
     """A minimal engine stand-in speaking raw frames."""
-
-    def __init__(self, port):
-        self.sock = socket.create_connection(('127.0.0.1', port), timeout=3)
-        self.reader = R.FrameReader()
-        self.pending = []
-
-    def send_body(self, body):
-        self.sock.sendall(R.frame(body))
 
     def call(self, method, **params):
         entries = dict(params)
         entries['@'] = 'call'
         entries['method'] = method
         self.send_body(R.dict_body(entries))
-
-    def next_body(self, timeout=3.0):
-        self.sock.settimeout(timeout)
-        while not self.pending:
-            data = self.sock.recv(65536)
-            if not data:
-                return None
-            self.pending.extend(self.reader.feed(data))
-        return self.pending.pop(0)
 
     def next_dict(self):
         body = self.next_body()
@@ -51,14 +36,7 @@ class Client:
         assert body is not None and body[0] == 1 and body[1] == kind, body
 
     def is_closed(self, timeout=3.0):
-        self.sock.settimeout(timeout)
-        try:
-            return self.sock.recv(1) == b''
-        except ConnectionResetError:
-            return True
-
-    def close(self):
-        self.sock.close()
+        return is_closed(self.sock, timeout)
 
 
 class WireFormatTest(unittest.TestCase):
@@ -229,15 +207,9 @@ class RelayTest(unittest.TestCase):
 class ChildProcessTest(unittest.TestCase):
     def test_command_interface(self):
         here = os.path.dirname(os.path.abspath(__file__))
-        proc = subprocess.Popen([sys.executable, os.path.join(here, 'relay.py')],
-                                stdin=subprocess.PIPE, stdout=subprocess.PIPE, text=True)
-        try:
-            def cmd(line):
-                proc.stdin.write(line + '\n')
-                proc.stdin.flush()
-                return proc.stdout.readline().strip()
-
-            first = proc.stdout.readline().split()
+        with ChildPeer(os.path.join(here, 'relay.py')) as proc:
+            cmd = proc.command
+            first = proc.readline().split()
             self.assertEqual(first[0], 'port')
             port = int(first[1])
             self.assertEqual(cmd('reply tunnel_create error 7 ' + 'oops'.encode().hex()), 'ok')
@@ -275,13 +247,7 @@ class ChildProcessTest(unittest.TestCase):
             self.assertTrue(c2.is_closed())
             c2.close()
             self.assertEqual(cmd('@%d conns' % second), 'err no relay')
-            proc.stdin.write('quit\n')
-            proc.stdin.flush()
-            self.assertEqual(proc.stdout.readline().strip(), 'bye')
-        finally:
-            proc.stdin.close()
-            proc.wait(timeout=5)
-            proc.stdout.close()
+            self.assertEqual(cmd('quit'), 'bye')
 
 
 if __name__ == '__main__':

@@ -36,11 +36,15 @@ answering each with one line "ok ..." or "err ...":
   quit
 """
 
+import os
 import socket
 import struct
 import sys
 import threading
 import time
+
+sys.path.insert(0, os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
+from peer_common import Peer, hex_word as _hex, say, serve_commands, unhex_word as _unhex  # noqa: E402
 
 KINDS = ('echo', 'sink', 'refuse', 'hold')
 
@@ -135,7 +139,7 @@ class TargetConnection:
             self.close()
 
 
-class Target:
+class Target(Peer):
     """One local target double of the given kind, listening on 127.0.0.1."""
 
     def __init__(self, kind, rate=4096, period_ms=10, keep_data=True):
@@ -160,62 +164,21 @@ class Target:
         self._thread = threading.Thread(target=self._accept_loop, daemon=True)
         self._thread.start()
 
-    def _changed(self):
+    def _on_accept(self, sock, peer):
         with self.cond:
+            conn = TargetConnection(self, sock, peer, len(self.connections))
+            self.connections.append(conn)
             self.cond.notify_all()
-
-    def _accept_loop(self):
-        while True:
-            try:
-                sock, peer = self.listener.accept()
-            except OSError:
-                return
-            with self.cond:
-                conn = TargetConnection(self, sock, peer, len(self.connections))
-                self.connections.append(conn)
-                self.cond.notify_all()
-            threading.Thread(target=conn.run, daemon=True).start()
-
-    def wait_for(self, predicate, timeout_ms=3000):
-        deadline = time.monotonic() + timeout_ms / 1000.0
-        with self.cond:
-            while not predicate():
-                left = deadline - time.monotonic()
-                if left <= 0:
-                    return False
-                self.cond.wait(left)
-            return True
-
-    def connection(self, index, timeout_ms=3000):
-        if not self.wait_for(lambda: len(self.connections) > index, timeout_ms):
-            raise TimeoutError('no connection %d' % index)
-        return self.connections[index]
+        threading.Thread(target=conn.run, daemon=True).start()
 
     def stop(self):
         if self._stopped:
             return
-        self._stopped = True
         self.release.set()
-        try:
-            self.listener.shutdown(socket.SHUT_RDWR)
-        except OSError:
-            pass
-        self.listener.close()
-        with self.cond:
-            conns = list(self.connections)
-        for conn in conns:
-            conn.close()
+        self._close_all()
 
 
 # ---- command interface (child-process mode) -------------------------------
-
-def _hex(data):
-    return bytes(data).hex() if data else '-'
-
-
-def _unhex(text):
-    return b'' if text == '-' else bytes.fromhex(text)
-
 
 def execute(target, words):
     cmd = words[0]
@@ -277,21 +240,9 @@ def main(argv):
     out = sys.stdout
     out.write('port %d\n' % target.port)
     out.flush()
-    for line in sys.stdin:
-        words = line.split()
-        if not words:
-            continue
-        if words[0] == 'quit':
-            break
-        try:
-            answer = execute(target, words)
-        except (IndexError, ValueError, TimeoutError) as exc:
-            answer = 'err ' + type(exc).__name__
-        out.write(answer + '\n')
-        out.flush()
+    serve_commands(lambda words: execute(target, words), sys.stdin, out)
     target.stop()
-    out.write('bye\n')
-    out.flush()
+    say(out, 'bye')
     return 0
 
 

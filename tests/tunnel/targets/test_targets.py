@@ -3,33 +3,15 @@
 
 import os
 import socket
-import subprocess
 import sys
 import time
 import unittest
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 sys.path.insert(0, HERE)
+sys.path.insert(0, os.path.dirname(HERE))
 import targets as T  # noqa: E402
-
-
-def recv_exactly(sock, n, timeout=3.0):
-    sock.settimeout(timeout)
-    out = bytearray()
-    while len(out) < n:
-        data = sock.recv(n - len(out))
-        if not data:
-            break
-        out += data
-    return bytes(out)
-
-
-def is_closed(sock, timeout=3.0):
-    sock.settimeout(timeout)
-    try:
-        return sock.recv(1) == b''
-    except ConnectionResetError:
-        return True
+from peer_common import ChildPeer, is_closed, recv_exactly  # noqa: E402
 
 
 class EchoTest(unittest.TestCase):
@@ -140,15 +122,11 @@ class HoldTest(unittest.TestCase):
 
 class ChildProcessTest(unittest.TestCase):
     def command(self, line):
-        self.proc.stdin.write(line + '\n')
-        self.proc.stdin.flush()
-        return self.proc.stdout.readline().strip()
+        return self.proc.command(line)
 
     def test_commands(self):
-        self.proc = subprocess.Popen([sys.executable, os.path.join(HERE, 'targets.py'), 'echo'],
-                                     stdin=subprocess.PIPE, stdout=subprocess.PIPE, text=True)
-        try:
-            first = self.proc.stdout.readline().split()
+        with ChildPeer(os.path.join(HERE, 'targets.py'), 'echo') as self.proc:
+            first = self.proc.readline().split()
             self.assertEqual(first[0], 'port')
             port = int(first[1])
             with socket.create_connection(('127.0.0.1', port), timeout=3) as s:
@@ -168,10 +146,6 @@ class ChildProcessTest(unittest.TestCase):
             self.assertEqual(self.command('peer 7'), 'err TimeoutError')
             self.assertEqual(self.command('bogus 0'), 'err unknown command')
             self.assertEqual(self.command('quit'), 'bye')
-        finally:
-            self.proc.stdin.close()
-            self.proc.wait(5)
-            self.proc.stdout.close()
 
 
 if __name__ == '__main__':

@@ -4,16 +4,17 @@
 
 #include <string>
 
+#include "support/Text.h"
+
 using gt::core::Binary;
 using gt::core::StreamBuffer;
+using gt::test::bytes;
 
 namespace {
 
 std::string unread(StreamBuffer const& b) {
     return std::string(b.data(), static_cast<size_t>(b.available()));
 }
-std::string str(Binary const& b) { return std::string(b.data(), static_cast<size_t>(b.length())); }
-
 }  // namespace
 
 TEST(StreamBuffer, AppendRespectsTheLimit) {
@@ -62,22 +63,22 @@ TEST(StreamBuffer, PeekAndReadArguments) {
     Binary out("keep");
     EXPECT_FALSE(b.peek(nullptr, 1));
     EXPECT_FALSE(b.peek(&out, 1));  // nothing unread
-    EXPECT_EQ(str(out), "keep");
+    EXPECT_EQ(bytes(out), "keep");
     EXPECT_FALSE(b.read(&out, 3));
-    EXPECT_EQ(str(out), "keep");
+    EXPECT_EQ(bytes(out), "keep");
     EXPECT_TRUE(b.peek(&out, 0));
     EXPECT_TRUE(out.isEmpty());
 
     ASSERT_TRUE(b.append(Binary("hello world")));
     EXPECT_FALSE(b.peek(&out, -1));
     EXPECT_TRUE(b.peek(&out, 5));
-    EXPECT_EQ(str(out), "hello");
+    EXPECT_EQ(bytes(out), "hello");
     EXPECT_EQ(b.available(), 11);
     EXPECT_TRUE(b.read(&out, 6));
-    EXPECT_EQ(str(out), "hello ");
+    EXPECT_EQ(bytes(out), "hello ");
     EXPECT_EQ(unread(b), "world");
     EXPECT_TRUE(b.read(&out, 99));
-    EXPECT_EQ(str(out), "world");
+    EXPECT_EQ(bytes(out), "world");
     EXPECT_TRUE(b.isEmpty());
     EXPECT_EQ(b.available(), 0);
 }

@@ -5,13 +5,11 @@
 #include <string>
 
 #include "gt/core/lang/Exception.h"
+#include "support/Text.h"
 
 using gt::core::Binary;
 using gt::core::String;
-
-namespace {
-std::string bytes(Binary const& b) { return std::string(b.data(), static_cast<size_t>(b.length())); }
-}  // namespace
+using gt::test::bytes;
 
 TEST(BinaryStorage, CapacityAndEmptyForms) {
     Binary b;

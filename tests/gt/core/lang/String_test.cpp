@@ -6,19 +6,12 @@
 
 #include "gt/core/lang/Binary.h"
 #include "gt/core/lang/Exception.h"
+#include "support/Text.h"
 
 using gt::core::Binary;
 using gt::core::Char;
 using gt::core::String;
-
-namespace {
-
-std::string utf8(String const& s) {
-    Binary b = s.toBinary();
-    return std::string(b.data(), static_cast<size_t>(b.length()));
-}
-
-}  // namespace
+using gt::test::utf8;
 
 TEST(StringStorage, CapacityFollowsPowersOfTwoMinusOne) {
     struct Case {

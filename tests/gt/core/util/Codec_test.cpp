@@ -5,12 +5,13 @@
 #include "gt/core/util/Base64.h"
 #include "gt/core/util/CodePage.h"
 #include "gt/core/util/Hex.h"
+#include "support/Text.h"
 
 using namespace gt::core;
+using gt::test::bytes;
+using gt::test::raw;
 
 namespace {
-std::string bytes(Binary const& b) { return std::string(b.data(), static_cast<size_t>(b.length())); }
-Binary raw(std::string const& s) { return Binary(s.data(), static_cast<int>(s.size())); }
 String units(std::u16string const& s) { return String(s.data(), static_cast<int>(s.size())); }
 }  // namespace
 

@@ -7,20 +7,12 @@
 #include <limits>
 #include <string>
 
-#include "gt/core/util/CodePage.h"
+#include "support/Text.h"
 
 using gt::core::DateTime;
 using gt::core::String;
 
 namespace {
-
-std::string utf8(String const& s) {
-    gt::core::Binary b;
-    gt::core::convertToUtf8(s, &b);
-    return std::string(b.data(), static_cast<size_t>(b.length()));
-}
-
-String text(char const* s) { return String::fromUtf8(s); }
 
 // Pins the process's time zone for one test and restores it afterwards.
 class ZoneTest : public ::testing::Test {
@@ -49,6 +41,8 @@ protected:
 };
 
 using DateTimeTest = ZoneTest;
+using gt::test::text;
+using gt::test::utf8;
 
 }  // namespace
 

@@ -4,19 +4,10 @@
 
 #include <string>
 
-#include "gt/core/util/CodePage.h"
+#include "support/Text.h"
 
 using gt::core::GUID;
-
-namespace {
-
-std::string utf8(gt::core::String const& s) {
-    gt::core::Binary b;
-    gt::core::convertToUtf8(s, &b);
-    return std::string(b.data(), static_cast<size_t>(b.length()));
-}
-
-}  // namespace
+using gt::test::utf8;
 
 TEST(GUID, TextForms) {
     GUID g;

@@ -7,6 +7,7 @@
 
 #include "gt/core/util/JsonBuilder.h"
 #include "gt/core/util/JsonParser.h"
+#include "support/Text.h"
 
 using gt::core::Any;
 using gt::core::Array;
@@ -17,15 +18,10 @@ using gt::core::JsonBuilder;
 using gt::core::JsonParser;
 using gt::core::String;
 using gt::core::Type;
+using gt::test::text;
+using gt::test::utf8;
 
 namespace {
-
-std::string utf8(String const& text) {
-    Binary bytes = text.toBinary();
-    return std::string(bytes.data(), static_cast<size_t>(bytes.length()));
-}
-
-String text(char const* utf8Text) { return String::fromUtf8(utf8Text); }
 
 // UTF-8 bytes to text, keeping NUL bytes as NUL units.
 String withNul(std::string const& bytes) {

@@ -12,11 +12,13 @@
 
 #include "gt/core/lang/Binary.h"
 #include "gt/core/util/JSON.h"
+#include "support/Text.h"
 
 using gt::core::Any;
 using gt::core::Binary;
 using gt::core::JSON;
 using gt::core::String;
+using gt::test::utf8;
 
 namespace {
 
@@ -50,11 +52,6 @@ String readText(std::string const& name) {
         start = zero + 1;
     }
     return text;
-}
-
-std::string utf8(String const& text) {
-    Binary bytes = text.toBinary();
-    return std::string(bytes.data(), static_cast<size_t>(bytes.length()));
 }
 
 }  // namespace

@@ -4,22 +4,12 @@
 
 #include <string>
 
-#include "gt/core/util/CodePage.h"
+#include "support/Text.h"
 
 using gt::core::Binary;
 using gt::core::md5Hex;
-
-namespace {
-
-std::string utf8(gt::core::String const& s) {
-    Binary b;
-    gt::core::convertToUtf8(s, &b);
-    return std::string(b.data(), static_cast<size_t>(b.length()));
-}
-
-Binary bytes(std::string const& s) { return Binary(s.data(), static_cast<int>(s.size())); }
-
-}  // namespace
+using gt::test::bin;
+using gt::test::utf8;
 
 TEST(MD5, Rfc1321TestSuite) {
     struct Case {
@@ -37,7 +27,7 @@ TEST(MD5, Rfc1321TestSuite) {
          "57edf4a22be3c955ac49da2e2107b67a"},
     };
     for (Case const& c : cases)
-        EXPECT_EQ(utf8(md5Hex(bytes(c.input))), c.digest) << c.input;
+        EXPECT_EQ(utf8(md5Hex(bin(c.input))), c.digest) << c.input;
 }
 
 TEST(MD5, PaddingBoundaries) {

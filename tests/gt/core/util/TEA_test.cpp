@@ -4,22 +4,15 @@
 
 #include <string>
 
-#include "gt/core/util/CodePage.h"
-#include "gt/core/util/Hex.h"
 #include "gt/core/util/MD5.h"
+#include "support/Text.h"
 
 using gt::core::Binary;
 using gt::core::TEA;
+using gt::test::bytes;
+using gt::test::hex;
 
 namespace {
-
-std::string hex(Binary const& b) {
-    Binary text;
-    gt::core::convertToUtf8(gt::core::Hex::encode(b).toLower(), &text);
-    return std::string(text.data(), static_cast<size_t>(text.length()));
-}
-
-std::string str(Binary const& b) { return std::string(b.data(), static_cast<size_t>(b.length())); }
 
 // Keys are characters 8..23 of the MD5 text of a word.
 Binary keyOf(char const* word) {
@@ -38,7 +31,7 @@ Binary plain(int length) {
 
 TEST(TEA, KnownCipherTexts) {
     Binary key = keyOf("abc");
-    ASSERT_EQ(str(key), "3cd24fb0d6963f7d");
+    ASSERT_EQ(bytes(key), "3cd24fb0d6963f7d");
     struct Case {
         char const* plain;
         char const* cipher;
@@ -49,7 +42,7 @@ TEST(TEA, KnownCipherTexts) {
         EXPECT_EQ(hex(out), c.cipher) << c.plain;
         Binary back;
         ASSERT_TRUE(TEA::decrypt(&back, out, key));
-        EXPECT_EQ(str(back), c.plain);
+        EXPECT_EQ(bytes(back), c.plain);
     }
 }
 
@@ -78,7 +71,7 @@ TEST(TEA, WorksInPlace) {
     ASSERT_TRUE(TEA::encrypt(&data, data, key));
     EXPECT_EQ(data.length(), 17);
     ASSERT_TRUE(TEA::decrypt(&data, data, key));
-    EXPECT_EQ(str(data), "hello, world");
+    EXPECT_EQ(bytes(data), "hello, world");
 }
 
 TEST(TEA, RefusesBadKeysAndNullOutput) {
@@ -87,7 +80,7 @@ TEST(TEA, RefusesBadKeysAndNullOutput) {
         Binary out("untouched");
         EXPECT_FALSE(TEA::encrypt(&out, in, Binary(keyLength, 'k'))) << keyLength;
         EXPECT_FALSE(TEA::decrypt(&out, Binary(9, 0), Binary(keyLength, 'k'))) << keyLength;
-        EXPECT_EQ(str(out), "untouched");
+        EXPECT_EQ(bytes(out), "untouched");
     }
     EXPECT_FALSE(TEA::encrypt(nullptr, in, Binary(16, 'k')));
     EXPECT_FALSE(TEA::decrypt(nullptr, in, Binary(16, 'k')));

@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "../support/Text.h"
+#include "support/Text.h"
 
 using gt::core::Binary;
 using gt::core::Dictionary;

@@ -7,7 +7,7 @@
 
 #include "../LoopbackSockets.h"
 #include "../Pump.h"
-#include "../support/Text.h"
+#include "support/Text.h"
 
 using gt::core::Binary;
 using gt::net::HttpClientChannel;

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "../support/Text.h"
+#include "support/Text.h"
 
 using gt::core::Binary;
 using gt::net::HttpResponse;

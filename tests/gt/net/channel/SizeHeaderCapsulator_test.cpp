@@ -5,13 +5,15 @@
 #include <string>
 #include <vector>
 
+#include "support/Text.h"
+
 using gt::core::Binary;
 using gt::core::StreamBuffer;
 using gt::net::SizeHeaderCapsulator;
+using gt::test::bytes;
+using gt::test::raw;
 
 namespace {
-Binary raw(std::string const& s) { return Binary(s.data(), static_cast<int>(s.size())); }
-std::string bytes(Binary const& b) { return std::string(b.data(), static_cast<size_t>(b.length())); }
 std::string frame(std::string const& body) {
     unsigned n = static_cast<unsigned>(body.size() + 4);
     std::string out;

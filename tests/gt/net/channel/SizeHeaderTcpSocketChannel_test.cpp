@@ -10,13 +10,13 @@
 
 #include "gt/net/LoopbackSockets.h"
 #include "gt/net/SocketEventSelector.h"
+#include "support/Text.h"
 
 using gt::core::Binary;
 using gt::net::SizeHeaderTcpSocketChannel;
+using gt::test::raw;
 
 namespace {
-Binary raw(std::string const& s) { return Binary(s.data(), static_cast<int>(s.size())); }
-
 // A framed channel on the server side of a loopback pair; the test writes raw
 // bytes from the blocking client side.
 struct FramedPair : ::testing::Test {

@@ -1,6 +1,5 @@
 #include "gt/net/channel/TcpSocketChannel.h"
 
-#include <dirent.h>
 #include <errno.h>
 #include <signal.h>
 #include <sys/resource.h>
@@ -16,6 +15,7 @@
 #include "gt/net/FakeClock.h"
 #include "gt/net/LoopbackSockets.h"
 #include "gt/net/Pump.h"
+#include "support/Descriptors.h"
 
 using gt::core::Binary;
 using gt::net::Socket;
@@ -23,6 +23,7 @@ using gt::net::SocketEventSelector;
 using gt::net::TcpSocketChannel;
 using gt::test::ConnectedPair;
 using gt::test::FakeClock;
+using gt::test::openDescriptors;
 using gt::test::pumpFor;
 using gt::test::pumpUntil;
 
@@ -60,16 +61,6 @@ struct ChannelFixture {
         }
     }
 };
-
-int openDescriptors() {
-    int count = 0;
-    DIR* dir = opendir("/proc/self/fd");
-    if (dir == nullptr) return -1;
-    while (readdir(dir) != nullptr)
-        ++count;
-    closedir(dir);
-    return count;
-}
 
 TEST(TcpSocketChannelTest, TakesTheSocketOver) {
     ConnectedPair pair;
@@ -161,7 +152,8 @@ TEST(TcpSocketChannelTest, ShutdownOfADrainedChannelEndsTheStreamWithoutATick) {
         }
         EXPECT_EQ(f.channel->sendQueueLength(), 0);
         EXPECT_TRUE(f.channel->shutdown());
-        ASSERT_TRUE(pumpUntil(f.selector, [&] { return f.closed(); }, 1000));
+        ASSERT_TRUE(pumpUntil(
+            f.selector, [&] { return f.closed(); }, 1000));
         EXPECT_EQ(f.calls, (std::vector<std::string>{"closed"}));
         Binary got;
         EXPECT_EQ(f.peerDrain(got), 0);

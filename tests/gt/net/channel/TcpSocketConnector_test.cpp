@@ -1,6 +1,5 @@
 #include "gt/net/channel/TcpSocketConnector.h"
 
-#include <dirent.h>
 #include <sys/socket.h>
 
 #include <chrono>
@@ -11,35 +10,22 @@
 
 #include "gt/net/LoopbackSockets.h"
 #include "gt/net/Pump.h"
+#include "support/Descriptors.h"
+#include "support/Wait.h"
 
+namespace {
+using Clock = std::chrono::steady_clock;
 using gt::net::IpAddress;
 using gt::net::Socket;
 using gt::net::SocketAddress;
 using gt::net::SocketEventSelector;
 using gt::net::TcpSocketConnector;
+using gt::test::elapsedMs;
 using gt::test::Listener;
 using gt::test::loopback;
+using gt::test::openDescriptors;
 using gt::test::pumpFor;
 using gt::test::pumpUntil;
-
-namespace {
-
-using Clock = std::chrono::steady_clock;
-
-int elapsedMs(Clock::time_point since) {
-    return static_cast<int>(
-        std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - since).count());
-}
-
-int openDescriptors() {
-    int count = 0;
-    DIR* dir = opendir("/proc/self/fd");
-    if (dir == nullptr) return -1;
-    while (readdir(dir) != nullptr)
-        ++count;
-    closedir(dir);
-    return count;
-}
 
 // A loopback listener whose accept queue is full and never drained: further
 // connection attempts get no answer, as from a host that never replies.

@@ -5,14 +5,14 @@
 #include "gt/core/util/Array.h"
 #include "gt/net/socket/SocketAddress.h"
 #include "gt/util/Clock.h"
+#include "support/Text.h"
 
 using gt::core::String;
 using gt::net::IpAddress;
 using gt::net::SocketAddress;
+using gt::test::text;
 
 namespace {
-
-String u8(char const* text) { return String::fromUtf8(text); }
 
 TEST(IpAddressTest, ParsesWhatTheResolverAccepts) {
     struct Case {
@@ -30,7 +30,7 @@ TEST(IpAddressTest, ParsesWhatTheResolverAccepts) {
         {"1.2.3.4.5", 0},
     };
     for (Case const& c : cases) {
-        EXPECT_EQ(IpAddress(u8(c.text)).value(), c.value) << c.text;
+        EXPECT_EQ(IpAddress(text(c.text)).value(), c.value) << c.text;
     }
 }
 
@@ -52,18 +52,18 @@ TEST(IpAddressTest, DottedQuadIsStrict) {
         {"1.2.3.", false},   {"", false},         {"a.b.c.d", false},        {"4294967297.0.0.1", false},
     };
     for (Case const& c : cases) {
-        EXPECT_EQ(IpAddress::isDottedQuad(u8(c.text)), c.expected) << c.text;
+        EXPECT_EQ(IpAddress::isDottedQuad(text(c.text)), c.expected) << c.text;
     }
 }
 
 TEST(IpAddressTest, PrintsDottedQuad) {
-    EXPECT_EQ(IpAddress(0x0A000001u).toString(), u8("10.0.0.1"));
-    EXPECT_EQ(IpAddress().toString(), u8("0.0.0.0"));
-    EXPECT_EQ(IpAddress(0xFFFFFFFFu).toString(), u8("255.255.255.255"));
+    EXPECT_EQ(IpAddress(0x0A000001u).toString(), text("10.0.0.1"));
+    EXPECT_EQ(IpAddress().toString(), text("0.0.0.0"));
+    EXPECT_EQ(IpAddress(0xFFFFFFFFu).toString(), text("255.255.255.255"));
 }
 
 TEST(IpAddressTest, ResolveGivesEachAddressOnce) {
-    gt::core::Array<IpAddress> all = IpAddress::resolve(u8("localhost"));
+    gt::core::Array<IpAddress> all = IpAddress::resolve(text("localhost"));
     ASSERT_GE(all.count(), 1);
     int loopback = 0;
     for (int i = 0; i < all.count(); ++i) {
@@ -88,9 +88,9 @@ TEST(IpAddressTest, LookupNameOfSpecialAddressesIsEmpty) {
 }
 
 TEST(SocketAddressTest, PrintsAddressAndPort) {
-    EXPECT_EQ(SocketAddress(IpAddress(0x0A000001u), 8080).toString(), u8("10.0.0.1:8080"));
-    EXPECT_EQ(SocketAddress(IpAddress(0x0A000001u), 65535).toString(), u8("10.0.0.1:65535"));
-    EXPECT_EQ(SocketAddress::none().toString(), u8("0.0.0.0:0"));
+    EXPECT_EQ(SocketAddress(IpAddress(0x0A000001u), 8080).toString(), text("10.0.0.1:8080"));
+    EXPECT_EQ(SocketAddress(IpAddress(0x0A000001u), 65535).toString(), text("10.0.0.1:65535"));
+    EXPECT_EQ(SocketAddress::none().toString(), text("0.0.0.0:0"));
 }
 
 TEST(SocketAddressTest, ParsesHostAndPort) {
@@ -114,7 +114,7 @@ TEST(SocketAddressTest, ParsesHostAndPort) {
         {":80", 0, 80},
     };
     for (Case const& c : cases) {
-        SocketAddress parsed = gt::net::parseSocketAddress(u8(c.text));
+        SocketAddress parsed = gt::net::parseSocketAddress(text(c.text));
         EXPECT_EQ(parsed.address().value(), c.address) << c.text;
         EXPECT_EQ(parsed.port(), c.port) << c.text;
     }

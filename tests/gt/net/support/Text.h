@@ -1,4 +1,0 @@
-// Text helpers for the network tests (shared with every other suite).
-#pragma once
-
-#include "support/Text.h"
