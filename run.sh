@@ -6,7 +6,7 @@ set -euo pipefail
 cd "$(dirname "$0")"
 ROOT=$(pwd)
 
-PACKAGES=(cmake ninja-build g++ libgtest-dev libgmock-dev python3)
+PACKAGES=(cmake ninja-build g++ libgtest-dev libgmock-dev python3 ccache)
 
 install_missing() {
     local missing=()
@@ -27,6 +27,7 @@ install_missing() {
 
 jobs() { nproc 2>/dev/null || echo 2; }
 
+export CCACHE_BASEDIR="$ROOT" CCACHE_NOHASHDIR=1
 build() {  # build <dir> [cmake options...]
     local dir=$1
     shift
