@@ -39,6 +39,7 @@
 #include "gt/net/socket/Socket.h"
 #include "gt/net/socket/SocketAddress.h"
 #include "gt/util/ThreadSafeLogRecorder.h"
+#include "support/Loopback.h"
 #include "tunnel/client/ProtocolChannel.h"
 #include "tunnel/nat/NatManager.h"
 #include "tunnel/nat/TunnelDatagram.h"
@@ -48,11 +49,10 @@ using gt::net::Socket;
 using gt::net::SocketAddress;
 using gt::net::SocketEventSelector;
 using gt::net::TcpSocketChannel;
+using gt::test::loopback;
 using tunnel::TunnelDatagram;
 
 namespace {
-
-SocketAddress loopback(unsigned short port) { return SocketAddress(gt::net::IpAddress(0x7F000001u), port); }
 
 Socket listenOn() {
     Socket s(Socket::TYPE_TCP);

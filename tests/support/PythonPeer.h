@@ -1,5 +1,6 @@
 // A Python test peer run as a child process and driven through line commands
-// on its standard input and output (python3 -u <script> <args...>).
+// on its standard input and output (python3 -u -m <module> <args...>, with
+// tests/ first on PYTHONPATH so that the package "peers" is found).
 #pragma once
 
 #include <fcntl.h>
@@ -10,6 +11,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -21,11 +23,24 @@ namespace test {
 
 class PythonPeer {
 public:
-    // script is relative to the source tree ("tests/tunnel/relay/relay.py").
+    // module names a double of tests/ ("peers.relay").
     // Throws when python3 cannot be started.
-    explicit PythonPeer(std::string const& script, std::vector<std::string> const& args = {}) {
+    explicit PythonPeer(std::string const& module, std::vector<std::string> const& args = {}) {
         char const* source = std::getenv("GT_SOURCE_DIR");
-        std::string path = std::string(source ? source : GT_SOURCE_DIR) + "/" + script;
+        std::string tests = std::string(source ? source : GT_SOURCE_DIR) + "/tests";
+        std::vector<std::string> env;
+        std::string path = "PYTHONPATH=" + tests;
+        for (char** e = environ; *e != nullptr; ++e) {
+            if (std::strncmp(*e, "PYTHONPATH=", 11) == 0)
+                path += std::string(":") + (*e + 11);
+            else
+                env.push_back(*e);
+        }
+        env.push_back(path);
+        std::vector<char*> envp;
+        for (std::string& e : env)
+            envp.push_back(&e[0]);
+        envp.push_back(nullptr);
         int toChild[2];
         int fromChild[2];
         if (pipe2(toChild, O_CLOEXEC) != 0) throw std::runtime_error("pipe failed");
@@ -34,7 +49,7 @@ public:
             close(toChild[1]);
             throw std::runtime_error("pipe failed");
         }
-        std::vector<char const*> argv = {"python3", "-u", path.c_str()};
+        std::vector<char const*> argv = {"python3", "-u", "-m", module.c_str()};
         for (std::string const& arg : args)
             argv.push_back(arg.c_str());
         argv.push_back(nullptr);
@@ -42,7 +57,8 @@ public:
         posix_spawn_file_actions_init(&actions);
         posix_spawn_file_actions_adddup2(&actions, toChild[0], 0);
         posix_spawn_file_actions_adddup2(&actions, fromChild[1], 1);
-        int rc = posix_spawnp(&m_pid, "python3", &actions, nullptr, const_cast<char**>(argv.data()), environ);
+        int rc =
+            posix_spawnp(&m_pid, "python3", &actions, nullptr, const_cast<char**>(argv.data()), envp.data());
         posix_spawn_file_actions_destroy(&actions);
         close(toChild[0]);
         close(fromChild[1]);

@@ -21,12 +21,8 @@ inline std::string bytes(core::Binary const& b) {
 inline core::Binary bin(std::string const& s) { return core::Binary(s.data(), static_cast<int>(s.size())); }
 
 inline core::String str(char const* s) { return core::String::fromUtf8(s); }
-
-// The same two, under the names the network tests use.
-inline core::Binary raw(std::string const& s) { return bin(s); }
-inline core::String text(char const* s) { return str(s); }
 // Text up to the first NUL of s.
-inline core::String text(std::string const& s) { return str(s.c_str()); }
+inline core::String str(std::string const& s) { return str(s.c_str()); }
 
 // Lower-case hex of bytes, two digits a byte.
 inline std::string hex(core::Binary const& b) {
@@ -40,6 +36,9 @@ inline std::string hex(core::Binary const& b) {
     }
     return out;
 }
+
+// Hex of the bytes of a text, as the relay double's commands take it.
+inline std::string hexOf(std::string const& text) { return hex(bin(text)); }
 
 // Bytes from hex digit pairs; a trailing odd digit is ignored.
 inline core::Binary unhex(std::string const& text) {

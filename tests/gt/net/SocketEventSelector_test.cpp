@@ -15,7 +15,7 @@
 
 #include <gtest/gtest.h>
 
-#include "gt/net/FakeClock.h"
+#include "support/FakeClock.h"
 #include "support/Wait.h"
 
 namespace {

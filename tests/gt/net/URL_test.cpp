@@ -8,8 +8,8 @@ using gt::core::Binary;
 using gt::core::Dictionary;
 using gt::core::String;
 using gt::net::URL;
+using gt::test::bin;
 using gt::test::bytes;
-using gt::test::raw;
 using gt::test::utf8;
 
 TEST(URL, ParsesIntoFiveParts) {
@@ -67,7 +67,7 @@ TEST(URL, PercentEncoding) {
     EXPECT_EQ(utf8(URL::encode(String(u"é").toBinary())), "%C3%A9");
     EXPECT_EQ(utf8(URL::encode(Binary("a b"))), "a%20b");
     EXPECT_EQ(utf8(URL::encode(Binary("~*'()!-._AZaz09"))), "~*'()!-._AZaz09");
-    EXPECT_EQ(utf8(URL::encode(raw(std::string("\x00+&=/%\xff", 7)))), "%00%2B%26%3D%2F%25%FF");
+    EXPECT_EQ(utf8(URL::encode(bin(std::string("\x00+&=/%\xff", 7)))), "%00%2B%26%3D%2F%25%FF");
 }
 
 TEST(URL, PercentDecoding) {

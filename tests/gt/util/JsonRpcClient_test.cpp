@@ -2,9 +2,9 @@
 
 #include <gtest/gtest.h>
 
-#include "FakeHttpAccess.h"
 #include "gt/core/lang/Sequence.h"
 #include "gt/core/util/JSON.h"
+#include "support/FakeHttpAccess.h"
 #include "support/Text.h"
 
 using gt::core::Any;

@@ -6,8 +6,8 @@
 #include <memory>
 #include <thread>
 
-#include "../net/LoopbackSockets.h"
-#include "../net/support/HttpPeer.h"
+#include "support/HttpPeer.h"
+#include "support/Loopback.h"
 #include "support/Text.h"
 #include "support/Wait.h"
 

@@ -2,11 +2,11 @@
 // HTTP peer on 127.0.0.1.
 #include <gtest/gtest.h>
 
-#include "../net/support/HttpPeer.h"
 #include "gt/core/lang/Exception.h"
 #include "gt/util/JsonRpcClient.h"
 #include "gt/util/RawHttpClient.h"
 #include "gt/util/WebClient.h"
+#include "support/HttpPeer.h"
 #include "support/Text.h"
 
 using gt::core::Any;

@@ -2,8 +2,8 @@
 
 #include <gtest/gtest.h>
 
-#include "FakeHttpAccess.h"
-#include "gt/core/util/TickClock.h"
+#include "support/FakeClock.h"
+#include "support/FakeHttpAccess.h"
 #include "support/Text.h"
 
 using gt::core::Binary;
@@ -20,24 +20,15 @@ using gt::util::WebClient;
 
 namespace {
 
-unsigned g_ticks = 1000;
-unsigned fakeTicks() { return g_ticks; }
-
 class WebClientTest : public ::testing::Test {
 protected:
-    void SetUp() override {
-        g_ticks = 1000;
-        m_previous = gt::core::setTickSource(&fakeTicks);
-    }
-    void TearDown() override { gt::core::setTickSource(m_previous); }
-
     bool get(char16_t const* url, bool follow = true) {
         return client.request(u"GET", URL(url), Dictionary<String>(), HttpContent(), follow);
     }
 
     FakeHttpAccess transport;
     WebClient client{&transport};
-    gt::core::TickSource m_previous = nullptr;
+    gt::test::FakeClock clock{1000};
 };
 
 char const kStandardHeaders[] =
@@ -269,7 +260,7 @@ TEST_F(WebClientTest, TimeBudget) {
     // left of the total.
     client.setExchangeTimeout(20000);
     client.setTotalTimeout(45000);
-    transport.beforeAnswer = [] { g_ticks += 40000; };
+    transport.beforeAnswer = [this] { clock.advance(40000); };
     transport.answer(302).headers = {{"Location", "/next"}};
     transport.answer(200);
     EXPECT_TRUE(get(u"http://h/"));
@@ -280,7 +271,7 @@ TEST_F(WebClientTest, TimeBudget) {
     // Nothing left for the redirect: it fails without a zero ("no limit")
     // time-out reaching the transport.
     transport.calls.clear();
-    transport.beforeAnswer = [] { g_ticks += 45000; };
+    transport.beforeAnswer = [this] { clock.advance(45000); };
     transport.answer(302).headers = {{"Location", "/next"}};
     transport.answer(200);
     EXPECT_FALSE(get(u"http://h/"));

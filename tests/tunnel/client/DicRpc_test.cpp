@@ -7,16 +7,18 @@
 #include <vector>
 
 #include "gt/core/lang/Exception.h"
-#include "tunnel/EngineTestSupport.h"
-#include "tunnel/TestRelay.h"
-#include "tunnel/client/ClientTestSupport.h"
+#include "support/Loopback.h"
+#include "support/Pump.h"
+#include "support/RelayFrames.h"
+#include "support/TestRelay.h"
+#include "support/Text.h"
 #include "tunnel/client/ProtocolChannel.h"
 
 using gt::core::Binary;
 using gt::core::Dictionary;
 using gt::core::String;
-using namespace engine_test;
-using testing_relay::TestRelay;
+using namespace gt::test;
+using gt::test::TestRelay;
 
 namespace {
 struct RpcFixture : ::testing::Test {
@@ -45,7 +47,7 @@ struct RpcFixture : ::testing::Test {
                     text += hex(e.first.toBinary()) + "=" + hex(e.second) + ",";
                 events.push_back(text);
             },
-            [this](tunnel::Error const& e) { events.push_back(client_test::errorLine(e)); });
+            [this](tunnel::Error const& e) { events.push_back(gt::test::errorLine(e)); });
     }
 
     bool waitEvents(size_t n) {
@@ -68,7 +70,7 @@ TEST_F(RpcFixture, CallWritesTheRequestAndDeliversTheWholeReply) {
     EXPECT_FALSE(rpc->isBusy());
     std::vector<std::string> frames = relay.frames(0);
     ASSERT_EQ(frames.size(), 1u);
-    EXPECT_EQ(frames[0], client_test::tunnelCreateFrame("k1"));
+    EXPECT_EQ(frames[0], gt::test::tunnelCreateFrame("k1"));
 }
 
 TEST_F(RpcFixture, ErrorReplies) {

@@ -10,8 +10,8 @@ using namespace tunnel;
 using gt::core::Binary;
 using gt::core::Dictionary;
 using gt::core::String;
+using gt::test::bin;
 using gt::test::bytes;
-using gt::test::raw;
 
 namespace {
 std::string entry(std::string const& key, std::string const& value) {
@@ -44,7 +44,7 @@ TEST(DictionaryCodec, EncodesKnownByteVectors) {
 
 TEST(DictionaryCodec, WritesKeysInDictionaryOrderAndValuesVerbatim) {
     Dictionary<Binary> d;
-    d.set(u"b", raw(std::string("\0\xFF", 2)));
+    d.set(u"b", bin(std::string("\0\xFF", 2)));
     d.set(u"a", Binary());
     d.set(String::fromUtf8("中"), Binary("x"));
     Binary out;
@@ -55,7 +55,7 @@ TEST(DictionaryCodec, WritesKeysInDictionaryOrderAndValuesVerbatim) {
     Dictionary<Binary> back;
     EXPECT_TRUE(decodeDictionary(out, &back, false));
     EXPECT_EQ(back.count(), 3);
-    EXPECT_EQ(back.get(u"b"), raw(std::string("\0\xFF", 2)));
+    EXPECT_EQ(back.get(u"b"), bin(std::string("\0\xFF", 2)));
     EXPECT_EQ(back.get(String::fromUtf8("中")), Binary("x"));
 }
 
@@ -88,7 +88,7 @@ TEST(DictionaryCodec, DecodeKeepsEntriesBeforeTheFirstBadOne) {
     for (auto const& c : cases) {
         Dictionary<Binary> out;
         out.set(u"stale", Binary("x"));
-        EXPECT_FALSE(decodeDictionary(raw(c.data), &out, false)) << c.name;
+        EXPECT_FALSE(decodeDictionary(bin(c.data), &out, false)) << c.name;
         EXPECT_EQ(out.count(), 1) << c.name;
         EXPECT_EQ(out.get(u"a"), Binary("1")) << c.name;
     }
@@ -96,7 +96,7 @@ TEST(DictionaryCodec, DecodeKeepsEntriesBeforeTheFirstBadOne) {
 
 TEST(DictionaryCodec, LaterDuplicateWinsAndEmptyInputIsEmpty) {
     Dictionary<Binary> out;
-    EXPECT_TRUE(decodeDictionary(raw(entry("k", "old") + entry("k", "new")), &out, false));
+    EXPECT_TRUE(decodeDictionary(bin(entry("k", "old") + entry("k", "new")), &out, false));
     EXPECT_EQ(out.count(), 1);
     EXPECT_EQ(out.get(u"k"), Binary("new"));
 
@@ -107,16 +107,16 @@ TEST(DictionaryCodec, LaterDuplicateWinsAndEmptyInputIsEmpty) {
 TEST(DictionaryCodec, MagicIsRequiredBeforeEveryEntry) {
     std::string const magic("\xDA\xDA\0\0", 4);
     Dictionary<Binary> out;
-    EXPECT_FALSE(decodeDictionary(raw(magic + entry("a", "1") + entry("b", "2")), &out, true));
+    EXPECT_FALSE(decodeDictionary(bin(magic + entry("a", "1") + entry("b", "2")), &out, true));
     EXPECT_EQ(out.count(), 1);
-    EXPECT_FALSE(decodeDictionary(raw(entry("a", "1")), &out, true));
+    EXPECT_FALSE(decodeDictionary(bin(entry("a", "1")), &out, true));
     EXPECT_TRUE(out.isEmpty());
-    EXPECT_FALSE(decodeDictionary(raw(magic.substr(0, 3)), &out, true));
+    EXPECT_FALSE(decodeDictionary(bin(magic.substr(0, 3)), &out, true));
     EXPECT_TRUE(out.isEmpty());
 }
 
 TEST(DictionaryCodec, ReadEntryChecksItsArguments) {
-    Binary const data = raw(entry("x", "") + entry("key", "val"));
+    Binary const data = bin(entry("x", "") + entry("key", "val"));
     Binary key;
     Binary value;
     int consumed = 0;
@@ -134,6 +134,6 @@ TEST(DictionaryCodec, ReadEntryChecksItsArguments) {
 
 TEST(DictionaryCodec, KeyIsCutAtAZeroByte) {
     Binary out;
-    writeDictionaryEntry(&out, raw(std::string("ab\0c", 4)), Binary("v"), false);
+    writeDictionaryEntry(&out, bin(std::string("ab\0c", 4)), Binary("v"), false);
     EXPECT_EQ(bytes(out), entry("ab", "v"));
 }

@@ -6,13 +6,15 @@
 #include <string>
 #include <vector>
 
-#include "tunnel/EngineTestSupport.h"
-#include "tunnel/TestRelay.h"
+#include "support/Loopback.h"
+#include "support/Pump.h"
+#include "support/TestRelay.h"
+#include "support/Text.h"
 
 using gt::core::Binary;
 using gt::core::Dictionary;
-using namespace engine_test;
-using testing_relay::TestRelay;
+using namespace gt::test;
+using gt::test::TestRelay;
 
 namespace {
 // A protocol channel on a connection to the relay double, recording what it delivers.

@@ -6,10 +6,12 @@
 #include <string>
 #include <vector>
 
-#include "gt/net/FakeClock.h"
-#include "tunnel/EngineTestSupport.h"
-#include "tunnel/TestRelay.h"
-#include "tunnel/client/ClientTestSupport.h"
+#include "support/FakeClock.h"
+#include "support/Loopback.h"
+#include "support/Pump.h"
+#include "support/RelayFrames.h"
+#include "support/TestRelay.h"
+#include "support/Text.h"
 #include "tunnel/client/DicRpc.h"
 #include "tunnel/client/TunnelDataClient.h"
 #include "tunnel/client/TunnelPingClient.h"
@@ -17,8 +19,8 @@
 using gt::core::Binary;
 using gt::core::Dictionary;
 using gt::core::String;
-using namespace engine_test;
-using testing_relay::TestRelay;
+using namespace gt::test;
+using gt::test::TestRelay;
 using tunnel::TunnelDataClient;
 
 namespace {
@@ -31,7 +33,7 @@ struct Tunnel {
            gt::net::SocketAddress const& bind = gt::net::SocketAddress())
         : client(new TunnelDataClient(selector, server, bind, String::fromUtf8("key-中"))) {
         client->onCreated = [this] { events.push_back("created"); };
-        client->onError = [this](tunnel::Error const& e) { events.push_back(client_test::errorLine(e)); };
+        client->onError = [this](tunnel::Error const& e) { events.push_back(gt::test::errorLine(e)); };
         client->onTunnelClosed = [this] { events.push_back("closed"); };
         client->onDatagram = [this](Binary& d) { events.push_back("datagram:" + hex(d)); };
     }
@@ -48,7 +50,7 @@ TEST(TunnelDataClient, CreatesTheTunnelWithTheAccessKey) {
     EXPECT_EQ(t.client->state(), TunnelDataClient::STATE_CREATED);
     std::vector<std::string> frames = relay.frames(0);
     ASSERT_EQ(frames.size(), 1u);
-    EXPECT_EQ(frames[0], client_test::tunnelCreateFrame("key-中"));
+    EXPECT_EQ(frames[0], gt::test::tunnelCreateFrame("key-中"));
 }
 
 TEST(TunnelDataClient, CarriesDatagramsBothWays) {

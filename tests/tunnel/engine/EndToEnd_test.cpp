@@ -11,22 +11,26 @@
 #include "gt/core/util/DateTime.h"
 #include "gt/core/util/MD5.h"
 #include "gt/util/ThreadSafeLogRecorder.h"
+#include "support/BlockingPeer.h"
+#include "support/RecordingLog.h"
+#include "support/TestRelay.h"
+#include "support/TestTarget.h"
 #include "support/Text.h"
-#include "tunnel/TestRelay.h"
-#include "tunnel/TestTarget.h"
-#include "tunnel/engine/EngineEndToEnd.h"
+#include "support/Wait.h"
 #include "tunnel/forward/ForwardClient.h"
 #include "tunnel/forward/tcp/GatewayTcpForwardClient.h"
 #include "tunnel/nat/NatManager.h"
 
-using namespace engine_e2e;
+using namespace gt::test;
 using gt::core::Any;
 using gt::core::Array;
 using gt::core::Dictionary;
 using gt::core::String;
-using gt::test::text;
-using testing_relay::TestRelay;
-using testing_target::TestTarget;
+using gt::test::str;
+using gt::test::TestRelay;
+using gt::test::TestTarget;
+// A public user of a forward: a blocking connection to the relay's public port.
+using PublicClient = gt::test::BlockingPeer;
 
 namespace {
 
@@ -76,10 +80,10 @@ protected:
         worker = manager->create(1);
         ASSERT_NE(worker, nullptr);
         worker->setAccessKey(u"access-key-1");
-        worker->setTarget(u"tcp", text(target));
+        worker->setTarget(u"tcp", str(target));
         worker->setAcl(acl);
         Array<String> servers;
-        servers.add(text(hostPort(relay.port())));
+        servers.add(str(hostPort(relay.port())));
         worker->setPrimaryServers(servers);
     }
 
@@ -239,7 +243,7 @@ TEST_F(EndToEndTest, WhiteListRefusesAPeerAndAChangedPolicyLetsItIn) {
 TEST_F(EndToEndTest, GatewayLogin) {
     auto member = [](char const* name, char const* password, long long expire) {
         Dictionary<Any> m;
-        m.set(u"name", Any(text(name)));
+        m.set(u"name", Any(str(name)));
         m.set(u"pwd", Any(gt::core::md5Hex(gt::core::Binary(password))));
         m.set(u"state", Any(String(u"enabled")));
         m.set(u"expire_time", Any(expire));
@@ -311,13 +315,13 @@ TEST_F(EndToEndTest, TargetChangeReconnectsAndTheSameTargetDoesNot) {
     ASSERT_TRUE(user.write("a"));
     ASSERT_EQ(user.read(1), "a");
 
-    worker->setTarget(u"tcp", text(hostPort(echo->port())));
+    worker->setTarget(u"tcp", str(hostPort(echo->port())));
     std::this_thread::sleep_for(std::chrono::milliseconds(500));
     EXPECT_EQ(relay.command("conns"), "ok " + std::to_string(lastTunnel() + 1));
     EXPECT_EQ(recorder.count("DEBUG: DISCONNNECT!"), 0);
 
     // The loopback host shows the public peer 127.0.0.1 as 127.127.0.0.
-    worker->setTarget(u"tcp", text(hostPort(echo->port(), "loopback")));
+    worker->setTarget(u"tcp", str(hostPort(echo->port(), "loopback")));
     EXPECT_TRUE(user.ended());
     EXPECT_TRUE(waitFor([&] { return recorder.count("DEBUG: DISCONNNECT!") == 1; }, 10000));
     PublicClient next(publicPort());

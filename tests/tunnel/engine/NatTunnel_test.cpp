@@ -5,19 +5,21 @@
 #include <string>
 #include <vector>
 
-#include "gt/net/FakeClock.h"
+#include "support/BlockingPeer.h"
+#include "support/FakeClock.h"
+#include "support/Loopback.h"
+#include "support/Pump.h"
+#include "support/RecordingTunnel.h"
+#include "support/TestRelay.h"
 #include "support/Text.h"
-#include "tunnel/EngineTestSupport.h"
-#include "tunnel/TestRelay.h"
-#include "tunnel/forward/ForwardTestSupport.h"
 #include "tunnel/nat/TunnelDatagram.h"
 
-using engine_test::hex;
-using engine_test::pumpUntil;
 using gt::core::Binary;
 using gt::core::String;
-using gt::test::text;
-using testing_relay::TestRelay;
+using gt::test::hex;
+using gt::test::pumpUntil;
+using gt::test::str;
+using gt::test::TestRelay;
 using tunnel::NatTunnel;
 using tunnel::TunnelDatagram;
 
@@ -35,7 +37,7 @@ std::vector<std::string> datagrams(TestRelay& relay) {
 int pings(TestRelay& relay) {
     int n = 0;
     std::string const method =
-        engine_test::hexOf(std::string("method") + '\0' + "\x04" + std::string(3, '\0') + "ping");
+        gt::test::hexOf(std::string("method") + '\0' + "\x04" + std::string(3, '\0') + "ping");
     for (std::string const& body : relay.frames(0))
         if (body.compare(0, 4, "0101") == 0 && body.find(method) != std::string::npos) ++n;
     return n;
@@ -53,10 +55,10 @@ protected:
 
     void open(std::string const& protocol = "tcp") {
         tunnel::TunnelConfig config;
-        config.server = text("127.0.0.1:" + std::to_string(relay.port()));
+        config.server = str("127.0.0.1:" + std::to_string(relay.port()));
         config.accessKey = u"key-1";
-        config.protocol = text(protocol);
-        config.target = text("127.0.0.1:" + std::to_string(target.port()));
+        config.protocol = str(protocol);
+        config.target = str("127.0.0.1:" + std::to_string(target.port()));
         t.reset(new NatTunnel(&selector, config, &acl, gt::net::SocketAddress()));
         t->onConnected = [this] { events.push_back("connected"); };
         t->onError = [this](tunnel::Error const& e) {
@@ -83,7 +85,7 @@ protected:
     }
 
     TestRelay relay;
-    forward_test::LocalTarget target;
+    gt::test::LocalTarget target;
     gt::net::SocketEventSelector selector;
     tunnel::NatAcl acl;
     std::unique_ptr<NatTunnel> t;
@@ -94,24 +96,24 @@ TEST_F(NatTunnelTest, CreatesTheTunnelWithTheAccessKey) {
     openCreated();
     std::vector<std::string> frames = relay.frames(0);
     ASSERT_FALSE(frames.empty());
-    EXPECT_NE(frames[0].find(engine_test::hexOf(std::string("access_id") + '\0' + "\x05" +
-                                                std::string(3, '\0') + "key-1")),
+    EXPECT_NE(frames[0].find(
+                  gt::test::hexOf(std::string("access_id") + '\0' + "\x05" + std::string(3, '\0') + "key-1")),
               std::string::npos);
     EXPECT_TRUE(t->isAlive());
     EXPECT_EQ(t->averagePing(), -1);
 }
 
 TEST_F(NatTunnelTest, RefusedTunnelReportsTheServersError) {
-    ASSERT_EQ(relay.command("reply tunnel_create error 5 " + engine_test::hexOf("no such key")), "ok");
+    ASSERT_EQ(relay.command("reply tunnel_create error 5 " + gt::test::hexOf("no such key")), "ok");
     open();
     ASSERT_TRUE(step([&] { return !events.empty(); }));
-    EXPECT_EQ(events, std::vector<std::string>{"error:5:" + engine_test::hexOf("no such key")});
+    EXPECT_EQ(events, std::vector<std::string>{"error:5:" + gt::test::hexOf("no such key")});
     EXPECT_FALSE(t->isAlive());
 }
 
 TEST_F(NatTunnelTest, UnreachableRelayReportsMinusOne) {
     tunnel::TunnelConfig config;
-    config.server = text("relay.example:" + std::to_string(relay.port()));  // not a dotted address: 0.0.0.0
+    config.server = str("relay.example:" + std::to_string(relay.port()));  // not a dotted address: 0.0.0.0
     config.protocol = u"tcp";
     config.target = u"127.0.0.1:1";
     t.reset(new NatTunnel(&selector, config, &acl, gt::net::SocketAddress()));
@@ -164,7 +166,7 @@ TEST_F(NatTunnelTest, ConnectOpensALocalConnectionAndGrantsCredit) {
     EXPECT_EQ(target.accepted(), 1);
     EXPECT_EQ(t->channelCount(), 1);
 
-    ASSERT_EQ(relay.command("data 0 7 " + engine_test::hexOf("hello")), "ok");
+    ASSERT_EQ(relay.command("data 0 7 " + gt::test::hexOf("hello")), "ok");
     step([] { return false; }, 50);
     EXPECT_EQ(target.read(0, 5), "hello");
     ASSERT_EQ(relay.command("window 0 7 3"), "ok");
@@ -174,7 +176,7 @@ TEST_F(NatTunnelTest, ConnectOpensALocalConnectionAndGrantsCredit) {
         return hasDatagram(relay,
                            "040700"
                            "0300" +
-                               engine_test::hexOf("wor"));
+                               gt::test::hexOf("wor"));
     }));
     ASSERT_EQ(relay.command("shutdown 0 7"), "ok");
     ASSERT_TRUE(step([&] { return hasDatagram(relay, "030700"); }));
@@ -238,18 +240,18 @@ TEST(TunnelDatagramTest, EncodingAndDecoding) {
               "040300020061"
               "62");
     TunnelDatagram d;
-    ASSERT_TRUE(TunnelDatagram::decode(engine_test::unhex("01ffff0204030201881300"), &d));
+    ASSERT_TRUE(TunnelDatagram::decode(gt::test::unhex("01ffff0204030201881300"), &d));
     EXPECT_EQ(d.action, TunnelDatagram::ACTION_CONNECT);
     EXPECT_EQ(d.channelId, -1);
     EXPECT_EQ(d.protocol, 2);
     EXPECT_EQ(d.peer.address().toString(), String(u"1.2.3.4"));
     EXPECT_EQ(d.peer.port(), 5000);
-    ASSERT_TRUE(TunnelDatagram::decode(engine_test::unhex("05010000000080"), &d));
+    ASSERT_TRUE(TunnelDatagram::decode(gt::test::unhex("05010000000080"), &d));
     EXPECT_EQ(d.credit, static_cast<int>(0x80000000u));
-    EXPECT_TRUE(TunnelDatagram::decode(engine_test::unhex("01010002040302018813"), &d));
+    EXPECT_TRUE(TunnelDatagram::decode(gt::test::unhex("01010002040302018813"), &d));
     char const* bad[] = {"0501", "050100000000", "0401000200", "040100", "010100020403020188", "020100", ""};
     for (char const* b : bad)
-        EXPECT_FALSE(TunnelDatagram::decode(engine_test::unhex(b), &d)) << b;
+        EXPECT_FALSE(TunnelDatagram::decode(gt::test::unhex(b), &d)) << b;
 }
 
 }  // namespace

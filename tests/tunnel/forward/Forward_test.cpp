@@ -4,10 +4,12 @@
 
 #include "gt/core/lang/Any.h"
 #include "gt/net/socket/Socket.h"
-#include "tunnel/forward/ForwardTestSupport.h"
+#include "support/BlockingPeer.h"
+#include "support/Pump.h"
+#include "support/RecordingTunnel.h"
 #include "tunnel/forward/tcp/StandardTcpForwardClient.h"
 
-using namespace forward_test;
+using namespace gt::test;
 using gt::core::Any;
 using gt::core::Binary;
 using gt::core::Dictionary;

@@ -5,10 +5,12 @@
 #include "gt/core/lang/Any.h"
 #include "gt/core/util/DateTime.h"
 #include "gt/core/util/MD5.h"
+#include "support/BlockingPeer.h"
+#include "support/Pump.h"
+#include "support/RecordingTunnel.h"
 #include "tunnel/forward/Forward.h"
-#include "tunnel/forward/ForwardTestSupport.h"
 
-using namespace forward_test;
+using namespace gt::test;
 using gt::core::Any;
 using gt::core::Array;
 using gt::core::Binary;

@@ -8,15 +8,17 @@
 #include <vector>
 
 #include "gt/core/lang/Integer.h"
+#include "support/Loopback.h"
+#include "support/Pump.h"
+#include "support/TestRelay.h"
+#include "support/Text.h"
 #include "support/Wait.h"
-#include "tunnel/EngineTestSupport.h"
-#include "tunnel/TestRelay.h"
 
 using gt::core::Array;
 using gt::core::String;
 using gt::test::elapsedMs;
-using namespace engine_test;
-using testing_relay::TestRelay;
+using namespace gt::test;
+using gt::test::TestRelay;
 
 namespace {
 String serverText(unsigned short port) { return String(u"127.0.0.1:") + gt::core::Integer(port).toString(); }

@@ -8,16 +8,20 @@
 #include <thread>
 
 #include "gt/util/ThreadSafeLogRecorder.h"
-#include "tunnel/EngineTestSupport.h"
-#include "tunnel/TestRelay.h"
-#include "tunnel/engine/EngineEndToEnd.h"
+#include "support/BlockingPeer.h"
+#include "support/Loopback.h"
+#include "support/Pump.h"
+#include "support/RecordingLog.h"
+#include "support/TestRelay.h"
+#include "support/Text.h"
+#include "support/Wait.h"
 #include "tunnel/nat/NatManager.h"
 
-using engine_e2e::RecordingLog;
-using engine_e2e::waitFor;
 using gt::core::Array;
 using gt::core::String;
-using testing_relay::TestRelay;
+using gt::test::RecordingLog;
+using gt::test::TestRelay;
+using gt::test::waitFor;
 
 namespace {
 
@@ -80,7 +84,7 @@ TEST_F(NatTest, WaitsForSettingsQuietlyThenConnectsAtOnce) {
 }
 
 TEST_F(NatTest, NoAnsweringServerWaitsTheRetryInterval) {
-    unsigned short const dead = engine_test::unusedPort();
+    unsigned short const dead = gt::test::unusedPort();
     std::unique_ptr<tunnel::Nat> worker = makeWorker();
     worker->setPrimaryServers(servers({dead}));
     worker->setStandbyServers(servers({dead}));
@@ -98,7 +102,7 @@ TEST_F(NatTest, StandbyServersAreUsedWhenThePrimaryOnesFail) {
     TestRelay standby;
     std::unique_ptr<tunnel::Nat> worker = makeWorker();
     worker->setStandbyServers(servers({standby.port()}));
-    worker->setPrimaryServers(servers({engine_test::unusedPort()}));
+    worker->setPrimaryServers(servers({gt::test::unusedPort()}));
     EXPECT_TRUE(waitFor([&] { return recorder.count("[Tunnel] Tunnel opened.") == 1; }, 10000));
     EXPECT_EQ(recorder.count("[Tunnel] All the primary servers are invalid. Try to use the standby servers."),
               1);
@@ -107,7 +111,7 @@ TEST_F(NatTest, StandbyServersAreUsedWhenThePrimaryOnesFail) {
 
 TEST_F(NatTest, TunnelErrorIsPublishedAndClearedByTheNextOpen) {
     TestRelay relay;
-    ASSERT_EQ(relay.command("reply tunnel_create error 3 " + engine_test::hexOf("expired")), "ok");
+    ASSERT_EQ(relay.command("reply tunnel_create error 3 " + gt::test::hexOf("expired")), "ok");
     std::unique_ptr<tunnel::Nat> worker = makeWorker();
     worker->setPrimaryServers(servers({relay.port()}));
     EXPECT_TRUE(waitFor([&] { return worker->error() == String(u"expired"); }, 10000));

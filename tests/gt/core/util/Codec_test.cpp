@@ -8,8 +8,8 @@
 #include "support/Text.h"
 
 using namespace gt::core;
+using gt::test::bin;
 using gt::test::bytes;
-using gt::test::raw;
 
 namespace {
 String units(std::u16string const& s) { return String(s.data(), static_cast<int>(s.size())); }
@@ -33,7 +33,7 @@ TEST(Base64, Rfc4648Vectors) {
     std::string all;
     for (int i = 0; i < 256; ++i)
         all.push_back(static_cast<char>(i));
-    EXPECT_EQ(bytes(Base64::decode(Base64::encode(raw(all)))), all);
+    EXPECT_EQ(bytes(Base64::decode(Base64::encode(bin(all)))), all);
 }
 
 TEST(Base64, LenientDecoding) {
@@ -55,7 +55,7 @@ TEST(Base64, LenientDecoding) {
 }
 
 TEST(Hex, EncodeDecode) {
-    EXPECT_EQ(Hex::encode(raw(std::string("\x00\xab\xff", 3))), String(u"00ABFF"));
+    EXPECT_EQ(Hex::encode(bin(std::string("\x00\xab\xff", 3))), String(u"00ABFF"));
     EXPECT_EQ(bytes(Hex::decode(String(u"00abff"))), std::string("\x00\xab\xff", 3));
     EXPECT_EQ(bytes(Hex::decode(String(u"00ABFF"))), std::string("\x00\xab\xff", 3));
     EXPECT_EQ(Hex::decode(String(u"ABC")).length(), 0);
@@ -118,11 +118,11 @@ TEST(CodePage, Utf8ToUtf16Table) {
     };
     for (auto const& c : cases) {
         String out(u"junk");
-        convertFromUtf8(raw(c.utf8), &out);
+        convertFromUtf8(bin(c.utf8), &out);
         EXPECT_EQ(out, units(c.text)) << "input of " << c.utf8.size() << " bytes";
     }
     String ansi;
-    convertFromAnsi(raw("\xEF\xBB\xBF"
+    convertFromAnsi(bin("\xEF\xBB\xBF"
                         "A"),
                     &ansi);
     EXPECT_EQ(ansi, String(u"\uFEFFA"));

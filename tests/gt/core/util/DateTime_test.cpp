@@ -41,7 +41,7 @@ protected:
 };
 
 using DateTimeTest = ZoneTest;
-using gt::test::text;
+using gt::test::str;
 using gt::test::utf8;
 
 }  // namespace
@@ -77,15 +77,15 @@ TEST_F(DateTimeTest, ParsesTheCommonVariants) {
         {"2024-2147483647-2147483647 2147483647:2147483647:2147483647", 0},
     };
     for (Case const& c : cases) {
-        EXPECT_EQ(DateTime(text(c.text)).seconds(), c.count) << c.text;
-        EXPECT_EQ(text(c.text).toDateTime().seconds(), c.count) << c.text;
+        EXPECT_EQ(DateTime(str(c.text)).seconds(), c.count) << c.text;
+        EXPECT_EQ(str(c.text).toDateTime().seconds(), c.count) << c.text;
     }
-    EXPECT_EQ(utf8(DateTime(text("2024")).toString()), "2024-01-01 00:00:00");
-    EXPECT_EQ(utf8(DateTime(text("2024-02")).toString()), "2024-02-01 00:00:00");
+    EXPECT_EQ(utf8(DateTime(str("2024")).toString()), "2024-01-01 00:00:00");
+    EXPECT_EQ(utf8(DateTime(str("2024-02")).toString()), "2024-02-01 00:00:00");
 }
 
 TEST_F(DateTimeTest, FieldsOfALeapDay) {
-    DateTime t(text("2024-02-29 12:00:00"));
+    DateTime t(str("2024-02-29 12:00:00"));
     EXPECT_EQ(t.seconds(), 1709179200);
     EXPECT_EQ(utf8(t.toString()), "2024-02-29 12:00:00");
     EXPECT_EQ(t.year(), 2024);
@@ -120,7 +120,7 @@ TEST_F(DateTimeTest, SettersNormaliseOutOfRangeFields) {
         {"2024-03-05 07:08:09", &DateTime::addMonths, -2147483647 - 1, "1970-01-01 08:00:00"},
     };
     for (Case const& c : cases) {
-        DateTime t(text(c.start));
+        DateTime t(str(c.start));
         (t.*c.op)(c.value);
         EXPECT_EQ(utf8(t.toString()), c.expected) << c.start << " " << c.value;
     }
@@ -153,13 +153,13 @@ TEST_F(DateTimeTest, AddProductsAreFormedIn64Bits) {
 }
 
 TEST_F(DateTimeTest, NoLimitIn2038) {
-    DateTime t(text("2100-03-01 00:00:00"));
+    DateTime t(str("2100-03-01 00:00:00"));
     EXPECT_EQ(t.seconds(), 4107513600LL);
     EXPECT_EQ(utf8(t.toString()), "2100-03-01 00:00:00");
-    EXPECT_EQ(utf8(DateTime(text("2100-02-29")).toString()), "2100-03-01 00:00:00");  // 2100 is no leap year
-    EXPECT_EQ(utf8(DateTime(text("2038-01-19 11:14:08")).toString()), "2038-01-19 11:14:08");
-    EXPECT_EQ(utf8(DateTime(text("9999-12-31 23:59:59")).toString()), "9999-12-31 23:59:59");
-    EXPECT_EQ(DateTime(text("10000-01-01")).seconds(), 0);
+    EXPECT_EQ(utf8(DateTime(str("2100-02-29")).toString()), "2100-03-01 00:00:00");  // 2100 is no leap year
+    EXPECT_EQ(utf8(DateTime(str("2038-01-19 11:14:08")).toString()), "2038-01-19 11:14:08");
+    EXPECT_EQ(utf8(DateTime(str("9999-12-31 23:59:59")).toString()), "9999-12-31 23:59:59");
+    EXPECT_EQ(DateTime(str("10000-01-01")).seconds(), 0);
 }
 
 TEST_F(DateTimeTest, FieldsToCountIsTheExactInverse) {
@@ -174,13 +174,13 @@ TEST_F(DateTimeTest, FieldsToCountIsTheExactInverse) {
 }
 
 TEST_F(DateTimeTest, DateAndTimeOfDay) {
-    DateTime t(text("2024-03-05 07:08:09"));
+    DateTime t(str("2024-03-05 07:08:09"));
     EXPECT_EQ(utf8(t.date().toString()), "2024-03-05 00:00:00");
     EXPECT_EQ(utf8(t.time().toString()), "1970-01-01 08:08:09");
     // 03:15:20 local lies before 1970-01-01 00:00:00 UTC on the first day:
     // setting the hour gives count 0, and the later steps start from there.
-    EXPECT_EQ(utf8(DateTime(text("2024-03-05 03:15:20")).time().toString()), "1970-01-01 08:15:20");
-    EXPECT_EQ(utf8(DateTime(text("2024-03-05 23:59:59")).time().toString()), "1970-01-01 23:59:59");
+    EXPECT_EQ(utf8(DateTime(str("2024-03-05 03:15:20")).time().toString()), "1970-01-01 08:15:20");
+    EXPECT_EQ(utf8(DateTime(str("2024-03-05 23:59:59")).time().toString()), "1970-01-01 23:59:59");
 }
 
 TEST_F(DateTimeTest, CompareAndNow) {
@@ -210,7 +210,7 @@ TEST(DateTimeStatic, IsLeapYear) {
 
 TEST_F(DateTimeTest, DaylightSavingIsNeverApplied) {
     pinZone("EST5EDT");  // 5 hours west, with summer time rules
-    DateTime summer(text("2024-07-01 12:00:00"));
+    DateTime summer(str("2024-07-01 12:00:00"));
     EXPECT_EQ(summer.seconds(), 1719853200LL);  // standard offset only
     EXPECT_EQ(utf8(summer.toString()), "2024-07-01 12:00:00");
     EXPECT_EQ(summer.hour(), 12);

@@ -18,7 +18,7 @@ using gt::core::JsonBuilder;
 using gt::core::JsonParser;
 using gt::core::String;
 using gt::core::Type;
-using gt::test::text;
+using gt::test::str;
 using gt::test::utf8;
 
 namespace {
@@ -65,7 +65,7 @@ Dictionary<Any> sample() {
 TEST(JsonBuilder, CompactOutputHasNoWhitespace) {
     Dictionary<Any> object;
     object.set(u"b", list({Any(static_cast<signed char>(1)), Any(2.5), Any(true), Any()}));
-    object.set(u"a", text("x\"y\\z/\r\n\f\b\t\x01\xC3\xA9 "));
+    object.set(u"a", str("x\"y\\z/\r\n\f\b\t\x01\xC3\xA9 "));
     object.set(u"B", Any(false));
     struct Case {
         Any value;
@@ -83,7 +83,7 @@ TEST(JsonBuilder, CompactOutputHasNoWhitespace) {
         {Any(0.1), "0.1"},
         {Any(1e20), "1e+020"},
         {Any(u"bare"), "\"bare\""},
-        {Any(text("\\n")), "\"\\\\n\""},  // a backslash and n: two backslashes and n
+        {Any(str("\\n")), "\"\\\\n\""},  // a backslash and n: two backslashes and n
         {Any(u"a/b"), "\"a/b\""},
         {Any(), "null"},
         {Any(list({Any(list({})), Any(Dictionary<Any>())})), "[[],{}]"},
@@ -142,7 +142,7 @@ TEST(JsonBuilder, StateAndEscaping) {
         {"", ""},
     };
     for (Case const& c : cases) {
-        String s = text(c.in);
+        String s = str(c.in);
         JsonBuilder::escapeString(s);
         EXPECT_EQ(utf8(s), c.out);
     }
@@ -176,7 +176,7 @@ TEST(JsonParser, IntegersReadIntoTheNarrowestType) {
     };
     for (Case const& c : cases) {
         Array<Any> array;
-        ASSERT_TRUE(JSON::decode(text((std::string("[") + c.json + "]").c_str()), &array)) << c.json;
+        ASSERT_TRUE(JSON::decode(str((std::string("[") + c.json + "]").c_str()), &array)) << c.json;
         ASSERT_EQ(array.count(), 1);
         EXPECT_EQ(array[0].type(), c.type) << c.json;
         EXPECT_EQ(toLong(array[0]), c.value) << c.json;
@@ -189,7 +189,7 @@ TEST(JsonParser, IntegersReadIntoTheNarrowestType) {
                          {"-2.", -2.0},     {"1.2.3", 1.2}, {".", 0.0}};
     for (DoubleCase const& c : doubles) {
         Any value;
-        ASSERT_TRUE(JSON::decode(text(c.json), &value)) << c.json;
+        ASSERT_TRUE(JSON::decode(str(c.json), &value)) << c.json;
         ASSERT_TRUE(value.is<double>()) << c.json;
         EXPECT_EQ(value.cast<double>(), c.value) << c.json;
     }
@@ -250,7 +250,7 @@ TEST(JsonParser, RejectedTextsLeaveTheOutputAlone) {
     };
     for (char const* json : cases) {
         Any value(u"untouched");
-        EXPECT_FALSE(JSON::decode(text(json), &value)) << json;
+        EXPECT_FALSE(JSON::decode(str(json), &value)) << json;
         EXPECT_EQ(value.cast<String>(), String(u"untouched")) << json;
     }
     EXPECT_FALSE(JSON::decode(String(1, u'\0'), static_cast<Any*>(nullptr)));
@@ -360,7 +360,7 @@ TEST(JsonParser, ArraysReserveOnlyWhatTheirElementsNeed) {
 
 TEST(JSON, RoundTripKeepsTheTree) {
     Dictionary<Any> root = sample();
-    root.set(u"text", text("\xE4\xB8\xAD \"q\" \\ \r\n\t/"));
+    root.set(u"text", str("\xE4\xB8\xAD \"q\" \\ \r\n\t/"));
     root.set(u"numbers", list({Any(short(-300)), Any(70000), Any(1LL << 40), Any(-0.25), Any(0.001)}));
     for (bool pretty : {false, true}) {
         String written;
@@ -385,7 +385,7 @@ TEST(JsonParser, DoublesWithAnExponentSurviveARoundTrip) {
         EXPECT_DOUBLE_EQ(back.cast<double>(), v);
     }
     Any upper;
-    ASSERT_TRUE(JSON::decode(text("[1E5]"), &upper));
+    ASSERT_TRUE(JSON::decode(str("[1E5]"), &upper));
     EXPECT_DOUBLE_EQ(upper.cast<Array<Any>>()[0].cast<double>(), 1e5);
 }
 

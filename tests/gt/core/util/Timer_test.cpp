@@ -3,24 +3,18 @@
 #include <gtest/gtest.h>
 
 #include "gt/core/util/TickClock.h"
+#include "support/FakeClock.h"
 
 using gt::core::Timer;
 
 namespace {
 
-unsigned g_now = 0;
-unsigned fakeTicks() { return g_now; }
-
 class TimerTest : public ::testing::Test {
 protected:
-    void SetUp() override {
-        g_now = 0;
-        m_previous = gt::core::setTickSource(&fakeTicks);
-    }
-    void TearDown() override { gt::core::setTickSource(m_previous); }
-
-    gt::core::TickSource m_previous = nullptr;
+    gt::test::FakeClock clock{0};
 };
+
+unsigned fixedTicks() { return 42; }
 
 }  // namespace
 
@@ -32,7 +26,7 @@ TEST_F(TimerTest, ZeroOrNegativeIntervalIsAlwaysExpired) {
         EXPECT_EQ(t->interval(), 0);
         EXPECT_TRUE(t->isExpired());
         EXPECT_EQ(t->remaining(), 0);
-        g_now += 50;
+        clock.advance(50);
         t->reset();
         t->rearm();
         t->advance(10);
@@ -43,7 +37,7 @@ TEST_F(TimerTest, ZeroOrNegativeIntervalIsAlwaysExpired) {
 }
 
 TEST_F(TimerTest, CountsDownAndExpiresAtTheInterval) {
-    g_now = 5000;
+    clock.set(5000);
     Timer t(1000);
     struct Step {
         unsigned now;
@@ -51,7 +45,7 @@ TEST_F(TimerTest, CountsDownAndExpiresAtTheInterval) {
         int remaining;
     } steps[] = {{5000, false, 1000}, {5001, false, 999}, {5999, false, 1}, {6000, true, 0}, {9000, true, 0}};
     for (Step const& s : steps) {
-        g_now = s.now;
+        clock.set(s.now);
         EXPECT_EQ(t.isExpired(), s.expired) << s.now;
         EXPECT_EQ(t.remaining(), s.remaining) << s.now;
     }
@@ -61,7 +55,7 @@ TEST_F(TimerTest, CountsDownAndExpiresAtTheInterval) {
 
 TEST_F(TimerTest, AdvanceByRemainingMakesItDueAtOnce) {
     Timer t(3000);
-    g_now = 1200;
+    clock.set(1200);
     t.advance(0);
     t.advance(-40);
     EXPECT_EQ(t.remaining(), 1800);
@@ -74,50 +68,50 @@ TEST_F(TimerTest, AdvanceByRemainingMakesItDueAtOnce) {
 
 TEST_F(TimerTest, RearmKeepsThePhaseAndSkipsMissedPeriods) {
     Timer t(1000);
-    g_now = 3500;
+    clock.set(3500);
     EXPECT_TRUE(t.isExpired());
     t.rearm();
     EXPECT_FALSE(t.isExpired());
     EXPECT_EQ(t.remaining(), 500);
-    g_now = 3999;
+    clock.set(3999);
     EXPECT_FALSE(t.isExpired());
-    g_now = 4000;
+    clock.set(4000);
     EXPECT_TRUE(t.isExpired());
 }
 
 TEST_F(TimerTest, WorksAcrossTheWrapOfTheTickCount) {
-    g_now = 0xFFFFFF00u;
+    clock.set(0xFFFFFF00u);
     Timer t(1000);
-    g_now = 0xFFFFFF00u + 999u;  // wrapped past 2^32
+    clock.set(0xFFFFFF00u + 999u);  // wrapped past 2^32
     EXPECT_FALSE(t.isExpired());
     EXPECT_EQ(t.remaining(), 1);
-    g_now = 0xFFFFFF00u + 1000u;
+    clock.set(0xFFFFFF00u + 1000u);
     EXPECT_TRUE(t.isExpired());
 
-    g_now = 0xFFFFF000u;
+    clock.set(0xFFFFF000u);
     Timer periodic(1000);
-    g_now = 0xFFFFF000u + 3500u;
+    clock.set(0xFFFFF000u + 3500u);
     periodic.rearm();
     EXPECT_EQ(periodic.remaining(), 500);
-    g_now = 0xFFFFF000u + 4000u;
+    clock.set(0xFFFFF000u + 4000u);
     EXPECT_TRUE(periodic.isExpired());
 }
 
 TEST_F(TimerTest, StartFarBehindCountsAsExpired) {
     Timer t(2147483647);
-    g_now = 0x7FFFFFFFu;
+    clock.set(0x7FFFFFFFu);
     EXPECT_TRUE(t.isExpired());  // elapsed equals the interval
-    g_now = 0x80000000u;         // 2^31 behind: reads as negative
+    clock.set(0x80000000u);      // 2^31 behind: reads as negative
     EXPECT_TRUE(t.isExpired());
     EXPECT_EQ(t.remaining(), 0);
-    g_now = 0xFFFFFFFFu;
+    clock.set(0xFFFFFFFFu);
     EXPECT_TRUE(t.isExpired());
     EXPECT_EQ(t.remaining(), 0);
 }
 
 TEST_F(TimerTest, CopiesCarryStartAndInterval) {
     Timer a(500);
-    g_now = 200;
+    clock.set(200);
     Timer b(a);
     Timer c;
     c = a;
@@ -131,8 +125,7 @@ TEST(TickClock, SystemClockIsMonotonicAndRestorable) {
     unsigned a = gt::core::getTickCount();
     unsigned b = gt::core::getTickCount();
     EXPECT_LT(b - a, 1000u);
-    gt::core::setTickSource(&fakeTicks);
-    g_now = 42;
+    gt::core::setTickSource(&fixedTicks);
     EXPECT_EQ(gt::core::getTickCount(), 42u);
     gt::core::setTickSource(previous);
 }

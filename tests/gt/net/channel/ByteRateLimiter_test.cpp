@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "gt/net/FakeClock.h"
+#include "support/FakeClock.h"
 
 using gt::net::ByteRateLimiter;
 using gt::test::FakeClock;

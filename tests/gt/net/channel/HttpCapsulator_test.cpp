@@ -9,8 +9,8 @@ using gt::core::Dictionary;
 using gt::core::StreamBuffer;
 using gt::core::String;
 using gt::net::HttpCapsulator;
+using gt::test::bin;
 using gt::test::bytes;
-using gt::test::raw;
 using gt::test::utf8;
 
 namespace {
@@ -69,16 +69,16 @@ TEST(HttpCapsulator, LinesWaitForTheirEndAndHonourLimits) {
     HttpCapsulator cap(&sb);
     String version, reason;
     int code = 0;
-    sb.append(raw("HTTP/1.1 200 OK\r"));
+    sb.append(bin("HTTP/1.1 200 OK\r"));
     EXPECT_FALSE(cap.readStatusLine(&version, &code, &reason, -1));
     EXPECT_EQ(sb.available(), 16);
-    sb.append(raw("\n"));
+    sb.append(bin("\n"));
     EXPECT_FALSE(cap.readStatusLine(&version, &code, &reason, 10));
     ASSERT_TRUE(cap.readStatusLine(&version, &code, &reason, 15));
     EXPECT_EQ(code, 200);
     EXPECT_EQ(utf8(reason), "OK");
 
-    sb.append(raw("HTTP/1.1 500 Internal Server Error\r\nHTTP/1.1 204\r\n"));
+    sb.append(bin("HTTP/1.1 500 Internal Server Error\r\nHTTP/1.1 204\r\n"));
     ASSERT_TRUE(cap.readStatusLine(&version, &code, &reason, -1));
     EXPECT_EQ(utf8(reason), "Internal Server Error");
     ASSERT_TRUE(cap.readStatusLine(&version, &code, &reason, -1));
@@ -87,12 +87,12 @@ TEST(HttpCapsulator, LinesWaitForTheirEndAndHonourLimits) {
 
     Dictionary<String> headers;
     headers.set(u"stale", u"1");
-    sb.append(raw("\r\n"));
+    sb.append(bin("\r\n"));
     ASSERT_TRUE(cap.readHeaders(&headers, -1));
     EXPECT_TRUE(headers.isEmpty());
-    sb.append(raw("A: 1\r\nB:2\r\n"));
+    sb.append(bin("A: 1\r\nB:2\r\n"));
     EXPECT_FALSE(cap.readHeaders(&headers, -1));
-    sb.append(raw("\r\n"));
+    sb.append(bin("\r\n"));
     EXPECT_FALSE(cap.readHeaders(&headers, 5));
     ASSERT_TRUE(cap.readHeaders(&headers, -1));
     EXPECT_EQ(utf8(headers.get(u"B")), "2");
@@ -102,7 +102,7 @@ TEST(HttpCapsulator, BodiesAndChunks) {
     StreamBuffer sb(1 << 20, 1024);
     HttpCapsulator cap(&sb);
     Binary body;
-    sb.append(raw("abcdef"));
+    sb.append(bin("abcdef"));
     EXPECT_FALSE(cap.readBody(&body, -1));
     EXPECT_FALSE(cap.readBody(&body, 7));
     ASSERT_TRUE(cap.readBody(nullptr, 2));
@@ -127,7 +127,7 @@ TEST(HttpCapsulator, BodiesAndChunks) {
     };
     for (auto const& c : cases) {
         sb.clear();
-        sb.append(raw(c.wire));
+        sb.append(bin(c.wire));
         Binary chunk("stale");
         bool invalid = !c.invalid;
         EXPECT_EQ(cap.readChunk(&chunk, &invalid), c.ok) << c.wire;
@@ -147,7 +147,7 @@ TEST(HttpCapsulator, HeaderLinesWithoutAColon) {
     std::string block = "odd line\r\nX: a:b\r\n";
     for (int i = 0; i < 20000; ++i)
         block += "n\r\n";
-    sb.append(raw(block + "Y:  2 \r\n\r\n"));
+    sb.append(bin(block + "Y:  2 \r\n\r\n"));
     Dictionary<String> headers;
     ASSERT_TRUE(cap.readHeaders(&headers, -1));
     EXPECT_EQ(headers.count(), 4);

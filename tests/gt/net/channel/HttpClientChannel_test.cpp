@@ -5,8 +5,8 @@
 #include <string>
 #include <vector>
 
-#include "../LoopbackSockets.h"
-#include "../Pump.h"
+#include "support/Loopback.h"
+#include "support/Pump.h"
 #include "support/Text.h"
 
 using gt::core::Binary;
@@ -14,11 +14,11 @@ using gt::net::HttpClientChannel;
 using gt::net::HttpRequest;
 using gt::net::HttpResponse;
 using gt::net::SocketEventSelector;
+using gt::test::bin;
 using gt::test::bytes;
 using gt::test::ConnectedPair;
 using gt::test::pumpFor;
 using gt::test::pumpUntil;
-using gt::test::raw;
 using gt::test::utf8;
 
 namespace {
@@ -34,7 +34,7 @@ protected:
     }
 
     void serverSends(std::string const& text) {
-        ASSERT_EQ(pair.server.send(raw(text), 0, static_cast<int>(text.size())),
+        ASSERT_EQ(pair.server.send(bin(text), 0, static_cast<int>(text.size())),
                   static_cast<int>(text.size()));
     }
 

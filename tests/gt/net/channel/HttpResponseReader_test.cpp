@@ -10,8 +10,8 @@
 using gt::core::Binary;
 using gt::net::HttpResponse;
 using gt::net::HttpResponseReader;
+using gt::test::bin;
 using gt::test::bytes;
-using gt::test::raw;
 using gt::test::utf8;
 
 namespace {
@@ -41,7 +41,7 @@ Outcome run(std::vector<std::string> const& pieces, int limit = 1 << 20) {
         out.responses.push_back(std::to_string(r.statusCode) + " " + utf8(r.reason) + ":" + bytes(r.body));
     };
     for (auto const& piece : pieces) {
-        if (!reader.feed(raw(piece))) out.fedOk = false;
+        if (!reader.feed(bin(piece))) out.fedOk = false;
     }
     out.finishedOk = reader.finish();
     return out;
@@ -187,7 +187,7 @@ TEST(HttpResponseReader, HeadersKeepNamesAndJoinRepeats) {
     HttpResponse got;
     reader.onResponse = [&](HttpResponse& r) { got.swap(r); };
     ASSERT_TRUE(reader.feed(
-        raw("HTTP/1.1 302 Found\r\nSet-Cookie: a=1\r\nset-cookie: c=3\r\nSet-Cookie:  b=2 \r\nlocation:/x\r\n"
+        bin("HTTP/1.1 302 Found\r\nSet-Cookie: a=1\r\nset-cookie: c=3\r\nSet-Cookie:  b=2 \r\nlocation:/x\r\n"
             "Content-Length: 0\r\n\r\n")));
     EXPECT_EQ(got.statusCode, 302);
     EXPECT_EQ(utf8(got.version), "HTTP/1.1");
@@ -218,9 +218,9 @@ TEST(HttpResponseReader, LimitsBoundWhatAPeerCanMakeUsHold) {
     EXPECT_FALSE(run({"HTTP/1.1 200 OK\r\nX: " + std::string(70000, 'h')}).fedOk);
     // A reader in error stays in error.
     HttpResponseReader reader(1 << 20, 1024);
-    EXPECT_FALSE(reader.feed(raw("HTTP/1.1 200 OK\r\nContent-Length: x\r\n\r\n")));
-    EXPECT_FALSE(reader.feed(raw("HTTP/1.1 200 OK\r\nContent-Length: 0\r\n\r\n")));
+    EXPECT_FALSE(reader.feed(bin("HTTP/1.1 200 OK\r\nContent-Length: x\r\n\r\n")));
+    EXPECT_FALSE(reader.feed(bin("HTTP/1.1 200 OK\r\nContent-Length: 0\r\n\r\n")));
     EXPECT_TRUE(reader.hasError());
     reader.reset();
-    EXPECT_TRUE(reader.feed(raw("HTTP/1.1 200 OK\r\nContent-Length: 0\r\n\r\n")));
+    EXPECT_TRUE(reader.feed(bin("HTTP/1.1 200 OK\r\nContent-Length: 0\r\n\r\n")));
 }

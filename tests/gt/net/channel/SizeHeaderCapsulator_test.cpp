@@ -10,8 +10,8 @@
 using gt::core::Binary;
 using gt::core::StreamBuffer;
 using gt::net::SizeHeaderCapsulator;
+using gt::test::bin;
 using gt::test::bytes;
-using gt::test::raw;
 
 namespace {
 std::string frame(std::string const& body) {
@@ -36,9 +36,9 @@ TEST(SizeHeaderCapsulator, FramesSplitAtEveryPosition) {
     for (size_t cut = 0; cut <= stream.size(); ++cut) {
         StreamBuffer sb(1 << 20, 1024);
         SizeHeaderCapsulator c(&sb);
-        ASSERT_TRUE(sb.append(raw(stream.substr(0, cut))));
+        ASSERT_TRUE(sb.append(bin(stream.substr(0, cut))));
         std::vector<std::string> got = drain(c);
-        ASSERT_TRUE(sb.append(raw(stream.substr(cut))));
+        ASSERT_TRUE(sb.append(bin(stream.substr(cut))));
         std::vector<std::string> rest = drain(c);
         got.insert(got.end(), rest.begin(), rest.end());
         EXPECT_EQ(got, expected) << "cut at " << cut;
@@ -54,9 +54,9 @@ TEST(SizeHeaderCapsulator, SizeBelowFourIsNeverConsumed) {
         for (int i = 0; i < 4; ++i)
             header[i] = static_cast<char>((static_cast<unsigned>(size) >> (8 * i)) & 0xFF);
         EXPECT_FALSE(c.hasBadHeader());
-        sb.append(raw(header.substr(0, 3)));
+        sb.append(bin(header.substr(0, 3)));
         EXPECT_FALSE(c.hasBadHeader());
-        sb.append(raw(header.substr(3) + "abcdefgh"));
+        sb.append(bin(header.substr(3) + "abcdefgh"));
         Binary body;
         EXPECT_FALSE(c.decapsulate(&body)) << size;
         EXPECT_TRUE(c.hasBadHeader()) << size;

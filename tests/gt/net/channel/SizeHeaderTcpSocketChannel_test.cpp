@@ -8,13 +8,14 @@
 #include <string>
 #include <vector>
 
-#include "gt/net/LoopbackSockets.h"
 #include "gt/net/SocketEventSelector.h"
+#include "support/Loopback.h"
+#include "support/Pump.h"
 #include "support/Text.h"
 
 using gt::core::Binary;
 using gt::net::SizeHeaderTcpSocketChannel;
-using gt::test::raw;
+using gt::test::bin;
 
 namespace {
 // A framed channel on the server side of a loopback pair; the test writes raw
@@ -34,17 +35,10 @@ struct FramedPair : ::testing::Test {
         channel->onClosed = [this] { closed = true; };
     }
     void write(std::string const& bytes) {
-        ASSERT_EQ(pair.client.send(raw(bytes), 0, static_cast<int>(bytes.size())),
+        ASSERT_EQ(pair.client.send(bin(bytes), 0, static_cast<int>(bytes.size())),
                   static_cast<int>(bytes.size()));
     }
-    bool pumpUntil(std::function<bool()> const& done) {
-        auto const deadline = std::chrono::steady_clock::now() + std::chrono::seconds(3);
-        while (!done()) {
-            if (std::chrono::steady_clock::now() > deadline) return false;
-            selector.poll(10);
-        }
-        return true;
-    }
+    bool pumpUntil(std::function<bool()> const& done) { return gt::test::pumpUntil(selector, done); }
     std::string readClient(size_t n) {
         std::string out;
         Binary buffer(static_cast<int>(n), '\0');

@@ -12,10 +12,10 @@
 
 #include <gtest/gtest.h>
 
-#include "gt/net/FakeClock.h"
-#include "gt/net/LoopbackSockets.h"
-#include "gt/net/Pump.h"
 #include "support/Descriptors.h"
+#include "support/FakeClock.h"
+#include "support/Loopback.h"
+#include "support/Pump.h"
 
 using gt::core::Binary;
 using gt::net::Socket;

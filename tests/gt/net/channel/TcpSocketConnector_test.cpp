@@ -8,9 +8,9 @@
 
 #include <gtest/gtest.h>
 
-#include "gt/net/LoopbackSockets.h"
-#include "gt/net/Pump.h"
 #include "support/Descriptors.h"
+#include "support/Loopback.h"
+#include "support/Pump.h"
 #include "support/Wait.h"
 
 namespace {

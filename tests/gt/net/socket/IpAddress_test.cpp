@@ -9,7 +9,7 @@
 using gt::core::String;
 using gt::net::IpAddress;
 using gt::net::SocketAddress;
-using gt::test::text;
+using gt::test::str;
 
 namespace {
 
@@ -29,7 +29,7 @@ TEST(IpAddressTest, ParsesWhatTheResolverAccepts) {
         {"1.2.3.4.5", 0},
     };
     for (Case const& c : cases) {
-        EXPECT_EQ(IpAddress(text(c.text)).value(), c.value) << c.text;
+        EXPECT_EQ(IpAddress(str(c.text)).value(), c.value) << c.text;
     }
 }
 
@@ -51,18 +51,18 @@ TEST(IpAddressTest, DottedQuadIsStrict) {
         {"1.2.3.", false},   {"", false},         {"a.b.c.d", false},        {"4294967297.0.0.1", false},
     };
     for (Case const& c : cases) {
-        EXPECT_EQ(IpAddress::isDottedQuad(text(c.text)), c.expected) << c.text;
+        EXPECT_EQ(IpAddress::isDottedQuad(str(c.text)), c.expected) << c.text;
     }
 }
 
 TEST(IpAddressTest, PrintsDottedQuad) {
-    EXPECT_EQ(IpAddress(0x0A000001u).toString(), text("10.0.0.1"));
-    EXPECT_EQ(IpAddress().toString(), text("0.0.0.0"));
-    EXPECT_EQ(IpAddress(0xFFFFFFFFu).toString(), text("255.255.255.255"));
+    EXPECT_EQ(IpAddress(0x0A000001u).toString(), str("10.0.0.1"));
+    EXPECT_EQ(IpAddress().toString(), str("0.0.0.0"));
+    EXPECT_EQ(IpAddress(0xFFFFFFFFu).toString(), str("255.255.255.255"));
 }
 
 TEST(IpAddressTest, ResolveGivesEachAddressOnce) {
-    gt::core::Array<IpAddress> all = IpAddress::resolve(text("localhost"));
+    gt::core::Array<IpAddress> all = IpAddress::resolve(str("localhost"));
     ASSERT_GE(all.count(), 1);
     int loopback = 0;
     for (int i = 0; i < all.count(); ++i) {
@@ -87,9 +87,9 @@ TEST(IpAddressTest, LookupNameOfSpecialAddressesIsEmpty) {
 }
 
 TEST(SocketAddressTest, PrintsAddressAndPort) {
-    EXPECT_EQ(SocketAddress(IpAddress(0x0A000001u), 8080).toString(), text("10.0.0.1:8080"));
-    EXPECT_EQ(SocketAddress(IpAddress(0x0A000001u), 65535).toString(), text("10.0.0.1:65535"));
-    EXPECT_EQ(SocketAddress::none().toString(), text("0.0.0.0:0"));
+    EXPECT_EQ(SocketAddress(IpAddress(0x0A000001u), 8080).toString(), str("10.0.0.1:8080"));
+    EXPECT_EQ(SocketAddress(IpAddress(0x0A000001u), 65535).toString(), str("10.0.0.1:65535"));
+    EXPECT_EQ(SocketAddress::none().toString(), str("0.0.0.0:0"));
 }
 
 TEST(SocketAddressTest, ParsesHostAndPort) {
@@ -113,7 +113,7 @@ TEST(SocketAddressTest, ParsesHostAndPort) {
         {":80", 0, 80},
     };
     for (Case const& c : cases) {
-        SocketAddress parsed = gt::net::parseSocketAddress(text(c.text));
+        SocketAddress parsed = gt::net::parseSocketAddress(str(c.text));
         EXPECT_EQ(parsed.address().value(), c.address) << c.text;
         EXPECT_EQ(parsed.port(), c.port) << c.text;
     }

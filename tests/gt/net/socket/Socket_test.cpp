@@ -9,7 +9,7 @@
 #include <gtest/gtest.h>
 
 #include "gt/core/lang/Exception.h"
-#include "gt/net/LoopbackSockets.h"
+#include "support/Loopback.h"
 
 using gt::core::Binary;
 using gt::net::IpAddress;

@@ -1,4 +1,4 @@
-// The Python local target doubles (tests/tunnel/targets/targets.py) for the
+// The Python local target doubles (tests/peers/targets.py) for the
 // engine tests: one child process per target, driven through its line
 // commands on stdin/stdout.
 #pragma once
@@ -9,7 +9,8 @@
 
 #include "support/PythonPeer.h"
 
-namespace testing_target {
+namespace gt {
+namespace test {
 
 class TestTarget {
 public:
@@ -17,7 +18,7 @@ public:
     explicit TestTarget(std::string const& kind, std::string const& options = std::string()) {
         std::vector<std::string> args = {kind};
         if (!options.empty()) args.push_back(options);
-        m_peer.reset(new gt::test::PythonPeer("tests/tunnel/targets/targets.py", args));
+        m_peer.reset(new PythonPeer("peers.targets", args));
         m_port = m_peer->readPort("port ");
     }
 
@@ -38,8 +39,9 @@ public:
     }
 
 private:
-    std::unique_ptr<gt::test::PythonPeer> m_peer;
+    std::unique_ptr<PythonPeer> m_peer;
     int m_port = 0;
 };
 
-}  // namespace testing_target
+}  // namespace test
+}  // namespace gt

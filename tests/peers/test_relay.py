@@ -1,18 +1,14 @@
 #!/usr/bin/env python3
 """Self-tests of the relay server double: its wire formats and its behaviours."""
 
-import os
 import socket
 import struct
-import sys
 import time
 import unittest
 
-sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-sys.path.insert(0, os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
-import relay as R  # noqa: E402
-from frame_client import FrameClient  # noqa: E402
-from peer_common import ChildPeer, is_closed  # noqa: E402
+from peers import relay as R
+from peers.common import ChildPeer, is_closed
+from peers.frame_client import FrameClient
 
 
 class Client(FrameClient):
@@ -206,8 +202,7 @@ class RelayTest(unittest.TestCase):
 
 class ChildProcessTest(unittest.TestCase):
     def test_command_interface(self):
-        here = os.path.dirname(os.path.abspath(__file__))
-        with ChildPeer(os.path.join(here, 'relay.py')) as proc:
+        with ChildPeer('peers.relay') as proc:
             cmd = proc.command
             first = proc.readline().split()
             self.assertEqual(first[0], 'port')

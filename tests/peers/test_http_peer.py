@@ -3,24 +3,19 @@
 
 import http.client
 import json
-import os
 import socket
-import subprocess
-import sys
 import time
 import unittest
 
-HERE = os.path.dirname(os.path.abspath(__file__))
+from peers.common import ChildPeer
+
 
 
 class PeerTest(unittest.TestCase):
     @classmethod
     def setUpClass(cls):
-        cls.proc = subprocess.Popen(
-            [sys.executable, os.path.join(HERE, "http_peer.py")],
-            stdin=subprocess.PIPE,
-            stdout=subprocess.PIPE,
-        )
+        cls.peer = ChildPeer("peers.http_peer", text=False)
+        cls.proc = cls.peer.proc
         line = cls.proc.stdout.readline().decode()
         assert line.startswith("PORT "), line
         cls.port = int(line.split()[1])

@@ -1,4 +1,4 @@
-// The Python relay double (tests/tunnel/relay/relay.py) for the engine tests.
+// The Python relay double (tests/peers/relay.py) for the engine tests.
 // One child process per test program serves every relay: each TestRelay is one
 // more listener in it ("listen"), driven through the line commands on
 // stdin/stdout, and stopped again when the TestRelay goes away.
@@ -11,7 +11,8 @@
 
 #include "support/PythonPeer.h"
 
-namespace testing_relay {
+namespace gt {
+namespace test {
 
 // The child process; started on first use, ended when the program exits.
 class RelayProcess {
@@ -25,10 +26,10 @@ public:
     std::string command(std::string const& line) { return m_peer.command(line); }
 
 private:
-    RelayProcess() : m_peer("tests/tunnel/relay/relay.py") { m_peer.readPort("port "); }
+    RelayProcess() : m_peer("peers.relay") { m_peer.readPort("port "); }
     ~RelayProcess() { m_peer.finish("quit", false); }
 
-    gt::test::PythonPeer m_peer;
+    PythonPeer m_peer;
 };
 
 // One relay server on 127.0.0.1 with an ephemeral port.
@@ -67,4 +68,5 @@ private:
     int m_port = 0;
 };
 
-}  // namespace testing_relay
+}  // namespace test
+}  // namespace gt

@@ -2,18 +2,13 @@
 """Self-tests of the relay double's public side: an engine stand-in speaking raw
 frames on one side, public clients on the other."""
 
-import os
 import socket
-import sys
 import time
 import unittest
 
-HERE = os.path.dirname(os.path.abspath(__file__))
-sys.path.insert(0, HERE)
-sys.path.insert(0, os.path.dirname(HERE))
-import relay as R  # noqa: E402
-from frame_client import FrameClient  # noqa: E402
-from peer_common import ChildPeer, recv_exactly  # noqa: E402
+from peers import relay as R
+from peers.common import ChildPeer, recv_exactly
+from peers.frame_client import FrameClient
 
 
 class Engine(FrameClient):
@@ -156,7 +151,7 @@ class PublicSideTest(unittest.TestCase):
 
 class ChildProcessTest(unittest.TestCase):
     def test_commands(self):
-        with ChildPeer(os.path.join(HERE, 'relay.py')) as proc:
+        with ChildPeer('peers.relay') as proc:
             command = proc.command
             port = int(proc.readline().split()[1])
             engine = Engine(port)

@@ -17,7 +17,7 @@ the connection has ended.
 
 The doubles can be used in-process (class Target) or as a child process:
 
-    python3 targets.py echo|sink|refuse|hold [rate=<bytes>] [period=<ms>]
+    python3 -m peers.targets echo|sink|refuse|hold [rate=<bytes>] [period=<ms>]
 
 The child prints "port <n>" and then obeys one command per line on stdin,
 answering each with one line "ok ..." or "err ...":
@@ -36,15 +36,13 @@ answering each with one line "ok ..." or "err ...":
   quit
 """
 
-import os
 import socket
 import struct
 import sys
 import threading
 import time
 
-sys.path.insert(0, os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
-from peer_common import Peer, hex_word as _hex, say, serve_commands, unhex_word as _unhex  # noqa: E402
+from peers.common import Peer, hex_word as _hex, say, serve_commands, unhex_word as _unhex
 
 KINDS = ('echo', 'sink', 'refuse', 'hold')
 

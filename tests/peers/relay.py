@@ -15,7 +15,7 @@ Wire formats, written from the protocol description and independent of the C++ c
   WINDOW   05 | id | credit (int32)
 
 The relay listens on 127.0.0.1 with an ephemeral port. It can be used in-process
-(class Relay) or as a child process (python3 relay.py): the child prints
+(class Relay) or as a child process (python3 -m peers.relay): the child prints
 "port <n>" on stdout and then obeys one command per line on stdin, answering
 each with one line "ok ..." or "err ...". Commands:
 
@@ -69,7 +69,6 @@ the engine; engine SHUTDOWN -> the public socket is closed after the queued byte
 An empty hex text is written as "-". Connections are numbered from 0 in order of acceptance.
 """
 
-import os
 import queue
 import select
 import socket
@@ -78,8 +77,7 @@ import sys
 import threading
 import time
 
-sys.path.insert(0, os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
-from peer_common import Peer, hex_word as _hex, say, serve_commands, unhex_word as _unhex  # noqa: E402
+from peers.common import Peer, hex_word as _hex, say, serve_commands, unhex_word as _unhex
 
 VERSION = 0x01
 KIND_DICT = 0x01

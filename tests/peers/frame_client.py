@@ -3,7 +3,7 @@ that writes and reads raw frames."""
 
 import socket
 
-import relay as R
+from peers import relay as R
 
 
 class FrameClient:

@@ -1,16 +1,17 @@
-// Loopback helpers for socket tests: listeners and connected pairs on
+// Loopback sockets for tests: addresses, listeners and connected pairs on
 // 127.0.0.1 only.
 #pragma once
 
 #include <gtest/gtest.h>
 
 #include "gt/net/socket/Socket.h"
+#include "gt/net/socket/SocketAddress.h"
 
 namespace gt {
 namespace test {
 
-inline gt::net::SocketAddress loopback(unsigned short port) {
-    return gt::net::SocketAddress(gt::net::IpAddress(0x7F000001u), port);
+inline gt::net::SocketAddress loopback(unsigned short port, unsigned address = 0x7F000001u) {
+    return gt::net::SocketAddress(gt::net::IpAddress(address), port);
 }
 
 // A blocking TCP listener on 127.0.0.1 with a port picked by the system.
@@ -41,6 +42,20 @@ struct ConnectedPair {
         server = listener.accept();
     }
 };
+
+// A loopback port that nothing listens on (bound once, then released).
+inline unsigned short unusedPort() {
+    gt::net::Socket probe(gt::net::Socket::TYPE_TCP);
+    probe.bind(loopback(0));
+    return probe.localAddress().port();
+}
+
+// A blocking socket connected to 127.0.0.1:port.
+inline gt::net::Socket connectTo(unsigned short port) {
+    gt::net::Socket socket(gt::net::Socket::TYPE_TCP);
+    socket.connect(loopback(port));
+    return socket;
+}
 
 }  // namespace test
 }  // namespace gt

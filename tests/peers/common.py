@@ -2,9 +2,11 @@
 self-tests: waiting on a peer's state, the hex words of the command interface,
 the stdin command loop, and small socket and child-process helpers.
 
-Python 3 standard library only. The doubles import it by putting this folder
-on sys.path, so they work as child processes started from any directory."""
+Python 3 standard library only. The doubles form the package "peers" below
+tests/: run them as modules (python3 -m peers.relay) with tests/ on PYTHONPATH;
+ChildPeer sets that up for the children it starts."""
 
+import os
 import socket
 import subprocess
 import sys
@@ -123,13 +125,24 @@ def is_closed(sock, timeout=3.0):
         return True
 
 
+# The folder that holds the package (tests/), for the children's module path.
+TESTS_DIR = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
+
+
+def child_environment():
+    """This process's environment with tests/ first on PYTHONPATH."""
+    env = dict(os.environ)
+    env['PYTHONPATH'] = os.pathsep.join(p for p in (TESTS_DIR, env.get('PYTHONPATH')) if p)
+    return env
+
+
 class ChildPeer:
-    """A double run as a child process (python3 <script> args...), driven
+    """A double run as a child process (python3 -m <module> args...), driven
     through its command lines."""
 
-    def __init__(self, script, *args):
-        self.proc = subprocess.Popen([sys.executable, script] + list(args),
-                                     stdin=subprocess.PIPE, stdout=subprocess.PIPE, text=True)
+    def __init__(self, module, *args, text=True):
+        self.proc = subprocess.Popen([sys.executable, '-m', module] + list(args), env=child_environment(),
+                                     stdin=subprocess.PIPE, stdout=subprocess.PIPE, text=text)
 
     def readline(self):
         return self.proc.stdout.readline()

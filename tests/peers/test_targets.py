@@ -1,17 +1,12 @@
 #!/usr/bin/env python3
 """Self-tests of the local target doubles."""
 
-import os
 import socket
-import sys
 import time
 import unittest
 
-HERE = os.path.dirname(os.path.abspath(__file__))
-sys.path.insert(0, HERE)
-sys.path.insert(0, os.path.dirname(HERE))
-import targets as T  # noqa: E402
-from peer_common import ChildPeer, is_closed, recv_exactly  # noqa: E402
+from peers import targets as T
+from peers.common import ChildPeer, is_closed, recv_exactly
 
 
 class EchoTest(unittest.TestCase):
@@ -125,7 +120,7 @@ class ChildProcessTest(unittest.TestCase):
         return self.proc.command(line)
 
     def test_commands(self):
-        with ChildPeer(os.path.join(HERE, 'targets.py'), 'echo') as self.proc:
+        with ChildPeer('peers.targets', 'echo') as self.proc:
             first = self.proc.readline().split()
             self.assertEqual(first[0], 'port')
             port = int(first[1])

@@ -6,7 +6,7 @@ the socket itself and writes every reply byte by hand, so that tests can ask
 for replies no ordinary server would send (cut bodies, trickling, silence,
 odd header spellings).
 
-Start:  http_peer.py [--port N]
+Start:  python3 -m peers.http_peer [--port N]
 It listens on 127.0.0.1, prints "PORT <n>" on stdout and serves until its
 standard input reaches end of file (the test that started it went away) or
 it gets SIGTERM.
@@ -44,6 +44,8 @@ import sys
 import threading
 import time
 import urllib.parse
+
+from peers.common import say
 
 MAX_HEAD = 64 * 1024
 MAX_BODY = 64 * 1024 * 1024
@@ -366,8 +368,7 @@ def main():
     server = Server(port)
     thread = threading.Thread(target=server.serve_forever, daemon=True)
     thread.start()
-    sys.stdout.write("PORT %d\n" % server.server_address[1])
-    sys.stdout.flush()
+    say(sys.stdout, "PORT %d" % server.server_address[1])
     try:
         while os.read(sys.stdin.fileno(), 1024):
             pass

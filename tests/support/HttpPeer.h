@@ -1,4 +1,4 @@
-// Starts the Python HTTP server double (tests/gt/net/peers/http_peer.py) on
+// Starts the Python HTTP server double (tests/peers/http_peer.py) on
 // 127.0.0.1 for one test fixture and stops it afterwards.
 #pragma once
 
@@ -11,7 +11,7 @@ namespace test {
 
 class HttpPeer {
 public:
-    HttpPeer() : m_peer("tests/gt/net/peers/http_peer.py") { m_port = m_peer.readPort("PORT "); }
+    HttpPeer() : m_peer("peers.http_peer") { m_port = m_peer.readPort("PORT "); }
     // End of input stops the peer.
     ~HttpPeer() { m_peer.finish(std::string(), false); }
     HttpPeer(HttpPeer const&) = delete;

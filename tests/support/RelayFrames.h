@@ -1,18 +1,18 @@
-// Helpers shared by the relay client tests: errors as text lines and the
-// request frame a tunnel creation writes.
+// Relay protocol pieces of the relay client tests: errors as text lines and
+// the request frame a tunnel creation writes.
 #pragma once
 
 #include <string>
 
 #include "support/Text.h"
-#include "tunnel/EngineTestSupport.h"
 #include "tunnel/client/Error.h"
 
-namespace client_test {
+namespace gt {
+namespace test {
 
 // "error:<code>:<message as UTF-8>".
 inline std::string errorLine(tunnel::Error const& e) {
-    return "error:" + std::to_string(e.code) + ":" + gt::test::utf8(e.message);
+    return "error:" + std::to_string(e.code) + ":" + utf8(e.message);
 }
 
 // Hex of the kind-1 frame calling tunnel_create with the given access key
@@ -25,11 +25,11 @@ inline std::string tunnelCreateFrame(std::string const& accessId) {
     return "0101"
            "4000"
            "04000000" +
-           engine_test::hexOf("call") + engine_test::hexOf("access_id") + "00" + gt::test::hex(length) +
-           engine_test::hexOf(accessId) + engine_test::hexOf("method") +
+           hexOf("call") + hexOf("access_id") + "00" + hex(length) + hexOf(accessId) + hexOf("method") +
            "00"
            "0d000000" +
-           engine_test::hexOf("tunnel_create");
+           hexOf("tunnel_create");
 }
 
-}  // namespace client_test
+}  // namespace test
+}  // namespace gt
