@@ -13,6 +13,40 @@ import sys
 import time
 
 
+def listen_loopback(backlog):
+    """A listening TCP socket on 127.0.0.1 with a port the system picks."""
+    listener = socket.socket(socket.AF_INET, socket.SOCK_STREAM)
+    listener.setsockopt(socket.SOL_SOCKET, socket.SO_REUSEADDR, 1)
+    listener.bind(('127.0.0.1', 0))
+    listener.listen(backlog)
+    return listener
+
+
+def accept_forever(listener, on_accept):
+    """Hands every accepted (socket, peer address) to on_accept until the listener is closed."""
+    while True:
+        try:
+            sock, peer = listener.accept()
+        except OSError:
+            return
+        on_accept(sock, peer)
+
+
+class GuardedConnection:
+    """A connection whose writes are serialised under `lock` and refused once
+    `closed` is set; each write says whether it went out."""
+
+    def _write(self, action):
+        with self.lock:
+            if self.closed:
+                return False
+            try:
+                action()
+                return True
+            except OSError:
+                return False
+
+
 class Peer:
     """A listening double with a condition `cond` guarding `connections` and a
     `listener` socket; subclasses handle each accepted socket in _on_accept."""
@@ -22,12 +56,7 @@ class Peer:
             self.cond.notify_all()
 
     def _accept_loop(self):
-        while True:
-            try:
-                sock, peer = self.listener.accept()
-            except OSError:
-                return
-            self._on_accept(sock, peer)
+        accept_forever(self.listener, self._on_accept)
 
     def _on_accept(self, sock, peer):
         raise NotImplementedError

@@ -77,7 +77,8 @@ import sys
 import threading
 import time
 
-from peers.common import Peer, hex_word as _hex, say, serve_commands, unhex_word as _unhex
+from peers.common import (GuardedConnection, Peer, accept_forever, hex_word as _hex, listen_loopback, say,
+                          serve_commands, unhex_word as _unhex)
 
 VERSION = 0x01
 KIND_DICT = 0x01
@@ -347,31 +348,23 @@ class Tunnel:
         self.conn = conn
         self.channels = {}
         self.lock = threading.Lock()
-        self.listener = socket.socket(socket.AF_INET, socket.SOCK_STREAM)
-        self.listener.setsockopt(socket.SOL_SOCKET, socket.SO_REUSEADDR, 1)
-        self.listener.bind(('127.0.0.1', 0))
-        self.listener.listen(128)
+        self.listener = listen_loopback(128)
         self.port = self.listener.getsockname()[1]
-        threading.Thread(target=self._accept_loop, daemon=True).start()
+        threading.Thread(target=accept_forever, args=(self.listener, self._on_accept), daemon=True).start()
 
-    def _accept_loop(self):
-        while True:
-            try:
-                sock, peer = self.listener.accept()
-            except OSError:
-                return
-            sock.setsockopt(socket.IPPROTO_TCP, socket.TCP_NODELAY, 1)
-            with self.lock:
-                channel_id = 1
-                while channel_id in self.channels:
-                    channel_id += 1
-                channel = Channel(self, channel_id, sock)
-                self.channels[channel_id] = channel
-            self.relay._changed()
-            self.conn.send_body(datagram_body(dg_connect(channel_id, 2, peer[0], peer[1])))
-            if self.relay.initial_window > 0:
-                self.conn.send_body(datagram_body(dg_window(channel_id, self.relay.initial_window)))
-            channel.start()
+    def _on_accept(self, sock, peer):
+        sock.setsockopt(socket.IPPROTO_TCP, socket.TCP_NODELAY, 1)
+        with self.lock:
+            channel_id = 1
+            while channel_id in self.channels:
+                channel_id += 1
+            channel = Channel(self, channel_id, sock)
+            self.channels[channel_id] = channel
+        self.relay._changed()
+        self.conn.send_body(datagram_body(dg_connect(channel_id, 2, peer[0], peer[1])))
+        if self.relay.initial_window > 0:
+            self.conn.send_body(datagram_body(dg_window(channel_id, self.relay.initial_window)))
+        channel.start()
 
     def _maybe_release(self, channel):
         with channel.cond:
@@ -417,33 +410,26 @@ class Tunnel:
             channel.writes.put(None)
 
 
-class Connection:
+class Connection(GuardedConnection):
     def __init__(self, relay, sock, index):
         self.relay = relay
         self.sock = sock
         self.index = index
         self.frames = []          # every frame body received, in order
         self.closed = False
-        self.send_lock = threading.Lock()
+        self.lock = threading.Lock()
         self.tunnel = None              # public side, once a tunnel was created
         self.reading = threading.Event()  # cleared: stop reading from the engine
         self.reading.set()
 
     def send_raw(self, data):
-        with self.send_lock:
-            if self.closed:
-                return False
-            try:
-                self.sock.sendall(data)
-                return True
-            except OSError:
-                return False
+        return self._write(lambda: self.sock.sendall(data))
 
     def send_body(self, body):
         return self.send_raw(frame(body))
 
     def close(self):
-        with self.send_lock:
+        with self.lock:
             if self.closed:
                 return
             self.closed = True
@@ -459,7 +445,7 @@ class Connection:
         if not reset:
             self.close()
             return
-        with self.send_lock:
+        with self.lock:
             if self.closed:
                 return
             self.closed = True
@@ -556,10 +542,7 @@ class Relay(Peer):
         self.ignore_credit = False
         self.initial_window = 0x20000
         self.connections = []
-        self.listener = socket.socket(socket.AF_INET, socket.SOCK_STREAM)
-        self.listener.setsockopt(socket.SOL_SOCKET, socket.SO_REUSEADDR, 1)
-        self.listener.bind(('127.0.0.1', 0))
-        self.listener.listen(64)
+        self.listener = listen_loopback(64)
         self.port = self.listener.getsockname()[1]
         self._stopped = False
         self._thread = threading.Thread(target=self._accept_loop, daemon=True)

@@ -42,12 +42,12 @@ import sys
 import threading
 import time
 
-from peers.common import Peer, hex_word as _hex, say, serve_commands, unhex_word as _unhex
+from peers.common import GuardedConnection, Peer, hex_word as _hex, say, serve_commands, unhex_word as _unhex
 
 KINDS = ('echo', 'sink', 'refuse', 'hold')
 
 
-class TargetConnection:
+class TargetConnection(GuardedConnection):
     def __init__(self, target, sock, peer, index):
         self.target = target
         self.sock = sock
@@ -59,24 +59,10 @@ class TargetConnection:
         self.lock = threading.Lock()
 
     def send(self, data):
-        with self.lock:
-            if self.closed:
-                return False
-            try:
-                self.sock.sendall(data)
-                return True
-            except OSError:
-                return False
+        return self._write(lambda: self.sock.sendall(data))
 
     def shutdown_write(self):
-        with self.lock:
-            if self.closed:
-                return False
-            try:
-                self.sock.shutdown(socket.SHUT_WR)
-                return True
-            except OSError:
-                return False
+        return self._write(lambda: self.sock.shutdown(socket.SHUT_WR))
 
     def close(self, reset=False):
         with self.lock:

@@ -1,7 +1,6 @@
 #include "gt/net/SocketEventSelector.h"
 
 #include <signal.h>
-#include <sys/resource.h>
 #include <sys/socket.h>
 #include <sys/time.h>
 #include <unistd.h>
@@ -15,6 +14,7 @@
 
 #include <gtest/gtest.h>
 
+#include "support/Descriptors.h"
 #include "support/FakeClock.h"
 #include "support/Wait.h"
 
@@ -303,14 +303,9 @@ TEST(SocketEventSelectorTest, IntervalZeroTicksEveryPoll) {
 }
 
 TEST(SocketEventSelectorTest, HandlesAbove1024AreServed) {
-    rlimit limit;
-    ASSERT_EQ(getrlimit(RLIMIT_NOFILE, &limit), 0);
-    if (limit.rlim_cur < 1600) {
-        if (limit.rlim_max < 1600) GTEST_SKIP() << "descriptor limit too low";
-        rlimit raised = limit;
-        raised.rlim_cur = 1600;
-        ASSERT_EQ(setrlimit(RLIMIT_NOFILE, &raised), 0);
-    }
+    bool tooLow = false;
+    ASSERT_NO_FATAL_FAILURE(gt::test::raiseDescriptorLimit(1600, &tooLow));
+    if (tooLow) GTEST_SKIP() << "descriptor limit too low";
     std::vector<Event> log;
     ReadablePair low;
     ReadablePair high;

@@ -2,7 +2,6 @@
 
 #include <errno.h>
 #include <signal.h>
-#include <sys/resource.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -421,14 +420,9 @@ TEST(TcpSocketChannelTest, SelectorThatHoldsTheHandleIsRefused) {
 }
 
 TEST(TcpSocketChannelTest, ServesSocketsAboveDescriptor1024) {
-    rlimit limit;
-    ASSERT_EQ(getrlimit(RLIMIT_NOFILE, &limit), 0);
-    if (limit.rlim_cur < 2048) {
-        if (limit.rlim_max < 2048) GTEST_SKIP() << "descriptor limit too low";
-        rlimit raised = limit;
-        raised.rlim_cur = 2048;
-        ASSERT_EQ(setrlimit(RLIMIT_NOFILE, &raised), 0);
-    }
+    bool tooLow = false;
+    ASSERT_NO_FATAL_FAILURE(gt::test::raiseDescriptorLimit(2048, &tooLow));
+    if (tooLow) GTEST_SKIP() << "descriptor limit too low";
     // Occupy every descriptor below 1500 so the next socket lands above.
     gt::test::Listener listener;
     std::vector<int> fillers;
