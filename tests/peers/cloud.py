@@ -88,6 +88,10 @@ or "err <reason>"). A line is a JSON object {"cmd": NAME, ...} or words
   put KIND ITEM                  insert or replace one item by id (KIND =
                                  accounts, devices, regions, nodes, forwards, acls)
   remove KIND ID                 remove one item
+  expire                         forget every session (next calls get 101)
+  encrypt MESSAGE HEX [spec=S]   -> ok <hex>: the body cipher under the state's
+  decrypt MESSAGE HEX [spec=S]      spec (or S) for message string MESSAGE
+                                 (nonce + timestamp); "-" is empty
   stop I                         close the listener of server I
   quit                           -> ok, then the double ends
 
@@ -1147,6 +1151,18 @@ def execute(cloud, cmd):
         cloud.remove(opts.get('kind', args[0] if args else None),
                      _as_int(opts.get('id', args[1] if len(args) > 1 else None)))
         return 'ok'
+    if name == 'expire':
+        with cloud.lock:
+            cloud.sessions = {}
+        return 'ok'
+    if name in ('encrypt', 'decrypt'):
+        message = str(opts.get('message', args[0] if args else ''))
+        data = args[1] if len(args) > 1 else opts.get('hex', '-')
+        data = b'' if data in ('-', '') else bytes.fromhex(str(data))
+        with cloud.lock:
+            spec = str(opts.get('spec', cloud.state.get('encryption', '')))
+        out = (encrypt_body if name == 'encrypt' else decrypt_body)(spec, data, message)
+        return 'ok ' + (out.hex() or '-')
     if name == 'stop':
         cloud.stop_server(_as_int(opts.get('server', args[0] if args else 0)))
         return 'ok'

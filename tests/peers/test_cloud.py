@@ -573,6 +573,13 @@ class ChildProcessTest(unittest.TestCase):
         self.assertEqual(len(d.result('/instance', 'enum_forwards', session_id=session)['forwards']), 1)
         self.assertEqual(d.offset // 100, 36)
         self.assertEqual(self.command(proc, 'conns'), 'ok 1,1')
+        # the cipher commands let other programs check their bytes against this side
+        sealed = self.command(proc, 'encrypt n1 7b7d')[3:]
+        self.assertEqual(bytes.fromhex(sealed), my_tea_encrypt(b'{}', my_key('qvdemo', 'n1')))
+        self.assertEqual(self.command(proc, 'decrypt n1 ' + sealed), 'ok 7b7d')
+        self.assertEqual(self.command(proc, 'encrypt n1 7b7d spec='), 'ok 7b7d')
+        self.assertEqual(self.command(proc, 'expire'), 'ok')
+        self.assertEqual(d.call('/account', 'query_my_device', session_id=session)['error']['code'], 101)
         self.assertTrue(self.command(proc, 'no_such').startswith('err'))
         self.assertTrue(self.command(proc, 'remove forwards 999').startswith('err'))
         self.assertTrue(self.command(proc, 'put forwards {not json').startswith('err'))
