@@ -494,7 +494,7 @@ class FaultTest(CloudCase):
             c.close()
         # a connection closed at accept carries no request; the delayed one is
         # recorded when its delay ends
-        self.assertTrue(self.cloud.wait_calls(3, 3000))
+        self.assertTrue(self.cloud.wait_calls(3, 10000))
         self.assertEqual([k['fault'] for k in self.cloud.recorded()], ['drop', 'length_mismatch', 'delay'])
         self.assertEqual(self.cloud.conns[0], 4)
         c = self.client()
