@@ -87,6 +87,7 @@ or "err <reason>"). A line is a JSON object {"cmd": NAME, ...} or words
   load STATE                     replace the state (JSON object, or {"path": FILE})
   put KIND ITEM                  insert or replace one item by id (KIND =
                                  accounts, devices, regions, nodes, forwards, acls)
+                                 (load and put fill ${NAME} from the defines too)
   remove KIND ID                 remove one item
   expire                         forget every session (next calls get 101)
   encrypt MESSAGE HEX [spec=S]   -> ok <hex>: the body cipher under the state's
@@ -774,9 +775,10 @@ def http_reply(status, headers, body, declared=None, chunked=False):
 class Cloud:
     """One shared state served by one or more listeners on 127.0.0.1."""
 
-    def __init__(self, state, servers=1, ports=None):
+    def __init__(self, state, servers=1, ports=None, defines=None):
         self.lock = threading.Condition()
-        self.state = normalise_state(state)
+        self.defines = dict(defines or {})
+        self.state = normalise_state(substitute(state, self.defines))
         self.sessions = {}
         self.faults = []
         self.calls = []
@@ -831,7 +833,7 @@ class Cloud:
         if kind not in KINDS or not isinstance(item, dict) or 'id' not in item:
             raise StateError('put needs a kind of %s and an item with an id' % ', '.join(KINDS))
         with self.lock:
-            one = normalise_state({kind: [item]})[kind][0]
+            one = normalise_state({kind: [substitute(item, self.defines)]})[kind][0]
             items = self.state[kind]
             old = next((i for i in items if i['id'] == one['id']), None)
             if old is not None:
@@ -856,7 +858,7 @@ class Cloud:
 
     def load(self, state):
         with self.lock:
-            self.state = normalise_state(state)
+            self.state = normalise_state(substitute(state, self.defines))
             self.sessions = {}
 
     def stop_server(self, index):
@@ -1219,7 +1221,7 @@ def main(argv=None):
         state['encryption'] = args.spec
     ports = [int(p) for p in args.ports.split(',')] if args.ports else None
     try:
-        cloud = Cloud(state, servers=max(1, args.listen), ports=ports)
+        cloud = Cloud(state, servers=max(1, args.listen), ports=ports, defines=defines)
     except OSError as exc:
         sys.stderr.write('cloud: cannot listen: %s\n' % exc)
         return 1

@@ -563,11 +563,13 @@ class ChildProcessTest(unittest.TestCase):
         self.assertTrue(answer.startswith('ok '))
         self.assertEqual([(k['server'], k['method'], k['params']['token']) for k in json.loads(answer[3:])],
                          [(1, 'login', 'demo-device-token')])
-        item = {'id': 101, 'device_id': 10, 'node_id': 1, 'protocol': 'tcp', 'address': '127.0.0.1:5000'}
+        item = {'id': 101, 'device_id': 10, 'node_id': 1, 'protocol': 'tcp', 'address': '127.0.0.1:5000',
+                'standby_servers': '${RELAY}'}
         self.assertEqual(self.command(proc, 'put forwards ' + json.dumps(item)), 'ok')
         fwds = d.result('/instance', 'enum_forwards', session_id=session)['forwards']
         self.assertEqual([(f['id'], f['address'], f['primary_servers']) for f in fwds],
                          [(100, '127.0.0.1:8080', ['127.0.0.1:7000']), (101, '127.0.0.1:5000', ['127.0.0.1:7000'])])
+        self.assertEqual(fwds[1]['standby_servers'], ['127.0.0.1:7000'])
         self.assertEqual(self.command(proc, '{"cmd": "remove", "kind": "forwards", "id": 100}'), 'ok')
         self.assertEqual(self.command(proc, 'clock 3600'), 'ok')
         self.assertEqual(len(d.result('/instance', 'enum_forwards', session_id=session)['forwards']), 1)
