@@ -124,7 +124,6 @@ them; "status" is the HTTP status answered (null when none was sent).
 import argparse
 import hashlib
 import json
-import os
 import random
 import re
 import socket
