@@ -43,7 +43,6 @@ private:
     SizeHeaderCapsulator m_capsulator;
     int m_limit;
     int m_consumed;  // frame bytes taken off the stream since it was last compacted
-    bool* m_destroyed;  // set while frame handlers run
 };
 
 }  // namespace net

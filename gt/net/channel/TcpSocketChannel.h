@@ -6,6 +6,7 @@
 #include <functional>
 
 #include "gt/core/lang/Binary.h"
+#include "gt/core/lang/Liveness.h"
 #include "gt/core/util/Timer.h"
 #include "gt/net/ISocketEventHandler.h"
 #include "gt/net/SocketEventSelector.h"
@@ -85,6 +86,11 @@ public:
     int getEvents() override;
     void onEvent(int bits) override;
 
+protected:
+    // Every callback of the channel and of its subclasses is called through
+    // it: the owner may destroy the channel from inside any of them.
+    gt::core::Liveness m_liveness;
+
 private:
     enum Step { STEP_DONE, STEP_AGAIN, STEP_GONE };  // GONE: the channel was destroyed
 
@@ -101,7 +107,6 @@ private:
     int m_state;
     gt::core::Timer m_idleTimer;
     bool m_inEvent;
-    bool* m_destroyed;  // points into the running onEvent while callbacks run
     SocketAddress m_localAddress;
     SocketAddress m_remoteAddress;
     gt::core::Binary m_sendBuffer;

@@ -20,13 +20,13 @@ void TcpSocketConnector::connect(SocketAddress const& remote, Callback callback,
 void TcpSocketConnector::connect(SocketAddress const& remote, SocketAddress const& local, Callback callback,
                                  int timeoutMs) {
     if (isConnecting()) {
-        if (callback) callback(nullptr);
+        m_liveness.call(std::move(callback), nullptr);
         return;
     }
     Socket socket(Socket::TYPE_TCP);
     if (!socket.setBlocking(false) || !socket.bind(local) || !socket.connect(remote)) {
         socket = Socket(0);  // closed before the owner hears of it
-        if (callback) callback(nullptr);
+        m_liveness.call(std::move(callback), nullptr);
         return;
     }
     _closeSocket();  // a socket left over from an earlier connect, if any
@@ -68,17 +68,14 @@ void TcpSocketConnector::onEvent(int bits) {
     // callback may connect again or destroy the connector.
     if (m_selector != nullptr) m_selector->removeEventHandler(m_socket.handle());
     Socket socket(std::move(m_socket));
-    Callback callback;
-    callback.swap(m_callback);
-    callback(&socket);
+    m_liveness.call(std::exchange(m_callback, nullptr), &socket);
     if (socket.isValid()) socket.setLinger(true, 0);  // not taken over: reset it
 }
 
 void TcpSocketConnector::_fail() {
-    Callback callback;
-    callback.swap(m_callback);
+    Callback callback = std::exchange(m_callback, nullptr);
     _closeSocket();
-    callback(nullptr);  // the connector is idle: the owner may reuse or destroy it
+    m_liveness.call(std::move(callback), nullptr);  // the connector is idle: the owner may reuse or destroy it
 }
 
 void TcpSocketConnector::_closeSocket() {

@@ -4,6 +4,7 @@
 
 #include <functional>
 
+#include "gt/core/lang/Liveness.h"
 #include "gt/core/util/Timer.h"
 #include "gt/net/ISocketEventHandler.h"
 #include "gt/net/SocketEventSelector.h"
@@ -49,6 +50,7 @@ private:
     SocketEventSelector* m_selector;
     bool m_cancelled;
     Callback m_callback;
+    gt::core::Liveness m_liveness;
 };
 
 }  // namespace net
