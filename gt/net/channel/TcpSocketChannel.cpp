@@ -36,6 +36,7 @@ TcpSocketChannel::TcpSocketChannel(Socket* socket, SocketEventSelector* selector
       m_state(STATE_INVALID),
       m_idleTimer(kDefaultIdleMs),
       m_inEvent(false),
+      m_lastError(0),
       m_sendPos(0),
       m_recvLength(0),
       m_recvKeepSize(kDefaultKeepSize),
@@ -178,6 +179,7 @@ TcpSocketChannel::Step TcpSocketChannel::_readStep() {
     if (received <= 0) {
         m_recvBuffer.clear();
         if (isTransient(received)) return STEP_DONE;
+        m_lastError = received < 0 ? errno : 0;
         return _detachAndNotify() ? STEP_DONE : STEP_GONE;
     }
     m_recvLength -= received;
@@ -207,6 +209,7 @@ TcpSocketChannel::Step TcpSocketChannel::_writeStep() {
     int sent = m_socket.send(m_sendBuffer, m_sendPos, n);
     if (sent <= 0) {
         if (isTransient(sent)) return STEP_DONE;
+        m_lastError = sent < 0 ? errno : EPIPE;
         return _detachAndNotify() ? STEP_DONE : STEP_GONE;
     }
     m_sendPos += sent;
@@ -232,6 +235,7 @@ bool TcpSocketChannel::_housekeeping(bool tick) {
         _trim(m_pendingBuffer, m_sendKeepSize);
     }
     if (m_idleTimer.interval() != 0 && m_idleTimer.isExpired()) {
+        m_lastError = ETIMEDOUT;
         if (!m_liveness.call(onTimeout)) return false;
         return _detachAndNotify();
     }

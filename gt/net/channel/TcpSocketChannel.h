@@ -80,6 +80,12 @@ public:
     void setRecvRateLimit(int bytesPerSecond) { m_recvLimiter.setLimit(bytesPerSecond); }
     void setSendRateLimit(int bytesPerSecond) { m_sendLimiter.setLimit(bytesPerSecond); }
 
+    // Why the connection ended, as a system error number (see
+    // gt::core::systemErrorText): the failing read or write's, ETIMEDOUT
+    // after the idle time-out; 0 while open and after an orderly or local
+    // close.
+    int lastError() const { return m_lastError; }
+
     SocketAddress const& localAddress() const { return m_localAddress; }
     SocketAddress const& remoteAddress() const { return m_remoteAddress; }
 
@@ -107,6 +113,7 @@ private:
     int m_state;
     gt::core::Timer m_idleTimer;
     bool m_inEvent;
+    int m_lastError;
     SocketAddress m_localAddress;
     SocketAddress m_remoteAddress;
     gt::core::Binary m_sendBuffer;
