@@ -6,6 +6,7 @@
 #include <functional>
 
 #include "gt/core/lang/Binary.h"
+#include "gt/core/lang/Liveness.h"
 #include "gt/core/util/Dictionary.h"
 #include "gt/net/socket/SocketAddress.h"
 
@@ -57,6 +58,11 @@ public:
     // Dictionaries that are not rpc replies.
     std::function<void(gt::core::Dictionary<gt::core::Binary>&)> onDictionary;
     std::function<void(gt::core::Binary&)> onDatagram;
+
+protected:
+    // Every callback of the client and of its subclasses is called through
+    // it: the owner may delete the client from inside any of them.
+    gt::core::Liveness m_liveness;
 
 private:
     void _onConnect(gt::net::Socket* socket);
