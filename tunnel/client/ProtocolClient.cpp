@@ -66,7 +66,9 @@ void ProtocolClient::_onConnect(gt::net::Socket* socket) {
     // A relay connection without any traffic for 60 s is closed.
     m_channel->setIdleTimeout(IDLE_TIMEOUT_MS);
     m_channel->onClosed = [this] { m_liveness.call(onClosed); };
-    m_channel->onDictionary = [this](Dictionary<Binary>& dictionary) { m_liveness.call(onDictionary, dictionary); };
+    m_channel->onDictionary = [this](Dictionary<Binary>& dictionary) {
+        m_liveness.call(onDictionary, dictionary);
+    };
     m_channel->onDatagram = [this](Binary& datagram) { m_liveness.call(onDatagram, datagram); };
     m_rpc = new DicRpc(m_channel);
     m_liveness.call(onConnected);
