@@ -45,8 +45,9 @@ String Config::apiUrl() { return gt::core::toString(load().get(u"u")); }
 
 String Config::encryption() { return gt::core::toString(load().get(u"e")); }
 
-Array<String> Config::hosts() {
-    Dictionary<Any> const object = load();
+Array<String> Config::hosts() { return hostsOf(load()); }
+
+Array<String> Config::hostsOf(Dictionary<Any> const& object) {
     Array<String> result;
     Any const* list = object.find(u"h");
     if (!list || list->isEmpty()) return result;
