@@ -56,7 +56,8 @@ inline gt::core::Dictionary<gt::core::Any> rpcOf(gt::net::HttpRequest const& req
 }
 
 inline gt::core::Dictionary<gt::core::Any> paramsOf(gt::net::HttpRequest const& request) {
-    gt::core::Any const& params = rpcOf(request).get(u"params");
+    gt::core::Dictionary<gt::core::Any> const rpc = rpcOf(request);
+    gt::core::Any const& params = rpc.get(u"params");
     return params.is<gt::core::Dictionary<gt::core::Any> >() ? params.cast<gt::core::Dictionary<gt::core::Any> >()
                                                               : gt::core::Dictionary<gt::core::Any>();
 }
