@@ -98,7 +98,10 @@ bool WinServiceManager::_waitFor(int wanted) const {
     ServiceManager manager;
     ServiceStatus status;
     for (int i = 0; i < polls; ++i) {
-        if (manager.queryStatus(m_name, &status) != SERVICE_OK) return false;
+        int r = manager.queryStatus(m_name, &status);
+        // A service deleted while it ran goes together with its process.
+        if (r == SERVICE_ERROR_DOES_NOT_EXIST && wanted == SERVICE_STOPPED) return true;
+        if (r != SERVICE_OK) return false;
         if (status.state == wanted) return true;
         // A service that fell back to stopped will not start by waiting.
         if (wanted == SERVICE_RUNNING && status.state == SERVICE_STOPPED) return false;
