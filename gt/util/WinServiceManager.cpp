@@ -93,11 +93,11 @@ void WinServiceManager::setWait(int polls, int intervalMs) {
 }
 
 bool WinServiceManager::_waitFor(int wanted) const {
-    int polls = g_polls.load();
-    int intervalMs = g_intervalMs.load();
     ServiceManager manager;
     ServiceStatus status;
-    for (int i = 0; i < polls; ++i) {
+    // The limits are read on each round so that a shortened wait also ends
+    // one that is under way.
+    for (int i = 0; i < g_polls.load(); ++i) {
         int r = manager.queryStatus(m_name, &status);
         // A service deleted while it ran goes together with its process.
         if (r == SERVICE_ERROR_DOES_NOT_EXIST && wanted == SERVICE_STOPPED) return true;
@@ -105,7 +105,7 @@ bool WinServiceManager::_waitFor(int wanted) const {
         if (status.state == wanted) return true;
         // A service that fell back to stopped will not start by waiting.
         if (wanted == SERVICE_RUNNING && status.state == SERVICE_STOPPED) return false;
-        if (i + 1 < polls) sleepMs(intervalMs);
+        if (i + 1 < g_polls.load()) sleepMs(g_intervalMs.load());
     }
     return false;
 }

@@ -16,7 +16,7 @@ namespace {
 
 class WinServiceManagerTest : public gt::test::SvcTest {
 protected:
-    WinServiceManagerTest() { WinServiceManager::setWait(250, 20); }
+    WinServiceManagerTest() { WinServiceManager::setWait(500, 20); }
     ~WinServiceManagerTest() override { WinServiceManager::setWait(300, 100); }
 
     // Runs an operation that must end on its own: the waits are set so long
@@ -25,8 +25,10 @@ protected:
         WinServiceManager::setWait(1000000, 100);
         auto future = std::async(std::launch::async, operation);
         bool ended = future.wait_for(std::chrono::seconds(20)) == std::future_status::ready;
-        if (ended) *result = future.get();
-        WinServiceManager::setWait(250, 20);
+        // A wait that is still going is cut short, so the future can be collected.
+        if (!ended) WinServiceManager::setWait(1, 0);
+        *result = future.get();
+        WinServiceManager::setWait(500, 20);
         return ended;
     }
 
@@ -154,7 +156,7 @@ TEST_F(WinServiceManagerTest, ServicesThatDoNotReachTheWantedStateFailAfterTheWa
     ASSERT_TRUE(endsEarly([&] { return pending.stop(); }, &result));
     EXPECT_FALSE(result);
 
-    WinServiceManager::setWait(250, 20);
+    WinServiceManager::setWait(500, 20);
     WinServiceManager stubborn(u"Stubborn");
     ASSERT_TRUE(stubborn.create(u"Display", commandLine("ignore-stop"), WinServiceManager::START_DEMAND));
     ASSERT_TRUE(stubborn.start());
