@@ -3,8 +3,10 @@
 #include <signal.h>
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
+#include <thread>
 
 #include "gt/svc/ServiceDispatcher.h"
 #include "gt/svc/SvcTestSupport.h"
@@ -132,6 +134,19 @@ TEST_F(ServiceManagerTest, StartStopSequence) {
     ASSERT_EQ(m_manager.start(u"Svc"), SERVICE_OK);
     ASSERT_TRUE(waitForState("Svc", SERVICE_RUNNING));
     EXPECT_NE(m_dir.readFile("registry/svc.log").find("svc_test_service normal started"), std::string::npos);
+}
+
+TEST_F(ServiceManagerTest, ConcurrentStartsLaunchOneProcess) {
+    ASSERT_EQ(create("Svc", commandLine("normal")), SERVICE_OK);
+    std::vector<int> results(4, -1);
+    std::vector<std::thread> threads;
+    for (auto& result : results) {
+        threads.emplace_back([&result] { result = ServiceManager().start(u"Svc"); });
+    }
+    for (auto& t : threads) t.join();
+    EXPECT_EQ(std::count(results.begin(), results.end(), SERVICE_OK), 1);
+    EXPECT_EQ(std::count(results.begin(), results.end(), SERVICE_ERROR_ALREADY_RUNNING), 3);
+    EXPECT_TRUE(waitForState("Svc", SERVICE_RUNNING));
 }
 
 TEST_F(ServiceManagerTest, StartFailures) {
