@@ -11,6 +11,7 @@
 #include <time.h>
 #include <unistd.h>
 
+#include "gt/core/lang/Thread.h"
 #include "gt/core/io/SystemFolders.h"
 #include "gt/core/lang/CommandLine.h"
 #include "gt/svc/ServiceRegistry.h"
@@ -29,18 +30,6 @@ namespace {
 int const DEFAULT_CONNECT_TIMEOUT_MS = 30000;
 // A log that grew past this is moved aside to "<name>.log.1" at the next start.
 off_t const LOG_ROTATE_BYTES = 1 << 20;
-
-void sleepMs(int ms) {
-    struct timespec ts = {ms / 1000, (ms % 1000) * 1000000L};
-    while (::nanosleep(&ts, &ts) != 0 && errno == EINTR) {
-    }
-}
-
-long long nowMs() {
-    struct timespec ts;
-    ::clock_gettime(CLOCK_MONOTONIC, &ts);
-    return static_cast<long long>(ts.tv_sec) * 1000 + ts.tv_nsec / 1000000;
-}
 
 bool hasControlCharacter(core::String const& s) {
     for (int i = 0; i < s.length(); ++i) {
@@ -321,9 +310,9 @@ int ServiceManager::_start(std::string const& key) {
 
     // The process confirms the start from its dispatcher (under the same
     // lock); until then it counts as start pending.
-    long long until = nowMs() + connectMs;
+    long long until = detail::nowMs() + connectMs;
     for (;;) {
-        sleepMs(5);
+        core::Thread::sleep(5);
         if (!registry.lock()) return SERVICE_ERROR_IO;
         if (registry.readState(key, &state) <= 0 || state.token != launching.token) {
             // Deleted, or replaced by someone else's start: not ours to judge.
@@ -331,7 +320,7 @@ int ServiceManager::_start(std::string const& key) {
         }
         if (state.connected) return SERVICE_OK;
         bool alive = ServiceRegistry::isAlive(pid, launching.startTime);
-        bool late = nowMs() >= until;
+        bool late = detail::nowMs() >= until;
         if (!alive || late) {
             if (alive) ::kill(pid, SIGKILL);
             StateRecord stopped;

@@ -16,24 +16,13 @@
 #include <algorithm>
 #include <vector>
 
+#include "gt/core/lang/Thread.h"
 
 namespace gt {
 namespace svc {
 namespace detail {
 
 namespace {
-
-void sleepMs(int ms) {
-    struct timespec ts = {ms / 1000, (ms % 1000) * 1000000L};
-    while (::nanosleep(&ts, &ts) != 0 && errno == EINTR) {
-    }
-}
-
-long long nowMs() {
-    struct timespec ts;
-    ::clock_gettime(CLOCK_MONOTONIC, &ts);
-    return static_cast<long long>(ts.tv_sec) * 1000 + ts.tv_nsec / 1000000;
-}
 
 // Values of the key=value files never hold line ends: the writers refuse
 // control characters in every text they store.
@@ -155,7 +144,7 @@ bool ServiceRegistry::lock(int timeoutMs) {
             ::close(fd);
             return false;
         }
-        sleepMs(2);
+        core::Thread::sleep(2);
     }
     m_lockFd = fd;
     return true;
@@ -414,6 +403,12 @@ int readSmallFile(std::string const& path, std::string* out, size_t maxBytes) {
     }
     ::close(fd);
     return 1;
+}
+
+long long nowMs() {
+    struct timespec ts;
+    ::clock_gettime(CLOCK_MONOTONIC, &ts);
+    return static_cast<long long>(ts.tv_sec) * 1000 + ts.tv_nsec / 1000000;
 }
 
 int environmentMs(char const* name, int fallback) {

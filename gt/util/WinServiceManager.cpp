@@ -5,6 +5,7 @@
 
 #include <atomic>
 
+#include "gt/core/lang/Thread.h"
 #include "gt/svc/ServiceManager.h"
 
 namespace gt {
@@ -16,12 +17,6 @@ namespace {
 
 std::atomic<int> g_polls{300};
 std::atomic<int> g_intervalMs{100};
-
-void sleepMs(int ms) {
-    struct timespec ts = {ms / 1000, (ms % 1000) * 1000000L};
-    while (::nanosleep(&ts, &ts) != 0 && errno == EINTR) {
-    }
-}
 
 // Our start types to the manager's.
 int managerStartType(int startType) {
@@ -105,7 +100,7 @@ bool WinServiceManager::_waitFor(int wanted) const {
         if (status.state == wanted) return true;
         // A service that fell back to stopped will not start by waiting.
         if (wanted == SERVICE_RUNNING && status.state == SERVICE_STOPPED) return false;
-        if (i + 1 < g_polls.load()) sleepMs(g_intervalMs.load());
+        if (i + 1 < g_polls.load()) core::Thread::sleep(g_intervalMs.load());
     }
     return false;
 }
