@@ -159,7 +159,7 @@ bool ServiceDispatcher::run(std::vector<Entry> const& table) {
 }
 
 ServiceDispatcher::StatusHandle ServiceDispatcher::registerControlHandler(core::String const& name,
-                                                                        ControlHandler handler) {
+                                                                          ControlHandler handler) {
     std::lock_guard<std::mutex> guard(g_mutex);
     if (g_current.key.empty()) {
         g_lastError.store(SERVICE_ERROR_CONTROLLER_CONNECT);

@@ -273,7 +273,8 @@ long long ServiceRegistry::processStartTime(int pid) {
     int field = 2;
     std::string stateField;
     while (pos < text.size()) {
-        while (pos < text.size() && text[pos] == ' ') ++pos;
+        while (pos < text.size() && text[pos] == ' ')
+            ++pos;
         size_t end = text.find(' ', pos);
         if (end == std::string::npos) end = text.size();
         ++field;
@@ -303,8 +304,10 @@ std::string ServiceRegistry::newToken() {
         if (n < 0) {
             if (errno == EINTR) continue;
             // Unlikely; the token only has to differ between starts.
-            unsigned long long t = static_cast<unsigned long long>(nowMs()) ^ (static_cast<unsigned long long>(::getpid()) << 32);
-            for (size_t i = got; i < sizeof(bytes); ++i) bytes[i] = static_cast<unsigned char>(t >> (8 * (i % 8)));
+            unsigned long long t = static_cast<unsigned long long>(nowMs()) ^
+                                   (static_cast<unsigned long long>(::getpid()) << 32);
+            for (size_t i = got; i < sizeof(bytes); ++i)
+                bytes[i] = static_cast<unsigned char>(t >> (8 * (i % 8)));
             break;
         }
         got += static_cast<size_t>(n);
@@ -318,7 +321,8 @@ std::string ServiceRegistry::newToken() {
     return out;
 }
 
-bool ServiceRegistry::refresh(std::string const& key, ServiceConfig* config, StateRecord* state, bool* exists) const {
+bool ServiceRegistry::refresh(std::string const& key, ServiceConfig* config, StateRecord* state,
+                              bool* exists) const {
     *exists = false;
     int r = readRecord(key, config);
     if (r < 0) return false;

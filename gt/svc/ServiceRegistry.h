@@ -18,7 +18,7 @@ struct StateRecord {
     ServiceStatus status;
     long long startTime = 0;  // of the process, from /proc: tells a reused pid apart
     std::string token;
-    bool connected = false;   // the process reached the dispatcher
+    bool connected = false;  // the process reached the dispatcher
 };
 
 class ServiceRegistry {

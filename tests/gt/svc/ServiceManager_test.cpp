@@ -143,7 +143,8 @@ TEST_F(ServiceManagerTest, ConcurrentStartsLaunchOneProcess) {
     for (auto& result : results) {
         threads.emplace_back([&result] { result = ServiceManager().start(u"Svc"); });
     }
-    for (auto& t : threads) t.join();
+    for (auto& t : threads)
+        t.join();
     EXPECT_EQ(std::count(results.begin(), results.end(), SERVICE_OK), 1);
     EXPECT_EQ(std::count(results.begin(), results.end(), SERVICE_ERROR_ALREADY_RUNNING), 3);
     EXPECT_TRUE(waitForState("Svc", SERVICE_RUNNING));
@@ -306,11 +307,12 @@ TEST_F(ServiceManagerTest, BootStartsAutomaticServicesOnly) {
         int startType;
         int expected;
     } const cases[] = {
-        {"Auto", START_AUTO, SERVICE_RUNNING},     {"Boot", START_BOOT, SERVICE_RUNNING},
-        {"System", START_SYSTEM, SERVICE_RUNNING}, {"Demand", START_DEMAND, SERVICE_STOPPED},
+        {"Auto", START_AUTO, SERVICE_RUNNING},         {"Boot", START_BOOT, SERVICE_RUNNING},
+        {"System", START_SYSTEM, SERVICE_RUNNING},     {"Demand", START_DEMAND, SERVICE_STOPPED},
         {"Disabled", START_DISABLED, SERVICE_STOPPED},
     };
-    for (auto const& c : cases) ASSERT_EQ(create(c.name, commandLine("normal"), c.startType), SERVICE_OK);
+    for (auto const& c : cases)
+        ASSERT_EQ(create(c.name, commandLine("normal"), c.startType), SERVICE_OK);
     ASSERT_EQ(m_manager.start(u"Auto"), SERVICE_OK);
     EXPECT_EQ(m_manager.boot(), 0);
     for (auto const& c : cases) {
@@ -369,7 +371,8 @@ TEST_F(ServiceManagerTest, ToolDrivesTheManager) {
         {{tool, "query", "Svc"}, 1, "does not exist"},
     };
     for (auto const& step : steps) {
-        SCOPED_TRACE(step.args.size() > 1 ? step.args[1] + " " + (step.args.size() > 2 ? step.args[2] : "") : "");
+        SCOPED_TRACE(step.args.size() > 1 ? step.args[1] + " " + (step.args.size() > 2 ? step.args[2] : "")
+                                          : "");
         EXPECT_EQ(runProgram(step.args, out), step.exitCode);
         std::ifstream in(out);
         std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());

@@ -21,12 +21,18 @@ std::atomic<int> g_intervalMs{100};
 // Our start types to the manager's.
 int managerStartType(int startType) {
     switch (startType) {
-    case WinServiceManager::START_DISABLED: return gt::svc::START_DISABLED;
-    case WinServiceManager::START_BOOT: return gt::svc::START_BOOT;
-    case WinServiceManager::START_SYSTEM: return gt::svc::START_SYSTEM;
-    case WinServiceManager::START_AUTO: return gt::svc::START_AUTO;
-    case WinServiceManager::START_DEMAND: return gt::svc::START_DEMAND;
-    default: return -1;
+        case WinServiceManager::START_DISABLED:
+            return gt::svc::START_DISABLED;
+        case WinServiceManager::START_BOOT:
+            return gt::svc::START_BOOT;
+        case WinServiceManager::START_SYSTEM:
+            return gt::svc::START_SYSTEM;
+        case WinServiceManager::START_AUTO:
+            return gt::svc::START_AUTO;
+        case WinServiceManager::START_DEMAND:
+            return gt::svc::START_DEMAND;
+        default:
+            return -1;
     }
 }
 
@@ -40,7 +46,8 @@ WinServiceManager::~WinServiceManager() = default;
 
 bool WinServiceManager::isAdmin() { return ServiceManager().isAdmin(); }
 
-bool WinServiceManager::create(core::String const& displayName, core::String const& commandLine, int startType) {
+bool WinServiceManager::create(core::String const& displayName, core::String const& commandLine,
+                               int startType) {
     int type = managerStartType(startType);
     if (type < 0) return false;
     ServiceConfig config;
@@ -69,7 +76,9 @@ bool WinServiceManager::stop() {
 
 bool WinServiceManager::remove() { return ServiceManager().remove(m_name) == SERVICE_OK; }
 
-bool WinServiceManager::isInstalled() const { return ServiceManager().queryStatus(m_name, nullptr) == SERVICE_OK; }
+bool WinServiceManager::isInstalled() const {
+    return ServiceManager().queryStatus(m_name, nullptr) == SERVICE_OK;
+}
 
 bool WinServiceManager::isRunning() const {
     ServiceStatus status;
@@ -105,7 +114,8 @@ bool WinServiceManager::_waitFor(int wanted) const {
     return false;
 }
 
-core::String WinServiceManager::quotedCommandLine(core::String const& program, core::String const& arguments) {
+core::String WinServiceManager::quotedCommandLine(core::String const& program,
+                                                  core::String const& arguments) {
     core::String out = u"\"" + program + u"\"";
     if (!arguments.isEmpty()) out += u" " + arguments;
     return out;
@@ -116,7 +126,8 @@ core::String WinServiceManager::programPath(core::String const& commandLine) {
     text.trim();
     // Blanks may stand before the first quote as well.
     int first = 0;
-    while (first < text.length() && isBlank(text[first])) ++first;
+    while (first < text.length() && isBlank(text[first]))
+        ++first;
     if (first < text.length() && text[first] == u'"') {
         int close = text.indexOf(u'"', first + 1);
         if (close < 0) close = text.length();
