@@ -36,6 +36,13 @@ public:
     // Aborts the pending connect; its callback gets null at the next event
     // (readiness or tick). False when nothing is pending.
     bool cancel();
+    // Sets SO_REUSEADDR on the sockets of later connects, so that a chosen
+    // source port still held in TIME_WAIT by an earlier connection can be
+    // bound again.
+    void setReuseAddress(bool on) { m_reuseAddress = on; }
+    // The system error number of the last connect that failed at once (the
+    // socket, its bind or its connect call), 0 when none has.
+    int lastError() const { return m_lastError; }
 
     int getEvents() override;
     void onEvent(int bits) override;
@@ -48,6 +55,8 @@ private:
     gt::core::Timer m_timer;
     SocketEventSelector* m_selector;
     bool m_cancelled;
+    bool m_reuseAddress;
+    int m_lastError;
     Callback m_callback;
 };
 
