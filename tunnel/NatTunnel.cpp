@@ -35,7 +35,8 @@ NatTunnel::NatTunnel(gt::net::SocketEventSelector* selector, TunnelConfig const&
       m_client(selector, Detector::parseServer(config.server), bind, config.accessKey),
       m_forward(nullptr),
       m_pingTimer(0),
-      m_averagePing(-1) {
+      m_averagePing(-1),
+      m_dropping(false) {
     GT_ASSERT(m_selector);
     GT_ASSERT(m_acl);
     m_client.onCreated = [this]() {
@@ -134,12 +135,34 @@ double NatTunnel::nextAverage(double average, int rtt) {
 
 void NatTunnel::process() {
     if (!isAlive()) return;
+    if (_dropLateReply()) return;
     m_forward->process();
     if (m_pingTimer.interval() <= 0 || !m_pingTimer.isExpired()) return;
     DicRpc* rpc = m_client.rpc();
     if (!rpc || rpc->isBusy()) return;
     _ping();
     m_pingTimer.rearm();
+}
+
+bool NatTunnel::_dropLateReply() {
+    if (m_dropping) return true;
+    DicRpc* rpc = m_client.rpc();
+    if (!rpc || !rpc->isOverdue()) return false;
+    // A relay that keeps the connection busy but never answers would
+    // otherwise hold the worker for ever; the owner goes back to choosing a
+    // relay once the tunnel has ended.
+    Error const late(-1, u"No reply from the relay server to \"" + rpc->pendingMethod() + u"\" within " +
+                             gt::core::Integer(DicRpc::REPLY_TIMEOUT_MS / 1000).toString() + u" s");
+    m_dropping = true;
+    // A round trip that could not be measured is unknown, not the last one.
+    m_averagePing = -1;
+    if (m_client.state() == TunnelDataClient::STATE_CREATING) {
+        m_client.abandon(late);
+        return true;
+    }
+    if (onDropped) onDropped(late);
+    m_client.close();
+    return true;
 }
 
 void NatTunnel::_ping() {

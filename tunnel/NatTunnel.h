@@ -1,6 +1,7 @@
 // One open tunnel of one forward to one relay server: the relay connection,
 // the tunnel datagrams on it, the forwarder behind it and the round-trip time
-// measured with a "ping" every 30 s.
+// measured with a "ping" every 30 s. A "tunnel_create" or "ping" that gets
+// no reply within the rpc deadline drops the relay connection.
 #pragma once
 
 #include <functional>
@@ -62,6 +63,9 @@ public:
     std::function<void(Error const&)> onError;
     // A created tunnel closed.
     std::function<void()> onClosed;
+    // A created tunnel is being dropped for the reason given (a reply that
+    // did not come in time); onClosed follows.
+    std::function<void(Error const&)> onDropped;
 
     // The average after one more sample: a faster sample replaces it, a
     // slower one raises it by a fifth of the difference.
@@ -69,6 +73,8 @@ public:
 
 private:
     void _ping();
+    // Drops the relay connection when an rpc reply is overdue; true then.
+    bool _dropLateReply();
 
     gt::net::SocketEventSelector* m_selector;
     gt::core::String m_server;
@@ -80,6 +86,7 @@ private:
     Forward* m_forward;
     gt::core::Timer m_pingTimer;
     double m_averagePing;
+    bool m_dropping;
 };
 
 }  // namespace tunnel

@@ -9,6 +9,7 @@
 #include "support/Text.h"
 #include "tunnel/EngineTestSupport.h"
 #include "tunnel/TestRelay.h"
+#include "tunnel/client/DicRpc.h"
 #include "tunnel/forward/ForwardTestSupport.h"
 #include "tunnel/nat/TunnelDatagram.h"
 
@@ -141,6 +142,53 @@ TEST_F(NatTunnelTest, PingsAtOnceAfterCreationThenEveryThirtySeconds) {
     EXPECT_EQ(pings(relay), 1);
     clock.advance(1000);
     ASSERT_TRUE(step([&] { return pings(relay) == 2; }));
+}
+
+// A relay that keeps the connection busy but never answers must not hold the
+// tunnel for ever: a late tunnel_create fails the tunnel with a text, a late
+// ping drops it, and the round trip is never older than the last answer.
+TEST_F(NatTunnelTest, LateTunnelCreateFailsWithAText) {
+    gt::test::FakeClock clock;
+    ASSERT_EQ(relay.command("reply tunnel_create never"), "ok");
+    open();
+    ASSERT_TRUE(step([&] { return relay.command("conns") == "ok 1" && !relay.frames(0).empty(); }));
+    // Valid traffic that is no reply does not extend the deadline.
+    for (int i = 0; i < 3; ++i) {
+        clock.advance(tunnel::DicRpc::REPLY_TIMEOUT_MS / 3 - 1);
+        ASSERT_EQ(relay.command("dict 0 @ " + engine_test::hexOf("notice")), "ok");
+        step([] { return false; }, 30);
+        EXPECT_TRUE(events.empty());
+        EXPECT_TRUE(t->isAlive());
+    }
+    clock.advance(10);
+    ASSERT_TRUE(step([&] { return !events.empty(); }));
+    ASSERT_EQ(events.size(), 1u);
+    std::string const late = "No reply from the relay server to \"tunnel_create\" within 15 s";
+    EXPECT_EQ(events[0], "error:-1:" + engine_test::hexOf(late));
+    EXPECT_FALSE(t->isAlive());
+    EXPECT_TRUE(step([&] { return relay.command("wait closed 0 10") == "ok"; }));
+    EXPECT_EQ(events.size(), 1u);
+}
+
+TEST_F(NatTunnelTest, LatePingDropsTheTunnelAndForgetsTheRoundTrip) {
+    gt::test::FakeClock clock;
+    std::string dropped;
+    openCreated();
+    t->onDropped = [&](tunnel::Error const& e) { dropped = gt::test::utf8(e.message); };
+    ASSERT_TRUE(step([&] { return t->averagePing() >= 0; }));
+    ASSERT_EQ(relay.command("reply ping never"), "ok");
+    clock.advance(NatTunnel::PING_INTERVAL_MS);
+    ASSERT_TRUE(step([&] { return pings(relay) == 2; }));
+    clock.advance(tunnel::DicRpc::REPLY_TIMEOUT_MS - 1);
+    step([] { return false; }, 30);
+    EXPECT_GE(t->averagePing(), 0);
+    EXPECT_TRUE(dropped.empty());
+    clock.advance(2);
+    ASSERT_TRUE(step([&] { return !t->isAlive(); }));
+    EXPECT_EQ(dropped, "No reply from the relay server to \"ping\" within 15 s");
+    EXPECT_EQ(events, (std::vector<std::string>{"connected", "closed"}));
+    EXPECT_EQ(t->averagePing(), -1);
+    EXPECT_EQ(relay.command("wait closed 0"), "ok");
 }
 
 TEST(NatTunnelAverageTest, FasterSampleReplacesSlowerRaisesByAFifth) {
