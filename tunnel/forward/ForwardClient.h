@@ -43,6 +43,11 @@ public:
     virtual void shutdown() = 0;
     // The access policy was changed.
     virtual void onAclChanged() = 0;
+    // Milliseconds left for the public user to log in; -1 when the client
+    // waits for no login.
+    virtual int loginTimeLeft() const { return -1; }
+    // The forwarder's periodic look (about once a second): deadlines.
+    virtual void tick() {}
 
     short channelId() const { return m_channelId; }
     gt::net::SocketAddress const& target() const { return m_target; }

@@ -22,7 +22,8 @@ GatewayTcpForwardClient::GatewayTcpForwardClient(gt::net::SocketEventSelector* s
       m_connector(selector),
       m_channel(nullptr),
       m_heldCredit(0),
-      m_overrun(false) {}
+      m_overrun(false),
+      m_loginDeadline(LOGIN_TIMEOUT_MS) {}
 
 GatewayTcpForwardClient::~GatewayTcpForwardClient() { delete m_channel; }
 
@@ -129,6 +130,18 @@ void GatewayTcpForwardClient::onAclChanged() {
         gt::core::Console::println(u"DEBUG: ACL: Member valid: " + reason);
         shutdown();
     }
+}
+
+int GatewayTcpForwardClient::loginTimeLeft() const {
+    if (m_state != State::INIT && m_state != State::CHECKING) return -1;
+    return m_loginDeadline.remaining();
+}
+
+void GatewayTcpForwardClient::tick() {
+    if (loginTimeLeft() < 0 || !m_loginDeadline.isExpired()) return;
+    gt::core::Console::println(u"DEBUG: gateway login timed out, closing channelId=" +
+                               gt::core::Integer(m_channelId).toString());
+    _close();
 }
 
 void GatewayTcpForwardClient::_close() {
