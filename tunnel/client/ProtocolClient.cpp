@@ -50,6 +50,8 @@ void ProtocolClient::close() {
 
 bool ProtocolClient::isConnected() const { return m_channel != nullptr && m_channel->isValid(); }
 
+int ProtocolClient::sendQueueLength() const { return m_channel != nullptr ? m_channel->sendQueueLength() : 0; }
+
 void ProtocolClient::_onConnect(gt::net::Socket* socket) {
     if (socket == nullptr) {
         m_failed = true;
@@ -66,6 +68,7 @@ void ProtocolClient::_onConnect(gt::net::Socket* socket) {
     m_channel->setSendKeepSize(0x4000);
     // A relay connection without any traffic for 60 s is closed.
     m_channel->setIdleTimeout(IDLE_TIMEOUT_MS);
+    m_channel->setSendQueueLimit(SEND_QUEUE_LIMIT);
     // The owner may delete this client from inside any of its callbacks, so
     // each is called through a copy.
     m_channel->onClosed = [this] {
@@ -79,6 +82,10 @@ void ProtocolClient::_onConnect(gt::net::Socket* socket) {
     m_channel->onDatagram = [this](Binary& datagram) {
         auto callback = onDatagram;
         if (callback) callback(datagram);
+    };
+    m_channel->onSent = [this](int n) {
+        auto callback = onSent;
+        if (callback) callback(n);
     };
     m_rpc = new DicRpc(m_channel);
     auto callback = onConnected;

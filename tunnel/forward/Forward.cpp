@@ -21,7 +21,8 @@ Forward::Forward(IActionDown* tunnel, gt::net::SocketEventSelector* selector, Na
       m_target(target),
       m_clients(selector, acl),
       m_cleanup(CLEANUP_INTERVAL_MS),
-      m_maxChannels(MAX_CHANNELS) {
+      m_maxChannels(MAX_CHANNELS),
+      m_readPaused(false) {
     GT_ASSERT(m_tunnel);
     GT_ASSERT(m_acl);
 }
@@ -93,6 +94,7 @@ void Forward::connect(short channelId, SocketAddress const& peer) {
     };
     client->onRecv = [tunnel, channelId](gt::core::Binary& data) { tunnel->send(channelId, data); };
     client->onWindow = [tunnel, channelId](int credit) { tunnel->window(channelId, credit); };
+    if (m_readPaused) client->setReadPaused(true);
     client->start();
 }
 
@@ -147,6 +149,18 @@ bool Forward::_dropOldestLogin() {
     oldest->shutdown();  // answered with SHUTDOWN through onDisconnect
     m_clients.removeClient(channelId);
     return true;
+}
+
+void Forward::setReadPaused(bool paused) {
+    if (paused == m_readPaused) return;
+    m_readPaused = paused;
+    for (auto const& entry : m_clients)
+        entry.second->setReadPaused(paused);
+}
+
+void Forward::abort(short channelId) {
+    ForwardClient* client = m_clients.find(channelId);
+    if (client) client->abort();
 }
 
 void Forward::process() {

@@ -43,6 +43,12 @@ public:
     // Channels in the map, closed ones awaiting the clean-up included.
     int channelCount() const override { return m_clients.count(); }
     void onAclChanged() override;
+    // Stops or restarts reading every local connection, those opened later
+    // included (back-pressure from the relay connection).
+    void setReadPaused(bool paused);
+    bool isReadPaused() const { return m_readPaused; }
+    // Ends the channel at once; SHUTDOWN follows.
+    void abort(short channelId);
 
     ForwardClientManager const& clients() const { return m_clients; }
     // Lowers or raises the channel cap (MAX_CHANNELS by default).
@@ -70,6 +76,7 @@ private:
     ForwardClientManager m_clients;
     gt::core::Timer m_cleanup;
     int m_maxChannels;
+    bool m_readPaused;
 };
 
 }  // namespace tunnel

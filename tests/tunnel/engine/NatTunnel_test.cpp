@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <chrono>
 #include <string>
 #include <vector>
 
@@ -189,6 +191,93 @@ TEST_F(NatTunnelTest, LatePingDropsTheTunnelAndForgetsTheRoundTrip) {
     EXPECT_EQ(events, (std::vector<std::string>{"connected", "closed"}));
     EXPECT_EQ(t->averagePing(), -1);
     EXPECT_EQ(relay.command("wait closed 0"), "ok");
+}
+
+// The byte at a position of the test stream: no short period, so a gap or a
+// repeat anywhere shows as a mismatch.
+char streamByte(long long i) { return static_cast<char>((static_cast<unsigned>(i) * 2654435761u) >> 24); }
+
+// A relay that grants a huge window and then stops reading while the local
+// service streams: the service must hold back (bounded relay queue, local
+// reading stopped) and, once the relay reads again, deliver every byte in
+// order, none skipped.
+TEST_F(NatTunnelTest, RelayThatStopsReadingHoldsTheLocalSideBackAndLosesNoByte) {
+    using gt::net::Socket;
+    ASSERT_EQ(relay.command("initial 2147483647"), "ok");
+    openCreated();
+    std::string const publicPort = relay.command("public 0");
+    ASSERT_EQ(publicPort.compare(0, 3, "ok "), 0) << publicPort;
+    Socket user(Socket::TYPE_TCP);
+    ASSERT_TRUE(user.connect(forward_test::loopback(static_cast<unsigned short>(std::stoi(publicPort.substr(3))))));
+    ASSERT_TRUE(user.setBlocking(false));
+    ASSERT_TRUE(step([&] { return target.accepted() == 1; }));
+    Socket& local = target.connection(0);
+    ASSERT_TRUE(local.setBlocking(false));
+    ASSERT_EQ(relay.command("pause 0"), "ok");
+
+    long long written = 0;
+    Binary chunk(65536, 0);
+    auto writeSome = [&](long long upTo) {
+        int const n = static_cast<int>(std::min<long long>(chunk.length(), upTo - written));
+        if (n <= 0) return false;
+        for (int i = 0; i < n; ++i)
+            chunk.data()[i] = streamByte(written + i);
+        int const k = local.send(chunk, 0, n);
+        if (k > 0) written += k;
+        return k > 0;
+    };
+    // Stream until the writes stall (nothing taken for half a second of
+    // pumping); without back-pressure the service would take everything.
+    long long const kCap = 256LL << 20;
+    int largestQueue = 0;
+    auto lastProgress = std::chrono::steady_clock::now();
+    while (written < kCap && std::chrono::steady_clock::now() - lastProgress < std::chrono::milliseconds(500)) {
+        bool progressed = false;
+        for (int j = 0; j < 16 && writeSome(kCap); ++j)
+            progressed = true;
+        selector.poll(1);
+        t->process();
+        largestQueue = std::max(largestQueue, t->relayQueueLength());
+        if (progressed) lastProgress = std::chrono::steady_clock::now();
+    }
+    EXPECT_LT(written, kCap) << "the service kept reading while the relay did not";
+    EXPECT_LE(largestQueue, static_cast<int>(NatTunnel::DATA_QUEUE_LIMIT));
+    EXPECT_GE(largestQueue, static_cast<int>(NatTunnel::HIGH_WATER));
+    EXPECT_TRUE(t->isAlive());
+
+    // The relay reads again: the rest of the stream flows and the user gets
+    // exactly the bytes written, then the end of the stream.
+    ASSERT_EQ(relay.command("resume 0"), "ok");
+    long long const total = written + (4LL << 20);
+    long long received = 0;
+    long long firstMismatch = -1;
+    bool ended = false;
+    bool localShut = false;
+    Binary buffer(65536, 0);
+    auto const deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+    while (!ended && std::chrono::steady_clock::now() < deadline) {
+        for (int j = 0; j < 16 && writeSome(total); ++j) {
+        }
+        if (written == total && !localShut) {
+            local.shutdown(Socket::SHUT_SEND);
+            localShut = true;
+        }
+        selector.poll(1);
+        t->process();
+        EXPECT_LE(t->relayQueueLength(), static_cast<int>(NatTunnel::DATA_QUEUE_LIMIT));
+        for (int j = 0; j < 64; ++j) {
+            int const k = user.recv(buffer, 0, buffer.length());
+            if (k == 0) ended = true;
+            if (k <= 0) break;
+            for (int i = 0; i < k && firstMismatch < 0; ++i)
+                if (buffer.data()[i] != streamByte(received + i)) firstMismatch = received + i;
+            received += k;
+        }
+    }
+    EXPECT_TRUE(ended);
+    EXPECT_EQ(written, total);
+    EXPECT_EQ(received, total);
+    EXPECT_EQ(firstMismatch, -1);
 }
 
 TEST(NatTunnelAverageTest, FasterSampleReplacesSlowerRaisesByAFifth) {

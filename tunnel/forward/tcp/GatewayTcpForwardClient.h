@@ -47,6 +47,8 @@ public:
     void shutdown() override;
     void onAclChanged() override;
     int loginTimeLeft() const override;
+    void setReadPaused(bool paused) override;
+    void abort() override;
     void tick() override;
 
     State state() const { return m_state; }
@@ -68,6 +70,7 @@ private:
     // Accounts bytes of the relay; false (and the client closed) when the
     // relay went beyond what its credit allows.
     bool _take(int n);
+    void _closeNow();
 
     gt::core::String m_name;
     gt::core::String m_password;
@@ -77,7 +80,8 @@ private:
     gt::core::Binary m_buffer;  // login line, then bytes waiting for the local connection
     int m_heldCredit;
     LocalCredit m_credit;  // relay bytes on their way to the local side
-    bool m_overrun;   // the relay went beyond its credit; the channel is closing
+    bool m_overrun;   // the channel is closing at once (relay overrun or abort)
+    bool m_readPaused;
     gt::core::Timer m_loginDeadline;
 };
 
