@@ -9,8 +9,8 @@
 #include "gt/core/lang/String.h"
 #include "gt/core/util/Timer.h"
 #include "tunnel/forward/ForwardClient.h"
-#include "tunnel/forward/tcp/LocalCredit.h"
 #include "tunnel/forward/tcp/LocalConnector.h"
+#include "tunnel/forward/tcp/LocalCredit.h"
 
 namespace gt {
 namespace net {
@@ -80,7 +80,7 @@ private:
     gt::core::Binary m_buffer;  // login line, then bytes waiting for the local connection
     int m_heldCredit;
     LocalCredit m_credit;  // relay bytes on their way to the local side
-    bool m_overrun;   // the channel is closing at once (relay overrun or abort)
+    bool m_overrun;        // the channel is closing at once (relay overrun or abort)
     bool m_readPaused;
     gt::core::Timer m_loginDeadline;
 };
