@@ -50,7 +50,9 @@ void ProtocolClient::close() {
 
 bool ProtocolClient::isConnected() const { return m_channel != nullptr && m_channel->isValid(); }
 
-int ProtocolClient::sendQueueLength() const { return m_channel != nullptr ? m_channel->sendQueueLength() : 0; }
+int ProtocolClient::sendQueueLength() const {
+    return m_channel != nullptr ? m_channel->sendQueueLength() : 0;
+}
 
 void ProtocolClient::_onConnect(gt::net::Socket* socket) {
     if (socket == nullptr) {

@@ -7,7 +7,12 @@ namespace gt {
 namespace net {
 
 TcpSocketConnector::TcpSocketConnector(SocketEventSelector* selector)
-    : m_socket(0), m_timer(0), m_selector(selector), m_cancelled(false), m_reuseAddress(false), m_lastError(0) {}
+    : m_socket(0),
+      m_timer(0),
+      m_selector(selector),
+      m_cancelled(false),
+      m_reuseAddress(false),
+      m_lastError(0) {}
 
 TcpSocketConnector::~TcpSocketConnector() {
     m_callback = nullptr;
@@ -25,8 +30,8 @@ void TcpSocketConnector::connect(SocketAddress const& remote, SocketAddress cons
         return;
     }
     Socket socket(Socket::TYPE_TCP);
-    if (!socket.isValid() || !socket.setBlocking(false) || (m_reuseAddress && !socket.setReuseAddress(true)) ||
-        !socket.bind(local) || !socket.connect(remote)) {
+    if (!socket.isValid() || !socket.setBlocking(false) ||
+        (m_reuseAddress && !socket.setReuseAddress(true)) || !socket.bind(local) || !socket.connect(remote)) {
         m_lastError = errno;
         socket = Socket(0);  // closed before the owner hears of it
         if (callback) callback(nullptr);

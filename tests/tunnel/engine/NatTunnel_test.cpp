@@ -208,7 +208,8 @@ TEST_F(NatTunnelTest, RelayThatStopsReadingHoldsTheLocalSideBackAndLosesNoByte) 
     std::string const publicPort = relay.command("public 0");
     ASSERT_EQ(publicPort.compare(0, 3, "ok "), 0) << publicPort;
     Socket user(Socket::TYPE_TCP);
-    ASSERT_TRUE(user.connect(forward_test::loopback(static_cast<unsigned short>(std::stoi(publicPort.substr(3))))));
+    ASSERT_TRUE(
+        user.connect(forward_test::loopback(static_cast<unsigned short>(std::stoi(publicPort.substr(3))))));
     ASSERT_TRUE(user.setBlocking(false));
     ASSERT_TRUE(step([&] { return target.accepted() == 1; }));
     Socket& local = target.connection(0);
@@ -231,7 +232,8 @@ TEST_F(NatTunnelTest, RelayThatStopsReadingHoldsTheLocalSideBackAndLosesNoByte) 
     long long const kCap = 256LL << 20;
     int largestQueue = 0;
     auto lastProgress = std::chrono::steady_clock::now();
-    while (written < kCap && std::chrono::steady_clock::now() - lastProgress < std::chrono::milliseconds(500)) {
+    while (written < kCap &&
+           std::chrono::steady_clock::now() - lastProgress < std::chrono::milliseconds(500)) {
         bool progressed = false;
         for (int j = 0; j < 16 && writeSome(kCap); ++j)
             progressed = true;

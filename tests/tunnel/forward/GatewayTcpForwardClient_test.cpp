@@ -262,7 +262,9 @@ TEST_F(GatewayTest, RelayIgnoringCreditWhileConnectingIsCutOff) {
 
 namespace {
 
-gt::net::SocketAddress publicPeer(unsigned address) { return gt::net::SocketAddress(gt::net::IpAddress(address), 5000); }
+gt::net::SocketAddress publicPeer(unsigned address) {
+    return gt::net::SocketAddress(gt::net::IpAddress(address), 5000);
+}
 
 }  // namespace
 
