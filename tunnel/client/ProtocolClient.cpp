@@ -57,8 +57,7 @@ int ProtocolClient::sendQueueLength() const {
 void ProtocolClient::_onConnect(gt::net::Socket* socket) {
     if (socket == nullptr) {
         m_failed = true;
-        auto callback = onConnectFailed;  // the owner may delete this client inside
-        if (callback) callback();
+        m_liveness.call(onConnectFailed);
         return;
     }
     socket->setNoDelay(true);
@@ -71,27 +70,14 @@ void ProtocolClient::_onConnect(gt::net::Socket* socket) {
     // A relay connection without any traffic for 60 s is closed.
     m_channel->setIdleTimeout(IDLE_TIMEOUT_MS);
     m_channel->setSendQueueLimit(SEND_QUEUE_LIMIT);
-    // The owner may delete this client from inside any of its callbacks, so
-    // each is called through a copy.
-    m_channel->onClosed = [this] {
-        auto callback = onClosed;
-        if (callback) callback();
-    };
+    m_channel->onClosed = [this] { m_liveness.call(onClosed); };
     m_channel->onDictionary = [this](Dictionary<Binary>& dictionary) {
-        auto callback = onDictionary;
-        if (callback) callback(dictionary);
+        m_liveness.call(onDictionary, dictionary);
     };
-    m_channel->onDatagram = [this](Binary& datagram) {
-        auto callback = onDatagram;
-        if (callback) callback(datagram);
-    };
-    m_channel->onSent = [this](int n) {
-        auto callback = onSent;
-        if (callback) callback(n);
-    };
+    m_channel->onDatagram = [this](Binary& datagram) { m_liveness.call(onDatagram, datagram); };
+    m_channel->onSent = [this](int n) { m_liveness.call(onSent, n); };
     m_rpc = new DicRpc(m_channel);
-    auto callback = onConnected;
-    if (callback) callback();
+    m_liveness.call(onConnected);
 }
 
 }  // namespace tunnel

@@ -6,6 +6,7 @@
 #include <functional>
 
 #include "gt/core/lang/Binary.h"
+#include "gt/core/lang/Liveness.h"
 #include "gt/core/util/Dictionary.h"
 #include "gt/net/socket/SocketAddress.h"
 
@@ -65,6 +66,11 @@ public:
     std::function<void(gt::core::Binary&)> onDatagram;
     // Some queued bytes were written (n of them).
     std::function<void(int)> onSent;
+
+protected:
+    // Every callback of the client and of its subclasses is called through
+    // it: the owner may delete the client from inside any of them.
+    gt::core::Liveness m_liveness;
 
 private:
     void _onConnect(gt::net::Socket* socket);

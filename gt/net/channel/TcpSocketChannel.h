@@ -6,6 +6,7 @@
 #include <functional>
 
 #include "gt/core/lang/Binary.h"
+#include "gt/core/lang/Liveness.h"
 #include "gt/core/util/Timer.h"
 #include "gt/net/ISocketEventHandler.h"
 #include "gt/net/SocketEventSelector.h"
@@ -84,11 +85,22 @@ public:
     void setRecvRateLimit(int bytesPerSecond) { m_recvLimiter.setLimit(bytesPerSecond); }
     void setSendRateLimit(int bytesPerSecond) { m_sendLimiter.setLimit(bytesPerSecond); }
 
+    // Why the connection ended, as a system error number (see
+    // gt::core::systemErrorText): the failing read or write's, ETIMEDOUT
+    // after the idle time-out; 0 while open and after an orderly or local
+    // close.
+    int lastError() const { return m_lastError; }
+
     SocketAddress const& localAddress() const { return m_localAddress; }
     SocketAddress const& remoteAddress() const { return m_remoteAddress; }
 
     int getEvents() override;
     void onEvent(int bits) override;
+
+protected:
+    // Every callback of the channel and of its subclasses is called through
+    // it: the owner may destroy the channel from inside any of them.
+    gt::core::Liveness m_liveness;
 
 private:
     enum Step { STEP_DONE, STEP_AGAIN, STEP_GONE };  // GONE: the channel was destroyed
@@ -106,7 +118,7 @@ private:
     int m_state;
     gt::core::Timer m_idleTimer;
     bool m_inEvent;
-    bool* m_destroyed;  // points into the running onEvent while callbacks run
+    int m_lastError;
     SocketAddress m_localAddress;
     SocketAddress m_remoteAddress;
     gt::core::Binary m_sendBuffer;

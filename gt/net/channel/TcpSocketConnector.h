@@ -4,6 +4,7 @@
 
 #include <functional>
 
+#include "gt/core/lang/Liveness.h"
 #include "gt/core/util/Timer.h"
 #include "gt/net/ISocketEventHandler.h"
 #include "gt/net/SocketEventSelector.h"
@@ -40,15 +41,16 @@ public:
     // source port still held in TIME_WAIT by an earlier connection can be
     // bound again.
     void setReuseAddress(bool on) { m_reuseAddress = on; }
-    // The system error number of the last connect that failed at once (the
-    // socket, its bind or its connect call), 0 when none has.
+    // Why the last connect failed, as a system error number (see
+    // gt::core::systemErrorText): ETIMEDOUT after the time-out, ECANCELED
+    // after cancel(), EALREADY while busy; 0 after a success.
     int lastError() const { return m_lastError; }
 
     int getEvents() override;
     void onEvent(int bits) override;
 
 private:
-    void _fail();
+    void _fail(int error);
     void _closeSocket();
 
     Socket m_socket;
@@ -58,6 +60,7 @@ private:
     bool m_reuseAddress;
     int m_lastError;
     Callback m_callback;
+    gt::core::Liveness m_liveness;
 };
 
 }  // namespace net
