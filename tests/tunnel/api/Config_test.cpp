@@ -73,7 +73,7 @@ TEST(ConfigDeathTest, DamagedStoredTextStopsTheProgramWithItsReport) {
                 "File: +tunnel/Config.*Line: +37.*Report: !L\"Bad config data\"");
     // A text that decrypts but is not JSON.
     EXPECT_EXIT(decodeReporting(kNotJson), testing::ExitedWithCode(255),
-                "File: +tunnel/Config.*Line: +40.*Report: !L\"Bad config format\"");
+                "File: +tunnel/Config.*Line: +[0-9]+.*Report: !L\"Bad config format\"");
 }
 
 }  // namespace
