@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Set up, build and test, or run the demo, on a Debian 12 machine.
 #   ./run.sh test   install what is missing, build (normal + sanitizer), run every test
-#   ./run.sh demo   install what is missing, build and run the service demo
+#   ./run.sh demo [--keep]   install what is missing, build and run the service demo
+#                   (--keep: leave it up until Ctrl+C)
 set -euo pipefail
 cd "$(dirname "$0")"
 ROOT=$(pwd)
@@ -51,14 +52,13 @@ test)
     ;;
 demo)
     install_missing
+    echo "== building"
     build build -DCMAKE_BUILD_TYPE=RelWithDebInfo
-    if [ -x "$ROOT/build/QvrSvr" ]; then
-        exec "$ROOT/build/QvrSvr" --console
-    fi
-    echo "The service program is not built yet; run ./run.sh test to check the libraries."
+    shift
+    exec python3 "$ROOT/demo/demo.py" --build "$ROOT/build" "$@"
     ;;
 *)
-    echo "usage: $0 test|demo" >&2
+    echo "usage: $0 test|demo [--keep]" >&2
     exit 2
     ;;
 esac
