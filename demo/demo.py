@@ -83,14 +83,21 @@ def main():
             raise RuntimeError('the page did not arrive intact')
 
         step('The status report of QvrSvr (status.json.tmp)')
-        print(status_report(stack))
+        report = status_report(stack)
+        print(report)
 
         if args.keep:
             step('The stack stays up. Open %s in a browser; Ctrl+C stops everything.' % public)
+            # QvrSvr answers a status request at most every 5 s: each second
+            # shows the newest report it gave.
+            last = json.loads(report)['forwards']
             while True:
                 time.sleep(1)
-                report = json.loads(status_report(stack))
-                print('    %s  %s' % (time.strftime('%H:%M:%S'), json.dumps(report['forwards'])), flush=True)
+                report = stack.poll_status()
+                if report:
+                    last = json.loads(report.decode('utf-8'))['forwards']
+                print('    %s  %s  forwards: %s' % (time.strftime('%H:%M:%S'), public, json.dumps(last)),
+                      flush=True)
 
         step('Sending QvrSvr --exit')
         code, output = stack.run_svr('--exit')

@@ -324,6 +324,20 @@ class Stack:
             time.sleep(0.1)
         raise TimeoutError('no status report within %.0f s' % timeout)
 
+    def poll_status(self):
+        """A report when one has arrived since the last call (the request is
+        then renewed), else None; asks for one when nobody has."""
+        path = self.data_file('status.json.tmp')
+        try:
+            with open(path, 'rb') as f:
+                data = f.read(1 << 16)
+        except FileNotFoundError:
+            data = b''
+        if data or not os.path.exists(path):
+            with open(path, 'wb'):
+                pass
+        return data or None
+
     def stop(self):
         for svr in self.svrs:
             if svr.proc.poll() is None:
