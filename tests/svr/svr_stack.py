@@ -339,6 +339,11 @@ class Stack:
         return data or None
 
     def stop(self):
+        if 'GT_SERVICE_REGISTRY' in self.env:
+            try:
+                self.run_svr('--stop-uninstall', timeout=60)
+            except subprocess.TimeoutExpired:
+                pass
         for svr in self.svrs:
             if svr.proc.poll() is None:
                 try:
