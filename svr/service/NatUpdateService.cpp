@@ -83,7 +83,8 @@ Array<Dictionary<Any> > NatUpdateService::validForwards(Array<Any> const& list, 
     return out;
 }
 
-void NatUpdateService::apply(Array<Dictionary<Any> > const& forwards, NatManager* manager, ILogRecorder* log) {
+void NatUpdateService::apply(Array<Dictionary<Any> > const& forwards, NatManager* manager,
+                             ILogRecorder* log) {
     _removeDeleted(forwards, manager, log);
     _updateForwards(forwards, manager, log);
 }
@@ -117,8 +118,8 @@ void NatUpdateService::_updateForwards(Array<Dictionary<Any> > const& forwards, 
         Array<String> const primary = stringList(record.get(u"primary_servers"));
         Array<String> const standby = stringList(record.get(u"standby_servers"));
         Any const& aclValue = record.get(u"acl");
-        Dictionary<Any> const acl = aclValue.is<Dictionary<Any> >() ? aclValue.cast<Dictionary<Any> >()
-                                                                     : Dictionary<Any>();
+        Dictionary<Any> const acl =
+            aclValue.is<Dictionary<Any> >() ? aclValue.cast<Dictionary<Any> >() : Dictionary<Any>();
         nat->setAccessKey(accessKey);
         nat->setTarget(protocol, address);
         nat->setPrimaryServers(primary);

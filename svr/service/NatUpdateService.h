@@ -32,8 +32,8 @@ public:
         gt::core::Array<gt::core::Any> const& list, gt::util::ILogRecorder* log);
     // Applies a list of valid records to the manager: removes the workers of
     // ids no longer listed, then creates or updates one worker per record.
-    static void apply(gt::core::Array<gt::core::Dictionary<gt::core::Any> > const& forwards, NatManager* manager,
-                      gt::util::ILogRecorder* log);
+    static void apply(gt::core::Array<gt::core::Dictionary<gt::core::Any> > const& forwards,
+                      NatManager* manager, gt::util::ILogRecorder* log);
 
 private:
     void _reload();

@@ -56,7 +56,8 @@ void serviceMain() {
     int const handle = ServiceDispatcher::registerControlHandler(s_name, &serviceCtrlHandler);
     if (handle == 0) return;
     s_handle = handle;
-    if (!report(gt::svc::SERVICE_START_PENDING, 0, 0)) debugOutput("ServiceMain: SetServiceStatus returned error");
+    if (!report(gt::svc::SERVICE_START_PENDING, 0, 0))
+        debugOutput("ServiceMain: SetServiceStatus returned error");
     if (s_body) s_body();
     if (!report(gt::svc::SERVICE_STOPPED, 0, 3)) debugOutput("SetServiceStatus returned error");
     s_handle = 0;
@@ -86,7 +87,8 @@ int getServiceState() { return s_state.load(); }
 void reportServiceRunning() {
     if (s_handle.load() == 0 || s_state.load() != SERVICE_ACTIVE) return;
     if (s_reported.load() == gt::svc::SERVICE_RUNNING) return;
-    if (!report(gt::svc::SERVICE_RUNNING, gt::svc::ACCEPT_STOP, 0)) debugOutput("SetServiceStatus returned error");
+    if (!report(gt::svc::SERVICE_RUNNING, gt::svc::ACCEPT_STOP, 0))
+        debugOutput("SetServiceStatus returned error");
 }
 
 }  // namespace tunnel

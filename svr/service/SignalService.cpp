@@ -32,14 +32,14 @@ void SignalService::process() {
     Binary bytes;
     if (!m_signal.receive(&bytes)) return;
     switch (parse(bytes)) {
-    case EXIT:
-        m_context->exit();
-        break;
-    case REFRESH:
-        m_context->accountService()->refreshNow();
-        break;
-    case NONE:
-        break;
+        case EXIT:
+            m_context->exit();
+            break;
+        case REFRESH:
+            m_context->accountService()->refreshNow();
+            break;
+        case NONE:
+            break;
     }
 }
 

@@ -65,8 +65,8 @@ bool StatusService::writeReport(String const& path, Dictionary<Any> const& repor
     }
     // The client may have taken its request back or written into it meanwhile.
     if (!File::isFile(path) || File::size(path) > 0 ||
-        ::rename(gt::core::detail::nativePath(temporary).c_str(), gt::core::detail::nativePath(path).c_str()) !=
-            0) {
+        ::rename(gt::core::detail::nativePath(temporary).c_str(),
+                 gt::core::detail::nativePath(path).c_str()) != 0) {
         File::remove(temporary);
         return false;
     }

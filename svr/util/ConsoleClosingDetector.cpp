@@ -59,14 +59,14 @@ bool ConsoleClosingDetector::isClosing() { return s_closing.load() != 0; }
 
 void ConsoleClosingDetector::ctrlHandler(int signo) {
     switch (signo) {
-    case SIGINT:
-    case SIGTERM:
-    case SIGHUP:
-    case SIGQUIT:
-        s_closing.store(1);
-        break;
-    default:
-        break;
+        case SIGINT:
+        case SIGTERM:
+        case SIGHUP:
+        case SIGQUIT:
+            s_closing.store(1);
+            break;
+        default:
+            break;
     }
 }
 

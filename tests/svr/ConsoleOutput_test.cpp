@@ -22,7 +22,8 @@ TEST(ConsoleLogRecorder, LineForm) {
         {u" <ERR> ", "09:05:07 <ERR> [Device] logged in."},
     };
     for (auto const& c : cases)
-        EXPECT_EQ(c.line, gt::test::utf8(ConsoleLogRecorder::format(u"09:05:07", c.marker, u"[Device] logged in.")));
+        EXPECT_EQ(c.line,
+                  gt::test::utf8(ConsoleLogRecorder::format(u"09:05:07", c.marker, u"[Device] logged in.")));
 }
 
 namespace {
@@ -67,9 +68,7 @@ TEST(ConsoleClosingDetector, LastDetectorRestoresThePreviousHandling) {
                   signal(SIGTERM, SIG_IGN);
                   {
                       ConsoleClosingDetector first;
-                      {
-                          ConsoleClosingDetector second;
-                      }
+                      { ConsoleClosingDetector second; }
                       raise(SIGTERM);
                       if (!ConsoleClosingDetector::isClosing()) return 1;
                   }
@@ -79,8 +78,8 @@ TEST(ConsoleClosingDetector, LastDetectorRestoresThePreviousHandling) {
               }));
     // Without a detector a SIGTERM ends the process as usual.
     EXPECT_EQ(-SIGTERM, inChild([] {
-                  { ConsoleClosingDetector detector; }
-                  raise(SIGTERM);
-                  return 0;
-              }));
+        { ConsoleClosingDetector detector; }
+        raise(SIGTERM);
+        return 0;
+    }));
 }

@@ -22,16 +22,16 @@ namespace {
 // echoing the request's id, and keeps the requests.
 class RpcServer : public gt::util::IHttpAccess {
 public:
-    bool request(gt::net::HttpRequest const& request, gt::net::HttpResponse* response, bool,
-                 int) override {
+    bool request(gt::net::HttpRequest const& request, gt::net::HttpResponse* response, bool, int) override {
         Dictionary<Any> call;
         gt::core::JSON::decode(request.body.utf8ToString(), &call);
         targets.push_back(gt::test::utf8(request.target));
         calls.push_back(call);
         std::string result = results.empty() ? "null" : results.front();
         if (!results.empty()) results.erase(results.begin());
-        std::string body = "{\"jsonrpc\": \"2.0\", \"id\": " + std::to_string(gt::core::toLong(call.get(u"id"))) +
-                           ", " + result + "}";
+        std::string body =
+            "{\"jsonrpc\": \"2.0\", \"id\": " + std::to_string(gt::core::toLong(call.get(u"id"))) + ", " +
+            result + "}";
         response->version = u"HTTP/1.1";
         response->statusCode = 200;
         response->reason = u"OK";

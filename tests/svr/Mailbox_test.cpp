@@ -112,7 +112,9 @@ TEST(SignalService, CommandWords) {
     } const cases[] = {
         {"exit", SignalService::EXIT},
         {"EXIT", SignalService::EXIT},
-        {"\xEF\xBB\xBF" "exit", SignalService::EXIT},
+        {"\xEF\xBB\xBF"
+         "exit",
+         SignalService::EXIT},
         {"Refresh", SignalService::REFRESH},
         {"refresh\n", SignalService::NONE},
         {" exit", SignalService::NONE},
@@ -155,7 +157,8 @@ TEST(StatusFile, ReportBytes) {
     } const cases[] = {
         {"no workers", report(Array<Any>()), "{\r\n\t\"forwards\":[\r\n\t]\r\n}"},
         {"error only when there is one", report(two),
-         "{\r\n\t\"forwards\":[\r\n\t\t{\r\n\t\t\t\"channels\":2,\r\n\t\t\t\"id\":17,\r\n\t\t\t\"ping\":43\r\n\t\t},"
+         "{\r\n\t\"forwards\":[\r\n\t\t{\r\n\t\t\t\"channels\":2,\r\n\t\t\t\"id\":17,\r\n\t\t\t\"ping\":"
+         "43\r\n\t\t},"
          "\r\n\t\t{\r\n\t\t\t\"channels\":0,\r\n\t\t\t\"error\":\"连接失败\",\r\n\t\t\t\"id\":18,\r\n\t\t\t"
          "\"ping\":-1\r\n\t\t}\r\n\t]\r\n}"},
     };

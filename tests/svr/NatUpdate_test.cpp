@@ -83,14 +83,14 @@ std::vector<long long> workerIds(NatManager const& manager) {
 TEST(NatUpdate, MalformedElementsAreSkippedWithAWarning) {
     Array<Any> mixed;
     mixed.add(Any(record(Any(3LL))));
-    mixed.add(Any(5));                          // not an object
-    mixed.add(Any(Array<Any>()));               // not an object
-    mixed.add(Any(record(Any())));              // no id
-    mixed.add(Any(record(Any(0LL))));           // id 0
-    mixed.add(Any(record(Any(-1LL))));          // the none-id
-    mixed.add(Any(record(Any(u"oops"))));       // reads as 0
-    mixed.add(Any(record(Any(u"9"))));          // a number in text form
-    mixed.add(Any());                           // null
+    mixed.add(Any(5));                     // not an object
+    mixed.add(Any(Array<Any>()));          // not an object
+    mixed.add(Any(record(Any())));         // no id
+    mixed.add(Any(record(Any(0LL))));      // id 0
+    mixed.add(Any(record(Any(-1LL))));     // the none-id
+    mixed.add(Any(record(Any(u"oops"))));  // reads as 0
+    mixed.add(Any(record(Any(u"9"))));     // a number in text form
+    mixed.add(Any());                      // null
     Lines log;
     Array<Dictionary<Any> > valid = NatUpdateService::validForwards(mixed, &log);
     ASSERT_EQ(2, valid.count());
@@ -112,11 +112,15 @@ TEST(NatUpdate, WorkersFollowTheList) {
         std::vector<long long> workers;
         std::vector<std::string> lines;
     } const steps[] = {
-        {{2, 1}, {1, 2}, {"I [Forward] Append. #2", "I [Forward] Updated. #2", "I [Forward] Append. #1",
-                          "I [Forward] Updated. #1"}},
+        {{2, 1},
+         {1, 2},
+         {"I [Forward] Append. #2", "I [Forward] Updated. #2", "I [Forward] Append. #1",
+          "I [Forward] Updated. #1"}},
         {{1, 2}, {1, 2}, {"I [Forward] Updated. #1", "I [Forward] Updated. #2"}},
-        {{3, 2}, {2, 3}, {"I [Forward] Removed. #1", "I [Forward] Append. #3", "I [Forward] Updated. #3",
-                          "I [Forward] Updated. #2"}},
+        {{3, 2},
+         {2, 3},
+         {"I [Forward] Removed. #1", "I [Forward] Append. #3", "I [Forward] Updated. #3",
+          "I [Forward] Updated. #2"}},
         {{}, {}, {"I [Forward] Removed. #2", "I [Forward] Removed. #3"}},
     };
     for (Step const& step : steps) {

@@ -5,8 +5,9 @@
 #include "svr/Dispatch.h"
 
 TEST(Options, ExactWordsOnly) {
-    char const* const known[] = {"--install", "--uninstall", "--start",   "--stop",    "--install-start",
-                                 "--stop-uninstall", "--exit", "--refresh", "--console", "--service"};
+    char const* const known[] = {"--install",       "--uninstall",      "--start", "--stop",
+                                 "--install-start", "--stop-uninstall", "--exit",  "--refresh",
+                                 "--console",       "--service"};
     for (char const* word : known) {
         SCOPED_TRACE(word);
         tunnel::SvrOption const* option = tunnel::findOption(gt::test::str(word));
