@@ -272,11 +272,12 @@ class Stack:
                                      '--ports', str(self.cloud_port), '--spec', self.spec], stdin=True)
         self.cloud.wait_line('ready ')
 
-    def bind_device(self, token=DEVICE_TOKEN, **extra):
-        """Writes properties.cfg as the desktop client does."""
+    def bind_device(self, token=DEVICE_TOKEN, settings=None):
+        """Writes properties.cfg as the desktop client does: the device token
+        and any further settings ({"net.local_ip": ...})."""
         argv = [self.program('svr_test_helper'), 'set', 'device.token', token]
-        for key, value in extra.items():
-            argv += [key.replace('_', '.'), value]
+        for key, value in (settings or {}).items():
+            argv += [key, value]
         subprocess.run(argv, env=self.env, check=True, timeout=30)
 
     def start_svr(self, option='--console'):

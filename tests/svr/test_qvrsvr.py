@@ -7,8 +7,10 @@ and the service manager's install/start/stop/uninstall."""
 import json
 import os
 import re
+import shutil
 import signal
 import socket
+import subprocess
 import sys
 import time
 import unittest
@@ -145,6 +147,15 @@ class ConsoleRun(StackTest):
         self.assertIsNone(svr.proc.poll())
 
 
+    def test_local_address_binding(self):
+        self.start()
+        self.stack.bind_device(settings={'net.local_ip': '127.0.0.1'})
+        svr = self.stack.start_svr()
+        svr.wait_line('[Device] The specific local IP address is enabled. IP: 127.0.0.1', 15)
+        svr.wait_line('[Forward] Updated. #100', 30)
+        self.assertEqual(b'bound', echo_through(self.stack.public_port(30), b'bound'))
+
+
 class WithoutCloud(unittest.TestCase):
     """Runs that need no cloud: the device is not bound."""
 
@@ -180,7 +191,6 @@ class WithoutCloud(unittest.TestCase):
                                ('console', '参数不正确: console\n')):
             with self.subTest(argv=argv):
                 if argv is None:
-                    import subprocess
                     done = subprocess.run([self.stack.program('QvrSvr')], env=self.stack.env,
                                           stdout=subprocess.PIPE, timeout=30)
                     result = (done.returncode, done.stdout.decode('utf-8'))
@@ -232,6 +242,29 @@ class UnderTheServiceManager(StackTest):
         self.assertEqual((0, ''), run('--exit'))
         self.assertEqual((0, '服务并未运行\n'), run('--stop'))
         self.assertEqual(0, run('--stop-uninstall')[0])
+
+    def test_install_from_another_folder_replaces_the_registration(self):
+        other = os.path.join(self.stack.tmp, 'other')
+        os.makedirs(other)
+        copy = os.path.join(other, 'QvrSvr')
+        shutil.copy2(self.stack.program('QvrSvr'), copy)
+        self.assertEqual(0, self.stack.run_svr('--install')[0])
+        done = subprocess.run([copy, '--install'], env=self.stack.env, stdout=subprocess.PIPE, timeout=60)
+        self.assertEqual(0, done.returncode)
+        self.assertEqual('检测到后台服务已安装，但不在相同目录下\n即将卸载之前服务并重新安装\n服务并未运行\n'
+                         '正在卸载服务...\n服务卸载成功\n正在安装服务...\n服务安装成功!\n',
+                         done.stdout.decode('utf-8'))
+        # Now the first program is the stranger.
+        code, output = self.stack.run_svr('--install')
+        self.assertEqual(0, code)
+        self.assertTrue(output.startswith('检测到后台服务已安装'), output)
+
+    def test_combined_options_run_both_steps(self):
+        self.stack.env['GT_SERVICE_ADMIN'] = '0'
+        # The install is refused, the start is still tried and decides the result.
+        self.assertEqual((9, '正在安装服务...\n错误: 服务安装失败\n正在启动服务...\n错误: 服务启动失败\n'),
+                         self.stack.run_svr('--install-start'))
+        self.assertEqual((0, '服务并未运行\n服务不存在\n'), self.stack.run_svr('--stop-uninstall'))
 
 
 if __name__ == '__main__':
