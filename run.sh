@@ -56,8 +56,9 @@ test)
     ;;
 demo)
     install_missing
-    echo "== building"
-    build build -DCMAKE_BUILD_TYPE=RelWithDebInfo
+    echo "== building the service program"
+    cmake -S "$ROOT" -B "$ROOT/build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+    cmake --build "$ROOT/build" -j "$(jobs)" --target QvrSvr svr_test_helper
     shift
     exec python3 "$ROOT/demo/demo.py" --build "$ROOT/build" "$@"
     ;;
