@@ -4,6 +4,7 @@
 #pragma once
 
 #include <functional>
+#include <memory>
 
 #include "gt/core/lang/Binary.h"
 #include "gt/core/lang/String.h"
@@ -22,7 +23,7 @@ class Forward;
 
 class NatTunnel : public IActionDown {
 public:
-    enum { PING_INTERVAL_MS = 30000 };
+    static constexpr int PING_INTERVAL_MS = 30000;
 
     // Starts connecting at once. selector and acl are not owned and must
     // outlive the tunnel; bind is the local address for the relay connection.
@@ -77,7 +78,7 @@ private:
     gt::core::String m_target;
     NatAcl* m_acl;
     TunnelDataClient m_client;
-    Forward* m_forward;
+    std::unique_ptr<Forward> m_forward;
     gt::core::Timer m_pingTimer;
     double m_averagePing;
 };

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <functional>
+#include <memory>
 
 #include "gt/core/lang/Binary.h"
 #include "gt/core/lang/Liveness.h"
@@ -25,8 +26,8 @@ class ProtocolChannel;
 
 class ProtocolClient {
 public:
-    static int const CONNECT_TIMEOUT_MS = 3000;
-    static int const IDLE_TIMEOUT_MS = 60000;
+    static constexpr int CONNECT_TIMEOUT_MS = 3000;
+    static constexpr int IDLE_TIMEOUT_MS = 60000;
 
     // Asserts a selector. A connect that fails at once (no socket, bind or
     // connect refused on the spot) cannot reach callbacks that are set after
@@ -36,7 +37,7 @@ public:
                    gt::net::SocketAddress const& bind);
     ProtocolClient(ProtocolClient const&) = delete;
     ProtocolClient& operator=(ProtocolClient const&) = delete;
-    // Deletes rpc, channel and connector; no callback is called.
+    // Lets rpc, channel and connector go, in that order; no callback is called.
     virtual ~ProtocolClient();
 
     // False while not connected.
@@ -46,7 +47,7 @@ public:
     // or tick). Connecting: the connect is cancelled (onConnectFailed follows).
     void close();
     // Null until connected.
-    DicRpc* rpc() const { return m_rpc; }
+    DicRpc* rpc() const { return m_rpc.get(); }
     bool isConnected() const;
     // The connect failed (at once or later); stays set.
     bool hasFailed() const { return m_failed; }
@@ -68,9 +69,10 @@ private:
     void _onConnect(gt::net::Socket* socket);
 
     gt::net::SocketEventSelector* m_selector;
-    gt::net::TcpSocketConnector* m_connector;
-    ProtocolChannel* m_channel;
-    DicRpc* m_rpc;
+    // Members go in reverse order: the rpc before the channel it hooks into.
+    std::unique_ptr<gt::net::TcpSocketConnector> m_connector;
+    std::unique_ptr<ProtocolChannel> m_channel;
+    std::unique_ptr<DicRpc> m_rpc;
     gt::net::SocketAddress m_server;
     bool m_failed;
 };

@@ -19,8 +19,8 @@ class Forward : public IActionUp {
 public:
     // Most channels one tunnel keeps open; further CONNECTs are refused so
     // that a flood of them cannot use up the process's descriptors.
-    enum { MAX_CHANNELS = 2048 };
-    enum { CLEANUP_INTERVAL_MS = 1000 };
+    static constexpr int MAX_CHANNELS = 2048;
+    static constexpr int CLEANUP_INTERVAL_MS = 1000;
 
     // tunnel, selector and acl are not owned. target is "host:port"; the host
     // "loopback" makes every local connection come from 127.a.b.c for the

@@ -114,15 +114,15 @@ bool HttpResponseReader::_parse() {
         switch (m_state) {
             case STATE_STATUS:
                 if (!m_capsulator.readStatusLine(&m_response.version, &m_response.statusCode,
-                                                 &m_response.reason, kMaxStatusLine)) {
-                    if (m_buffer.available() > kMaxStatusLine + 1) return _fail();
+                                                 &m_response.reason, MAX_STATUS_LINE)) {
+                    if (m_buffer.available() > MAX_STATUS_LINE + 1) return _fail();
                     return true;
                 }
                 m_state = STATE_HEADERS;
                 break;
             case STATE_HEADERS:
-                if (!m_capsulator.readHeaders(&m_response.headers, kMaxHeaderBlock)) {
-                    if (m_buffer.available() > kMaxHeaderBlock + 3) return _fail();
+                if (!m_capsulator.readHeaders(&m_response.headers, MAX_HEADER_BLOCK)) {
+                    if (m_buffer.available() > MAX_HEADER_BLOCK + 3) return _fail();
                     return true;
                 }
                 if (m_response.statusCode >= 100 && m_response.statusCode < 200 &&

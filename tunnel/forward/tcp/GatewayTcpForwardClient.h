@@ -27,7 +27,7 @@ public:
     // every byte after the login line with.
     static char const MASK = 0x5C;
     // Longest login line, CR LF included.
-    enum { MAX_LOGIN_LINE = 1024 };
+    static constexpr int MAX_LOGIN_LINE = 1024;
 
     GatewayTcpForwardClient(gt::net::SocketEventSelector* selector, NatAcl* acl, short channelId,
                             gt::net::SocketAddress const& target, gt::net::SocketAddress const& bind,

@@ -21,7 +21,7 @@ namespace tunnel {
 class LocalConnector {
 public:
     // Attempts with another loopback source port when the chosen one is busy.
-    enum { BIND_ATTEMPTS = 8 };
+    static constexpr int BIND_ATTEMPTS = 8;
 
     explicit LocalConnector(gt::net::SocketEventSelector* selector);
     LocalConnector(LocalConnector const&) = delete;
