@@ -61,7 +61,9 @@ void NatTunnel::start() {
     if (m_client.state() == TunnelDataClient::STATE_FAILED && onError) onError(m_client.lastError());
 }
 
-bool NatTunnel::isAlive() const { return m_client.state() != TunnelDataClient::STATE_FAILED && m_forward != nullptr; }
+bool NatTunnel::isAlive() const {
+    return m_client.state() != TunnelDataClient::STATE_FAILED && m_forward != nullptr;
+}
 
 void NatTunnel::close() { m_client.close(); }
 

@@ -21,8 +21,13 @@ void sleepMs(int ms) {
 }  // namespace
 
 SocketEventSelector::SocketEventSelector(int tickMs)
-    : m_nextSerial(1), m_dispatching(false), m_tickTimer(tickMs < 0 ? 0 : tickMs), m_interested(0), m_asking(false),
-      m_owner(std::this_thread::get_id()), m_started(false) {}
+    : m_nextSerial(1),
+      m_dispatching(false),
+      m_tickTimer(tickMs < 0 ? 0 : tickMs),
+      m_interested(0),
+      m_asking(false),
+      m_owner(std::this_thread::get_id()),
+      m_started(false) {}
 
 SocketEventSelector::~SocketEventSelector() {}
 

@@ -66,7 +66,7 @@ private:
     bool m_dispatching;
     gt::core::Timer m_tickTimer;
     int m_interested;
-    bool m_asking;  // getEvents is running: the table must not change
+    bool m_asking;            // getEvents is running: the table must not change
     std::thread::id m_owner;  // the only thread that may change the table
     bool m_started;           // a turn has run: m_owner is the loop's thread
 

@@ -79,9 +79,7 @@ void RawHttpClient::disconnect() {
     if (!m_busy) _dropConnection();
 }
 
-void RawHttpClient::_dropConnection() {
-    m_channel.reset();
-}
+void RawHttpClient::_dropConnection() { m_channel.reset(); }
 
 int RawHttpClient::portOf(String const& hostPort) {
     int colon = hostPort.indexOf(u':');
@@ -158,8 +156,9 @@ bool RawHttpClient::_run(HttpRequest const& request, HttpResponse* response, int
         if (port <= 0 || host.isEmpty()) return false;
         Socket socket(0);
         if (!_connect(host, port, deadline, &socket)) return false;
-        m_channel = std::make_unique<HttpClientChannel>(&socket, &m_selector, HttpClientChannel::DEFAULT_READ_LIMIT,
-                                                        HttpClientChannel::DEFAULT_THRESHOLD);
+        m_channel =
+            std::make_unique<HttpClientChannel>(&socket, &m_selector, HttpClientChannel::DEFAULT_READ_LIMIT,
+                                                HttpClientChannel::DEFAULT_THRESHOLD);
         ++m_connections;
     }
 

@@ -14,9 +14,7 @@ namespace tunnel {
 
 ProtocolClient::ProtocolClient(gt::net::SocketEventSelector* selector, gt::net::SocketAddress const& server,
                                gt::net::SocketAddress const& bind)
-    : m_selector(selector),
-      m_server(server),
-      m_failed(false) {
+    : m_selector(selector), m_server(server), m_failed(false) {
     GT_ASSERT(m_selector);
     m_connector = std::make_unique<gt::net::TcpSocketConnector>(m_selector);
     m_connector->connect(
@@ -59,7 +57,9 @@ void ProtocolClient::_onConnect(gt::net::Socket* socket) {
     // A relay connection without any traffic for 60 s is closed.
     m_channel->setIdleTimeout(IDLE_TIMEOUT_MS);
     m_channel->onClosed = [this] { m_liveness.call(onClosed); };
-    m_channel->onDictionary = [this](Dictionary<Binary>& dictionary) { m_liveness.call(onDictionary, dictionary); };
+    m_channel->onDictionary = [this](Dictionary<Binary>& dictionary) {
+        m_liveness.call(onDictionary, dictionary);
+    };
     m_channel->onDatagram = [this](Binary& datagram) { m_liveness.call(onDatagram, datagram); };
     m_rpc = std::make_unique<DicRpc>(m_channel.get());
     m_liveness.call(onConnected);

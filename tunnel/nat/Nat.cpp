@@ -32,9 +32,7 @@ Nat::Nat(long long id, gt::util::ThreadSafeLogRecorder* log, gt::net::SocketAddr
     m_thread.start([this]() { _run(); });
 }
 
-Nat::~Nat() {
-    m_thread.stop(-1);
-}
+Nat::~Nat() { m_thread.stop(-1); }
 
 void Nat::stop(bool wait) { m_thread.stop(wait ? -1 : 0); }
 

@@ -12,7 +12,9 @@ namespace {
 // strerror_r comes in two shapes: the GNU one returns the message (which may
 // or may not be the buffer), the POSIX one fills the buffer and returns 0.
 [[maybe_unused]] char const* messageOf(char const* result, char const*) { return result; }
-[[maybe_unused]] char const* messageOf(int result, char const* buffer) { return result == 0 ? buffer : nullptr; }
+[[maybe_unused]] char const* messageOf(int result, char const* buffer) {
+    return result == 0 ? buffer : nullptr;
+}
 
 }  // namespace
 

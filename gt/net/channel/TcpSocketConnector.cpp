@@ -83,7 +83,8 @@ void TcpSocketConnector::_fail(int error) {
     m_lastError = error;
     Callback callback = std::exchange(m_callback, nullptr);
     _closeSocket();
-    m_liveness.call(std::move(callback), nullptr);  // the connector is idle: the owner may reuse or destroy it
+    m_liveness.call(std::move(callback),
+                    nullptr);  // the connector is idle: the owner may reuse or destroy it
 }
 
 void TcpSocketConnector::_closeSocket() {
