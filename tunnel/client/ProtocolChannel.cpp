@@ -14,7 +14,7 @@ ProtocolChannel::~ProtocolChannel() = default;
 
 bool ProtocolChannel::sendDictionary(Dictionary<Binary> const& dictionary) {
     Binary encoded;
-    encodeDictionary(dictionary, &encoded, false);
+    if (!encodeDictionary(dictionary, &encoded, false)) return false;
     char const prefix[2] = {static_cast<char>(VERSION), static_cast<char>(KIND_DICTIONARY)};
     return _sendFrame(prefix, 2, encoded);
 }

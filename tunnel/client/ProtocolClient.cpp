@@ -41,6 +41,10 @@ void ProtocolClient::close() {
 
 bool ProtocolClient::isConnected() const { return m_channel != nullptr && m_channel->isValid(); }
 
+int ProtocolClient::sendQueueLength() const {
+    return m_channel != nullptr ? m_channel->sendQueueLength() : 0;
+}
+
 void ProtocolClient::_onConnect(gt::net::Socket* socket) {
     if (socket == nullptr) {
         m_failed = true;
@@ -56,11 +60,13 @@ void ProtocolClient::_onConnect(gt::net::Socket* socket) {
     m_channel->setSendKeepSize(0x4000);
     // A relay connection without any traffic for 60 s is closed.
     m_channel->setIdleTimeout(IDLE_TIMEOUT_MS);
+    m_channel->setSendQueueLimit(SEND_QUEUE_LIMIT);
     m_channel->onClosed = [this] { m_liveness.call(onClosed); };
     m_channel->onDictionary = [this](Dictionary<Binary>& dictionary) {
         m_liveness.call(onDictionary, dictionary);
     };
     m_channel->onDatagram = [this](Binary& datagram) { m_liveness.call(onDatagram, datagram); };
+    m_channel->onSent = [this](int n) { m_liveness.call(onSent, n); };
     m_rpc = std::make_unique<DicRpc>(m_channel.get());
     m_liveness.call(onConnected);
 }

@@ -28,6 +28,10 @@ class ProtocolClient {
 public:
     static constexpr int CONNECT_TIMEOUT_MS = 3000;
     static constexpr int IDLE_TIMEOUT_MS = 60000;
+    // Most bytes the connection queues for sending; a send beyond it fails.
+    // The owner keeps well below it (see sendQueueLength and onSent), so a
+    // relay that stops reading cannot make the service hold without bound.
+    static constexpr int SEND_QUEUE_LIMIT = 4 * 1024 * 1024;
 
     // Asserts a selector. A connect that fails at once (no socket, bind or
     // connect refused on the spot) cannot reach callbacks that are set after
@@ -49,6 +53,8 @@ public:
     // Null until connected.
     DicRpc* rpc() const { return m_rpc.get(); }
     bool isConnected() const;
+    // Bytes queued for the relay and not yet written (0 while not connected).
+    int sendQueueLength() const;
     // The connect failed (at once or later); stays set.
     bool hasFailed() const { return m_failed; }
     gt::net::SocketAddress const& server() const { return m_server; }
@@ -59,6 +65,8 @@ public:
     // Dictionaries that are not rpc replies.
     std::function<void(gt::core::Dictionary<gt::core::Binary>&)> onDictionary;
     std::function<void(gt::core::Binary&)> onDatagram;
+    // Some queued bytes were written (n of them).
+    std::function<void(int)> onSent;
 
 protected:
     // Every callback of the client and of its subclasses is called through

@@ -38,6 +38,14 @@ void TunnelDataClient::_handle_tunnel_create(gt::core::String const& accessId) {
         [this](Error const& error) { _fail(error); });
 }
 
+void TunnelDataClient::abandon(Error const& error) {
+    if (m_state != STATE_CREATING) return;
+    // Failed first, so the close that follows reports nothing more.
+    m_state = STATE_FAILED;
+    close();
+    _fail(error);
+}
+
 void TunnelDataClient::_fail(Error const& error) {
     m_state = STATE_FAILED;
     m_error = error;

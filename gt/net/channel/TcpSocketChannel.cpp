@@ -42,6 +42,7 @@ TcpSocketChannel::TcpSocketChannel(Socket* socket, SocketEventSelector* selector
       m_recvKeepSize(kDefaultKeepSize),
       m_sendKeepSize(kDefaultKeepSize),
       m_sendQueueLimit(-1),
+      m_readPaused(false),
       m_recvLimiter(1000),
       m_sendLimiter(1000) {
     if (socket == nullptr || !socket->isValid()) return;
@@ -132,7 +133,8 @@ int TcpSocketChannel::getEvents() {
     if (!m_socket.isValid()) return 0;
     if (m_state == STATE_CLOSED) return EVENT_READ;  // the next readiness or tick completes the close
     int bits = 0;
-    if (m_state == STATE_OPEN && m_recvLength > 0 && m_recvLimiter.allowance() > 0) bits |= EVENT_READ;
+    if (m_state == STATE_OPEN && m_recvLength > 0 && !m_readPaused && m_recvLimiter.allowance() > 0)
+        bits |= EVENT_READ;
     bool const queued = !m_sendBuffer.isEmpty() || !m_pendingBuffer.isEmpty();
     if ((m_state == STATE_OPEN || m_state == STATE_CLOSING) && queued && m_sendLimiter.allowance() > 0) {
         bits |= EVENT_WRITE;
@@ -165,7 +167,7 @@ void TcpSocketChannel::onEvent(int bits) {
 }
 
 TcpSocketChannel::Step TcpSocketChannel::_readStep() {
-    if (m_state != STATE_OPEN || m_recvLength <= 0) return STEP_DONE;
+    if (m_state != STATE_OPEN || m_recvLength <= 0 || m_readPaused) return STEP_DONE;
     int n = m_recvLength < kRecvStep ? m_recvLength : kRecvStep;
     int allowance = m_recvLimiter.allowance();
     if (n >= allowance) {

@@ -52,6 +52,11 @@ public:
     // Grants n more bytes of reading.
     bool recv(int n);
     int recvCredit() const { return m_recvLength; }
+    // Stops reading (the credit is kept) until unpaused: an owner whose
+    // onward queue is full holds the bytes back in the kernel, where TCP
+    // flow control slows the sender down.
+    void setReadPaused(bool paused) { m_readPaused = paused; }
+    bool isReadPaused() const { return m_readPaused; }
     // Queues bytes for sending; false when not open or when the queue would
     // pass its limit.
     bool send(gt::core::Binary const& data);
@@ -124,6 +129,7 @@ private:
     int m_recvKeepSize;
     int m_sendKeepSize;
     int m_sendQueueLimit;
+    bool m_readPaused;
     ByteRateLimiter m_recvLimiter;
     ByteRateLimiter m_sendLimiter;
 };

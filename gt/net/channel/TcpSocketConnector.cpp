@@ -8,7 +8,12 @@ namespace gt {
 namespace net {
 
 TcpSocketConnector::TcpSocketConnector(SocketEventSelector* selector)
-    : m_socket(0), m_timer(0), m_selector(selector), m_cancelled(false), m_lastError(0) {}
+    : m_socket(0),
+      m_timer(0),
+      m_selector(selector),
+      m_cancelled(false),
+      m_reuseAddress(false),
+      m_lastError(0) {}
 
 TcpSocketConnector::~TcpSocketConnector() {
     m_callback = nullptr;
@@ -28,7 +33,8 @@ void TcpSocketConnector::connect(SocketAddress const& remote, SocketAddress cons
     }
     errno = 0;
     Socket socket(Socket::TYPE_TCP);
-    if (!socket.setBlocking(false) || !socket.bind(local) || !socket.connect(remote)) {
+    if (!socket.setBlocking(false) || (m_reuseAddress && !socket.setReuseAddress(true)) ||
+        !socket.bind(local) || !socket.connect(remote)) {
         m_lastError = errno != 0 ? errno : EINVAL;
         socket = Socket(0);  // closed before the owner hears of it
         m_liveness.call(std::move(callback), nullptr);

@@ -37,6 +37,10 @@ public:
     // Aborts the pending connect; its callback gets null at the next event
     // (readiness or tick). False when nothing is pending.
     bool cancel();
+    // Sets SO_REUSEADDR on the sockets of later connects, so that a chosen
+    // source port still held in TIME_WAIT by an earlier connection can be
+    // bound again.
+    void setReuseAddress(bool on) { m_reuseAddress = on; }
     // Why the last connect failed, as a system error number (see
     // gt::core::systemErrorText): ETIMEDOUT after the time-out, ECANCELED
     // after cancel(), EALREADY while busy; 0 after a success.
@@ -53,6 +57,7 @@ private:
     gt::core::Timer m_timer;
     SocketEventSelector* m_selector;
     bool m_cancelled;
+    bool m_reuseAddress;
     int m_lastError;
     Callback m_callback;
     gt::core::Liveness m_liveness;
