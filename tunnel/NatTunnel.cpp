@@ -33,7 +33,6 @@ NatTunnel::NatTunnel(gt::net::SocketEventSelector* selector, TunnelConfig const&
       m_target(config.target),
       m_acl(acl),
       m_client(selector, Detector::parseServer(config.server), bind, config.accessKey),
-      m_forward(nullptr),
       m_pingTimer(0),
       m_averagePing(-1),
       m_dropping(false) {
@@ -53,19 +52,20 @@ NatTunnel::NatTunnel(gt::net::SocketEventSelector* selector, TunnelConfig const&
     };
     m_client.onDatagram = [this](Binary& datagram) { _onTunnelRecv(datagram); };
     m_client.onSent = [this](int) { _onRelaySent(); };
-    m_forward = new Forward(this, selector, acl, m_protocol, m_target);
+    m_forward = std::make_unique<Forward>(this, selector, acl, m_protocol, m_target);
 }
 
 NatTunnel::~NatTunnel() {
-    delete m_forward;
-    m_forward = nullptr;
+    m_forward.reset();  // the local connections go before the relay connection
 }
 
 void NatTunnel::start() {
     if (m_client.state() == TunnelDataClient::STATE_FAILED && onError) onError(m_client.lastError());
 }
 
-bool NatTunnel::isAlive() const { return m_client.state() != TunnelDataClient::STATE_FAILED && m_forward; }
+bool NatTunnel::isAlive() const {
+    return m_client.state() != TunnelDataClient::STATE_FAILED && m_forward != nullptr;
+}
 
 void NatTunnel::close() { m_client.close(); }
 

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <functional>
+#include <memory>
 
 #include "gt/core/lang/Binary.h"
 #include "gt/core/lang/String.h"
@@ -23,18 +24,16 @@ class Forward;
 
 class NatTunnel : public IActionDown {
 public:
-    enum { PING_INTERVAL_MS = 30000 };
+    static constexpr int PING_INTERVAL_MS = 30000;
     // Back-pressure on the relay connection, whatever credit the relay
     // grants: above HIGH_WATER queued bytes every local connection of the
     // tunnel stops reading, below LOW_WATER they read again; DATA that
     // would take the queue past DATA_QUEUE_LIMIT is not queued and its
     // channel ends with SHUTDOWN (the room above it is kept for WINDOW,
     // SHUTDOWN and rpc frames).
-    enum {
-        HIGH_WATER = 1024 * 1024,
-        LOW_WATER = 256 * 1024,
-        DATA_QUEUE_LIMIT = ProtocolClient::SEND_QUEUE_LIMIT - 64 * 1024
-    };
+    static constexpr int HIGH_WATER = 1024 * 1024;
+    static constexpr int LOW_WATER = 256 * 1024;
+    static constexpr int DATA_QUEUE_LIMIT = ProtocolClient::SEND_QUEUE_LIMIT - 64 * 1024;
 
     // Starts connecting at once. selector and acl are not owned and must
     // outlive the tunnel; bind is the local address for the relay connection.
@@ -99,7 +98,7 @@ private:
     gt::core::String m_target;
     NatAcl* m_acl;
     TunnelDataClient m_client;
-    Forward* m_forward;
+    std::unique_ptr<Forward> m_forward;
     gt::core::Timer m_pingTimer;
     double m_averagePing;
     bool m_dropping;

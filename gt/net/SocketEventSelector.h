@@ -31,7 +31,7 @@ public:
         int bits;
     };
 
-    enum { MAX_HANDLERS = 65536 };
+    static constexpr int MAX_HANDLERS = 65536;
 
     // Ticks every tickMs (negative counts as 0: every poll() ends with a tick).
     explicit SocketEventSelector(int tickMs);

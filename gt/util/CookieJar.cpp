@@ -27,7 +27,7 @@ void CookieJar::add(Cookie const& cookie) {
             return;
         }
     }
-    if (m_cookies.count() >= kMaxCookies) _dropOldest();
+    if (m_cookies.count() >= MAX_COOKIES) _dropOldest();
     m_cookies.add(cookie);
 }
 
@@ -69,7 +69,7 @@ void CookieJar::load(String const& text) {
         int end = text.indexOf(u"\r\n", start);
         if (end < 0) end = text.length();
         if (end > start) {
-            if (m_cookies.count() >= kMaxCookies) _dropOldest();
+            if (m_cookies.count() >= MAX_COOKIES) _dropOldest();
             m_cookies.add(Cookie(text.mid(start, end - start)));
         }
         start = end + 2;

@@ -12,7 +12,7 @@ namespace util {
 class CookieJar {
 public:
     // The most cookies a jar holds; adding one more drops the oldest.
-    static constexpr int kMaxCookies = 300;
+    static constexpr int MAX_COOKIES = 300;
 
     CookieJar() = default;
     explicit CookieJar(core::String const& text);

@@ -58,7 +58,6 @@ RawHttpClient::RawHttpClient(int idleTimeoutMs)
     : m_busy(false),
       m_aborted(false),
       m_selector(0),
-      m_channel(nullptr),
       m_idleTimeout(idleTimeoutMs),
       m_idleTimer(idleTimeoutMs),
       m_connections(0) {}
@@ -80,10 +79,7 @@ void RawHttpClient::disconnect() {
     if (!m_busy) _dropConnection();
 }
 
-void RawHttpClient::_dropConnection() {
-    delete m_channel;
-    m_channel = nullptr;
-}
+void RawHttpClient::_dropConnection() { m_channel.reset(); }
 
 int RawHttpClient::portOf(String const& hostPort) {
     int colon = hostPort.indexOf(u':');
@@ -160,8 +156,9 @@ bool RawHttpClient::_run(HttpRequest const& request, HttpResponse* response, int
         if (port <= 0 || host.isEmpty()) return false;
         Socket socket(0);
         if (!_connect(host, port, deadline, &socket)) return false;
-        m_channel = new HttpClientChannel(&socket, &m_selector, HttpClientChannel::kDefaultReadLimit,
-                                          HttpClientChannel::kDefaultThreshold);
+        m_channel =
+            std::make_unique<HttpClientChannel>(&socket, &m_selector, HttpClientChannel::DEFAULT_READ_LIMIT,
+                                                HttpClientChannel::DEFAULT_THRESHOLD);
         ++m_connections;
     }
 
@@ -195,7 +192,7 @@ bool RawHttpClient::_connect(String const& host, int port, Deadline const& deadl
     for (net::IpAddress const& address : order) {
         if (deadline.isExpired() || isAborted()) return false;
         int wait = deadline.remaining();
-        if (wait > kMaxConnectMs) wait = kMaxConnectMs;
+        if (wait > MAX_CONNECT_MS) wait = MAX_CONNECT_MS;
         if (_connectOnce(net::SocketAddress(address, static_cast<unsigned short>(port)), wait, out))
             return true;
     }
@@ -217,7 +214,7 @@ bool RawHttpClient::_connectOnce(net::SocketAddress const& address, int timeoutM
 }
 
 bool RawHttpClient::_exchange(HttpRequest const& request, HttpResponse* response, Deadline const& deadline) {
-    HttpClientChannel* channel = m_channel;
+    HttpClientChannel* channel = m_channel.get();
     // The channel closes itself once the time is up, even while bytes trickle.
     channel->setIdleTimeout(deadline.isLimited() ? deadline.remaining() : 0);
     if (deadline.isExpired() || !channel->sendRequest(request)) return false;

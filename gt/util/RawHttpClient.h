@@ -5,6 +5,7 @@
 #pragma once
 
 #include <functional>
+#include <memory>
 
 #include "gt/core/lang/Binary.h"
 #include "gt/core/lang/String.h"
@@ -21,7 +22,7 @@ namespace util {
 class RawHttpClient : public IHttpAccess {
 public:
     // The longest one connect attempt may take.
-    static constexpr int kMaxConnectMs = 7000;
+    static constexpr int MAX_CONNECT_MS = 7000;
 
     // Asked between loop steps when set; true aborts the running request.
     std::function<bool()> abortCheck;
@@ -68,7 +69,7 @@ private:
     bool m_busy;
     bool m_aborted;
     net::SocketEventSelector m_selector;
-    net::HttpClientChannel* m_channel;
+    std::unique_ptr<net::HttpClientChannel> m_channel;
     int m_idleTimeout;
     core::Timer m_idleTimer;
     core::String m_hostKey;

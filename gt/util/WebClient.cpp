@@ -125,7 +125,7 @@ bool WebClient::_request(String const& method, URL const& url, Dictionary<String
 
     int const status = m_lastResponse.statusCode;
     if (status >= 300 && status <= 399) {
-        if (!followRedirects || m_redirectDepth >= kMaxRedirects) return true;
+        if (!followRedirects || m_redirectDepth >= MAX_REDIRECTS) return true;
         String location = m_lastResponse.header(u"Location");
         location.trim();
         // Without a target the 3xx answer is the result.

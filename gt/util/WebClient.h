@@ -18,7 +18,7 @@ namespace util {
 class WebClient {
 public:
     // More redirects than this in one request are not followed.
-    static constexpr int kMaxRedirects = 20;
+    static constexpr int MAX_REDIRECTS = 20;
 
     // transport is not owned; null makes every request fail.
     explicit WebClient(IHttpAccess* transport);

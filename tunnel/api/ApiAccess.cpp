@@ -14,7 +14,7 @@ ApiAccess::ApiAccess(gt::net::URL const& apiUrl, gt::core::Array<String> const& 
       m_spec(spec),
       m_saOptimizer(_apiSAOP(apiUrl, spec, local)),
       m_hostOptimizer(&m_saOptimizer),
-      m_optimized(&m_hostOptimizer, hosts, kIdleTimeoutMs, local),
+      m_optimized(&m_hostOptimizer, hosts, IDLE_TIMEOUT_MS, local),
       m_encrypted(&m_optimized, spec),
       m_shared(&m_encrypted) {}
 

@@ -21,7 +21,7 @@ namespace tunnel {
 class ApiAccess : public gt::util::IHttpAccess {
 public:
     // Kept connections to the chosen server live this long while idle.
-    static constexpr int kIdleTimeoutMs = 120000;
+    static constexpr int IDLE_TIMEOUT_MS = 120000;
 
     // apiUrl is the program root the probe pings ("/util" is appended);
     // hosts are the server entries; spec the body encryption. local is the

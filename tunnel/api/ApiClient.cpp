@@ -53,11 +53,11 @@ bool ApiClient::call(String const& path, String const& method, Dictionary<Any> c
         gt::util::JsonRpcClient rpc(&m_webClient, url);
         answer = rpc.call(method, params);
     } catch (gt::util::RpcException const& e) {
-        if (e.code() == kSessionInvalid) m_sessionId.clear();
+        if (e.code() == SESSION_INVALID) m_sessionId.clear();
         _fail(e.code(), e.message());
         return false;
     } catch (gt::core::Exception const& e) {
-        _fail(kLocalError, e.message());
+        _fail(LOCAL_ERROR, e.message());
         return false;
     }
 
@@ -69,13 +69,13 @@ bool ApiClient::call(String const& path, String const& method, Dictionary<Any> c
         if (result) *result = answer.cast<Dictionary<Any> >();
         return true;
     }
-    _fail(kLocalError, u"Bad rpc return: not dic or null");
+    _fail(LOCAL_ERROR, u"Bad rpc return: not dic or null");
     return false;
 }
 
 int ApiClient::ping() {
     unsigned const start = gt::core::getTickCount();
-    if (!call(u"/util", u"ping", Dictionary<Any>(), nullptr, kPingTimeoutMs)) return -1;
+    if (!call(u"/util", u"ping", Dictionary<Any>(), nullptr, PING_TIMEOUT_MS)) return -1;
     unsigned const elapsed = gt::core::getTickCount() - start;
     return static_cast<int>(elapsed & 0x7FFFFFFFu);
 }
@@ -90,7 +90,7 @@ bool ApiClient::callForList(String const& path, String const& method, Dictionary
                             String const& key, Array<Any>* items) {
     gt::core::LockGuard guard(&m_callLock);
     Dictionary<Any> result;
-    if (!call(path, method, params, &result, kCallTimeoutMs)) return false;
+    if (!call(path, method, params, &result, CALL_TIMEOUT_MS)) return false;
     Any const* list = result.find(key);
     if (!list || !list->is<Array<Any> >()) return false;
     if (items) *items = list->cast<Array<Any> >();

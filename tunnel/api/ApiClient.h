@@ -29,12 +29,12 @@ class QuotaInfo;
 class ApiClient {
 public:
     // Time-outs of the ping and of every other method.
-    static constexpr int kPingTimeoutMs = 3000;
-    static constexpr int kCallTimeoutMs = 15000;
+    static constexpr int PING_TIMEOUT_MS = 3000;
+    static constexpr int CALL_TIMEOUT_MS = 15000;
     // The error code of every failure that is not an error reply.
-    static constexpr int kLocalError = -1;
+    static constexpr int LOCAL_ERROR = -1;
     // The error reply code of a session the cloud no longer knows.
-    static constexpr int kSessionInvalid = 101;
+    static constexpr int SESSION_INVALID = 101;
 
     // transport is not owned and must outlive the client.
     ApiClient(gt::util::IHttpAccess* transport, gt::net::URL const& root, gt::core::String const& sessionId);

@@ -75,13 +75,13 @@ bool EncryptedHttpClient::request(HttpRequest const& request, HttpResponse* resp
     if (!_request(request, &reply, https, timer.remaining())) return false;
     // Only one resend per call: a second 316, or a 316 without the server's
     // time, is a failure rather than a reply to pass on.
-    if (reply.statusCode == kTimestampResetStatus) {
+    if (reply.statusCode == TIMESTAMP_RESET_STATUS) {
         String const* reset = reply.headers.find(kTimestampReset);
         if (!reset) return false;
         m_clockOffset = gt::core::detail::parseDecimal(*reset, LLONG_MIN, LLONG_MAX) - nowSeconds();
         reply.reset();
         if (!_request(request, &reply, https, timer.remaining())) return false;
-        if (reply.statusCode == kTimestampResetStatus) return false;
+        if (reply.statusCode == TIMESTAMP_RESET_STATUS) return false;
     }
     if (response) *response = reply;
     return true;

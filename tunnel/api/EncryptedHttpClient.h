@@ -13,7 +13,7 @@ namespace tunnel {
 
 class EncryptedHttpClient : public gt::util::IHttpAccess {
 public:
-    static constexpr int kTimestampResetStatus = 316;
+    static constexpr int TIMESTAMP_RESET_STATUS = 316;
 
     // inner is not owned; null makes every request fail.
     EncryptedHttpClient(gt::util::IHttpAccess* inner, gt::core::String const& spec);

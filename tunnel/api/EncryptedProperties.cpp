@@ -85,7 +85,7 @@ void EncryptedProperties::load() {
     m_raw.clear();
     m_values.clear();
     Binary bytes;
-    if (!gt::core::File::readAll(m_path, &bytes, kMaxFileBytes)) bytes.clear();
+    if (!gt::core::File::readAll(m_path, &bytes, MAX_FILE_BYTES)) bytes.clear();
     m_raw = decode(bytes, m_password);
     _expand();
 }

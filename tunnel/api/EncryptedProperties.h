@@ -14,7 +14,7 @@ class EncryptedProperties {
 public:
     // A file larger than this is not read: settings files are small, and
     // another process may write them.
-    static constexpr int kMaxFileBytes = 4 * 1024 * 1024;
+    static constexpr int MAX_FILE_BYTES = 4 * 1024 * 1024;
 
     // Keeps both and loads the file at once.
     EncryptedProperties(gt::core::String const& path, gt::core::String const& password);

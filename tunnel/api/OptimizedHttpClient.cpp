@@ -65,7 +65,7 @@ SaHttpClient* OptimizedHttpClient::_newClient() {
     if (isBackingOff()) return nullptr;
     gt::net::SocketAddress const server = m_optimizer->optimize(m_hosts);
     if (server == gt::net::SocketAddress::none()) {
-        m_backOff.start(kBackOffMs);
+        m_backOff.start(BACK_OFF_MS);
         return nullptr;
     }
     m_backOff.start(0);

@@ -16,7 +16,7 @@ namespace tunnel {
 
 class OptimizedHttpClient : public gt::util::IHttpAccess {
 public:
-    static constexpr int kBackOffMs = 15000;
+    static constexpr int BACK_OFF_MS = 15000;
 
     // optimizer is not owned. local is the address the server clients
     // connect from (the none-endpoint: any).

@@ -70,7 +70,7 @@ void SaHttpClient::disconnect() {
     if (!m_busy) _dropChannel();
 }
 
-void SaHttpClient::process() { m_selector.poll(kPollStepMs); }
+void SaHttpClient::process() { m_selector.poll(POLL_STEP_MS); }
 
 bool SaHttpClient::request(HttpRequest const& request, HttpResponse* response, bool https, int timeoutMs) {
     if (https) return false;
@@ -121,7 +121,7 @@ bool SaHttpClient::_request(HttpRequest const& request, HttpResponse* response, 
         // Connecting may have used the whole time: then there is none left
         // for the exchange, and a channel time-out of 0 would mean no limit.
         if (deadline.isExpired()) return false;
-        m_channel = new HttpClientChannel(&socket, &m_selector, kMaxReplyBytes, kKeepBufferBytes);
+        m_channel = new HttpClientChannel(&socket, &m_selector, MAX_REPLY_BYTES, KEEP_BUFFER_BYTES);
         ++m_connections;
     }
 
@@ -139,7 +139,7 @@ bool SaHttpClient::_request(HttpRequest const& request, HttpResponse* response, 
 
 bool SaHttpClient::_connect(gt::net::SocketAddress const& address, int timeoutMs, Socket* socket) {
     if (!socket || socket->isValid()) return false;
-    int const wait = timeoutMs < kMaxConnectMs ? timeoutMs : kMaxConnectMs;
+    int const wait = timeoutMs < MAX_CONNECT_MS ? timeoutMs : MAX_CONNECT_MS;
     if (wait <= 0) return false;
     gt::net::TcpSocketConnector connector(&m_selector);
     connector.connect(
@@ -151,7 +151,7 @@ bool SaHttpClient::_connect(gt::net::SocketAddress const& address, int timeoutMs
     gt::core::Timer limit(wait);
     while (connector.isConnecting() && !m_aborted) {
         if (_checkAbort()) break;
-        m_selector.poll(kPollStepMs);
+        m_selector.poll(POLL_STEP_MS);
         // The connector's own time-out runs on the loop's tick; this one holds
         // even if that tick came late.
         if (limit.isExpired() && connector.isConnecting()) connector.cancel();
@@ -185,7 +185,7 @@ bool SaHttpClient::_requestOnChannel(HttpRequest const& request, HttpResponse* r
     // restarts with every byte, so a server that trickles would hold us.
     while (!done && !m_aborted && !deadline.isExpired()) {
         if (_checkAbort()) break;
-        m_selector.poll(kPollStepMs);
+        m_selector.poll(POLL_STEP_MS);
     }
     if (!done) success = false;
     m_selector.poll(0);

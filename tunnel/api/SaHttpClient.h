@@ -20,11 +20,11 @@ namespace tunnel {
 class SaHttpClient : public gt::util::IHttpAccess {
 public:
     // A connect never waits longer than this, whatever the request's time-out.
-    static constexpr int kMaxConnectMs = 7000;
-    static constexpr int kPollStepMs = 10;
+    static constexpr int MAX_CONNECT_MS = 7000;
+    static constexpr int POLL_STEP_MS = 10;
     // The largest reply accepted; a bigger one fails the request.
-    static constexpr int kMaxReplyBytes = 16 * 1024 * 1024;
-    static constexpr int kKeepBufferBytes = 10240;
+    static constexpr int MAX_REPLY_BYTES = 16 * 1024 * 1024;
+    static constexpr int KEEP_BUFFER_BYTES = 10240;
 
     // Asked during every wait; setting its argument to true gives up.
     std::function<void(bool&)> abortCheck;

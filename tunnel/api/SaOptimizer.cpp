@@ -8,7 +8,7 @@ using gt::net::SocketAddress;
 
 namespace tunnel {
 
-SaOptimizer::SaOptimizer(Tester const& tester) : m_tester(tester), m_pool(kProbeThreads), m_winner() {}
+SaOptimizer::SaOptimizer(Tester const& tester) : m_tester(tester), m_pool(PROBE_THREADS), m_winner() {}
 
 SaOptimizer::~SaOptimizer() {
     // The pool is a member declared after the tester, so it would be torn
@@ -30,7 +30,7 @@ SocketAddress SaOptimizer::optimize(Array<SocketAddress> const& candidates) {
 
     while (m_pool.pendingCount() > 0) {
         m_pool.runCompletions();
-        if (m_pool.pendingCount() > 0) gt::core::Thread::sleep(kPollMs);
+        if (m_pool.pendingCount() > 0) gt::core::Thread::sleep(POLL_MS);
     }
 
     m_winner = SocketAddress::none();
@@ -47,7 +47,7 @@ SocketAddress SaOptimizer::optimize(Array<SocketAddress> const& candidates) {
     while (m_pool.pendingCount() > 0) {
         m_pool.runCompletions();
         if (m_winner != SocketAddress::none()) break;
-        gt::core::Thread::sleep(kPollMs);
+        gt::core::Thread::sleep(POLL_MS);
     }
     // A probe that succeeded right at the end may still sit in the queue.
     if (m_winner == SocketAddress::none()) m_pool.runCompletions();

@@ -14,8 +14,8 @@ namespace tunnel {
 class SaOptimizer {
 public:
     using Tester = std::function<bool(gt::net::SocketAddress const&)>;
-    static constexpr int kProbeThreads = 3;
-    static constexpr int kPollMs = 30;
+    static constexpr int PROBE_THREADS = 3;
+    static constexpr int POLL_MS = 30;
 
     // The tester runs on the worker threads, up to three at once.
     explicit SaOptimizer(Tester const& tester);

@@ -21,7 +21,7 @@ class ProtocolChannel;
 class DicRpc {
 public:
     // Time a call waits for its reply.
-    enum { REPLY_TIMEOUT_MS = 15000 };
+    static constexpr int REPLY_TIMEOUT_MS = 15000;
     using ResultHandler = std::function<void(gt::core::Dictionary<gt::core::Binary> const&)>;
     using ErrorHandler = std::function<void(Error const&)>;
 

@@ -13,10 +13,12 @@ namespace tunnel {
 
 class ProtocolChannel : public gt::net::SizeHeaderTcpSocketChannel {
 public:
-    enum { VERSION = 1, KIND_DICTIONARY = 1, KIND_DATAGRAM = 2 };
+    static constexpr int VERSION = 1;
+    static constexpr int KIND_DICTIONARY = 1;
+    static constexpr int KIND_DATAGRAM = 2;
     // Most received bytes that may wait unframed or undelivered (10 MiB).
-    static int const RECEIVE_LIMIT = 10485760;
-    static int const RECEIVE_THRESHOLD = 10240;
+    static constexpr int RECEIVE_LIMIT = 10485760;
+    static constexpr int RECEIVE_THRESHOLD = 10240;
 
     ProtocolChannel(gt::net::Socket* socket, gt::net::SocketEventSelector* selector);
     ~ProtocolChannel() override;

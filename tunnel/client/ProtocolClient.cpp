@@ -14,23 +14,14 @@ namespace tunnel {
 
 ProtocolClient::ProtocolClient(gt::net::SocketEventSelector* selector, gt::net::SocketAddress const& server,
                                gt::net::SocketAddress const& bind)
-    : m_selector(selector),
-      m_connector(nullptr),
-      m_channel(nullptr),
-      m_rpc(nullptr),
-      m_server(server),
-      m_failed(false) {
+    : m_selector(selector), m_server(server), m_failed(false) {
     GT_ASSERT(m_selector);
-    m_connector = new gt::net::TcpSocketConnector(m_selector);
+    m_connector = std::make_unique<gt::net::TcpSocketConnector>(m_selector);
     m_connector->connect(
         server, bind, [this](gt::net::Socket* socket) { _onConnect(socket); }, CONNECT_TIMEOUT_MS);
 }
 
-ProtocolClient::~ProtocolClient() {
-    delete m_rpc;
-    delete m_channel;
-    delete m_connector;
-}
+ProtocolClient::~ProtocolClient() = default;
 
 bool ProtocolClient::sendDictionary(Dictionary<Binary> const& dictionary) {
     return m_channel != nullptr && m_channel->sendDictionary(dictionary);
@@ -64,7 +55,7 @@ void ProtocolClient::_onConnect(gt::net::Socket* socket) {
     // The kernel's own buffer sizes are kept: with buffers of a few KiB every
     // write waits for a delayed acknowledgement (up to 40 ms per 16 KiB here),
     // which throttles the whole tunnel to a few hundred KB/s.
-    m_channel = new ProtocolChannel(socket, m_selector);
+    m_channel = std::make_unique<ProtocolChannel>(socket, m_selector);
     m_channel->setRecvKeepSize(0x4000);
     m_channel->setSendKeepSize(0x4000);
     // A relay connection without any traffic for 60 s is closed.
@@ -76,7 +67,7 @@ void ProtocolClient::_onConnect(gt::net::Socket* socket) {
     };
     m_channel->onDatagram = [this](Binary& datagram) { m_liveness.call(onDatagram, datagram); };
     m_channel->onSent = [this](int n) { m_liveness.call(onSent, n); };
-    m_rpc = new DicRpc(m_channel);
+    m_rpc = std::make_unique<DicRpc>(m_channel.get());
     m_liveness.call(onConnected);
 }
 

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <functional>
+#include <memory>
 
 #include "gt/core/lang/Binary.h"
 #include "gt/core/lang/Liveness.h"
@@ -25,12 +26,12 @@ class ProtocolChannel;
 
 class ProtocolClient {
 public:
-    static int const CONNECT_TIMEOUT_MS = 3000;
-    static int const IDLE_TIMEOUT_MS = 60000;
+    static constexpr int CONNECT_TIMEOUT_MS = 3000;
+    static constexpr int IDLE_TIMEOUT_MS = 60000;
     // Most bytes the connection queues for sending; a send beyond it fails.
     // The owner keeps well below it (see sendQueueLength and onSent), so a
     // relay that stops reading cannot make the service hold without bound.
-    static int const SEND_QUEUE_LIMIT = 4 * 1024 * 1024;
+    static constexpr int SEND_QUEUE_LIMIT = 4 * 1024 * 1024;
 
     // Asserts a selector. A connect that fails at once (no socket, bind or
     // connect refused on the spot) cannot reach callbacks that are set after
@@ -40,7 +41,7 @@ public:
                    gt::net::SocketAddress const& bind);
     ProtocolClient(ProtocolClient const&) = delete;
     ProtocolClient& operator=(ProtocolClient const&) = delete;
-    // Deletes rpc, channel and connector; no callback is called.
+    // Lets rpc, channel and connector go, in that order; no callback is called.
     virtual ~ProtocolClient();
 
     // False while not connected.
@@ -50,7 +51,7 @@ public:
     // or tick). Connecting: the connect is cancelled (onConnectFailed follows).
     void close();
     // Null until connected.
-    DicRpc* rpc() const { return m_rpc; }
+    DicRpc* rpc() const { return m_rpc.get(); }
     bool isConnected() const;
     // Bytes queued for the relay and not yet written (0 while not connected).
     int sendQueueLength() const;
@@ -76,9 +77,10 @@ private:
     void _onConnect(gt::net::Socket* socket);
 
     gt::net::SocketEventSelector* m_selector;
-    gt::net::TcpSocketConnector* m_connector;
-    ProtocolChannel* m_channel;
-    DicRpc* m_rpc;
+    // Members go in reverse order: the rpc before the channel it hooks into.
+    std::unique_ptr<gt::net::TcpSocketConnector> m_connector;
+    std::unique_ptr<ProtocolChannel> m_channel;
+    std::unique_ptr<DicRpc> m_rpc;
     gt::net::SocketAddress m_server;
     bool m_failed;
 };

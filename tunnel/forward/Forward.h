@@ -19,11 +19,11 @@ class Forward : public IActionUp {
 public:
     // Most channels one tunnel keeps open; further CONNECTs are refused so
     // that a flood of them cannot use up the process's descriptors.
-    enum { MAX_CHANNELS = 2048 };
-    enum { CLEANUP_INTERVAL_MS = 1000 };
+    static constexpr int MAX_CHANNELS = 2048;
+    static constexpr int CLEANUP_INTERVAL_MS = 1000;
     // Most channels of one public address that may wait for their gateway
     // login at a time; further CONNECTs from it are refused.
-    enum { MAX_LOGINS_PER_PEER = 8 };
+    static constexpr int MAX_LOGINS_PER_PEER = 8;
 
     // tunnel, selector and acl are not owned. target is "host:port"; the host
     // "loopback" makes every local connection come from 127.a.b.c for the

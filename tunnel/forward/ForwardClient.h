@@ -15,13 +15,14 @@ class ForwardClient {
 public:
     // Credit the forwarder grants the relay when a channel's local side is
     // ready for data.
-    enum { INITIAL_WINDOW = 0x20000 };
+    static constexpr int INITIAL_WINDOW = 0x20000;
     // Most bytes of the relay that a channel keeps while they wait to be
     // written locally: the initial credit plus slack. A relay that sends
     // beyond it ignores the credit, and the channel is closed.
-    enum { MAX_UNWRITTEN = INITIAL_WINDOW + 0x10000 };
+    static constexpr int MAX_UNWRITTEN = INITIAL_WINDOW + 0x10000;
     // Time-outs of the local connection.
-    enum { CONNECT_TIMEOUT_MS = 10000, IDLE_TIMEOUT_MS = 900000 };
+    static constexpr int CONNECT_TIMEOUT_MS = 10000;
+    static constexpr int IDLE_TIMEOUT_MS = 900000;
 
     ForwardClient(gt::net::SocketEventSelector* selector, NatAcl* acl, short channelId,
                   gt::net::SocketAddress const& target, gt::net::SocketAddress const& bind,

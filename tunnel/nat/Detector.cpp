@@ -15,8 +15,8 @@ using gt::core::String;
 namespace tunnel {
 
 namespace {
-int const kSelectorTickMs = 1000;
-int const kPollMs = 100;
+constexpr int kSelectorTickMs = 1000;
+constexpr int kPollMs = 100;
 }  // namespace
 
 Detector::Detector(int timeoutMs) : m_timeoutMs(timeoutMs) {}

@@ -16,14 +16,14 @@ namespace tunnel {
 
 namespace {
 // Longest single sleep of the worker between looks at a stop request.
-int const kSleepSliceMs = 10;
+constexpr int kSleepSliceMs = 10;
 }  // namespace
 
 Nat::Nat(long long id, gt::util::ThreadSafeLogRecorder* log, gt::net::SocketAddress const& local)
     : m_id(id),
       m_log(log),
       m_local(local),
-      m_lock(new gt::core::CriticalSection()),
+      m_lock(std::make_unique<gt::core::CriticalSection>()),
       m_aclChanged(false),
       m_ping(-1),
       m_channels(0),
@@ -32,30 +32,27 @@ Nat::Nat(long long id, gt::util::ThreadSafeLogRecorder* log, gt::net::SocketAddr
     m_thread.start([this]() { _run(); });
 }
 
-Nat::~Nat() {
-    m_thread.stop(-1);
-    delete m_lock;
-}
+Nat::~Nat() { m_thread.stop(-1); }
 
 void Nat::stop(bool wait) { m_thread.stop(wait ? -1 : 0); }
 
 void Nat::setPrimaryServers(Array<String> const& servers) {
-    LockGuard guard(m_lock);
+    LockGuard guard(m_lock.get());
     m_primary = servers;
 }
 
 void Nat::setStandbyServers(Array<String> const& servers) {
-    LockGuard guard(m_lock);
+    LockGuard guard(m_lock.get());
     m_standby = servers;
 }
 
 void Nat::setAccessKey(String const& key) {
-    LockGuard guard(m_lock);
+    LockGuard guard(m_lock.get());
     m_accessKey = key;
 }
 
 void Nat::setTarget(String const& protocol, String const& target) {
-    LockGuard guard(m_lock);
+    LockGuard guard(m_lock.get());
     if (protocol == m_protocol && target == m_target) return;
     m_protocol = protocol;
     m_target = target;
@@ -63,45 +60,45 @@ void Nat::setTarget(String const& protocol, String const& target) {
 }
 
 void Nat::setAcl(gt::core::Dictionary<gt::core::Any> const& acl) {
-    LockGuard guard(m_lock);
+    LockGuard guard(m_lock.get());
     m_acl = acl;
     m_aclChanged = true;
 }
 
 int Nat::ping() const {
-    LockGuard guard(m_lock);
+    LockGuard guard(m_lock.get());
     return m_ping;
 }
 
 int Nat::channels() const {
-    LockGuard guard(m_lock);
+    LockGuard guard(m_lock.get());
     return m_channels;
 }
 
 String Nat::error() const {
-    LockGuard guard(m_lock);
+    LockGuard guard(m_lock.get());
     return m_error;
 }
 
 void Nat::_setPing(int ms) {
-    LockGuard guard(m_lock);
+    LockGuard guard(m_lock.get());
     m_ping = ms;
 }
 
 void Nat::_setChannels(int n) {
-    LockGuard guard(m_lock);
+    LockGuard guard(m_lock.get());
     m_channels = n;
 }
 
 void Nat::_setError(String const& message) {
-    LockGuard guard(m_lock);
+    LockGuard guard(m_lock.get());
     m_error = message;
 }
 
 void Nat::_loadAcl(NatAcl* out) {
     gt::core::Dictionary<gt::core::Any> copy;
     {
-        LockGuard guard(m_lock);
+        LockGuard guard(m_lock.get());
         copy = m_acl;
     }
     *out = NatAcl::parse(copy);
@@ -125,7 +122,7 @@ Array<String> Nat::_probe(Array<String> const& servers) {
 Nat::Selection Nat::_selectServer(TunnelConfig* out) {
     Array<String> primary, standby;
     {
-        LockGuard guard(m_lock);
+        LockGuard guard(m_lock.get());
         primary = m_primary;
         standby = m_standby;
         out->accessKey = m_accessKey;

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <atomic>
+#include <memory>
 
 #include "gt/core/lang/Any.h"
 #include "gt/core/lang/CriticalSection.h"
@@ -23,12 +24,12 @@ namespace tunnel {
 class Nat {
 public:
     // Time between the starts of two connection attempts.
-    enum { RETRY_INTERVAL_MS = 3000 };
+    static constexpr int RETRY_INTERVAL_MS = 3000;
     // Pause while no relay is configured.
-    enum { CONFIG_POLL_MS = 100 };
+    static constexpr int CONFIG_POLL_MS = 100;
     // Pause after a tunnel ended.
-    enum { REOPEN_PAUSE_MS = 1000 };
-    enum { PROBE_TIMEOUT_MS = 5000 };
+    static constexpr int REOPEN_PAUSE_MS = 1000;
+    static constexpr int PROBE_TIMEOUT_MS = 5000;
 
     // Starts the worker thread at once; it waits for settings. log is not
     // owned and must outlive the worker; local is the bind address for relay
@@ -79,7 +80,7 @@ private:
     long long m_id;
     gt::util::ThreadSafeLogRecorder* m_log;
     gt::net::SocketAddress m_local;
-    gt::core::CriticalSection* m_lock;
+    std::unique_ptr<gt::core::CriticalSection> m_lock;
     gt::core::Thread m_thread;
     gt::core::Array<gt::core::String> m_primary;
     gt::core::Array<gt::core::String> m_standby;

@@ -21,7 +21,7 @@ public:
     enum Action { ACTION_CONNECT = 1, ACTION_SHUTDOWN = 3, ACTION_DATA = 4, ACTION_WINDOW = 5 };
     enum Protocol { PROTOCOL_TCP = 2, PROTOCOL_UDP = 3 };
     // The largest payload one DATA datagram carries.
-    enum { MAX_PAYLOAD = 65535 };
+    static constexpr int MAX_PAYLOAD = 65535;
 
     TunnelDatagram();
 

@@ -32,7 +32,7 @@ public:
     ~DepthGuard() { --m_depth; }
     DepthGuard(DepthGuard const&) = delete;
     DepthGuard& operator=(DepthGuard const&) = delete;
-    bool tooDeep() const { return m_depth > kMaxDepth; }
+    bool tooDeep() const { return m_depth > MAX_DEPTH; }
 
 private:
     int& m_depth;

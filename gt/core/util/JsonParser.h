@@ -1,6 +1,6 @@
 // Reads UTF-16 JSON text into an Any tree: objects become Dictionary<Any>,
 // arrays Array<Any>, integers the narrowest of signed char, short, int and
-// long long, numbers with a point double. Nesting deeper than kMaxDepth
+// long long, numbers with a point double. Nesting deeper than MAX_DEPTH
 // objects and arrays fails the read.
 #pragma once
 
@@ -11,7 +11,7 @@ namespace core {
 
 class JsonParser {
 public:
-    static constexpr int kMaxDepth = 256;
+    static constexpr int MAX_DEPTH = 256;
 
     JsonParser();
     virtual ~JsonParser();

@@ -229,10 +229,10 @@ bool HttpCapsulator::readChunk(Binary* chunk, bool* invalid) {
     if (invalid) *invalid = false;
     int lineEnd = _findLineEnd(0);
     if (lineEnd < 0) {
-        if (m_sb->available() > kMaxChunkLine + 1 && invalid) *invalid = true;
+        if (m_sb->available() > MAX_CHUNK_LINE + 1 && invalid) *invalid = true;
         return false;
     }
-    long long size = lineEnd > kMaxChunkLine ? -1 : parseChunkSize(m_sb->data(), lineEnd);
+    long long size = lineEnd > MAX_CHUNK_LINE ? -1 : parseChunkSize(m_sb->data(), lineEnd);
     if (size < 0) {
         if (invalid) *invalid = true;
         return false;
@@ -251,11 +251,11 @@ bool HttpCapsulator::readChunk(Binary* chunk, bool* invalid) {
                     ? memmem(data + dataStart, static_cast<size_t>(available - dataStart), "\r\n\r\n", 4)
                     : nullptr;
             if (!found) {
-                if (available - dataStart > kMaxTrailer && invalid) *invalid = true;
+                if (available - dataStart > MAX_TRAILER && invalid) *invalid = true;
                 return false;
             }
             trailerEnd = static_cast<int>(static_cast<char const*>(found) - data) + 4;
-            if (trailerEnd - dataStart > kMaxTrailer) {
+            if (trailerEnd - dataStart > MAX_TRAILER) {
                 if (invalid) *invalid = true;
                 return false;
             }

@@ -15,9 +15,9 @@ namespace net {
 class HttpCapsulator {
 public:
     // The longest chunk-size line (extensions included) accepted.
-    static constexpr int kMaxChunkLine = 4096;
+    static constexpr int MAX_CHUNK_LINE = 4096;
     // The longest trailer block after the last chunk.
-    static constexpr int kMaxTrailer = 65536;
+    static constexpr int MAX_TRAILER = 65536;
 
     explicit HttpCapsulator(core::StreamBuffer* sb) : m_sb(sb) {}
 

@@ -17,9 +17,9 @@ namespace net {
 class HttpClientChannel : public TcpSocketChannel {
 public:
     // The most unread response bytes held, and the largest body accepted.
-    static constexpr int kDefaultReadLimit = 64 * 1024 * 1024;
+    static constexpr int DEFAULT_READ_LIMIT = 64 * 1024 * 1024;
     // The capacity above which the buffers give memory back.
-    static constexpr int kDefaultThreshold = 10240;
+    static constexpr int DEFAULT_THRESHOLD = 10240;
 
     // Each complete response; the receiver may take its content. The channel
     // must not be destroyed from inside this callback.
@@ -28,8 +28,8 @@ public:
     // time-out); the channel may be destroyed from here.
     std::function<void()> onDisconnect;
 
-    HttpClientChannel(Socket* socket, SocketEventSelector* selector, int readLimit = kDefaultReadLimit,
-                      int threshold = kDefaultThreshold);
+    HttpClientChannel(Socket* socket, SocketEventSelector* selector, int readLimit = DEFAULT_READ_LIMIT,
+                      int threshold = DEFAULT_THRESHOLD);
     ~HttpClientChannel() override;
 
     // Queues the request line, the headers and a non-empty body. The caller

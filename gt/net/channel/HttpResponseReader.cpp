@@ -123,9 +123,9 @@ bool HttpResponseReader::_parse() {
             case STATE_STATUS: {
                 bool invalid = false;
                 if (!m_capsulator.readStatusLine(&m_response.version, &m_response.statusCode,
-                                                 &m_response.reason, kMaxStatusLine, &invalid)) {
+                                                 &m_response.reason, MAX_STATUS_LINE, &invalid)) {
                     if (invalid) return _fail(u"control byte in the status line");
-                    if (m_buffer.available() > kMaxStatusLine + 1) return _fail(u"status line too long");
+                    if (m_buffer.available() > MAX_STATUS_LINE + 1) return _fail(u"status line too long");
                     return true;
                 }
                 m_state = STATE_HEADERS;
@@ -133,9 +133,9 @@ bool HttpResponseReader::_parse() {
             }
             case STATE_HEADERS: {
                 bool invalid = false;
-                if (!m_capsulator.readHeaders(&m_response.headers, kMaxHeaderBlock, &invalid)) {
+                if (!m_capsulator.readHeaders(&m_response.headers, MAX_HEADER_BLOCK, &invalid)) {
                     if (invalid) return _fail(u"NUL or control byte in the header block");
-                    if (m_buffer.available() > kMaxHeaderBlock + 3) return _fail(u"header block too long");
+                    if (m_buffer.available() > MAX_HEADER_BLOCK + 3) return _fail(u"header block too long");
                     return true;
                 }
                 if (m_response.statusCode >= 100 && m_response.statusCode < 200 &&

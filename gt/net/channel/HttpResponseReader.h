@@ -29,8 +29,8 @@ class HttpResponseReader {
 public:
     enum State { STATE_STATUS = 0, STATE_HEADERS = 1, STATE_BODY = 2, STATE_COMPLETE = 3 };
     // The longest status line and the longest header block accepted.
-    static constexpr int kMaxStatusLine = 8192;
-    static constexpr int kMaxHeaderBlock = 65536;
+    static constexpr int MAX_STATUS_LINE = 8192;
+    static constexpr int MAX_HEADER_BLOCK = 65536;
 
     // readLimit bounds both the unread bytes held and the body of one
     // response; threshold is the buffer's compaction threshold.

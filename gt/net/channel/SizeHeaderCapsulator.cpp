@@ -6,7 +6,7 @@ namespace gt {
 namespace net {
 
 namespace {
-int const kHeader = 4;
+constexpr int kHeader = 4;
 }
 
 int readLittleEndian32(char const* p) {

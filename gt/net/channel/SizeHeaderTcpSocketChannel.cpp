@@ -6,13 +6,13 @@ namespace gt {
 namespace net {
 
 namespace {
-int const kReadAhead = 1048576;
-int const kHeader = 4;
-int const kMaxPrefix = 60;
+constexpr int kReadAhead = 1048576;
+constexpr int kHeader = 4;
+constexpr int kMaxPrefix = 60;
 // Consumed bytes the receive stream may keep before they are dropped. Frames
 // seldom end exactly where a read ends, so the stream rarely empties by
 // itself; without this it would grow to its limit before giving room back.
-int const kCompactAfter = 262144;
+constexpr int kCompactAfter = 262144;
 }  // namespace
 
 SizeHeaderTcpSocketChannel::SizeHeaderTcpSocketChannel(Socket* socket, SocketEventSelector* selector,

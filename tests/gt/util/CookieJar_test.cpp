@@ -123,17 +123,17 @@ TEST(CookieJar, TextFormRoundTrip) {
 
 TEST(CookieJar, IsCappedDroppingTheOldest) {
     CookieJar jar;
-    for (int i = 0; i < CookieJar::kMaxCookies + 5; ++i)
+    for (int i = 0; i < CookieJar::MAX_COOKIES + 5; ++i)
         jar.add(Cookie(u"h", u"/", String(u"n") + String::fromUtf8(std::to_string(i).c_str()), u"v"));
-    ASSERT_EQ(jar.count(), CookieJar::kMaxCookies);
+    ASSERT_EQ(jar.count(), CookieJar::MAX_COOKIES);
     EXPECT_EQ(utf8(jar[0].name), "n5");
     EXPECT_EQ(utf8(jar.value(u"h", u"n4")), "");
-    EXPECT_EQ(utf8(jar[CookieJar::kMaxCookies - 1].name), "n" + std::to_string(CookieJar::kMaxCookies + 4));
+    EXPECT_EQ(utf8(jar[CookieJar::MAX_COOKIES - 1].name), "n" + std::to_string(CookieJar::MAX_COOKIES + 4));
 
     std::string text;
-    for (int i = 0; i < CookieJar::kMaxCookies * 2; ++i)
+    for (int i = 0; i < CookieJar::MAX_COOKIES * 2; ++i)
         text += "c" + std::to_string(i) + "=1; domain=h; path=/\r\n";
     CookieJar loaded(String::fromUtf8(text.c_str()));
-    ASSERT_EQ(loaded.count(), CookieJar::kMaxCookies);
-    EXPECT_EQ(utf8(loaded[0].name), "c" + std::to_string(CookieJar::kMaxCookies));
+    ASSERT_EQ(loaded.count(), CookieJar::MAX_COOKIES);
+    EXPECT_EQ(utf8(loaded[0].name), "c" + std::to_string(CookieJar::MAX_COOKIES));
 }

@@ -146,7 +146,7 @@ TEST(EncryptedProperties, SetAllCreatesTheFolderAndAFailedWriteKeepsMemoryAndThe
 
 TEST(EncryptedProperties, OversizedFileIsNotRead) {
     TempDir dir;
-    std::string huge(EncryptedProperties::kMaxFileBytes + 1, 'x');
+    std::string huge(EncryptedProperties::MAX_FILE_BYTES + 1, 'x');
     huge.replace(0, 5, "a{1}\n");
     dir.writeFile("p.cfg", huge);
     EncryptedProperties props(dir.str("p.cfg"), u"");

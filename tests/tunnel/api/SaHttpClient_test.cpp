@@ -104,7 +104,7 @@ TEST(SaHttpClient, TricklingReplyEndsAtTheRequestsDeadline) {
 }
 
 TEST(SaHttpClient, OversizedReplyIsRefused) {
-    long long const declared = tunnel::SaHttpClient::kMaxReplyBytes + 1LL;
+    long long const declared = tunnel::SaHttpClient::MAX_REPLY_BYTES + 1LL;
     SlowServer server("HTTP/1.1 200 OK\r\nContent-Length: " + std::to_string(declared) + "\r\n\r\n", 65536, 0,
                       declared);
     tunnel::SaHttpClient client(gt::net::SocketAddress(gt::net::IpAddress(u"127.0.0.1"), server.port()),

@@ -54,7 +54,7 @@ void fillList(Array<Any> const& items, Array<T>* out, Convert convert) {
 bool ApiClient::enumConfigs(Dictionary<String>* configs) {
     gt::core::LockGuard guard(&callLock());
     Dictionary<Any> result;
-    if (!call(kUtil, u"enum_configs", Dictionary<Any>(), &result, kCallTimeoutMs)) return false;
+    if (!call(kUtil, u"enum_configs", Dictionary<Any>(), &result, CALL_TIMEOUT_MS)) return false;
     Any const& found = result.get(u"configs");
     if (!isObject(found)) return false;
     if (configs) {
@@ -72,7 +72,7 @@ bool ApiClient::login(String const& name, String const& password) {
     params.set(u"pwd", Any(password));
     params.set(u"version", Any(kClientVersion));
     Dictionary<Any> result;
-    if (!call(kAccount, u"login", params, &result, kCallTimeoutMs)) return false;
+    if (!call(kAccount, u"login", params, &result, CALL_TIMEOUT_MS)) return false;
     setSessionId(gt::core::toString(result.get(u"session_id")));
     return true;
 }
@@ -80,14 +80,14 @@ bool ApiClient::login(String const& name, String const& password) {
 void ApiClient::logout() {
     gt::core::LockGuard guard(&callLock());
     if (sessionId().isEmpty()) return;
-    call(kAccount, u"logout", sessionParams(), nullptr, kCallTimeoutMs);
+    call(kAccount, u"logout", sessionParams(), nullptr, CALL_TIMEOUT_MS);
     setSessionId(String());
 }
 
 bool ApiClient::queryMyUser(User* user) {
     gt::core::LockGuard guard(&callLock());
     Dictionary<Any> result;
-    if (!call(kAccount, u"query_my_user", sessionParams(), &result, kCallTimeoutMs)) return false;
+    if (!call(kAccount, u"query_my_user", sessionParams(), &result, CALL_TIMEOUT_MS)) return false;
     Any const& found = result.get(u"user");
     if (!isObject(found)) return false;
     if (user) {
@@ -175,7 +175,7 @@ bool ApiClient::createDevice(String const& label, long long* deviceId, String* d
     Dictionary<Any> params = sessionParams();
     params.set(u"label", Any(label));
     Dictionary<Any> result;
-    if (!call(kInstance, u"create_device", params, &result, kCallTimeoutMs)) return false;
+    if (!call(kInstance, u"create_device", params, &result, CALL_TIMEOUT_MS)) return false;
     if (deviceId) *deviceId = gt::core::toLong(result.get(u"device_id"));
     if (deviceToken) *deviceToken = gt::core::toString(result.get(u"device_token"));
     return true;
@@ -186,14 +186,14 @@ bool ApiClient::modifyDevice(long long deviceId, Dictionary<Any> const& fields) 
     Dictionary<Any> params = sessionParams();
     params.set(u"device_id", Any(deviceId));
     params.set(u"fields", Any(fields));
-    return call(kInstance, u"modify_device", params, nullptr, kCallTimeoutMs);
+    return call(kInstance, u"modify_device", params, nullptr, CALL_TIMEOUT_MS);
 }
 
 bool ApiClient::removeDevice(long long deviceId) {
     gt::core::LockGuard guard(&callLock());
     Dictionary<Any> params = sessionParams();
     params.set(u"device_id", Any(deviceId));
-    return call(kInstance, u"remove_device", params, nullptr, kCallTimeoutMs);
+    return call(kInstance, u"remove_device", params, nullptr, CALL_TIMEOUT_MS);
 }
 
 bool ApiClient::createForward(long long deviceId, long long nodeId, String const& label,
@@ -212,7 +212,7 @@ bool ApiClient::createForward(long long deviceId, long long nodeId, String const
     params.set(u"client_host", Any(clientHost));
     params.set(u"client_port", Any(clientPort));
     params.set(u"bandwidth", Any(bandwidth));
-    return call(kInstance, u"create_forward", params, nullptr, kCallTimeoutMs);
+    return call(kInstance, u"create_forward", params, nullptr, CALL_TIMEOUT_MS);
 }
 
 bool ApiClient::modifyForward(long long forwardId, Dictionary<Any> const& fields) {
@@ -220,14 +220,14 @@ bool ApiClient::modifyForward(long long forwardId, Dictionary<Any> const& fields
     Dictionary<Any> params = sessionParams();
     params.set(u"forward_id", Any(forwardId));
     params.set(u"fields", Any(fields));
-    return call(kInstance, u"modify_forward", params, nullptr, kCallTimeoutMs);
+    return call(kInstance, u"modify_forward", params, nullptr, CALL_TIMEOUT_MS);
 }
 
 bool ApiClient::removeForward(long long forwardId) {
     gt::core::LockGuard guard(&callLock());
     Dictionary<Any> params = sessionParams();
     params.set(u"forward_id", Any(forwardId));
-    return call(kInstance, u"remove_forward", params, nullptr, kCallTimeoutMs);
+    return call(kInstance, u"remove_forward", params, nullptr, CALL_TIMEOUT_MS);
 }
 
 bool ApiClient::enumAcls(Array<Acl>* acls) {
@@ -243,7 +243,7 @@ bool ApiClient::createAcl(Acl const& acl) {
     gt::core::LockGuard guard(&callLock());
     Dictionary<Any> params = sessionParams();
     params.set(u"acl", Any(acl.toDictionary()));
-    return call(kInstance, u"create_acl", params, nullptr, kCallTimeoutMs);
+    return call(kInstance, u"create_acl", params, nullptr, CALL_TIMEOUT_MS);
 }
 
 bool ApiClient::modifyAcl(long long aclId, Acl const& acl) {
@@ -251,14 +251,14 @@ bool ApiClient::modifyAcl(long long aclId, Acl const& acl) {
     Dictionary<Any> params = sessionParams();
     params.set(u"acl_id", Any(aclId));
     params.set(u"acl", Any(acl.toDictionary()));
-    return call(kInstance, u"modify_acl", params, nullptr, kCallTimeoutMs);
+    return call(kInstance, u"modify_acl", params, nullptr, CALL_TIMEOUT_MS);
 }
 
 bool ApiClient::removeAcl(long long aclId) {
     gt::core::LockGuard guard(&callLock());
     Dictionary<Any> params = sessionParams();
     params.set(u"acl_id", Any(aclId));
-    return call(kInstance, u"remove_acl", params, nullptr, kCallTimeoutMs);
+    return call(kInstance, u"remove_acl", params, nullptr, CALL_TIMEOUT_MS);
 }
 
 bool ApiClient::enumPrefixes(Array<String>* names) {
@@ -275,20 +275,20 @@ bool ApiClient::checkPrefix(String const& prefixName) {
     gt::core::LockGuard guard(&callLock());
     Dictionary<Any> params = sessionParams();
     params.set(u"prefix_name", Any(prefixName));
-    return call(kProduct, u"check_prefix", params, nullptr, kCallTimeoutMs);
+    return call(kProduct, u"check_prefix", params, nullptr, CALL_TIMEOUT_MS);
 }
 
 bool ApiClient::createPrefixFree(String const& prefixName) {
     gt::core::LockGuard guard(&callLock());
     Dictionary<Any> params = sessionParams();
     params.set(u"prefix_name", Any(prefixName));
-    return call(kProduct, u"create_prefix_free", params, nullptr, kCallTimeoutMs);
+    return call(kProduct, u"create_prefix_free", params, nullptr, CALL_TIMEOUT_MS);
 }
 
 bool ApiClient::queryPlan(Plan* plan) {
     gt::core::LockGuard guard(&callLock());
     Dictionary<Any> result;
-    if (!call(kProduct, u"query_plan", sessionParams(), &result, kCallTimeoutMs)) return false;
+    if (!call(kProduct, u"query_plan", sessionParams(), &result, CALL_TIMEOUT_MS)) return false;
     if (!plan) return true;
     Any const& found = result.get(u"plan");
     *plan = isObject(found) ? Plan::fromDictionary(asObject(found)) : Plan();
@@ -298,7 +298,7 @@ bool ApiClient::queryPlan(Plan* plan) {
 bool ApiClient::queryQuota(QuotaInfo* quota) {
     gt::core::LockGuard guard(&callLock());
     Dictionary<Any> result;
-    if (!call(kProduct, u"query_quota", sessionParams(), &result, kCallTimeoutMs)) return false;
+    if (!call(kProduct, u"query_quota", sessionParams(), &result, CALL_TIMEOUT_MS)) return false;
     Any const& found = result.get(u"quota");
     if (!isObject(found)) return false;
     if (quota) {

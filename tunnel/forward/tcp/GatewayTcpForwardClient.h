@@ -28,11 +28,11 @@ public:
     // every byte after the login line with.
     static char const MASK = 0x5C;
     // Longest login line, CR LF included.
-    enum { MAX_LOGIN_LINE = 1024 };
+    static constexpr int MAX_LOGIN_LINE = 1024;
     // Time a public user has for the login line, from the CONNECT on; a
     // connection still without a login then ends with SHUTDOWN, so that
     // half-sent logins cannot hold the channel slots.
-    enum { LOGIN_TIMEOUT_MS = 30000 };
+    static constexpr int LOGIN_TIMEOUT_MS = 30000;
 
     GatewayTcpForwardClient(gt::net::SocketEventSelector* selector, NatAcl* acl, short channelId,
                             gt::net::SocketAddress const& target, gt::net::SocketAddress const& bind,

@@ -38,8 +38,8 @@ void LocalConnector::connect(SocketAddress const& target, SocketAddress* bind,
     // connection is refused.
     m_connector->setReuseAddress(chosenPort);
     int const lowByte = bind->port() & 0xFF;
-    int const candidates = kLastHighByte - kFirstHighByte + 1;
-    int const firstOffset = (((bind->port() >> 8) - kFirstHighByte) % candidates + candidates) % candidates;
+    int const candidates = LAST_HIGH_BYTE - FIRST_HIGH_BYTE + 1;
+    int const firstOffset = (((bind->port() >> 8) - FIRST_HIGH_BYTE) % candidates + candidates) % candidates;
     for (int attempt = 0;; ++attempt) {
         m_starting = true;
         m_failedAtOnce = false;
@@ -59,7 +59,7 @@ void LocalConnector::connect(SocketAddress const& target, SocketAddress* bind,
         // Only a busy source port is worth another candidate.
         bool const portBusy = error == EADDRINUSE || error == EADDRNOTAVAIL;
         if (!chosenPort || !portBusy || attempt + 1 >= candidates) break;
-        int const high = kFirstHighByte + (firstOffset + attempt + 1) % candidates;
+        int const high = FIRST_HIGH_BYTE + (firstOffset + attempt + 1) % candidates;
         *bind = SocketAddress(bind->address(), static_cast<unsigned short>(high * 256 + lowByte));
     }
     done(nullptr);
@@ -83,7 +83,7 @@ gt::net::TcpSocketChannel* LocalConnector::openChannel(Socket* socket,
 }
 
 unsigned short LocalConnector::loopbackSourcePort(int lowByte) {
-    int const high = gt::core::Random().nextInt(kFirstHighByte, kLastHighByte + 1);
+    int const high = gt::core::Random().nextInt(FIRST_HIGH_BYTE, LAST_HIGH_BYTE + 1);
     return static_cast<unsigned short>(high * 256 + (lowByte & 0xFF));
 }
 

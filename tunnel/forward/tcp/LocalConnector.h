@@ -21,7 +21,8 @@ namespace tunnel {
 class LocalConnector {
 public:
     // High bytes of the loopback source ports: clear of the privileged ports.
-    enum { kFirstHighByte = 4, kLastHighByte = 255 };
+    static constexpr int FIRST_HIGH_BYTE = 4;
+    static constexpr int LAST_HIGH_BYTE = 255;
 
     explicit LocalConnector(gt::net::SocketEventSelector* selector);
     LocalConnector(LocalConnector const&) = delete;

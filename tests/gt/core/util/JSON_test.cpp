@@ -310,7 +310,7 @@ TEST(JsonParser, DeepNestingFailsCleanly) {
         std::string json;
         bool parses;
     };
-    int const limit = JsonParser::kMaxDepth;
+    int const limit = JsonParser::MAX_DEPTH;
     auto nested = [](int depth, std::string const& open, std::string const& close) {
         std::string s;
         for (int i = 0; i < depth; ++i)
