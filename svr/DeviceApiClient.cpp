@@ -23,21 +23,21 @@ bool DeviceApiClient::login(String const& token) {
     params.set(u"token", Any(token));
     params.set(u"version", Any(CLIENT_VERSION));
     Dictionary<Any> result;
-    if (!call(u"/account", u"login", params, &result, kCallTimeoutMs)) return false;
+    if (!call(u"/account", u"login", params, &result, CALL_TIMEOUT_MS)) return false;
     setSessionId(gt::core::toString(result.get(u"session_id")));
     return true;
 }
 
 void DeviceApiClient::logout() {
     gt::core::LockGuard guard(&callLock());
-    call(u"/account", u"logout", sessionParams(), nullptr, kCallTimeoutMs);
+    call(u"/account", u"logout", sessionParams(), nullptr, CALL_TIMEOUT_MS);
     setSessionId(String());
 }
 
 bool DeviceApiClient::queryMyDevice(Dictionary<Any>* device) {
     gt::core::LockGuard guard(&callLock());
     Dictionary<Any> result;
-    if (!call(u"/account", u"query_my_device", sessionParams(), &result, kCallTimeoutMs)) return false;
+    if (!call(u"/account", u"query_my_device", sessionParams(), &result, CALL_TIMEOUT_MS)) return false;
     Any const* value = result.find(u"device");
     if (value == nullptr || !value->is<Dictionary<Any> >()) return false;
     if (device != nullptr) *device = value->cast<Dictionary<Any> >();

@@ -1,8 +1,8 @@
 #include "tunnel/NatTunnel.h"
 
-#include "gt/core/io/Console.h"
 #include "gt/core/lang/Fatal.h"
 #include "gt/core/lang/Integer.h"
+#include "gt/core/lang/SystemError.h"
 #include "gt/core/util/Dictionary.h"
 #include "gt/util/Clock.h"
 #include "tunnel/client/DicRpc.h"
@@ -11,7 +11,6 @@
 #include "tunnel/nat/TunnelDatagram.h"
 
 using gt::core::Binary;
-using gt::core::Console;
 using gt::core::String;
 
 namespace tunnel {
@@ -25,7 +24,7 @@ String _unsignedId(short channelId) {
 }  // namespace
 
 NatTunnel::NatTunnel(gt::net::SocketEventSelector* selector, TunnelConfig const& config, NatAcl* acl,
-                     gt::net::SocketAddress const& bind)
+                     gt::net::SocketAddress const& bind, EngineLog* log)
     : m_selector(selector),
       m_server(config.server),
       m_accessKey(config.accessKey),
@@ -34,6 +33,7 @@ NatTunnel::NatTunnel(gt::net::SocketEventSelector* selector, TunnelConfig const&
       m_acl(acl),
       m_client(selector, Detector::parseServer(config.server), bind, config.accessKey),
       m_pingTimer(0),
+      m_log(log),
       m_averagePing(-1),
       m_dropping(false) {
     GT_ASSERT(m_selector);
@@ -44,6 +44,13 @@ NatTunnel::NatTunnel(gt::net::SocketEventSelector* selector, TunnelConfig const&
         if (onConnected) onConnected();
     };
     m_client.onError = [this](Error const& error) {
+        // A connection failure carries no text of its own: the system's
+        // reason (no descriptors, refused, unreachable) goes to the log.
+        int const system = m_client.lastSystemError();
+        if (error.code == -1 && error.message.isEmpty() && system != 0 && m_log) {
+            m_log->warn(u"[Tunnel] Relay connection to " + m_server + u" failed: " +
+                        gt::core::systemErrorText(system));
+        }
         if (onError) onError(error);
     };
     m_client.onTunnelClosed = [this]() {
@@ -52,7 +59,7 @@ NatTunnel::NatTunnel(gt::net::SocketEventSelector* selector, TunnelConfig const&
     };
     m_client.onDatagram = [this](Binary& datagram) { _onTunnelRecv(datagram); };
     m_client.onSent = [this](int) { _onRelaySent(); };
-    m_forward = std::make_unique<Forward>(this, selector, acl, m_protocol, m_target);
+    m_forward = std::make_unique<Forward>(this, selector, acl, m_protocol, m_target, m_log);
 }
 
 NatTunnel::~NatTunnel() {
@@ -84,7 +91,8 @@ void NatTunnel::send(short channelId, Binary const& data) {
     long long const queued = n + frames * (4 + 2 + 5);
     if (m_client.sendQueueLength() + queued > DATA_QUEUE_LIMIT) {
         // Dropping the bytes and carrying on would leave a gap in the stream.
-        Console::println(u"DEBUG: relay queue full, closing channelId=" + _unsignedId(channelId));
+        if (m_log)
+            m_log->warn(u"[Tunnel] Relay send queue full, closing channelId=" + _unsignedId(channelId));
         m_forward->abort(channelId);
         return;
     }
@@ -119,9 +127,8 @@ void NatTunnel::_onTunnelRecv(Binary& datagram) {
     if (!TunnelDatagram::decode(datagram, &dg)) return;
     switch (dg.action) {
         case TunnelDatagram::ACTION_CONNECT: {
-            Console::println(
-                u"DEBUG: NatTunnel::_onTunnelRecv(): TunnelDatagram::ACTION_CONNECT: channelId=" +
-                _unsignedId(dg.channelId));
+            _debug(u"NatTunnel::_onTunnelRecv(): TunnelDatagram::ACTION_CONNECT: channelId=" +
+                   _unsignedId(dg.channelId));
             bool const udp = m_protocol == u"udp";
             if ((dg.protocol == TunnelDatagram::PROTOCOL_TCP && udp) ||
                 (dg.protocol == TunnelDatagram::PROTOCOL_UDP && !udp)) {
@@ -138,9 +145,8 @@ void NatTunnel::_onTunnelRecv(Binary& datagram) {
             m_forward->window(dg.channelId, dg.credit);
             break;
         case TunnelDatagram::ACTION_SHUTDOWN:
-            Console::println(
-                u"DEBUG: NatTunnel::_onTunnelRecv(): TunnelDatagram::ACTION_SHUTDOWN: channelId=" +
-                _unsignedId(dg.channelId));
+            _debug(u"NatTunnel::_onTunnelRecv(): TunnelDatagram::ACTION_SHUTDOWN: channelId=" +
+                   _unsignedId(dg.channelId));
             m_forward->shutdown(dg.channelId);
             break;
         default:
@@ -193,8 +199,7 @@ void NatTunnel::_ping() {
             int rtt = gt::util::currentMilliseconds() - t0;
             if (rtt < 0) rtt = 0;
             m_averagePing = nextAverage(m_averagePing, rtt);
-            Console::println(u"DEBUG: ping: " +
-                             gt::core::Integer(static_cast<int>(m_averagePing)).toString() + u"ms");
+            _debug(u"ping: " + gt::core::Integer(static_cast<int>(m_averagePing)).toString() + u"ms");
         },
         [this](Error const&) { m_averagePing = -1; });
 }

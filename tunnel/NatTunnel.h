@@ -15,6 +15,7 @@
 #include "tunnel/client/Error.h"
 #include "tunnel/client/TunnelDataClient.h"
 #include "tunnel/forward/IActionDown.h"
+#include "tunnel/nat/EngineLog.h"
 #include "tunnel/nat/NatAcl.h"
 #include "tunnel/nat/TunnelConfig.h"
 
@@ -37,8 +38,10 @@ public:
 
     // Starts connecting at once. selector and acl are not owned and must
     // outlive the tunnel; bind is the local address for the relay connection.
+    // log (not owned, may be null) takes every line of the tunnel, its
+    // forwarder and their clients.
     NatTunnel(gt::net::SocketEventSelector* selector, TunnelConfig const& config, NatAcl* acl,
-              gt::net::SocketAddress const& bind);
+              gt::net::SocketAddress const& bind, EngineLog* log = nullptr);
     NatTunnel(NatTunnel const&) = delete;
     NatTunnel& operator=(NatTunnel const&) = delete;
     // Closes every local connection first, then the relay connection; calls
@@ -86,6 +89,9 @@ public:
 
 private:
     void _ping();
+    void _debug(gt::core::String const& message) const {
+        if (m_log) m_log->debug(message);
+    }
     // Drops the relay connection when an rpc reply is overdue; true then.
     bool _dropLateReply();
     // Restarts reading once the relay queue has drained below LOW_WATER.
@@ -100,6 +106,7 @@ private:
     TunnelDataClient m_client;
     std::unique_ptr<Forward> m_forward;
     gt::core::Timer m_pingTimer;
+    EngineLog* m_log;
     double m_averagePing;
     bool m_dropping;
 };

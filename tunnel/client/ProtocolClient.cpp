@@ -41,6 +41,11 @@ void ProtocolClient::close() {
 
 bool ProtocolClient::isConnected() const { return m_channel != nullptr && m_channel->isValid(); }
 
+int ProtocolClient::lastSystemError() const {
+    if (m_channel != nullptr && m_channel->lastError() != 0) return m_channel->lastError();
+    return m_connector->lastError();
+}
+
 int ProtocolClient::sendQueueLength() const {
     return m_channel != nullptr ? m_channel->sendQueueLength() : 0;
 }

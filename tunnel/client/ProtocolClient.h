@@ -53,6 +53,9 @@ public:
     // Null until connected.
     DicRpc* rpc() const { return m_rpc.get(); }
     bool isConnected() const;
+    // Why the connect or the connection failed, as a system error number
+    // (0 when no reason is known).
+    int lastSystemError() const;
     // Bytes queued for the relay and not yet written (0 while not connected).
     int sendQueueLength() const;
     // The connect failed (at once or later); stays set.

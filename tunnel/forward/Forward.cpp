@@ -1,12 +1,10 @@
 #include "tunnel/forward/Forward.h"
 
-#include "gt/core/io/Console.h"
 #include "gt/core/lang/Boolean.h"
 #include "gt/core/lang/Fatal.h"
 #include "gt/core/lang/Integer.h"
 #include "tunnel/forward/tcp/LocalConnector.h"
 
-using gt::core::Console;
 using gt::core::Integer;
 using gt::core::String;
 using gt::net::SocketAddress;
@@ -14,7 +12,7 @@ using gt::net::SocketAddress;
 namespace tunnel {
 
 Forward::Forward(IActionDown* tunnel, gt::net::SocketEventSelector* selector, NatAcl* acl,
-                 String const& protocol, String const& target)
+                 String const& protocol, String const& target, EngineLog* log)
     : m_tunnel(tunnel),
       m_acl(acl),
       m_protocol(protocol),
@@ -22,7 +20,8 @@ Forward::Forward(IActionDown* tunnel, gt::net::SocketEventSelector* selector, Na
       m_clients(selector, acl),
       m_cleanup(CLEANUP_INTERVAL_MS),
       m_maxChannels(MAX_CHANNELS),
-      m_readPaused(false) {
+      m_readPaused(false),
+      m_log(log) {
     GT_ASSERT(m_tunnel);
     GT_ASSERT(m_acl);
 }
@@ -42,7 +41,7 @@ SocketAddress Forward::sourceAddress(String const& target, SocketAddress const& 
 bool Forward::_passes(gt::net::IpAddress const& peer) const {
     String const text = peer.toString();
     if (m_acl->allows(text)) return true;
-    Console::println(u"DEBUG: Banned by iptable " + text);
+    _debug(u"Banned by iptable " + text);
     return false;
 }
 
@@ -55,8 +54,8 @@ void Forward::connect(short channelId, SocketAddress const& peer) {
     ForwardClient* existing = m_clients.find(channelId);
     if (existing && !existing->isAlive()) m_clients.removeClient(channelId);
     if (!existing && m_acl->gateway && _loginsOf(peer.address()) >= MAX_LOGINS_PER_PEER) {
-        Console::println(u"DEBUG: Too many logins under way from " + peer.address().toString() +
-                         u", refused channelId=" + Integer(channelId).toString());
+        _debug(u"Too many logins under way from " + peer.address().toString() + u", refused channelId=" +
+               Integer(channelId).toString());
         m_tunnel->shutdown(channelId);
         return;
     }
@@ -65,31 +64,32 @@ void Forward::connect(short channelId, SocketAddress const& peer) {
     // that never log in cannot keep members out.
     if (!existing && m_clients.count() >= m_maxChannels) _dropOldestLogin();
     if (!existing && m_clients.count() >= m_maxChannels) {
-        Console::println(u"DEBUG: Too many channels, refused channelId=" + Integer(channelId).toString());
+        _debug(u"Too many channels, refused channelId=" + Integer(channelId).toString());
         m_tunnel->shutdown(channelId);
         return;
     }
 
     SocketAddress const target = gt::net::parseSocketAddress(m_target);
-    Console::println(u"DEBUG: m_clients.createClient: channelId=" + Integer(channelId).toString() +
-                     u", address=" + target.toString());
+    _debug(u"m_clients.createClient: channelId=" + Integer(channelId).toString() + u", address=" +
+           target.toString());
     ForwardClient* client = m_clients.createClient(channelId, m_protocol, target, bind, peer);
     if (!client) {
         m_tunnel->shutdown(channelId);
         return;
     }
     IActionDown* tunnel = m_tunnel;
-    client->onConnect = [tunnel, channelId](bool success) {
-        Console::println(u"DEBUG: forwardClient->onConnect: success=" +
-                         gt::core::Boolean(success).toString());
+    EngineLog* log = m_log;
+    client->setLog(log);
+    client->onConnect = [tunnel, channelId, log](bool success) {
+        if (log) log->debug(u"forwardClient->onConnect: success=" + gt::core::Boolean(success).toString());
         if (success) {
             tunnel->window(channelId, ForwardClient::INITIAL_WINDOW);
         } else {
             tunnel->shutdown(channelId);
         }
     };
-    client->onDisconnect = [tunnel, channelId]() {
-        Console::println(u"DEBUG: forwardClient->onDisconnect");
+    client->onDisconnect = [tunnel, channelId, log]() {
+        if (log) log->debug(u"forwardClient->onDisconnect");
         tunnel->shutdown(channelId);
     };
     client->onRecv = [tunnel, channelId](gt::core::Binary& data) { tunnel->send(channelId, data); };
@@ -101,7 +101,7 @@ void Forward::connect(short channelId, SocketAddress const& peer) {
 void Forward::send(short channelId, gt::core::Binary& data) {
     ForwardClient* client = m_clients.find(channelId);
     if (!client) {
-        Console::println(u"DEBUG: channelId NOT FOUND");
+        _debug(u"channelId NOT FOUND");
         return;
     }
     client->send(data);
@@ -110,17 +110,17 @@ void Forward::send(short channelId, gt::core::Binary& data) {
 void Forward::window(short channelId, int credit) {
     ForwardClient* client = m_clients.find(channelId);
     if (!client) {
-        Console::println(u"DEBUG: channelId NOT FOUND");
+        _debug(u"channelId NOT FOUND");
         return;
     }
     client->window(credit);
 }
 
 void Forward::shutdown(short channelId) {
-    Console::println(u"DEBUG: Forward::shutdown: channelId=" + Integer(channelId).toString());
+    _debug(u"Forward::shutdown: channelId=" + Integer(channelId).toString());
     ForwardClient* client = m_clients.find(channelId);
     if (!client) {
-        Console::println(u"DEBUG: channelId NOT FOUND");
+        _debug(u"channelId NOT FOUND");
         return;
     }
     client->shutdown();
@@ -144,8 +144,7 @@ bool Forward::_dropOldestLogin() {
     }
     if (!oldest) return false;
     short const channelId = oldest->channelId();
-    Console::println(u"DEBUG: Channel table full, dropping an unfinished login channelId=" +
-                     Integer(channelId).toString());
+    _debug(u"Channel table full, dropping an unfinished login channelId=" + Integer(channelId).toString());
     oldest->shutdown();  // answered with SHUTDOWN through onDisconnect
     m_clients.removeClient(channelId);
     return true;

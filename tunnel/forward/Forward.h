@@ -11,6 +11,7 @@
 #include "tunnel/forward/ForwardClientManager.h"
 #include "tunnel/forward/IActionDown.h"
 #include "tunnel/forward/IActionUp.h"
+#include "tunnel/nat/EngineLog.h"
 #include "tunnel/nat/NatAcl.h"
 
 namespace tunnel {
@@ -28,8 +29,9 @@ public:
     // tunnel, selector and acl are not owned. target is "host:port"; the host
     // "loopback" makes every local connection come from 127.a.b.c for the
     // public peer a.b.c.d.
+    // log (not owned, may be null) takes the forwarder's and its clients' lines.
     Forward(IActionDown* tunnel, gt::net::SocketEventSelector* selector, NatAcl* acl,
-            gt::core::String const& protocol, gt::core::String const& target);
+            gt::core::String const& protocol, gt::core::String const& target, EngineLog* log = nullptr);
     Forward(Forward const&) = delete;
     Forward& operator=(Forward const&) = delete;
     // Closes every local connection; sends nothing.
@@ -66,7 +68,10 @@ private:
     // Closes and removes the channel that has waited longest for its login;
     // false when none waits.
     bool _dropOldestLogin();
-    // The IP filter; prints the refusal.
+    void _debug(gt::core::String const& message) const {
+        if (m_log) m_log->debug(message);
+    }
+    // The IP filter; logs the refusal.
     bool _passes(gt::net::IpAddress const& peer) const;
 
     IActionDown* m_tunnel;
@@ -77,6 +82,7 @@ private:
     gt::core::Timer m_cleanup;
     int m_maxChannels;
     bool m_readPaused;
+    EngineLog* m_log;
 };
 
 }  // namespace tunnel

@@ -1,6 +1,9 @@
 #include "tunnel/forward/ForwardClient.h"
 
+#include <cerrno>
+
 #include "gt/core/lang/Fatal.h"
+#include "gt/core/lang/SystemError.h"
 
 namespace tunnel {
 
@@ -13,5 +16,12 @@ ForwardClient::ForwardClient(gt::net::SocketEventSelector* selector, NatAcl* acl
 }
 
 ForwardClient::~ForwardClient() = default;
+
+void ForwardClient::_logConnectFailure(int error) {
+    if (error == ECANCELED) return;
+    gt::core::String text = u"[Tunnel] Local connect to " + m_target.toString() + u" failed";
+    if (error != 0) text += u": " + gt::core::systemErrorText(error);
+    _warn(text);
+}
 
 }  // namespace tunnel

@@ -7,6 +7,7 @@
 #include "gt/core/lang/Binary.h"
 #include "gt/net/SocketEventSelector.h"
 #include "gt/net/socket/SocketAddress.h"
+#include "tunnel/nat/EngineLog.h"
 #include "tunnel/nat/NatAcl.h"
 
 namespace tunnel {
@@ -57,6 +58,8 @@ public:
     // with a gap. SHUTDOWN follows through onDisconnect or onConnect(false).
     virtual void abort() = 0;
 
+    // Where the client's lines go (not owned; null drops them).
+    void setLog(EngineLog* log) { m_log = log; }
     short channelId() const { return m_channelId; }
     gt::net::SocketAddress const& target() const { return m_target; }
     gt::net::SocketAddress const& bind() const { return m_bind; }
@@ -85,6 +88,15 @@ protected:
     void _fireWindow(int credit) {
         if (onWindow) onWindow(credit);
     }
+    void _debug(gt::core::String const& message) {
+        if (m_log) m_log->debug(message);
+    }
+    void _warn(gt::core::String const& message) {
+        if (m_log) m_log->warn(message);
+    }
+    // Logs a failed local connect with the system's reason; a cancelled one
+    // is no failure worth a line.
+    void _logConnectFailure(int error);
 
     gt::net::SocketEventSelector* m_selector;
     NatAcl* m_acl;
@@ -92,6 +104,7 @@ protected:
     gt::net::SocketAddress m_target;
     gt::net::SocketAddress m_bind;
     gt::net::SocketAddress m_peer;
+    EngineLog* m_log = nullptr;
 };
 
 }  // namespace tunnel

@@ -3,7 +3,6 @@
 #include <memory>
 #include <vector>
 
-#include "gt/core/io/Console.h"
 #include "gt/core/lang/Integer.h"
 #include "gt/core/util/Timer.h"
 #include "gt/net/SocketEventSelector.h"
@@ -38,6 +37,7 @@ Array<String> Detector::detect(Array<String> const& servers, gt::net::SocketAddr
 Array<String> Detector::detect(Array<String> const& servers, gt::net::SocketAddress const& bind,
                                std::function<bool()> const& cancelled) {
     gt::core::Timer timer(m_timeoutMs);
+    m_lastError = 0;
     Array<String> result;
     int const total = servers.count();
     int ended = 0;
@@ -52,6 +52,7 @@ Array<String> Detector::detect(Array<String> const& servers, gt::net::SocketAddr
         probes.emplace_back(new NatPing(&selector, parseServer(server), bind));
         NatPing* probe = probes.back().get();
         if (probe->hasFailed()) {  // refused on the spot, before a callback could be set
+            if (probe->lastSystemError() != 0) m_lastError = probe->lastSystemError();
             done[static_cast<size_t>(i)] = 1;
             ++ended;
             continue;
@@ -60,12 +61,12 @@ Array<String> Detector::detect(Array<String> const& servers, gt::net::SocketAddr
             if (done[static_cast<size_t>(i)]) return;
             done[static_cast<size_t>(i)] = 1;
             ++ended;
-            gt::core::Console::println(u"DEBUG: Detector: " + server + u", ping=" +
-                                       gt::core::Integer(ms).toString());
+            if (m_log) m_log->debug(u"Detector: " + server + u", ping=" + gt::core::Integer(ms).toString());
             result.add(server);
         };
-        probe->onError = [&, i](Error const&) {
+        probe->onError = [&, i, probe](Error const&) {
             if (done[static_cast<size_t>(i)]) return;
+            if (probe->lastSystemError() != 0) m_lastError = probe->lastSystemError();
             done[static_cast<size_t>(i)] = 1;
             ++ended;
         };

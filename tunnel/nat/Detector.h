@@ -7,6 +7,7 @@
 #include "gt/core/lang/String.h"
 #include "gt/core/util/Array.h"
 #include "gt/net/socket/SocketAddress.h"
+#include "tunnel/nat/EngineLog.h"
 
 namespace tunnel {
 
@@ -30,9 +31,16 @@ public:
     // "a.b.c.d:port": the text before the first ':' as a dotted IPv4 address,
     // the text after it as a decimal port kept in 16 bits.
     static gt::net::SocketAddress parseServer(gt::core::String const& server);
+    // Where the probe lines go (not owned; null drops them).
+    void setLog(EngineLog* log) { m_log = log; }
+    // The system error of the last probe of the last detect() that failed
+    // with one (no descriptors, refused, unreachable); 0 when none did.
+    int lastError() const { return m_lastError; }
 
 private:
     int m_timeoutMs;
+    EngineLog* m_log = nullptr;
+    int m_lastError = 0;
 };
 
 }  // namespace tunnel

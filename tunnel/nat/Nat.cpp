@@ -2,6 +2,7 @@
 
 #include "gt/core/lang/Integer.h"
 #include "gt/core/lang/LockGuard.h"
+#include "gt/core/lang/SystemError.h"
 #include "gt/core/util/Random.h"
 #include "gt/core/util/Timer.h"
 #include "gt/net/SocketEventSelector.h"
@@ -28,7 +29,9 @@ Nat::Nat(long long id, gt::util::ThreadSafeLogRecorder* log, gt::net::SocketAddr
       m_ping(-1),
       m_channels(0),
       m_reconnect(false),
-      m_lastSelection(SELECTED) {
+      m_lastSelection(SELECTED),
+      m_debugLog(false),
+      m_engineLog(log) {
     m_thread.start([this]() { _run(); });
 }
 
@@ -116,7 +119,14 @@ void Nat::_sleep(int ms) const {
 
 Array<String> Nat::_probe(Array<String> const& servers) {
     Detector detector(PROBE_TIMEOUT_MS);
-    return detector.detect(servers, m_local, [this]() { return !_running(); });
+    detector.setLog(&m_engineLog);
+    Array<String> const answers = detector.detect(servers, m_local, [this]() { return !_running(); });
+    // Probes that fail for a local reason (no descriptors left, no route)
+    // say so, or the log would only call every relay server invalid.
+    if (answers.isEmpty() && detector.lastError() != 0) {
+        m_engineLog.warn(u"[Tunnel] Relay probe failed: " + gt::core::systemErrorText(detector.lastError()));
+    }
+    return answers;
 }
 
 Nat::Selection Nat::_selectServer(TunnelConfig* out) {
@@ -158,7 +168,8 @@ void Nat::_openTunnel(gt::net::SocketEventSelector* selector, TunnelConfig const
     NatAcl acl;
     _loadAcl(&acl);
     String const description = config.protocol + u"://" + config.target + u" @ tunnel://" + config.server;
-    NatTunnel tunnel(selector, config, &acl, m_local);
+    m_engineLog.setDebug(m_debugLog);
+    NatTunnel tunnel(selector, config, &acl, m_local, &m_engineLog);
     tunnel.onConnected = [this, description]() {
         _setError(String());
         m_log->info(u"[Tunnel] Tunnel opened. (" + description + u")");
@@ -182,6 +193,7 @@ void Nat::_openTunnel(gt::net::SocketEventSelector* selector, TunnelConfig const
     while (tunnel.isAlive()) {
         selector->poll(100);
         tunnel.process();
+        m_engineLog.tick();
         _setPing(static_cast<int>(tunnel.averagePing()));
         _setChannels(tunnel.channelCount());
         if (m_aclChanged.exchange(false)) {

@@ -16,6 +16,7 @@
 #include "gt/net/SocketEventSelector.h"
 #include "gt/net/socket/SocketAddress.h"
 #include "gt/util/ThreadSafeLogRecorder.h"
+#include "tunnel/nat/EngineLog.h"
 #include "tunnel/nat/NatAcl.h"
 #include "tunnel/nat/TunnelConfig.h"
 
@@ -54,6 +55,9 @@ public:
     // Takes effect on the open tunnel within one step, changed or not.
     void setAcl(gt::core::Dictionary<gt::core::Any> const& acl);
 
+    // Debug lines of the engine (off by default); taken up when the next
+    // tunnel opens.
+    void setDebugLog(bool on) { m_debugLog = on; }
     long long id() const { return m_id; }
     // Round-trip time to the relay in ms; -1 while unknown.
     int ping() const;
@@ -95,6 +99,9 @@ private:
     std::atomic<bool> m_reconnect;
     // The worker thread's last outcome, so that a repeated one is logged once.
     Selection m_lastSelection;
+    std::atomic<bool> m_debugLog;
+    // The engine's lines on their way to m_log; worker thread only.
+    EngineLog m_engineLog;
 };
 
 }  // namespace tunnel

@@ -11,6 +11,7 @@
 #include "support/FakeClock.h"
 #include "support/Loopback.h"
 #include "support/Pump.h"
+#include "support/RecordingLog.h"
 #include "support/RecordingTunnel.h"
 #include "support/TestRelay.h"
 #include "support/Text.h"
@@ -56,13 +57,13 @@ class NatTunnelTest : public ::testing::Test {
 protected:
     NatTunnelTest() : selector(1000) {}
 
-    void open(std::string const& protocol = "tcp") {
+    void open(std::string const& protocol = "tcp", int targetPort = -1) {
         tunnel::TunnelConfig config;
         config.server = str("127.0.0.1:" + std::to_string(relay.port()));
         config.accessKey = u"key-1";
         config.protocol = str(protocol);
-        config.target = str("127.0.0.1:" + std::to_string(target.port()));
-        t.reset(new NatTunnel(&selector, config, &acl, gt::net::SocketAddress()));
+        config.target = str("127.0.0.1:" + std::to_string(targetPort < 0 ? target.port() : targetPort));
+        t.reset(new NatTunnel(&selector, config, &acl, gt::net::SocketAddress(), &engineLog));
         t->onConnected = [this] { events.push_back("connected"); };
         t->onError = [this](tunnel::Error const& e) {
             events.push_back("error:" + std::to_string(e.code) + ":" + hex(e.message.toBinary()));
@@ -81,8 +82,8 @@ protected:
             ms);
     }
 
-    void openCreated(std::string const& protocol = "tcp") {
-        open(protocol);
+    void openCreated(std::string const& protocol = "tcp", int targetPort = -1) {
+        open(protocol, targetPort);
         ASSERT_TRUE(step([&] { return !events.empty(); }));
         ASSERT_EQ(events, std::vector<std::string>{"connected"});
     }
@@ -91,6 +92,8 @@ protected:
     gt::test::LocalTarget target;
     gt::net::SocketEventSelector selector;
     tunnel::NatAcl acl;
+    gt::test::RecordingLog recorder;
+    tunnel::EngineLog engineLog{&recorder};
     std::unique_ptr<NatTunnel> t;
     std::vector<std::string> events;
 };
@@ -282,6 +285,54 @@ TEST_F(NatTunnelTest, RelayThatStopsReadingHoldsTheLocalSideBackAndLosesNoByte) 
     EXPECT_EQ(written, total);
     EXPECT_EQ(received, total);
     EXPECT_EQ(firstMismatch, -1);
+}
+
+// Every engine line goes to the owner's log, none to standard output; debug
+// lines only when asked for, a flood of one line collapsed into a count, and
+// a failed local connect with the system's reason.
+TEST_F(NatTunnelTest, EngineLinesGoToTheOwnersLog) {
+    unsigned short refused = 0;
+    {
+        gt::net::Socket probe(gt::net::Socket::TYPE_TCP);
+        probe.bind(gt::test::loopback(0));
+        refused = probe.localAddress().port();
+    }  // closed: nothing listens there
+    for (bool debug : {false, true}) {
+        SCOPED_TRACE(debug ? "debug on" : "debug off");
+        t.reset();
+        TestRelay fresh;
+        engineLog.setDebug(debug);
+        testing::internal::CaptureStdout();
+        tunnel::TunnelConfig config;
+        config.server = str("127.0.0.1:" + std::to_string(fresh.port()));
+        config.protocol = u"tcp";
+        config.target = str("127.0.0.1:" + std::to_string(refused));
+        events.clear();
+        t.reset(new NatTunnel(&selector, config, &acl, gt::net::SocketAddress(), &engineLog));
+        t->onConnected = [this] { events.push_back("connected"); };
+        t->start();
+        bool const created = step([&] { return !events.empty(); });
+        for (int i = 0; i < 1000; ++i)
+            fresh.command("data 0 99 " + gt::test::hexOf("x"));
+        fresh.command("connect 0 7 2 1.2.3.4 5000");
+        bool const refusedSeen = step([&] { return recorder.count("Connection refused") > 0; });
+        step([] { return false; }, 50);
+        t.reset();
+        engineLog.flush();
+        std::string const out = testing::internal::GetCapturedStdout();
+        ASSERT_TRUE(created);
+        EXPECT_TRUE(refusedSeen);
+        EXPECT_EQ(out.find("DEBUG"), std::string::npos) << out.substr(0, 200);
+        EXPECT_EQ(recorder.count("Local connect to 127.0.0.1:" + std::to_string(refused) +
+                                 " failed: Connection refused (111)"),
+                  debug ? 2 : 1);
+        if (debug) {
+            EXPECT_EQ(recorder.count("channelId NOT FOUND"), 1);
+            EXPECT_EQ(recorder.count("(last line repeated 999 more times)"), 1);
+        } else {
+            EXPECT_EQ(recorder.count("DEBUG"), 0);
+        }
+    }
 }
 
 TEST(NatTunnelAverageTest, FasterSampleReplacesSlowerRaisesByAFifth) {

@@ -1,6 +1,5 @@
 #include "tunnel/forward/tcp/GatewayTcpForwardClient.h"
 
-#include "gt/core/io/Console.h"
 #include "gt/core/lang/Fatal.h"
 #include "gt/core/lang/Integer.h"
 #include "gt/net/channel/TcpSocketChannel.h"
@@ -43,8 +42,7 @@ void GatewayTcpForwardClient::_beginChecking() {
 bool GatewayTcpForwardClient::_take(int n) {
     if (m_overrun) return false;
     if (m_credit.take(n)) return true;
-    gt::core::Console::println(u"DEBUG: channel overrun, closing channelId=" +
-                               gt::core::Integer(m_channelId).toString());
+    _debug(u"channel overrun, closing channelId=" + gt::core::Integer(m_channelId).toString());
     _closeNow();
     return false;
 }
@@ -133,7 +131,7 @@ void GatewayTcpForwardClient::shutdown() {
 void GatewayTcpForwardClient::onAclChanged() {
     if (m_state == State::CLOSED) return;
     if (!m_acl->gateway) {
-        gt::core::Console::println(u"DEBUG: ACL: Gateway disabled!");
+        _debug(u"ACL: Gateway disabled!");
         shutdown();
         return;
     }
@@ -142,7 +140,7 @@ void GatewayTcpForwardClient::onAclChanged() {
     if (m_state == State::INIT || m_state == State::CHECKING) return;
     String reason;
     if (!m_acl->checkMember(m_name, m_password, &reason)) {
-        gt::core::Console::println(u"DEBUG: ACL: Member valid: " + reason);
+        _debug(u"ACL: Member valid: " + reason);
         shutdown();
     }
 }
@@ -154,8 +152,7 @@ int GatewayTcpForwardClient::loginTimeLeft() const {
 
 void GatewayTcpForwardClient::tick() {
     if (loginTimeLeft() < 0 || !m_loginDeadline.isExpired()) return;
-    gt::core::Console::println(u"DEBUG: gateway login timed out, closing channelId=" +
-                               gt::core::Integer(m_channelId).toString());
+    _debug(u"gateway login timed out, closing channelId=" + gt::core::Integer(m_channelId).toString());
     _close();
 }
 
@@ -168,7 +165,7 @@ void GatewayTcpForwardClient::_close() {
 void GatewayTcpForwardClient::_reply(Binary const& text) {
     Binary reply(text);
     if (m_heldCredit < reply.length()) {
-        gt::core::Console::println(u"DEBUG: PreRecv Too small!");
+        _debug(u"PreRecv Too small!");
         _close();
         return;
     }
@@ -231,6 +228,7 @@ void GatewayTcpForwardClient::_connect() {
 void GatewayTcpForwardClient::_onConnect(gt::net::Socket* socket) {
     if (m_state != State::CONNECTING) return;
     if (!socket) {
+        _logConnectFailure(m_connector.lastError());
         _close();
         return;
     }

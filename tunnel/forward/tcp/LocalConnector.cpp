@@ -65,6 +65,8 @@ void LocalConnector::connect(SocketAddress const& target, SocketAddress* bind,
     done(nullptr);
 }
 
+int LocalConnector::lastError() const { return m_connector->lastError(); }
+
 bool LocalConnector::isConnecting() const { return m_connector->isConnecting(); }
 
 bool LocalConnector::cancel() { return m_connector->cancel(); }

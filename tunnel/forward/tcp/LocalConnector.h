@@ -40,6 +40,9 @@ public:
     void connect(gt::net::SocketAddress const& target, gt::net::SocketAddress* bind,
                  std::function<void(gt::net::Socket*)> done);
     bool isConnecting() const;
+    // Why the last connect failed, as a system error number (0: no failure
+    // known, ECANCELED after cancel()).
+    int lastError() const;
     // Aborts a pending connect; done then gets null at the next event. False
     // when nothing is pending.
     bool cancel();

@@ -1,6 +1,5 @@
 #include "tunnel/forward/tcp/StandardTcpForwardClient.h"
 
-#include "gt/core/io/Console.h"
 #include "gt/core/lang/Fatal.h"
 #include "gt/core/lang/Integer.h"
 #include "gt/net/channel/TcpSocketChannel.h"
@@ -31,6 +30,7 @@ void StandardTcpForwardClient::start() {
 
 void StandardTcpForwardClient::_onConnect(gt::net::Socket* socket) {
     if (!socket || m_state != STATE_CONNECTING) {
+        if (!socket) _logConnectFailure(m_connector.lastError());
         m_state = STATE_CLOSED;
         m_pending = Binary();
         _fireConnect(false);
@@ -63,8 +63,7 @@ void StandardTcpForwardClient::_onSent(int n) {
 }
 
 void StandardTcpForwardClient::_overrun() {
-    gt::core::Console::println(u"DEBUG: channel overrun, closing channelId=" +
-                               gt::core::Integer(m_channelId).toString());
+    _debug(u"channel overrun, closing channelId=" + gt::core::Integer(m_channelId).toString());
     _closeNow();
 }
 
@@ -133,7 +132,7 @@ void StandardTcpForwardClient::shutdown() {
 
 void StandardTcpForwardClient::onAclChanged() {
     if (m_acl->gateway) {
-        gt::core::Console::println(u"DEBUG: ACL: Gateway enabled!");
+        _debug(u"ACL: Gateway enabled!");
         shutdown();
     }
 }

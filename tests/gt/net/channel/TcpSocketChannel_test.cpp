@@ -106,6 +106,33 @@ TEST(TcpSocketChannelTest, ReadsOnlyWhatWasGranted) {
     EXPECT_TRUE(f.calls.empty());
 }
 
+// A paused channel keeps its credit but reads nothing, even when paused from
+// inside its own receive callback; unpaused it reads on where it stopped.
+TEST(TcpSocketChannelTest, PausedReadingKeepsCreditAndLosesNothing) {
+    ChannelFixture f;
+    f.channel->onRecv = [&](Binary& data) {
+        f.received.append(data);
+        f.channel->setReadPaused(true);
+    };
+    ASSERT_TRUE(f.channel->recv(1 << 20));
+    Binary sent;
+    for (int i = 0; i < 40000; ++i)
+        sent.append(static_cast<char>(i * 7));
+    ASSERT_EQ(f.peer().send(sent, 0, sent.length()), sent.length());
+    ASSERT_TRUE(pumpUntil(f.selector, [&] { return !f.received.isEmpty(); }));
+    pumpFor(f.selector, 30);
+    int const first = f.received.length();
+    EXPECT_LT(first, sent.length());
+    EXPECT_TRUE(f.channel->isReadPaused());
+    EXPECT_EQ(f.channel->recvCredit(), (1 << 20) - first);
+
+    f.channel->onRecv = [&](Binary& data) { f.received.append(data); };
+    f.channel->setReadPaused(false);
+    ASSERT_TRUE(pumpUntil(f.selector, [&] { return f.received.length() >= sent.length(); }));
+    EXPECT_EQ(f.received, sent);
+    EXPECT_TRUE(f.calls.empty());
+}
+
 TEST(TcpSocketChannelTest, BadCreditIsRefusedAndChangesNothing) {
     ChannelFixture f;
     EXPECT_FALSE(f.channel->recv(-1));
