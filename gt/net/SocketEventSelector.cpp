@@ -21,7 +21,11 @@ void sleepMs(int ms) {
 }  // namespace
 
 SocketEventSelector::SocketEventSelector(int tickMs)
-    : m_nextSerial(1), m_dispatching(false), m_tickTimer(tickMs < 0 ? 0 : tickMs), m_interested(0), m_asking(false) {}
+    : m_nextSerial(1),
+      m_dispatching(false),
+      m_tickTimer(tickMs < 0 ? 0 : tickMs),
+      m_interested(0),
+      m_asking(false) {}
 
 SocketEventSelector::~SocketEventSelector() {}
 

@@ -61,7 +61,8 @@ tunnel::Acl samplePolicy() {
 TEST(ApiMethodsCloud, EveryCallSendsItsParamsAndReadsItsReply) {
     gt::test::TestCloud cloud("tests/peers/cloud_demo_state.json", {"RELAY=127.0.0.1:7000,127.0.0.1:7001"});
     tunnel::ApiAccess access(tunnel::test::apiRoot(cloud.port(), "/user"),
-                             Array<String>().add(tunnel::test::hostEntry(cloud.port())), tunnel::test::demoSpec());
+                             Array<String>().add(tunnel::test::hostEntry(cloud.port())),
+                             tunnel::test::demoSpec());
     ApiClient client(&access, tunnel::test::apiRoot(cloud.port(), "/user"), String());
 
     // The login name goes out with the country code in front.
@@ -78,71 +79,98 @@ TEST(ApiMethodsCloud, EveryCallSendsItsParamsAndReadsItsReply) {
         std::string params;  // without session_id; "-" when it must not be sent
     };
     std::vector<Step> steps = {
-        {"enum_configs", "util", [&] {
+        {"enum_configs", "util",
+         [&] {
              Dictionary<String> configs;
              return client.enumConfigs(&configs) && utf8(configs.get(u"min_version")) == "2.0.0";
-         }, "-{}"},
-        {"query_my_user", "account", [&] {
+         },
+         "-{}"},
+        {"query_my_user", "account",
+         [&] {
              tunnel::User user;
              return client.queryMyUser(&user) && user.id == 1 && utf8(user.phone_part) == "138****0000";
-         }, "{}"},
-        {"enum_regions", "instance", [&] {
+         },
+         "{}"},
+        {"enum_regions", "instance",
+         [&] {
              Array<tunnel::Region> regions;
              return client.enumRegions(&regions) && regions.count() == 1 && regions[0].support_tcp &&
                     !regions[0].support_udp && utf8(regions[0].label) == "本机";
-         }, "{}"},
-        {"enum_nodes", "instance", [&] {
+         },
+         "{}"},
+        {"enum_nodes", "instance",
+         [&] {
              Array<tunnel::Node> nodes;
              return client.enumNodes(&nodes, 1) && nodes.count() == 1 && nodes[0].servers.count() == 2 &&
                     utf8(nodes[0].servers[1]) == "127.0.0.1:7001";
-         }, "{\"region_id\":1}"},
-        {"enum_devices", "instance", [&] {
+         },
+         "{\"region_id\":1}"},
+        {"enum_devices", "instance",
+         [&] {
              Array<tunnel::Device> devices;
              return client.enumDevices(&devices) && devices.count() == 1 && devices[0].id == 10 &&
                     devices[0].create_time.seconds() == 1700000000;
-         }, "{}"},
-        {"create_device", "instance", [&] { return client.createDevice(u"new pc", &newDevice, &token) && newDevice > 0 && !token.isEmpty(); },
+         },
+         "{}"},
+        {"create_device", "instance",
+         [&] {
+             return client.createDevice(u"new pc", &newDevice, &token) && newDevice > 0 && !token.isEmpty();
+         },
          "{\"label\":\"new pc\"}"},
         {"modify_device", "instance", [&] { return client.modifyDevice(10, labelFields("renamed")); },
          "{\"device_id\":10,\"fields\":{\"label\":\"renamed\"}}"},
-        {"enum_forwards", "instance", [&] {
+        {"enum_forwards", "instance",
+         [&] {
              Array<tunnel::Forward> forwards;
              return client.enumForwards(&forwards, 10) && forwards.count() == 1 && forwards[0].id == 100 &&
                     forwards[0].acl_id == -1 && utf8(forwards[0].protocol) == "tcp";
-         }, "{\"device_id\":10}"},
+         },
+         "{\"device_id\":10}"},
         {"create_forward", "instance",
          [&] { return client.createForward(10, 1, u"web", u"tcp", u"", u"", u"", u"127.0.0.1", 8080, 2); },
          "{\"device_id\":10,\"node_id\":1,\"label\":\"web\",\"protocol\":\"tcp\",\"host_prefix\":\"\","
-         "\"host_domain\":\"\",\"host_custom\":\"\",\"client_host\":\"127.0.0.1\",\"client_port\":8080,\"bandwidth\":2}"},
+         "\"host_domain\":\"\",\"host_custom\":\"\",\"client_host\":\"127.0.0.1\",\"client_port\":8080,"
+         "\"bandwidth\":2}"},
         {"modify_forward", "instance", [&] { return client.modifyForward(100, labelFields("db")); },
          "{\"forward_id\":100,\"fields\":{\"label\":\"db\"}}"},
         {"create_acl", "instance", [&] { return client.createAcl(samplePolicy()); },
          "{\"acl\":{\"id\":-1,\"label\":\"office\",\"ip_filter\":\"enabled_white\",\"gateway\":\"disabled\","
-         "\"create_time\":0,\"ip\":{\"white\":\"10.0.0.*;192.168.1.1\",\"black\":\"\"},\"members\":[{\"name\":\"bob\","
-         "\"pwd\":\"0123456789abcdef0123456789abcdef\",\"state\":\"enabled\",\"remark\":\"\",\"expire_time\":0}],"
+         "\"create_time\":0,\"ip\":{\"white\":\"10.0.0.*;192.168.1.1\",\"black\":\"\"},\"members\":[{"
+         "\"name\":\"bob\","
+         "\"pwd\":\"0123456789abcdef0123456789abcdef\",\"state\":\"enabled\",\"remark\":\"\",\"expire_time\":"
+         "0}],"
          "\"forwards\":0}}"},
-        {"enum_acls", "instance", [&] {
+        {"enum_acls", "instance",
+         [&] {
              return client.enumAcls(&acls) && acls.count() == 1 && acls[0].white.count() == 2 &&
                     acls[0].members.count() == 1 && acls[0].members[0].pwd.isEmpty();
-         }, "{}"},
+         },
+         "{}"},
         {"modify_acl", "instance", [&] { return client.modifyAcl(acls[0].id, acls[0]); }, ""},
         {"remove_acl", "instance", [&] { return client.removeAcl(acls[0].id); }, ""},
-        {"enum_prefixes", "product", [&] {
+        {"enum_prefixes", "product",
+         [&] {
              Array<String> names;
              return client.enumPrefixes(&names) && names.count() == 1 && utf8(names[0]) == "demo";
-         }, "{}"},
-        {"check_prefix", "product", [&] { return client.checkPrefix(u"fresh"); }, "{\"prefix_name\":\"fresh\"}"},
+         },
+         "{}"},
+        {"check_prefix", "product", [&] { return client.checkPrefix(u"fresh"); },
+         "{\"prefix_name\":\"fresh\"}"},
         {"create_prefix_free", "product", [&] { return client.createPrefixFree(u"fresh"); },
          "{\"prefix_name\":\"fresh\"}"},
-        {"query_plan", "product", [&] {
+        {"query_plan", "product",
+         [&] {
              tunnel::Plan plan;
              return client.queryPlan(&plan) && plan.forward == 10 && plan.remain.seconds() == 2592000;
-         }, "{}"},
-        {"query_quota", "product", [&] {
+         },
+         "{}"},
+        {"query_quota", "product",
+         [&] {
              tunnel::QuotaInfo quota;
              return client.queryQuota(&quota) && quota.limit.traffic_free == 1073741824LL &&
                     quota.used.forward == 1 && quota.limit.bandwidth_float == 1;
-         }, "{}"},
+         },
+         "{}"},
         {"remove_forward", "instance", [&] { return client.removeForward(100); }, "{\"forward_id\":100}"},
         {"remove_device", "instance", [&] { return client.removeDevice(newDevice); }, ""},
     };
@@ -223,7 +251,8 @@ TEST(ApiMethods, MissingOrWrongMainKeyFailsWithoutAnErrorAndLeavesOutputsAlone) 
             Fixture f;
             bool list = std::string(c.name) != "configs" && std::string(c.name) != "user" &&
                         std::string(c.name) != "quota";
-            f.http.answer = replyWith(std::string("\"result\":{\"") + c.name + "\":" + (list ? "{}" : "[]") + "}");
+            f.http.answer =
+                replyWith(std::string("\"result\":{\"") + c.name + "\":" + (list ? "{}" : "[]") + "}");
             EXPECT_FALSE(c.run(f.client)) << c.name;
         }
     }
@@ -250,7 +279,8 @@ TEST(ApiMethods, ListsSkipNonObjectsKeepOrderAndReplaceTheCallersList) {
     EXPECT_TRUE(devices.isEmpty());
 
     f.http.answer = replyWith(
-        "\"result\":{\"nodes\":[{\"id\":1,\"servers\":\"a:1\",\"domains\":[\"d.test\",7]},{\"id\":2,\"servers\":[\"b:2\"]}]}");
+        "\"result\":{\"nodes\":[{\"id\":1,\"servers\":\"a:1\",\"domains\":[\"d.test\",7]},{\"id\":2,"
+        "\"servers\":[\"b:2\"]}]}");
     Array<tunnel::Node> nodes;
     ASSERT_TRUE(f.client.enumNodes(&nodes, 3));
     ASSERT_EQ(nodes.count(), 2);
@@ -309,7 +339,8 @@ TEST(ApiMethods, PlanAndQuotaShapes) {
     EXPECT_FALSE(f.client.queryQuota(&quota));
     EXPECT_EQ(quota.used.forward, 9);
 
-    f.http.answer = replyWith("\"result\":{\"quota\":{\"used\":{\"traffic_paid\":5000000000,\"forward\":2},\"limit\":7}}");
+    f.http.answer = replyWith(
+        "\"result\":{\"quota\":{\"used\":{\"traffic_paid\":5000000000,\"forward\":2},\"limit\":7}}");
     ASSERT_TRUE(f.client.queryQuota(&quota));
     EXPECT_EQ(quota.used.traffic_paid, 5000000000LL);
     EXPECT_EQ(quota.used.forward, 2);
@@ -322,7 +353,8 @@ TEST(ApiMethods, LoginAndLogoutKeepTheSessionRules) {
     f.http.answer = replyWith("\"result\":{\"session_id\":\"s2\"}");
     ASSERT_TRUE(f.client.login(u"alice", u"pw"));
     EXPECT_EQ(utf8(f.client.sessionId()), "s2");
-    EXPECT_EQ(tunnel::test::paramsJson(f.http.last()), canonical("{\"name\":\"alice\",\"pwd\":\"pw\",\"version\":\"2.0.9\"}"));
+    EXPECT_EQ(tunnel::test::paramsJson(f.http.last()),
+              canonical("{\"name\":\"alice\",\"pwd\":\"pw\",\"version\":\"2.0.9\"}"));
 
     // A failed login keeps the session, unless the cloud says it is gone.
     f.http.answer = replyWith("\"error\":{\"code\":102,\"message\":\"bad\"}");

@@ -64,7 +64,8 @@ TEST(CloudStack, LoginAndQueryTravelEncryptedThroughTheWholeStack) {
 TEST(CloudStack, SkewedClockIsCorrectedWithOneResend) {
     TestCloud cloud("tests/peers/cloud_demo_state.json", kDefines);
     ASSERT_EQ(cloud.command("clock 3600").substr(0, 2), "ok");
-    tunnel::SaHttpClient server(gt::net::SocketAddress(gt::net::IpAddress(u"127.0.0.1"), cloud.port()), 120000);
+    tunnel::SaHttpClient server(gt::net::SocketAddress(gt::net::IpAddress(u"127.0.0.1"), cloud.port()),
+                                120000);
     tunnel::EncryptedHttpClient encrypted(&server, tunnel::test::demoSpec());
     ApiClient client(&encrypted, apiRoot(cloud.port(), "/user"), String());
     ASSERT_GE(client.ping(), 0) << utf8(client.errorMessage());
@@ -84,7 +85,8 @@ TEST(CloudStack, SecondOrBareClockResetFailsTheCall) {
         SCOPED_TRACE(fault);
         TestCloud cloud("tests/peers/cloud_demo_state.json", kDefines);
         ASSERT_EQ(cloud.command(fault).substr(0, 2), "ok");
-        tunnel::SaHttpClient server(gt::net::SocketAddress(gt::net::IpAddress(u"127.0.0.1"), cloud.port()), 120000);
+        tunnel::SaHttpClient server(gt::net::SocketAddress(gt::net::IpAddress(u"127.0.0.1"), cloud.port()),
+                                    120000);
         tunnel::EncryptedHttpClient encrypted(&server, tunnel::test::demoSpec());
         ApiClient client(&encrypted, apiRoot(cloud.port(), "/user"), String());
         EXPECT_EQ(client.ping(), -1);
@@ -180,7 +182,8 @@ TEST(CloudStack, ReplyFaultsOfTheEncryptedLayer) {
     for (Case const& c : cases) {
         SCOPED_TRACE(c.fault);
         TestCloud cloud("tests/peers/cloud_demo_state.json", kDefines);
-        tunnel::SaHttpClient server(gt::net::SocketAddress(gt::net::IpAddress(u"127.0.0.1"), cloud.port()), 120000);
+        tunnel::SaHttpClient server(gt::net::SocketAddress(gt::net::IpAddress(u"127.0.0.1"), cloud.port()),
+                                    120000);
         tunnel::EncryptedHttpClient encrypted(&server, tunnel::test::demoSpec());
         ApiClient client(&encrypted, apiRoot(cloud.port(), "/user"), String());
         ASSERT_EQ(cloud.command(c.fault).substr(0, 2), "ok");
@@ -233,7 +236,8 @@ TEST(SaHttpClientCloud, KeepsOneConnectionUnlessIdleTimeOutOrCloseSaysOtherwise)
         if (c.fault) {
             ASSERT_EQ(cloud.command(c.fault).substr(0, 2), "ok");
         }
-        tunnel::SaHttpClient client(gt::net::SocketAddress(gt::net::IpAddress(u"127.0.0.1"), cloud.port()), c.idleMs);
+        tunnel::SaHttpClient client(gt::net::SocketAddress(gt::net::IpAddress(u"127.0.0.1"), cloud.port()),
+                                    c.idleMs);
         for (int i = 0; i < 2; ++i) {
             gt::net::HttpResponse response;
             ASSERT_TRUE(client.request(pingRequest(cloud.port()), &response, false, 3000)) << i;
@@ -255,7 +259,8 @@ TEST(SaHttpClientCloud, BrokenOrLateRepliesFailAndTheNextRequestConnectsAnew) {
         SCOPED_TRACE(fault);
         TestCloud cloud("tests/peers/cloud_demo_state.json", kDefines);
         ASSERT_EQ(cloud.command(fault).substr(0, 2), "ok");
-        tunnel::SaHttpClient client(gt::net::SocketAddress(gt::net::IpAddress(u"127.0.0.1"), cloud.port()), 120000);
+        tunnel::SaHttpClient client(gt::net::SocketAddress(gt::net::IpAddress(u"127.0.0.1"), cloud.port()),
+                                    120000);
         gt::net::HttpResponse response;
         EXPECT_FALSE(client.request(pingRequest(cloud.port()), &response, false, 700));
         ASSERT_TRUE(client.request(pingRequest(cloud.port()), &response, false, 3000));
@@ -266,7 +271,8 @@ TEST(SaHttpClientCloud, BrokenOrLateRepliesFailAndTheNextRequestConnectsAnew) {
 
 TEST(SaHttpClientCloud, RefusesHttpsAndNestedRequestsWithoutTouchingTheNetwork) {
     TestCloud cloud("tests/peers/cloud_demo_state.json", kDefines);
-    tunnel::SaHttpClient client(gt::net::SocketAddress(gt::net::IpAddress(u"127.0.0.1"), cloud.port()), 120000);
+    tunnel::SaHttpClient client(gt::net::SocketAddress(gt::net::IpAddress(u"127.0.0.1"), cloud.port()),
+                                120000);
     gt::net::HttpResponse response;
     EXPECT_FALSE(client.request(pingRequest(cloud.port()), &response, true, 3000));
     EXPECT_EQ(connections(cloud), "ok 0");
@@ -284,14 +290,15 @@ TEST(SaHttpClientCloud, RefusesHttpsAndNestedRequestsWithoutTouchingTheNetwork) 
 TEST(SaHttpClientCloud, ConnectsFromTheGivenLocalAddress) {
     TestCloud cloud("tests/peers/cloud_demo_state.json", kDefines);
     gt::net::SocketAddress const local(gt::net::IpAddress(u"127.0.0.2"), 0);
-    tunnel::SaHttpClient client(gt::net::SocketAddress(gt::net::IpAddress(u"127.0.0.1"), cloud.port()), 120000, local);
+    tunnel::SaHttpClient client(gt::net::SocketAddress(gt::net::IpAddress(u"127.0.0.1"), cloud.port()),
+                                120000, local);
     gt::net::HttpResponse response;
     ASSERT_TRUE(client.request(pingRequest(cloud.port()), &response, false, 3000));
     // The double records the device's login address; a plain ping shows it
     // only through the connection count, so check that the bind was used by
     // asking for a local address no interface has.
-    tunnel::SaHttpClient unbindable(gt::net::SocketAddress(gt::net::IpAddress(u"127.0.0.1"), cloud.port()), 120000,
-                                    gt::net::SocketAddress(gt::net::IpAddress(u"192.0.2.1"), 0));
+    tunnel::SaHttpClient unbindable(gt::net::SocketAddress(gt::net::IpAddress(u"127.0.0.1"), cloud.port()),
+                                    120000, gt::net::SocketAddress(gt::net::IpAddress(u"192.0.2.1"), 0));
     EXPECT_FALSE(unbindable.request(pingRequest(cloud.port()), &response, false, 3000));
 }
 

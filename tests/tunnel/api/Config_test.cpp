@@ -17,7 +17,8 @@ namespace {
 // Stored texts made with a separate implementation: JSON, TEA under the
 // key of the word "harbours", Base64.
 char const kFull[] =
-    "yzrfopqKiGH7+hfh1/NdP8OH2m+ZXb6bQ1I/yXbsnC/mvbdeDLANUg8l5Ozh2XVtYErvhbasjKw26AxMx744qSXoP3rHjJCNs8f5Eqdgz5Wz"
+    "yzrfopqKiGH7+hfh1/NdP8OH2m+ZXb6bQ1I/yXbsnC/"
+    "mvbdeDLANUg8l5Ozh2XVtYErvhbasjKw26AxMx744qSXoP3rHjJCNs8f5Eqdgz5Wz"
     "qXqB4HEl7AwSvYvJ7sH8H2//AJlDZ/EDG5EuwzCjDgU=";
 char const kWithoutHosts[] = "yzrfopqKiGFSNUn1/pqAglbW7ITJwBzb7KrtlH7np6AB";
 char const kNotJson[] = "eNOsnWojWyoA";

@@ -73,8 +73,9 @@ TEST(EncryptedProperties, AppDirExpandsOnReadAndStaysInTheFile) {
     EncryptedProperties again(dir.str("properties.cfg"), u"host-pw");
     EXPECT_EQ(again.get(u"a"), String(u"1"));
     EXPECT_EQ(again.get(u"b"), gt::core::getProgramDirectory() + u"/x");
-    EXPECT_EQ(EncryptedProperties::decode(gt::test::bin(dir.readFile("properties.cfg")), u"host-pw").get(u"b"),
-              String(u"%APP_DIR%/x"));
+    EXPECT_EQ(
+        EncryptedProperties::decode(gt::test::bin(dir.readFile("properties.cfg")), u"host-pw").get(u"b"),
+        String(u"%APP_DIR%/x"));
 }
 
 TEST(EncryptedProperties, SetKeepsEveryOtherEntryAndOtherProcessesSeeItAfterLoad) {

@@ -103,7 +103,8 @@ TEST(OptimizedHttpClient, StatusOutsideTheAnswerRangeDropsTheServerAndRetriesOnc
             return true;
         });
         HostOptimizer hosts(&addresses);
-        OptimizedHttpClient client(&hosts, Array<String>().add(tunnel::test::hostEntry(cloud.port())), 120000);
+        OptimizedHttpClient client(&hosts, Array<String>().add(tunnel::test::hostEntry(cloud.port())),
+                                   120000);
         HttpResponse response;
         ASSERT_TRUE(client.request(pingRequest(cloud.port()), &response, false, 3000));
         EXPECT_EQ(response.statusCode, 200);
@@ -141,7 +142,8 @@ TEST(SharedHttpClient, ServesThreadsOneAfterTheOther) {
         threads.emplace_back([&] {
             for (int i = 0; i < 25; ++i) {
                 HttpResponse response;
-                if (!shared.request(HttpRequest(), &response, false, 1000) || response.statusCode != 200) ++failures;
+                if (!shared.request(HttpRequest(), &response, false, 1000) || response.statusCode != 200)
+                    ++failures;
             }
         });
     }

@@ -85,7 +85,8 @@ TEST(Records, PolicyListsSplitAsGivenAndWriteBackTheSameText) {
 
 TEST(Records, PolicyMembersNeverTakeThePasswordAndWriteAllEightKeys) {
     tunnel::Acl acl = tunnel::Acl::fromDictionary(object(
-        "{\"id\":5,\"label\":\"L\",\"ip_filter\":\"odd-value\",\"gateway\":\"enabled\",\"create_time\":1700000000,"
+        "{\"id\":5,\"label\":\"L\",\"ip_filter\":\"odd-value\",\"gateway\":\"enabled\",\"create_time\":"
+        "1700000000,"
         "\"forwards\":2,\"members\":[7,{\"name\":\"bob\",\"pwd\":\"secret-digest\",\"state\":\"enabled\","
         "\"expire_time\":null},{\"name\":\"amy\",\"expire_time\":1800000000}]}"));
     ASSERT_EQ(acl.members.count(), 2);
@@ -107,7 +108,8 @@ TEST(Records, PolicyMembersNeverTakeThePasswordAndWriteAllEightKeys) {
 }
 
 TEST(Records, PlanCountsComeFromItsFieldsObject) {
-    tunnel::Plan plan = tunnel::Plan::fromDictionary(object("{\"remain\":86400,\"fields\":\"x\",\"forward\":9}"));
+    tunnel::Plan plan =
+        tunnel::Plan::fromDictionary(object("{\"remain\":86400,\"fields\":\"x\",\"forward\":9}"));
     EXPECT_EQ(plan.remain.seconds(), 86400);
     EXPECT_EQ(plan.forward, 0);
     plan = tunnel::Plan::fromDictionary(object("{\"fields\":{\"forward\":3,\"bandwidth\":2,\"domain\":1}}"));

@@ -91,13 +91,13 @@ HttpRequest request(unsigned short port) {
     return r;
 }
 
-
 TEST(SaHttpClient, TricklingReplyEndsAtTheRequestsDeadline) {
     // One byte every 20 ms keeps the connection's idle timer fresh; only
     // the request's own deadline ends the wait (the whole body would take
     // more than a minute).
     SlowServer server("HTTP/1.1 200 OK\r\nContent-Length: 4000\r\n\r\n", 1, 20, 4000);
-    tunnel::SaHttpClient client(gt::net::SocketAddress(gt::net::IpAddress(u"127.0.0.1"), server.port()), 120000);
+    tunnel::SaHttpClient client(gt::net::SocketAddress(gt::net::IpAddress(u"127.0.0.1"), server.port()),
+                                120000);
     HttpResponse response;
     EXPECT_FALSE(client.request(request(server.port()), &response, false, 500));
     EXPECT_EQ(response.statusCode, -1);
@@ -107,14 +107,16 @@ TEST(SaHttpClient, OversizedReplyIsRefused) {
     long long const declared = tunnel::SaHttpClient::kMaxReplyBytes + 1LL;
     SlowServer server("HTTP/1.1 200 OK\r\nContent-Length: " + std::to_string(declared) + "\r\n\r\n", 65536, 0,
                       declared);
-    tunnel::SaHttpClient client(gt::net::SocketAddress(gt::net::IpAddress(u"127.0.0.1"), server.port()), 120000);
+    tunnel::SaHttpClient client(gt::net::SocketAddress(gt::net::IpAddress(u"127.0.0.1"), server.port()),
+                                120000);
     HttpResponse response;
     EXPECT_FALSE(client.request(request(server.port()), &response, false, 5000));
 }
 
 TEST(SaHttpClient, TimeOutOfZeroFailsAtOnce) {
     SlowServer server("HTTP/1.1 200 OK\r\nContent-Length: 2\r\n\r\n", 2, 0, 2);
-    tunnel::SaHttpClient client(gt::net::SocketAddress(gt::net::IpAddress(u"127.0.0.1"), server.port()), 120000);
+    tunnel::SaHttpClient client(gt::net::SocketAddress(gt::net::IpAddress(u"127.0.0.1"), server.port()),
+                                120000);
     HttpResponse response;
     EXPECT_FALSE(client.request(request(server.port()), &response, false, 0));
     EXPECT_EQ(client.connectionCount(), 0);

@@ -82,7 +82,7 @@ TEST(HostOptimizer, EntriesGiveTheirPortOr80) {
         unsigned short port;
     };
     Case const cases[] = {
-        {u"127.0.0.1:8080", 1, 8080}, {u"127.0.0.1", 1, 80},   {u"127.0.0.1:", 1, 80},
+        {u"127.0.0.1:8080", 1, 8080}, {u"127.0.0.1", 1, 80},      {u"127.0.0.1:", 1, 80},
         {u"127.0.0.1:abc", 1, 0},     {u"127.0.0.1:70000", 1, 0}, {u":8080", 0, 0},
     };
     for (Case const& c : cases) {

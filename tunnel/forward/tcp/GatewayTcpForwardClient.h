@@ -8,8 +8,8 @@
 #include "gt/core/lang/Binary.h"
 #include "gt/core/lang/String.h"
 #include "tunnel/forward/ForwardClient.h"
-#include "tunnel/forward/tcp/LocalCredit.h"
 #include "tunnel/forward/tcp/LocalConnector.h"
+#include "tunnel/forward/tcp/LocalCredit.h"
 
 namespace gt {
 namespace net {
@@ -70,7 +70,7 @@ private:
     gt::core::Binary m_buffer;  // login line, then bytes waiting for the local connection
     int m_heldCredit;
     LocalCredit m_credit;  // relay bytes on their way to the local side
-    bool m_overrun;   // the relay went beyond its credit; the channel is closing
+    bool m_overrun;        // the relay went beyond its credit; the channel is closing
 };
 
 }  // namespace tunnel

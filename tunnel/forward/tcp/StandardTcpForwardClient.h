@@ -4,8 +4,8 @@
 
 #include "gt/core/lang/Binary.h"
 #include "tunnel/forward/ForwardClient.h"
-#include "tunnel/forward/tcp/LocalCredit.h"
 #include "tunnel/forward/tcp/LocalConnector.h"
+#include "tunnel/forward/tcp/LocalCredit.h"
 
 namespace gt {
 namespace net {
@@ -51,7 +51,7 @@ private:
     gt::net::TcpSocketChannel* m_channel;
     gt::core::Binary m_pending;  // bytes of the relay received while connecting
     int m_heldCredit;            // credit of the relay received while connecting
-    LocalCredit m_credit;  // relay bytes on their way to the local side
+    LocalCredit m_credit;        // relay bytes on their way to the local side
     bool m_overrun;              // the relay went beyond its credit; the channel is closing
 };
 

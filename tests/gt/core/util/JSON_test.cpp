@@ -343,7 +343,7 @@ TEST(JsonParser, ArraysReserveOnlyWhatTheirElementsNeed) {
     EXPECT_EQ(outer.capacity(), 32);
     Array<Any> const* level = &outer;
     for (int depth = 0; depth < 3; ++depth) {
-        Array<Any> const& inner = (*level)[0].cast<Array<Any> >();
+        Array<Any> const& inner = (*level)[0].cast<Array<Any>>();
         EXPECT_EQ(inner.capacity(), 32) << depth;
         level = &inner;
     }
@@ -368,7 +368,7 @@ TEST(JSON, RoundTripKeepsTheTree) {
         Dictionary<Any> back;
         ASSERT_TRUE(JSON::decode(written, &back));
         EXPECT_EQ(encoded(Any(back), false), encoded(Any(root), false));
-        Array<Any> const& numbers = back.get(u"numbers").cast<Array<Any> >();
+        Array<Any> const& numbers = back.get(u"numbers").cast<Array<Any>>();
         EXPECT_TRUE(numbers[2].is<long long>());
         EXPECT_EQ(numbers[4].cast<double>(), 0.001);
     }
