@@ -26,15 +26,14 @@ String Config::encode(Dictionary<Any> const& object, String const& word) {
     return gt::core::Base64::encode(encrypted);
 }
 
-// The two failures below are reported with these exact texts and lines,
-// which is how a damaged executable is recognised in the field.
+// The two failures below keep these exact texts and lines (37 and 40):
+// that is how a damaged executable is recognised in the field.
 Dictionary<Any> Config::decode(String const& stored, String const& word) {
     Binary const key = tunnel::Encryptor::teaKey(word);
     Binary const encrypted = gt::core::Base64::decode(stored);
     Binary plain;
     bool const decrypted = gt::core::TEA::decrypt(&plain, encrypted, key);
-    // A text whose length does not fit the cipher, or whose padding is
-    // wrong, does not decrypt.
+    // A text of a length the cipher cannot have does not decrypt.
     if (!decrypted) GT_ASSERT(!L"Bad config data");
     Dictionary<Any> object;
     bool const parsed = gt::core::JSON::decode(plain.utf8ToString(), &object);
