@@ -31,22 +31,33 @@ core::String text(char const* s) { return core::String::fromUtf8(s); }
 
 char const* stateName(int state) {
     switch (state) {
-    case SERVICE_STOPPED: return "STOPPED";
-    case SERVICE_START_PENDING: return "START_PENDING";
-    case SERVICE_STOP_PENDING: return "STOP_PENDING";
-    case SERVICE_RUNNING: return "RUNNING";
-    default: return "UNKNOWN";
+        case SERVICE_STOPPED:
+            return "STOPPED";
+        case SERVICE_START_PENDING:
+            return "START_PENDING";
+        case SERVICE_STOP_PENDING:
+            return "STOP_PENDING";
+        case SERVICE_RUNNING:
+            return "RUNNING";
+        default:
+            return "UNKNOWN";
     }
 }
 
 char const* startName(int type) {
     switch (type) {
-    case START_BOOT: return "boot";
-    case START_SYSTEM: return "system";
-    case START_AUTO: return "auto";
-    case START_DEMAND: return "demand";
-    case START_DISABLED: return "disabled";
-    default: return "unknown";
+        case START_BOOT:
+            return "boot";
+        case START_SYSTEM:
+            return "system";
+        case START_AUTO:
+            return "auto";
+        case START_DEMAND:
+            return "demand";
+        case START_DISABLED:
+            return "disabled";
+        default:
+            return "unknown";
     }
 }
 
@@ -71,7 +82,8 @@ int usage() {
 
 int main(int argc, char** argv) {
     std::vector<std::string> args(argv + 1, argv + argc);
-    if (args.empty() || args[0] == "-h" || args[0] == "--help") return args.empty() ? usage() : (::fputs(USAGE, stdout), 0);
+    if (args.empty() || args[0] == "-h" || args[0] == "--help")
+        return args.empty() ? usage() : (::fputs(USAGE, stdout), 0);
     std::string const& command = args[0];
     ServiceManager manager;
 
@@ -109,7 +121,8 @@ int main(int argc, char** argv) {
         for (int i = 0; i < 300; ++i) {
             ServiceStatus status;
             r = manager.queryStatus(name, &status);
-            if (r == SERVICE_ERROR_DOES_NOT_EXIST || (r == SERVICE_OK && status.state == SERVICE_STOPPED)) return 0;
+            if (r == SERVICE_ERROR_DOES_NOT_EXIST || (r == SERVICE_OK && status.state == SERVICE_STOPPED))
+                return 0;
             if (r != SERVICE_OK) return failed("stop", r);
             struct timespec ts = {0, 100 * 1000000L};
             ::nanosleep(&ts, nullptr);
@@ -126,8 +139,9 @@ int main(int argc, char** argv) {
         if (r != SERVICE_OK) return failed("query", r);
         ::printf("name: %s\ndisplay: %s\ncommand: %s\nstart: %s\nstate: %s\npid: %d\nexit code: %d\n%s",
                  detail::toUtf8(config.name).c_str(), detail::toUtf8(config.displayName).c_str(),
-                 detail::toUtf8(config.commandLine).c_str(), startName(config.startType), stateName(status.state),
-                 status.processId, status.exitCode, config.markedForDelete ? "marked for delete\n" : "");
+                 detail::toUtf8(config.commandLine).c_str(), startName(config.startType),
+                 stateName(status.state), status.processId, status.exitCode,
+                 config.markedForDelete ? "marked for delete\n" : "");
         return 0;
     }
     if (command == "list" && args.size() == 1) {

@@ -14,7 +14,8 @@ using gt::core::Dictionary;
 using gt::core::String;
 
 gt::core::Dictionary<Any> Config::load() {
-    return decode(String::fromUtf8(tunnel::generated::kConfigText), String::fromUtf8(tunnel::generated::kConfigWord));
+    return decode(String::fromUtf8(tunnel::generated::kConfigText),
+                  String::fromUtf8(tunnel::generated::kConfigWord));
 }
 
 String Config::encode(Dictionary<Any> const& object, String const& word) {
@@ -45,8 +46,9 @@ String Config::apiUrl() { return gt::core::toString(load().get(u"u")); }
 
 String Config::encryption() { return gt::core::toString(load().get(u"e")); }
 
-Array<String> Config::hosts() {
-    Dictionary<Any> const object = load();
+Array<String> Config::hosts() { return hostsOf(load()); }
+
+Array<String> Config::hostsOf(Dictionary<Any> const& object) {
     Array<String> result;
     Any const* list = object.find(u"h");
     if (!list || list->isEmpty()) return result;

@@ -21,6 +21,10 @@ public:
 
     // load() over any stored text and word (the build's generator makes the
     // text with encode()).
-    static gt::core::Dictionary<gt::core::Any> decode(gt::core::String const& stored, gt::core::String const& word);
-    static gt::core::String encode(gt::core::Dictionary<gt::core::Any> const& object, gt::core::String const& word);
+    static gt::core::Dictionary<gt::core::Any> decode(gt::core::String const& stored,
+                                                      gt::core::String const& word);
+    static gt::core::String encode(gt::core::Dictionary<gt::core::Any> const& object,
+                                   gt::core::String const& word);
+    // The entries of "h" of a decoded object, as hosts() reads them.
+    static gt::core::Array<gt::core::String> hostsOf(gt::core::Dictionary<gt::core::Any> const& object);
 };

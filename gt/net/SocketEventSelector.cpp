@@ -25,11 +25,14 @@ SocketEventSelector::SocketEventSelector(int tickMs)
       m_dispatching(false),
       m_tickTimer(tickMs < 0 ? 0 : tickMs),
       m_interested(0),
-      m_asking(false) {}
+      m_asking(false),
+      m_owner(std::this_thread::get_id()),
+      m_started(false) {}
 
 SocketEventSelector::~SocketEventSelector() {}
 
 bool SocketEventSelector::addEventHandler(int handle, ISocketEventHandler* handler) {
+    GT_ASSERT(_onOwnerThread());
     GT_ASSERT(!m_asking);
     if (handler == nullptr || handle == -1) return false;
     if (m_handlers.count() >= MAX_HANDLERS) return false;
@@ -39,12 +42,19 @@ bool SocketEventSelector::addEventHandler(int handle, ISocketEventHandler* handl
 bool SocketEventSelector::hasEventHandler(int handle) const { return m_handlers.contains(handle); }
 
 void SocketEventSelector::removeEventHandler(int handle) {
+    GT_ASSERT(_onOwnerThread());
     GT_ASSERT(!m_asking);
     m_handlers.remove(handle);
 }
 
 void SocketEventSelector::runOnce(int ms) {
     if (m_dispatching) return;
+    if (!m_started) {
+        // A selector set up on one thread may be handed to the thread that
+        // runs its loop; from then on the table belongs to that thread.
+        m_owner = std::this_thread::get_id();
+        m_started = true;
+    }
     m_dispatching = true;
     m_interested = 0;
 

@@ -1,9 +1,13 @@
 // Single-threaded readiness loop over poll(): handlers register one socket
-// handle each and get readiness events and a periodic tick.
+// handle each and get readiness events and a periodic tick. The selector
+// belongs to one thread: the one that constructed it until its first turn,
+// then the one that runs its turns. Handlers are added and removed on that
+// thread only; a call from another thread is a fatal error.
 #pragma once
 
 #include <poll.h>
 
+#include <thread>
 #include <vector>
 
 #include "gt/core/util/Array.h"
@@ -52,6 +56,7 @@ public:
     void poll(int ms);
 
 private:
+    bool _onOwnerThread() const { return std::this_thread::get_id() == m_owner; }
     void _dispatch();
     void _tick();
 
@@ -61,7 +66,9 @@ private:
     bool m_dispatching;
     gt::core::Timer m_tickTimer;
     int m_interested;
-    bool m_asking;  // getEvents is running: the table must not change
+    bool m_asking;            // getEvents is running: the table must not change
+    std::thread::id m_owner;  // the only thread that may change the table
+    bool m_started;           // a turn has run: m_owner is the loop's thread
 
     // The descriptors of one turn and their table entries, reused.
     std::vector<pollfd> m_pollSet;

@@ -13,6 +13,7 @@
 #include <string>
 #include <thread>
 
+#include "gt/core/lang/Thread.h"
 #include "gt/svc/ServiceRegistry.h"
 
 namespace gt {
@@ -50,18 +51,6 @@ bool fail(int error) {
     return false;
 }
 
-void sleepMs(int ms) {
-    struct timespec ts = {ms / 1000, (ms % 1000) * 1000000L};
-    while (::nanosleep(&ts, &ts) != 0 && errno == EINTR) {
-    }
-}
-
-long long nowMs() {
-    struct timespec ts;
-    ::clock_gettime(CLOCK_MONOTONIC, &ts);
-    return static_cast<long long>(ts.tv_sec) * 1000 + ts.tv_nsec / 1000000;
-}
-
 bool sameName(core::String const& a, core::String const& b) {
     return ServiceRegistry::keyOf(a) == ServiceRegistry::keyOf(b) && !ServiceRegistry::keyOf(a).empty();
 }
@@ -72,7 +61,7 @@ bool sameName(core::String const& a, core::String const& b) {
 bool connect(Current& current) {
     ServiceRegistry registry(current.folder);
     int timeoutMs = detail::environmentMs("GT_SERVICE_CONNECT_TIMEOUT_MS", 30000);
-    long long until = nowMs() + timeoutMs;
+    long long until = detail::nowMs() + timeoutMs;
     for (;;) {
         if (!registry.lock(timeoutMs)) return false;
         StateRecord state;
@@ -93,8 +82,8 @@ bool connect(Current& current) {
             return true;
         }
         registry.unlock();
-        if (nowMs() >= until) return false;
-        sleepMs(5);
+        if (detail::nowMs() >= until) return false;
+        core::Thread::sleep(5);
     }
 }
 
@@ -157,7 +146,7 @@ bool ServiceDispatcher::run(std::vector<Entry> const& table) {
             }
             if (handler) handler(CONTROL_STOP);
         }
-        sleepMs(10);
+        core::Thread::sleep(10);
     }
     worker.join();
 
@@ -170,7 +159,7 @@ bool ServiceDispatcher::run(std::vector<Entry> const& table) {
 }
 
 ServiceDispatcher::StatusHandle ServiceDispatcher::registerControlHandler(core::String const& name,
-                                                                        ControlHandler handler) {
+                                                                          ControlHandler handler) {
     std::lock_guard<std::mutex> guard(g_mutex);
     if (g_current.key.empty()) {
         g_lastError.store(SERVICE_ERROR_CONTROLLER_CONNECT);

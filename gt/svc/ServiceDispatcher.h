@@ -5,7 +5,8 @@
 // thread when a control arrives (STOP comes as SIGTERM; the signal handler
 // only sets an atomic). The main function registers the control handler and
 // reports its states with setStatus; run returns when the main function has
-// returned.
+// returned. While it runs, run owns the SIGTERM handler (the previous one
+// comes back afterwards).
 //
 // Typical main function:
 //     handle = registerControlHandler(name, onControl);

@@ -13,6 +13,7 @@
 
 #include "gt/core/io/SystemFolders.h"
 #include "gt/core/lang/CommandLine.h"
+#include "gt/core/lang/Thread.h"
 #include "gt/svc/ServiceRegistry.h"
 
 extern char** environ;
@@ -29,18 +30,6 @@ namespace {
 int const DEFAULT_CONNECT_TIMEOUT_MS = 30000;
 // A log that grew past this is moved aside to "<name>.log.1" at the next start.
 off_t const LOG_ROTATE_BYTES = 1 << 20;
-
-void sleepMs(int ms) {
-    struct timespec ts = {ms / 1000, (ms % 1000) * 1000000L};
-    while (::nanosleep(&ts, &ts) != 0 && errno == EINTR) {
-    }
-}
-
-long long nowMs() {
-    struct timespec ts;
-    ::clock_gettime(CLOCK_MONOTONIC, &ts);
-    return static_cast<long long>(ts.tv_sec) * 1000 + ts.tv_nsec / 1000000;
-}
 
 bool hasControlCharacter(core::String const& s) {
     for (int i = 0; i < s.length(); ++i) {
@@ -90,10 +79,12 @@ bool readAll(int fd, void* buffer, size_t size) {
 int spawnDetached(std::vector<std::string> const& args, std::vector<std::string> const& env,
                   std::string const& logPath, int* error) {
     std::vector<char*> argv;
-    for (auto const& a : args) argv.push_back(const_cast<char*>(a.c_str()));
+    for (auto const& a : args)
+        argv.push_back(const_cast<char*>(a.c_str()));
     argv.push_back(nullptr);
     std::vector<char*> envp;
-    for (auto const& e : env) envp.push_back(const_cast<char*>(e.c_str()));
+    for (auto const& e : env)
+        envp.push_back(const_cast<char*>(e.c_str()));
     envp.push_back(nullptr);
 
     int nullFd = ::open("/dev/null", O_RDONLY | O_CLOEXEC);
@@ -130,7 +121,8 @@ int spawnDetached(std::vector<std::string> const& args, std::vector<std::string>
         sigset_t none;
         sigemptyset(&none);
         ::sigprocmask(SIG_SETMASK, &none, nullptr);
-        for (int sig = 1; sig < NSIG; ++sig) ::signal(sig, SIG_DFL);
+        for (int sig = 1; sig < NSIG; ++sig)
+            ::signal(sig, SIG_DFL);
         ::execve(argv[0], argv.data(), envp.data());
         int report[2] = {-1, errno};
         writeAll(fds[1], report, sizeof(report));
@@ -162,12 +154,13 @@ int spawnDetached(std::vector<std::string> const& args, std::vector<std::string>
 
 std::vector<std::string> childEnvironment(std::string const& folder, std::string const& name,
                                           std::string const& token, int connectMs) {
-    static char const* const ours[] = {"GT_SERVICE_REGISTRY=", "GT_SERVICE_NAME=", "GT_SERVICE_TOKEN=",
-                                       "GT_SERVICE_CONNECT_TIMEOUT_MS="};
+    static char const* const ours[] = {
+        "GT_SERVICE_REGISTRY=", "GT_SERVICE_NAME=", "GT_SERVICE_TOKEN=", "GT_SERVICE_CONNECT_TIMEOUT_MS="};
     std::vector<std::string> env;
     for (char** e = environ; e && *e; ++e) {
         bool skip = false;
-        for (char const* prefix : ours) skip = skip || ::strncmp(*e, prefix, ::strlen(prefix)) == 0;
+        for (char const* prefix : ours)
+            skip = skip || ::strncmp(*e, prefix, ::strlen(prefix)) == 0;
         if (!skip) env.push_back(*e);
     }
     env.push_back(std::string(ours[0]) + folder);
@@ -181,22 +174,38 @@ std::vector<std::string> childEnvironment(std::string const& folder, std::string
 
 char const* serviceErrorText(int error) {
     switch (error) {
-    case SERVICE_OK: return "done";
-    case SERVICE_ERROR_FILE_NOT_FOUND: return "the service's program cannot be run";
-    case SERVICE_ERROR_ACCESS_DENIED: return "access denied";
-    case SERVICE_ERROR_INVALID_PARAMETER: return "invalid parameter";
-    case SERVICE_ERROR_IO: return "the service registry cannot be read or written";
-    case SERVICE_ERROR_REQUEST_TIMEOUT: return "the service did not respond to the start in time";
-    case SERVICE_ERROR_ALREADY_RUNNING: return "the service is already running";
-    case SERVICE_ERROR_DISABLED: return "the service is disabled";
-    case SERVICE_ERROR_DOES_NOT_EXIST: return "the service does not exist";
-    case SERVICE_ERROR_CANNOT_ACCEPT_CTRL: return "the service cannot accept the control now";
-    case SERVICE_ERROR_NOT_ACTIVE: return "the service is not running";
-    case SERVICE_ERROR_CONTROLLER_CONNECT: return "not started by the service manager";
-    case SERVICE_ERROR_PROCESS_ABORTED: return "the service process ended unexpectedly";
-    case SERVICE_ERROR_MARKED_FOR_DELETE: return "the service is marked for deletion";
-    case SERVICE_ERROR_EXISTS: return "the service already exists";
-    default: return "unknown error";
+        case SERVICE_OK:
+            return "done";
+        case SERVICE_ERROR_FILE_NOT_FOUND:
+            return "the service's program cannot be run";
+        case SERVICE_ERROR_ACCESS_DENIED:
+            return "access denied";
+        case SERVICE_ERROR_INVALID_PARAMETER:
+            return "invalid parameter";
+        case SERVICE_ERROR_IO:
+            return "the service registry cannot be read or written";
+        case SERVICE_ERROR_REQUEST_TIMEOUT:
+            return "the service did not respond to the start in time";
+        case SERVICE_ERROR_ALREADY_RUNNING:
+            return "the service is already running";
+        case SERVICE_ERROR_DISABLED:
+            return "the service is disabled";
+        case SERVICE_ERROR_DOES_NOT_EXIST:
+            return "the service does not exist";
+        case SERVICE_ERROR_CANNOT_ACCEPT_CTRL:
+            return "the service cannot accept the control now";
+        case SERVICE_ERROR_NOT_ACTIVE:
+            return "the service is not running";
+        case SERVICE_ERROR_CONTROLLER_CONNECT:
+            return "not started by the service manager";
+        case SERVICE_ERROR_PROCESS_ABORTED:
+            return "the service process ended unexpectedly";
+        case SERVICE_ERROR_MARKED_FOR_DELETE:
+            return "the service is marked for deletion";
+        case SERVICE_ERROR_EXISTS:
+            return "the service already exists";
+        default:
+            return "unknown error";
     }
 }
 
@@ -292,7 +301,8 @@ int ServiceManager::_start(std::string const& key) {
     core::detail::splitArguments(config.commandLine, words);
     if (words.empty()) return SERVICE_ERROR_FILE_NOT_FOUND;
     std::vector<std::string> args;
-    for (auto const& w : words) args.push_back(toUtf8(w));
+    for (auto const& w : words)
+        args.push_back(toUtf8(w));
 
     std::string logPath = registry.path(key, ".log");
     struct stat st;
@@ -321,9 +331,9 @@ int ServiceManager::_start(std::string const& key) {
 
     // The process confirms the start from its dispatcher (under the same
     // lock); until then it counts as start pending.
-    long long until = nowMs() + connectMs;
+    long long until = detail::nowMs() + connectMs;
     for (;;) {
-        sleepMs(5);
+        core::Thread::sleep(5);
         if (!registry.lock()) return SERVICE_ERROR_IO;
         if (registry.readState(key, &state) <= 0 || state.token != launching.token) {
             // Deleted, or replaced by someone else's start: not ours to judge.
@@ -331,14 +341,15 @@ int ServiceManager::_start(std::string const& key) {
         }
         if (state.connected) return SERVICE_OK;
         bool alive = ServiceRegistry::isAlive(pid, launching.startTime);
-        bool late = nowMs() >= until;
+        bool late = detail::nowMs() >= until;
         if (!alive || late) {
             if (alive) ::kill(pid, SIGKILL);
             StateRecord stopped;
             stopped.status.exitCode = alive ? SERVICE_ERROR_REQUEST_TIMEOUT : SERVICE_ERROR_PROCESS_ABORTED;
             registry.writeState(key, stopped);
-            ::fprintf(stderr, "service manager: %s %s\n", toUtf8(config.name).c_str(),
-                      alive ? "did not reach its dispatcher in time" : "ended before reaching its dispatcher");
+            ::fprintf(
+                stderr, "service manager: %s %s\n", toUtf8(config.name).c_str(),
+                alive ? "did not reach its dispatcher in time" : "ended before reaching its dispatcher");
             return alive ? SERVICE_ERROR_REQUEST_TIMEOUT : SERVICE_ERROR_PROCESS_ABORTED;
         }
         registry.unlock();
@@ -457,9 +468,10 @@ bool ServiceManager::writeAutostartEntry(core::String const& program, core::Stri
         if (c == '\\') exec += '\\';
         exec += c;
     }
-    std::string text = "[Desktop Entry]\nType=Application\nName=gtsvc boot\n"
-                       "Comment=Starts the automatic services of this user\nExec=" +
-                       exec + " boot\nTerminal=false\nNoDisplay=true\nX-GNOME-Autostart-enabled=true\n";
+    std::string text =
+        "[Desktop Entry]\nType=Application\nName=gtsvc boot\n"
+        "Comment=Starts the automatic services of this user\nExec=" +
+        exec + " boot\nTerminal=false\nNoDisplay=true\nX-GNOME-Autostart-enabled=true\n";
     return detail::writeFileAtomically(folder + "/" + toUtf8(fileName), text);
 }
 

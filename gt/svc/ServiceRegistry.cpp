@@ -16,24 +16,13 @@
 #include <algorithm>
 #include <vector>
 
+#include "gt/core/lang/Thread.h"
 
 namespace gt {
 namespace svc {
 namespace detail {
 
 namespace {
-
-void sleepMs(int ms) {
-    struct timespec ts = {ms / 1000, (ms % 1000) * 1000000L};
-    while (::nanosleep(&ts, &ts) != 0 && errno == EINTR) {
-    }
-}
-
-long long nowMs() {
-    struct timespec ts;
-    ::clock_gettime(CLOCK_MONOTONIC, &ts);
-    return static_cast<long long>(ts.tv_sec) * 1000 + ts.tv_nsec / 1000000;
-}
 
 // Values of the key=value files never hold line ends: the writers refuse
 // control characters in every text they store.
@@ -155,7 +144,7 @@ bool ServiceRegistry::lock(int timeoutMs) {
             ::close(fd);
             return false;
         }
-        sleepMs(2);
+        core::Thread::sleep(2);
     }
     m_lockFd = fd;
     return true;
@@ -284,7 +273,8 @@ long long ServiceRegistry::processStartTime(int pid) {
     int field = 2;
     std::string stateField;
     while (pos < text.size()) {
-        while (pos < text.size() && text[pos] == ' ') ++pos;
+        while (pos < text.size() && text[pos] == ' ')
+            ++pos;
         size_t end = text.find(' ', pos);
         if (end == std::string::npos) end = text.size();
         ++field;
@@ -314,8 +304,10 @@ std::string ServiceRegistry::newToken() {
         if (n < 0) {
             if (errno == EINTR) continue;
             // Unlikely; the token only has to differ between starts.
-            unsigned long long t = static_cast<unsigned long long>(nowMs()) ^ (static_cast<unsigned long long>(::getpid()) << 32);
-            for (size_t i = got; i < sizeof(bytes); ++i) bytes[i] = static_cast<unsigned char>(t >> (8 * (i % 8)));
+            unsigned long long t = static_cast<unsigned long long>(nowMs()) ^
+                                   (static_cast<unsigned long long>(::getpid()) << 32);
+            for (size_t i = got; i < sizeof(bytes); ++i)
+                bytes[i] = static_cast<unsigned char>(t >> (8 * (i % 8)));
             break;
         }
         got += static_cast<size_t>(n);
@@ -329,7 +321,8 @@ std::string ServiceRegistry::newToken() {
     return out;
 }
 
-bool ServiceRegistry::refresh(std::string const& key, ServiceConfig* config, StateRecord* state, bool* exists) const {
+bool ServiceRegistry::refresh(std::string const& key, ServiceConfig* config, StateRecord* state,
+                              bool* exists) const {
     *exists = false;
     int r = readRecord(key, config);
     if (r < 0) return false;
@@ -414,6 +407,12 @@ int readSmallFile(std::string const& path, std::string* out, size_t maxBytes) {
     }
     ::close(fd);
     return 1;
+}
+
+long long nowMs() {
+    struct timespec ts;
+    ::clock_gettime(CLOCK_MONOTONIC, &ts);
+    return static_cast<long long>(ts.tv_sec) * 1000 + ts.tv_nsec / 1000000;
 }
 
 int environmentMs(char const* name, int fallback) {

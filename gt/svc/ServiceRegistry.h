@@ -18,7 +18,7 @@ struct StateRecord {
     ServiceStatus status;
     long long startTime = 0;  // of the process, from /proc: tells a reused pid apart
     std::string token;
-    bool connected = false;   // the process reached the dispatcher
+    bool connected = false;  // the process reached the dispatcher
 };
 
 class ServiceRegistry {
@@ -80,6 +80,8 @@ bool writeFileAtomically(std::string const& path, std::string const& content);
 int readSmallFile(std::string const& path, std::string* out, size_t maxBytes = 65536);
 // Text as UTF-8, every character kept; a lone surrogate becomes U+FFFD.
 std::string toUtf8(core::String const& s);
+// Milliseconds of the monotonic clock (not the tick clock, which tests may replace).
+long long nowMs();
 // Milliseconds from $name when it holds a positive number, else fallback.
 int environmentMs(char const* name, int fallback);
 

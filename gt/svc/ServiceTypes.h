@@ -38,19 +38,19 @@ enum : int {
 // that callers of the original platform know.
 enum ServiceError : int {
     SERVICE_OK = 0,
-    SERVICE_ERROR_FILE_NOT_FOUND = 2,        // the command line's program cannot be run
-    SERVICE_ERROR_ACCESS_DENIED = 5,         // not an administrator of the manager
-    SERVICE_ERROR_INVALID_HANDLE = 6,        // a status handle that is not the current one
-    SERVICE_ERROR_INVALID_PARAMETER = 87,    // bad name, start type or command line
-    SERVICE_ERROR_IO = 1117,                 // the registry folder cannot be read or written
-    SERVICE_ERROR_REQUEST_TIMEOUT = 1053,    // the process never reached the dispatcher
+    SERVICE_ERROR_FILE_NOT_FOUND = 2,      // the command line's program cannot be run
+    SERVICE_ERROR_ACCESS_DENIED = 5,       // not an administrator of the manager
+    SERVICE_ERROR_INVALID_HANDLE = 6,      // a status handle that is not the current one
+    SERVICE_ERROR_INVALID_PARAMETER = 87,  // bad name, start type or command line
+    SERVICE_ERROR_IO = 1117,               // the registry folder cannot be read or written
+    SERVICE_ERROR_REQUEST_TIMEOUT = 1053,  // the process never reached the dispatcher
     SERVICE_ERROR_ALREADY_RUNNING = 1056,
     SERVICE_ERROR_DISABLED = 1058,
     SERVICE_ERROR_DOES_NOT_EXIST = 1060,
-    SERVICE_ERROR_CANNOT_ACCEPT_CTRL = 1061, // start or stop pending, or stop not accepted
+    SERVICE_ERROR_CANNOT_ACCEPT_CTRL = 1061,  // start or stop pending, or stop not accepted
     SERVICE_ERROR_NOT_ACTIVE = 1062,
-    SERVICE_ERROR_CONTROLLER_CONNECT = 1063, // dispatcher started outside the manager
-    SERVICE_ERROR_PROCESS_ABORTED = 1067,    // the process ended before reaching the dispatcher
+    SERVICE_ERROR_CONTROLLER_CONNECT = 1063,  // dispatcher started outside the manager
+    SERVICE_ERROR_PROCESS_ABORTED = 1067,     // the process ended before reaching the dispatcher
     SERVICE_ERROR_MARKED_FOR_DELETE = 1072,
     SERVICE_ERROR_EXISTS = 1073,
 };

@@ -25,7 +25,8 @@ public:
                        std::vector<std::string> const& defines = {}, int servers = 1)
         : m_peer("tests/peers/cloud.py", arguments(state, defines, servers)) {
         std::string first = m_peer.readLine();
-        if (first.compare(0, 6, "ready ") != 0) throw std::runtime_error("cloud double did not start: " + first);
+        if (first.compare(0, 6, "ready ") != 0)
+            throw std::runtime_error("cloud double did not start: " + first);
         std::istringstream ports(first.substr(6));
         std::string port;
         while (std::getline(ports, port, ','))
@@ -49,8 +50,8 @@ public:
     }
 
 private:
-    static std::vector<std::string> arguments(std::string const& state, std::vector<std::string> const& defines,
-                                              int servers) {
+    static std::vector<std::string> arguments(std::string const& state,
+                                              std::vector<std::string> const& defines, int servers) {
         std::vector<std::string> args = {"--serve", "--listen", std::to_string(servers)};
         if (!state.empty()) {
             char const* source = std::getenv("GT_SOURCE_DIR");

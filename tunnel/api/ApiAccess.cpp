@@ -26,7 +26,7 @@ bool ApiAccess::request(gt::net::HttpRequest const& request, gt::net::HttpRespon
 }
 
 SaOptimizer::Tester ApiAccess::_apiSAOP(gt::net::URL const& apiUrl, String const& spec,
-                                         gt::net::SocketAddress const& local) {
+                                        gt::net::SocketAddress const& local) {
     return [apiUrl, spec, local](gt::net::SocketAddress const& address) {
         SaHttpClient server(address, -1, local);
         EncryptedHttpClient encrypted(&server, spec);

@@ -27,7 +27,8 @@ public:
     // hosts are the server entries; spec the body encryption. local is the
     // address every connection is made from (the none-endpoint: any).
     ApiAccess(gt::net::URL const& apiUrl, gt::core::Array<gt::core::String> const& hosts,
-              gt::core::String const& spec, gt::net::SocketAddress const& local = gt::net::SocketAddress::none());
+              gt::core::String const& spec,
+              gt::net::SocketAddress const& local = gt::net::SocketAddress::none());
     ApiAccess(ApiAccess const&) = delete;
     ApiAccess& operator=(ApiAccess const&) = delete;
     ~ApiAccess() override;

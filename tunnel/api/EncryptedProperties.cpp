@@ -120,7 +120,8 @@ bool EncryptedProperties::_save() {
     String const folder = gt::core::dirName(m_path);
     if (!folder.isEmpty() && !gt::core::isDirectory(folder)) gt::core::createDirectories(folder);
     std::string const target = gt::core::detail::nativePath(m_path);
-    std::string const temporary = target + "." + gt::core::detail::nativePath(gt::core::GUID().toString()) + ".tmp";
+    std::string const temporary =
+        target + "." + gt::core::detail::nativePath(gt::core::GUID().toString()) + ".tmp";
     if (!writePrivateFile(temporary, encode(m_raw, m_password))) return false;
     if (::rename(temporary.c_str(), target.c_str()) != 0) {
         ::unlink(temporary.c_str());

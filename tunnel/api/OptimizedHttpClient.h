@@ -21,7 +21,8 @@ public:
     // optimizer is not owned. local is the address the server clients
     // connect from (the none-endpoint: any).
     OptimizedHttpClient(HostOptimizer* optimizer, gt::core::Array<gt::core::String> const& hosts,
-                        int idleTimeoutMs, gt::net::SocketAddress const& local = gt::net::SocketAddress::none());
+                        int idleTimeoutMs,
+                        gt::net::SocketAddress const& local = gt::net::SocketAddress::none());
     OptimizedHttpClient(OptimizedHttpClient const&) = delete;
     OptimizedHttpClient& operator=(OptimizedHttpClient const&) = delete;
     ~OptimizedHttpClient() override;

@@ -51,8 +51,8 @@ bool ProcessSingleton::tryLock() {
     }
     for (int attempt = 0; attempt < kOpenAttempts && !m_file; ++attempt) {
         // Exclusive share: the opening fails at once while another holds it.
-        m_file = new RandomAccessFile(m_path, RandomAccessFile::OPEN_ALWAYS, RandomAccessFile::ACCESS_READ_WRITE,
-                                      RandomAccessFile::SHARE_NONE);
+        m_file = new RandomAccessFile(m_path, RandomAccessFile::OPEN_ALWAYS,
+                                      RandomAccessFile::ACCESS_READ_WRITE, RandomAccessFile::SHARE_NONE);
         if (!m_file->isOpen()) {
             _close();
             return false;

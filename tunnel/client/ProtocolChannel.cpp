@@ -14,7 +14,7 @@ ProtocolChannel::~ProtocolChannel() = default;
 
 bool ProtocolChannel::sendDictionary(Dictionary<Binary> const& dictionary) {
     Binary encoded;
-    encodeDictionary(dictionary, &encoded, false);
+    if (!encodeDictionary(dictionary, &encoded, false)) return false;
     char const prefix[2] = {static_cast<char>(VERSION), static_cast<char>(KIND_DICTIONARY)};
     return _sendFrame(prefix, 2, encoded);
 }
@@ -36,12 +36,12 @@ void ProtocolChannel::_onFrame(char const* body, int length) {
         // A dictionary cut short is dropped whole: a reply missing its tail
         // could otherwise lose its error code and read as a success.
         bool const complete = decodeDictionary(encoded, &dictionary, false);
-        if (complete && !dictionary.isEmpty() && onDictionary) onDictionary(dictionary);
+        if (complete && !dictionary.isEmpty()) m_liveness.call(onDictionary, dictionary);
     } else if (kind == KIND_DATAGRAM) {
         if (!onDatagram) return;
         // Not a member: a handler may destroy this channel and still use it.
         Binary datagram(body + 2, length - 2);
-        onDatagram(datagram);
+        m_liveness.call(onDatagram, datagram);
     }
 }
 

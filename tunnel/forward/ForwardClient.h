@@ -43,6 +43,18 @@ public:
     virtual void shutdown() = 0;
     // The access policy was changed.
     virtual void onAclChanged() = 0;
+    // Milliseconds left for the public user to log in; -1 when the client
+    // waits for no login.
+    virtual int loginTimeLeft() const { return -1; }
+    // The forwarder's periodic look (about once a second): deadlines.
+    virtual void tick() {}
+    // Stops or restarts reading the local connection (the relay's queue is
+    // full or has drained); a connection opened while paused starts paused.
+    virtual void setReadPaused(bool paused) = 0;
+    // Ends the channel at once, dropping what is queued either way: bytes of
+    // the local side could not be passed on, and the stream must not go on
+    // with a gap. SHUTDOWN follows through onDisconnect or onConnect(false).
+    virtual void abort() = 0;
 
     short channelId() const { return m_channelId; }
     gt::net::SocketAddress const& target() const { return m_target; }

@@ -21,15 +21,12 @@ SizeHeaderTcpSocketChannel::SizeHeaderTcpSocketChannel(Socket* socket, SocketEve
       m_stream(limit, threshold),
       m_capsulator(&m_stream),
       m_limit(limit < 0 ? 0 : limit),
-      m_consumed(0),
-      m_destroyed(nullptr) {
+      m_consumed(0) {
     recv(kReadAhead);
     onRecv = [this](gt::core::Binary& data) { _onData(data); };
 }
 
-SizeHeaderTcpSocketChannel::~SizeHeaderTcpSocketChannel() {
-    if (m_destroyed != nullptr) *m_destroyed = true;
-}
+SizeHeaderTcpSocketChannel::~SizeHeaderTcpSocketChannel() = default;
 
 bool SizeHeaderTcpSocketChannel::send(gt::core::Binary const& body) { return _sendFrame(nullptr, 0, body); }
 
@@ -50,7 +47,7 @@ bool SizeHeaderTcpSocketChannel::_sendFrame(char const* prefix, int prefixLength
 void SizeHeaderTcpSocketChannel::_onFrame(char const* body, int length) {
     if (!onPacket) return;
     gt::core::Binary packet(body, length);  // a handler may destroy the channel and still use it
-    onPacket(packet);
+    m_liveness.call(onPacket, packet);
 }
 
 void SizeHeaderTcpSocketChannel::_onData(gt::core::Binary& data) {
@@ -60,8 +57,7 @@ void SizeHeaderTcpSocketChannel::_onData(gt::core::Binary& data) {
         close();
         return;
     }
-    bool destroyed = false;
-    m_destroyed = &destroyed;
+    gt::core::Liveness::Scope frames(m_liveness);
     for (;;) {
         int const size = m_capsulator.pendingSize();
         if (size < kHeader || m_stream.available() < size) break;
@@ -70,12 +66,11 @@ void SizeHeaderTcpSocketChannel::_onData(gt::core::Binary& data) {
         if (size > kHeader) _onFrame(m_stream.data() + kHeader, size - kHeader);
         // A handler may close or even destroy the channel; nothing more is
         // delivered then.
-        if (destroyed) return;
+        if (!frames.alive()) return;
         m_stream.skip(size);
         m_consumed += size;
         if (state() != STATE_OPEN) break;
     }
-    m_destroyed = nullptr;
     if (m_consumed >= kCompactAfter) {
         m_stream.compact();
         m_consumed = 0;

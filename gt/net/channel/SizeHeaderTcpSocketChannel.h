@@ -42,8 +42,7 @@ private:
     gt::core::StreamBuffer m_stream;
     SizeHeaderCapsulator m_capsulator;
     int m_limit;
-    int m_consumed;     // frame bytes taken off the stream since it was last compacted
-    bool* m_destroyed;  // set while frame handlers run
+    int m_consumed;  // frame bytes taken off the stream since it was last compacted
 };
 
 }  // namespace net

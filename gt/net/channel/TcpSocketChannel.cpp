@@ -36,12 +36,13 @@ TcpSocketChannel::TcpSocketChannel(Socket* socket, SocketEventSelector* selector
       m_state(STATE_INVALID),
       m_idleTimer(kDefaultIdleMs),
       m_inEvent(false),
-      m_destroyed(nullptr),
+      m_lastError(0),
       m_sendPos(0),
       m_recvLength(0),
       m_recvKeepSize(kDefaultKeepSize),
       m_sendKeepSize(kDefaultKeepSize),
       m_sendQueueLimit(-1),
+      m_readPaused(false),
       m_recvLimiter(1000),
       m_sendLimiter(1000) {
     if (socket == nullptr || !socket->isValid()) return;
@@ -54,7 +55,6 @@ TcpSocketChannel::TcpSocketChannel(Socket* socket, SocketEventSelector* selector
 }
 
 TcpSocketChannel::~TcpSocketChannel() {
-    if (m_destroyed != nullptr) *m_destroyed = true;
     if (m_socket.isValid()) _release();
 }
 
@@ -133,7 +133,8 @@ int TcpSocketChannel::getEvents() {
     if (!m_socket.isValid()) return 0;
     if (m_state == STATE_CLOSED) return EVENT_READ;  // the next readiness or tick completes the close
     int bits = 0;
-    if (m_state == STATE_OPEN && m_recvLength > 0 && m_recvLimiter.allowance() > 0) bits |= EVENT_READ;
+    if (m_state == STATE_OPEN && m_recvLength > 0 && !m_readPaused && m_recvLimiter.allowance() > 0)
+        bits |= EVENT_READ;
     bool const queued = !m_sendBuffer.isEmpty() || !m_pendingBuffer.isEmpty();
     if ((m_state == STATE_OPEN || m_state == STATE_CLOSING) && queued && m_sendLimiter.allowance() > 0) {
         bits |= EVENT_WRITE;
@@ -148,8 +149,6 @@ int TcpSocketChannel::getEvents() {
 void TcpSocketChannel::onEvent(int bits) {
     if (!m_socket.isValid() || m_inEvent) return;
     m_inEvent = true;
-    bool destroyed = false;
-    m_destroyed = &destroyed;
 
     Step step = STEP_AGAIN;
     if (bits & EVENT_READ) {
@@ -164,12 +163,11 @@ void TcpSocketChannel::onEvent(int bits) {
     }
     if (!_housekeeping(bits == 0)) return;
 
-    m_destroyed = nullptr;
     m_inEvent = false;
 }
 
 TcpSocketChannel::Step TcpSocketChannel::_readStep() {
-    if (m_state != STATE_OPEN || m_recvLength <= 0) return STEP_DONE;
+    if (m_state != STATE_OPEN || m_recvLength <= 0 || m_readPaused) return STEP_DONE;
     int n = m_recvLength < kRecvStep ? m_recvLength : kRecvStep;
     int allowance = m_recvLimiter.allowance();
     if (n >= allowance) {
@@ -183,18 +181,14 @@ TcpSocketChannel::Step TcpSocketChannel::_readStep() {
     if (received <= 0) {
         m_recvBuffer.clear();
         if (isTransient(received)) return STEP_DONE;
+        m_lastError = received < 0 ? errno : 0;
         return _detachAndNotify() ? STEP_DONE : STEP_GONE;
     }
     m_recvLength -= received;
     GT_ASSERT(m_recvLength >= 0);
     m_recvLimiter.consume(received);
     m_recvBuffer.setLength(received);
-    auto callback = onRecv;  // the owner may replace or destroy it while it runs
-    if (callback) {
-        bool const* destroyed = m_destroyed;
-        callback(m_recvBuffer);
-        if (*destroyed) return STEP_GONE;
-    }
+    if (!m_liveness.call(onRecv, m_recvBuffer)) return STEP_GONE;
     _trim(m_recvBuffer, m_recvKeepSize);
     m_idleTimer.reset();
     return STEP_AGAIN;
@@ -217,6 +211,7 @@ TcpSocketChannel::Step TcpSocketChannel::_writeStep() {
     int sent = m_socket.send(m_sendBuffer, m_sendPos, n);
     if (sent <= 0) {
         if (isTransient(sent)) return STEP_DONE;
+        m_lastError = sent < 0 ? errno : EPIPE;
         return _detachAndNotify() ? STEP_DONE : STEP_GONE;
     }
     m_sendPos += sent;
@@ -230,12 +225,7 @@ TcpSocketChannel::Step TcpSocketChannel::_writeStep() {
         // copying) again. The room is given back at a tick that finds the
         // channel drained (housekeeping).
     }
-    auto callback = onSent;
-    if (callback) {
-        bool const* destroyed = m_destroyed;
-        callback(sent);
-        if (*destroyed) return STEP_GONE;
-    }
+    if (!m_liveness.call(onSent, sent)) return STEP_GONE;
     m_idleTimer.reset();
     return STEP_AGAIN;
 }
@@ -247,12 +237,8 @@ bool TcpSocketChannel::_housekeeping(bool tick) {
         _trim(m_pendingBuffer, m_sendKeepSize);
     }
     if (m_idleTimer.interval() != 0 && m_idleTimer.isExpired()) {
-        auto callback = onTimeout;
-        if (callback) {
-            bool const* destroyed = m_destroyed;
-            callback();
-            if (*destroyed) return false;
-        }
+        m_lastError = ETIMEDOUT;
+        if (!m_liveness.call(onTimeout)) return false;
         return _detachAndNotify();
     }
     if (m_state == STATE_CLOSING && m_sendBuffer.isEmpty() && m_pendingBuffer.isEmpty()) {
@@ -265,13 +251,7 @@ bool TcpSocketChannel::_housekeeping(bool tick) {
 bool TcpSocketChannel::_detachAndNotify() {
     if (!m_socket.isValid()) return true;
     _release();
-    auto callback = onClosed;
-    if (callback) {
-        bool const* destroyed = m_destroyed;
-        callback();
-        if (*destroyed) return false;
-    }
-    return true;
+    return m_liveness.call(onClosed);
 }
 
 void TcpSocketChannel::_release() {

@@ -6,6 +6,7 @@
 #include <functional>
 
 #include "gt/core/lang/Binary.h"
+#include "gt/core/lang/Liveness.h"
 #include "gt/core/util/Timer.h"
 #include "gt/net/ISocketEventHandler.h"
 #include "gt/net/SocketEventSelector.h"
@@ -51,6 +52,11 @@ public:
     // Grants n more bytes of reading.
     bool recv(int n);
     int recvCredit() const { return m_recvLength; }
+    // Stops reading (the credit is kept) until unpaused: an owner whose
+    // onward queue is full holds the bytes back in the kernel, where TCP
+    // flow control slows the sender down.
+    void setReadPaused(bool paused) { m_readPaused = paused; }
+    bool isReadPaused() const { return m_readPaused; }
     // Queues bytes for sending; false when not open or when the queue would
     // pass its limit.
     bool send(gt::core::Binary const& data);
@@ -79,11 +85,22 @@ public:
     void setRecvRateLimit(int bytesPerSecond) { m_recvLimiter.setLimit(bytesPerSecond); }
     void setSendRateLimit(int bytesPerSecond) { m_sendLimiter.setLimit(bytesPerSecond); }
 
+    // Why the connection ended, as a system error number (see
+    // gt::core::systemErrorText): the failing read or write's, ETIMEDOUT
+    // after the idle time-out; 0 while open and after an orderly or local
+    // close.
+    int lastError() const { return m_lastError; }
+
     SocketAddress const& localAddress() const { return m_localAddress; }
     SocketAddress const& remoteAddress() const { return m_remoteAddress; }
 
     int getEvents() override;
     void onEvent(int bits) override;
+
+protected:
+    // Every callback of the channel and of its subclasses is called through
+    // it: the owner may destroy the channel from inside any of them.
+    gt::core::Liveness m_liveness;
 
 private:
     enum Step { STEP_DONE, STEP_AGAIN, STEP_GONE };  // GONE: the channel was destroyed
@@ -101,7 +118,7 @@ private:
     int m_state;
     gt::core::Timer m_idleTimer;
     bool m_inEvent;
-    bool* m_destroyed;  // points into the running onEvent while callbacks run
+    int m_lastError;
     SocketAddress m_localAddress;
     SocketAddress m_remoteAddress;
     gt::core::Binary m_sendBuffer;
@@ -112,6 +129,7 @@ private:
     int m_recvKeepSize;
     int m_sendKeepSize;
     int m_sendQueueLimit;
+    bool m_readPaused;
     ByteRateLimiter m_recvLimiter;
     ByteRateLimiter m_sendLimiter;
 };

@@ -3,8 +3,10 @@
 #include <signal.h>
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
+#include <thread>
 
 #include "gt/svc/ServiceDispatcher.h"
 #include "gt/svc/SvcTestSupport.h"
@@ -132,6 +134,20 @@ TEST_F(ServiceManagerTest, StartStopSequence) {
     ASSERT_EQ(m_manager.start(u"Svc"), SERVICE_OK);
     ASSERT_TRUE(waitForState("Svc", SERVICE_RUNNING));
     EXPECT_NE(m_dir.readFile("registry/svc.log").find("svc_test_service normal started"), std::string::npos);
+}
+
+TEST_F(ServiceManagerTest, ConcurrentStartsLaunchOneProcess) {
+    ASSERT_EQ(create("Svc", commandLine("normal")), SERVICE_OK);
+    std::vector<int> results(4, -1);
+    std::vector<std::thread> threads;
+    for (auto& result : results) {
+        threads.emplace_back([&result] { result = ServiceManager().start(u"Svc"); });
+    }
+    for (auto& t : threads)
+        t.join();
+    EXPECT_EQ(std::count(results.begin(), results.end(), SERVICE_OK), 1);
+    EXPECT_EQ(std::count(results.begin(), results.end(), SERVICE_ERROR_ALREADY_RUNNING), 3);
+    EXPECT_TRUE(waitForState("Svc", SERVICE_RUNNING));
 }
 
 TEST_F(ServiceManagerTest, StartFailures) {
@@ -291,11 +307,12 @@ TEST_F(ServiceManagerTest, BootStartsAutomaticServicesOnly) {
         int startType;
         int expected;
     } const cases[] = {
-        {"Auto", START_AUTO, SERVICE_RUNNING},     {"Boot", START_BOOT, SERVICE_RUNNING},
-        {"System", START_SYSTEM, SERVICE_RUNNING}, {"Demand", START_DEMAND, SERVICE_STOPPED},
+        {"Auto", START_AUTO, SERVICE_RUNNING},         {"Boot", START_BOOT, SERVICE_RUNNING},
+        {"System", START_SYSTEM, SERVICE_RUNNING},     {"Demand", START_DEMAND, SERVICE_STOPPED},
         {"Disabled", START_DISABLED, SERVICE_STOPPED},
     };
-    for (auto const& c : cases) ASSERT_EQ(create(c.name, commandLine("normal"), c.startType), SERVICE_OK);
+    for (auto const& c : cases)
+        ASSERT_EQ(create(c.name, commandLine("normal"), c.startType), SERVICE_OK);
     ASSERT_EQ(m_manager.start(u"Auto"), SERVICE_OK);
     EXPECT_EQ(m_manager.boot(), 0);
     for (auto const& c : cases) {
@@ -354,7 +371,8 @@ TEST_F(ServiceManagerTest, ToolDrivesTheManager) {
         {{tool, "query", "Svc"}, 1, "does not exist"},
     };
     for (auto const& step : steps) {
-        SCOPED_TRACE(step.args.size() > 1 ? step.args[1] + " " + (step.args.size() > 2 ? step.args[2] : "") : "");
+        SCOPED_TRACE(step.args.size() > 1 ? step.args[1] + " " + (step.args.size() > 2 ? step.args[2] : "")
+                                          : "");
         EXPECT_EQ(runProgram(step.args, out), step.exitCode);
         std::ifstream in(out);
         std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());

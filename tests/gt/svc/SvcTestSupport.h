@@ -82,7 +82,8 @@ protected:
     static int runProgram(std::vector<std::string> const& args, std::string const& output = "/dev/null",
                           int timeoutMs = 20000) {
         std::vector<char*> argv;
-        for (auto const& a : args) argv.push_back(const_cast<char*>(a.c_str()));
+        for (auto const& a : args)
+            argv.push_back(const_cast<char*>(a.c_str()));
         argv.push_back(nullptr);
         pid_t pid = ::fork();
         if (pid == 0) {

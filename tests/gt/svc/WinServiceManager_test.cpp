@@ -16,7 +16,7 @@ namespace {
 
 class WinServiceManagerTest : public gt::test::SvcTest {
 protected:
-    WinServiceManagerTest() { WinServiceManager::setWait(250, 20); }
+    WinServiceManagerTest() { WinServiceManager::setWait(500, 20); }
     ~WinServiceManagerTest() override { WinServiceManager::setWait(300, 100); }
 
     // Runs an operation that must end on its own: the waits are set so long
@@ -25,8 +25,10 @@ protected:
         WinServiceManager::setWait(1000000, 100);
         auto future = std::async(std::launch::async, operation);
         bool ended = future.wait_for(std::chrono::seconds(20)) == std::future_status::ready;
-        if (ended) *result = future.get();
-        WinServiceManager::setWait(250, 20);
+        // A wait that is still going is cut short, so the future can be collected.
+        if (!ended) WinServiceManager::setWait(1, 0);
+        *result = future.get();
+        WinServiceManager::setWait(500, 20);
         return ended;
     }
 
@@ -38,9 +40,12 @@ TEST_F(WinServiceManagerTest, CreateMapsStartTypesAndRefusesOthers) {
         int startType;
         int stored;  // -1: refused
     } const cases[] = {
-        {WinServiceManager::START_DISABLED, svc::START_DISABLED}, {WinServiceManager::START_BOOT, svc::START_BOOT},
-        {WinServiceManager::START_SYSTEM, svc::START_SYSTEM},     {WinServiceManager::START_AUTO, svc::START_AUTO},
-        {WinServiceManager::START_DEMAND, svc::START_DEMAND},     {5, -1},
+        {WinServiceManager::START_DISABLED, svc::START_DISABLED},
+        {WinServiceManager::START_BOOT, svc::START_BOOT},
+        {WinServiceManager::START_SYSTEM, svc::START_SYSTEM},
+        {WinServiceManager::START_AUTO, svc::START_AUTO},
+        {WinServiceManager::START_DEMAND, svc::START_DEMAND},
+        {5, -1},
         {-1, -1},
     };
     for (auto const& c : cases) {
@@ -48,7 +53,8 @@ TEST_F(WinServiceManagerTest, CreateMapsStartTypesAndRefusesOthers) {
         WinServiceManager service(u"Type" + core::String(1, static_cast<core::Char>(u'A' + c.startType + 1)));
         EXPECT_EQ(service.create(u"Display", commandLine("normal"), c.startType), c.stored >= 0);
         svc::ServiceConfig config;
-        int r = svc::ServiceManager().queryConfig(u"Type" + core::String(1, static_cast<core::Char>(u'A' + c.startType + 1)), &config);
+        int r = svc::ServiceManager().queryConfig(
+            u"Type" + core::String(1, static_cast<core::Char>(u'A' + c.startType + 1)), &config);
         if (c.stored < 0) {
             EXPECT_EQ(r, svc::SERVICE_ERROR_DOES_NOT_EXIST);
         } else {
@@ -136,7 +142,8 @@ TEST_F(WinServiceManagerTest, FailedStartsReturnWithoutTheFullWait) {
     }
     // A program that cannot be run at all.
     WinServiceManager absent(u"Absent");
-    ASSERT_TRUE(absent.create(u"Display", m_dir.str("nothing") + u" --service", WinServiceManager::START_DEMAND));
+    ASSERT_TRUE(
+        absent.create(u"Display", m_dir.str("nothing") + u" --service", WinServiceManager::START_DEMAND));
     bool result = true;
     ASSERT_TRUE(endsEarly([&] { return absent.start(); }, &result));
     EXPECT_FALSE(result);
@@ -154,7 +161,7 @@ TEST_F(WinServiceManagerTest, ServicesThatDoNotReachTheWantedStateFailAfterTheWa
     ASSERT_TRUE(endsEarly([&] { return pending.stop(); }, &result));
     EXPECT_FALSE(result);
 
-    WinServiceManager::setWait(250, 20);
+    WinServiceManager::setWait(500, 20);
     WinServiceManager stubborn(u"Stubborn");
     ASSERT_TRUE(stubborn.create(u"Display", commandLine("ignore-stop"), WinServiceManager::START_DEMAND));
     ASSERT_TRUE(stubborn.start());
@@ -180,7 +187,8 @@ TEST_F(WinServiceManagerTest, QuotedCommandLineIsStoredAndReadBackInBothForms) {
     core::String program = u"/opt/my programs/QvrSvr";
     core::String quoted = WinServiceManager::quotedCommandLine(program, u"--service");
     EXPECT_TRUE(quoted == u"\"/opt/my programs/QvrSvr\" --service");
-    EXPECT_TRUE(WinServiceManager::quotedCommandLine(program, core::String()) == u"\"/opt/my programs/QvrSvr\"");
+    EXPECT_TRUE(WinServiceManager::quotedCommandLine(program, core::String()) ==
+                u"\"/opt/my programs/QvrSvr\"");
     ASSERT_TRUE(m_service.create(u"Display", quoted, WinServiceManager::START_AUTO));
     EXPECT_TRUE(m_service.binaryPath() == quoted);
 

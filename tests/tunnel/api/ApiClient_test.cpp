@@ -68,7 +68,8 @@ TEST(ApiClient, ErrorRepliesKeepCodeAndMessageAndOnly101EndsTheSession) {
     for (Case const& c : cases) {
         SCOPED_TRACE(c.code);
         FakeHttp http;
-        http.answer = replyWith("\"error\":{\"code\":" + std::to_string(c.code) + ",\"message\":\"会话 gone\"}");
+        http.answer =
+            replyWith("\"error\":{\"code\":" + std::to_string(c.code) + ",\"message\":\"会话 gone\"}");
         ApiClient client(&http, gt::net::URL(u"http://api.test/user"), u"sid");
         EXPECT_FALSE(client.call(u"/x", u"m", Dictionary<Any>(), nullptr, 1000));
         EXPECT_EQ(client.errorCode(), c.code);
@@ -189,7 +190,8 @@ TEST(ApiClient, CallsFromSeveralThreadsAreServedOneAtATime) {
         threads.emplace_back([&] {
             for (int i = 0; i < 20; ++i) {
                 Dictionary<Any> result;
-                if (!client.call(u"/x", u"m", Dictionary<Any>(), &result, 1000) || !result.contains(u"n")) ++failures;
+                if (!client.call(u"/x", u"m", Dictionary<Any>(), &result, 1000) || !result.contains(u"n"))
+                    ++failures;
             }
         });
     }

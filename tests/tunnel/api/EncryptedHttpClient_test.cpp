@@ -106,7 +106,8 @@ TEST(EncryptedHttpClient, ReplyMarkingDecidesWhatIsDecrypted) {
         char const* encoding;
         bool decrypted;
     };
-    Case const cases[] = {{"encrypt", true}, {"ENCRYPT", true}, {"Encrypt", true}, {"gzip", false}, {"", false}};
+    Case const cases[] = {
+        {"encrypt", true}, {"ENCRYPT", true}, {"Encrypt", true}, {"gzip", false}, {"", false}};
     for (Case const& c : cases) {
         SCOPED_TRACE(c.encoding);
         FakeHttp http;
@@ -180,7 +181,8 @@ struct SkewedServer {
             if (always || std::llabs(stamp - serverNow) > 60) {
                 reply.version = u"HTTP/1.1";
                 reply.statusCode = 316;
-                if (withReset) reply.headers.set(u"X-Ca-Timestamp-Reset", gt::test::text(std::to_string(serverNow)));
+                if (withReset)
+                    reply.headers.set(u"X-Ca-Timestamp-Reset", gt::test::text(std::to_string(serverNow)));
                 return true;
             }
             return next(request, reply);

@@ -26,11 +26,14 @@ struct Vector {
 TEST(Encryptor, EncryptsToIndependentVectorsAndBack) {
     Vector const vectors[] = {
         {u"tea(abc)", "b10748380664e09b7edc0cb5845ae21421878d8ce13f8a84445aac07759ecac710a9147833f756d507"},
-        {u"  TEA(abc)\t", "b10748380664e09b7edc0cb5845ae21421878d8ce13f8a84445aac07759ecac710a9147833f756d507"},
+        {u"  TEA(abc)\t",
+         "b10748380664e09b7edc0cb5845ae21421878d8ce13f8a84445aac07759ecac710a9147833f756d507"},
         {u"tea(a); Tea(b) ",
-         "58b9e8db4866399da45b30bf16eebdba6bcbba0ab267d41ff53b0dd7f80e5c2b16d7fee112fa058ec313d4ef8d7d51b907"},
+         "58b9e8db4866399da45b30bf16eebdba6bcbba0ab267d41ff53b0dd7f80e5c2b16d7fee112fa058ec313d4ef8d7d51b90"
+         "7"},
         {u"rot13(x);tea(a);;unknown;tea(b)",
-         "58b9e8db4866399da45b30bf16eebdba6bcbba0ab267d41ff53b0dd7f80e5c2b16d7fee112fa058ec313d4ef8d7d51b907"},
+         "58b9e8db4866399da45b30bf16eebdba6bcbba0ab267d41ff53b0dd7f80e5c2b16d7fee112fa058ec313d4ef8d7d51b90"
+         "7"},
         {u"tea", "9b178ed1c2299b3880d0ec36990a415d1690557033980c6ba9a0df0c6f1f4fec251dbb801ea349e007"},
         {u"tea()", "9b178ed1c2299b3880d0ec36990a415d1690557033980c6ba9a0df0c6f1f4fec251dbb801ea349e007"},
     };

@@ -56,9 +56,11 @@ inline gt::core::Dictionary<gt::core::Any> rpcOf(gt::net::HttpRequest const& req
 }
 
 inline gt::core::Dictionary<gt::core::Any> paramsOf(gt::net::HttpRequest const& request) {
-    gt::core::Any const& params = rpcOf(request).get(u"params");
-    return params.is<gt::core::Dictionary<gt::core::Any> >() ? params.cast<gt::core::Dictionary<gt::core::Any> >()
-                                                              : gt::core::Dictionary<gt::core::Any>();
+    gt::core::Dictionary<gt::core::Any> const rpc = rpcOf(request);
+    gt::core::Any const& params = rpc.get(u"params");
+    return params.is<gt::core::Dictionary<gt::core::Any> >()
+               ? params.cast<gt::core::Dictionary<gt::core::Any> >()
+               : gt::core::Dictionary<gt::core::Any>();
 }
 
 inline std::string paramsJson(gt::net::HttpRequest const& request) {
@@ -69,7 +71,8 @@ inline std::string paramsJson(gt::net::HttpRequest const& request) {
 
 // A 200 reply whose body is {"jsonrpc":"2.0","id":<the request's id>,<member>}
 // with member written as JSON text, e.g. "\"result\":null".
-inline void rpcReply(gt::net::HttpRequest const& request, gt::net::HttpResponse& reply, std::string const& member) {
+inline void rpcReply(gt::net::HttpRequest const& request, gt::net::HttpResponse& reply,
+                     std::string const& member) {
     long long id = gt::core::toLong(rpcOf(request).get(u"id"));
     std::string body = "{\"jsonrpc\":\"2.0\",\"id\":" + std::to_string(id) + "," + member + "}";
     reply.version = u"HTTP/1.1";

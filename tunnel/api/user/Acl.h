@@ -26,7 +26,7 @@ public:
     gt::core::Dictionary<gt::core::Any> toDictionary() const;
     // {"white": white joined by ";", "black": black joined by ";"}.
     static gt::core::Dictionary<gt::core::Any> ipToDictionary(gt::core::Array<gt::core::String> const& white,
-                                                             gt::core::Array<gt::core::String> const& black);
+                                                              gt::core::Array<gt::core::String> const& black);
 
     long long id;
     gt::core::String label;

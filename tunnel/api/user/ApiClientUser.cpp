@@ -196,9 +196,10 @@ bool ApiClient::removeDevice(long long deviceId) {
     return call(kInstance, u"remove_device", params, nullptr, kCallTimeoutMs);
 }
 
-bool ApiClient::createForward(long long deviceId, long long nodeId, String const& label, String const& protocol,
-                              String const& hostPrefix, String const& hostDomain, String const& hostCustom,
-                              String const& clientHost, int clientPort, int bandwidth) {
+bool ApiClient::createForward(long long deviceId, long long nodeId, String const& label,
+                              String const& protocol, String const& hostPrefix, String const& hostDomain,
+                              String const& hostCustom, String const& clientHost, int clientPort,
+                              int bandwidth) {
     gt::core::LockGuard guard(&callLock());
     Dictionary<Any> params = sessionParams();
     params.set(u"device_id", Any(deviceId));
@@ -265,7 +266,8 @@ bool ApiClient::enumPrefixes(Array<String>* names) {
     Array<Any> items;
     if (!callForList(kProduct, u"enum_prefixes", sessionParams(), u"prefixes", &items)) return false;
     if (!names) return true;
-    fillList(items, names, [](Dictionary<Any> const& fields) { return gt::core::toString(fields.get(u"name")); });
+    fillList(items, names,
+             [](Dictionary<Any> const& fields) { return gt::core::toString(fields.get(u"name")); });
     return true;
 }
 

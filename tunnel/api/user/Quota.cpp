@@ -5,7 +5,8 @@ using gt::core::Dictionary;
 
 namespace tunnel {
 
-Quota::Quota() : forward(0), bandwidth(0), https(0), domain(0), traffic_free(0), traffic_paid(0), bandwidth_float(0) {}
+Quota::Quota()
+    : forward(0), bandwidth(0), https(0), domain(0), traffic_free(0), traffic_paid(0), bandwidth_float(0) {}
 
 Quota Quota::fromDictionary(Dictionary<Any> const& object) {
     Quota quota;

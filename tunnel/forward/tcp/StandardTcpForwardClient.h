@@ -35,6 +35,8 @@ public:
     void window(int credit) override;
     void shutdown() override;
     void onAclChanged() override;
+    void setReadPaused(bool paused) override;
+    void abort() override;
 
     int state() const { return m_state; }
     // Bytes of the relay waiting to be written locally.
@@ -45,6 +47,7 @@ private:
     void _onSent(int n);
     // The relay sent more than its credit allows: the channel is closed.
     void _overrun();
+    void _closeNow();
 
     int m_state;
     LocalConnector m_connector;
@@ -52,7 +55,8 @@ private:
     gt::core::Binary m_pending;  // bytes of the relay received while connecting
     int m_heldCredit;            // credit of the relay received while connecting
     LocalCredit m_credit;        // relay bytes on their way to the local side
-    bool m_overrun;              // the relay went beyond its credit; the channel is closing
+    bool m_overrun;              // the channel is closing at once (relay overrun or abort)
+    bool m_readPaused;
 };
 
 }  // namespace tunnel

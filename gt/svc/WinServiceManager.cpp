@@ -5,6 +5,7 @@
 
 #include <atomic>
 
+#include "gt/core/lang/Thread.h"
 #include "gt/svc/ServiceManager.h"
 
 namespace gt {
@@ -17,21 +18,21 @@ namespace {
 std::atomic<int> g_polls{300};
 std::atomic<int> g_intervalMs{100};
 
-void sleepMs(int ms) {
-    struct timespec ts = {ms / 1000, (ms % 1000) * 1000000L};
-    while (::nanosleep(&ts, &ts) != 0 && errno == EINTR) {
-    }
-}
-
 // Our start types to the manager's.
 int managerStartType(int startType) {
     switch (startType) {
-    case WinServiceManager::START_DISABLED: return gt::svc::START_DISABLED;
-    case WinServiceManager::START_BOOT: return gt::svc::START_BOOT;
-    case WinServiceManager::START_SYSTEM: return gt::svc::START_SYSTEM;
-    case WinServiceManager::START_AUTO: return gt::svc::START_AUTO;
-    case WinServiceManager::START_DEMAND: return gt::svc::START_DEMAND;
-    default: return -1;
+        case WinServiceManager::START_DISABLED:
+            return gt::svc::START_DISABLED;
+        case WinServiceManager::START_BOOT:
+            return gt::svc::START_BOOT;
+        case WinServiceManager::START_SYSTEM:
+            return gt::svc::START_SYSTEM;
+        case WinServiceManager::START_AUTO:
+            return gt::svc::START_AUTO;
+        case WinServiceManager::START_DEMAND:
+            return gt::svc::START_DEMAND;
+        default:
+            return -1;
     }
 }
 
@@ -45,7 +46,8 @@ WinServiceManager::~WinServiceManager() = default;
 
 bool WinServiceManager::isAdmin() { return ServiceManager().isAdmin(); }
 
-bool WinServiceManager::create(core::String const& displayName, core::String const& commandLine, int startType) {
+bool WinServiceManager::create(core::String const& displayName, core::String const& commandLine,
+                               int startType) {
     int type = managerStartType(startType);
     if (type < 0) return false;
     ServiceConfig config;
@@ -74,7 +76,9 @@ bool WinServiceManager::stop() {
 
 bool WinServiceManager::remove() { return ServiceManager().remove(m_name) == SERVICE_OK; }
 
-bool WinServiceManager::isInstalled() const { return ServiceManager().queryStatus(m_name, nullptr) == SERVICE_OK; }
+bool WinServiceManager::isInstalled() const {
+    return ServiceManager().queryStatus(m_name, nullptr) == SERVICE_OK;
+}
 
 bool WinServiceManager::isRunning() const {
     ServiceStatus status;
@@ -93,11 +97,11 @@ void WinServiceManager::setWait(int polls, int intervalMs) {
 }
 
 bool WinServiceManager::_waitFor(int wanted) const {
-    int polls = g_polls.load();
-    int intervalMs = g_intervalMs.load();
     ServiceManager manager;
     ServiceStatus status;
-    for (int i = 0; i < polls; ++i) {
+    // The limits are read on each round so that a shortened wait also ends
+    // one that is under way.
+    for (int i = 0; i < g_polls.load(); ++i) {
         int r = manager.queryStatus(m_name, &status);
         // A service deleted while it ran goes together with its process.
         if (r == SERVICE_ERROR_DOES_NOT_EXIST && wanted == SERVICE_STOPPED) return true;
@@ -105,12 +109,13 @@ bool WinServiceManager::_waitFor(int wanted) const {
         if (status.state == wanted) return true;
         // A service that fell back to stopped will not start by waiting.
         if (wanted == SERVICE_RUNNING && status.state == SERVICE_STOPPED) return false;
-        if (i + 1 < polls) sleepMs(intervalMs);
+        if (i + 1 < g_polls.load()) core::Thread::sleep(g_intervalMs.load());
     }
     return false;
 }
 
-core::String WinServiceManager::quotedCommandLine(core::String const& program, core::String const& arguments) {
+core::String WinServiceManager::quotedCommandLine(core::String const& program,
+                                                  core::String const& arguments) {
     core::String out = u"\"" + program + u"\"";
     if (!arguments.isEmpty()) out += u" " + arguments;
     return out;
@@ -121,7 +126,8 @@ core::String WinServiceManager::programPath(core::String const& commandLine) {
     text.trim();
     // Blanks may stand before the first quote as well.
     int first = 0;
-    while (first < text.length() && isBlank(text[first])) ++first;
+    while (first < text.length() && isBlank(text[first]))
+        ++first;
     if (first < text.length() && text[first] == u'"') {
         int close = text.indexOf(u'"', first + 1);
         if (close < 0) close = text.length();
