@@ -58,7 +58,7 @@ def main():
         print('    http://127.0.0.1:%d/' % target.port)
 
         step('Starting the test relay and the test cloud')
-        stack.start_peers(target)
+        stack.start_peers(target, port_wait=15)
         print('    relay on 127.0.0.1:%d' % stack.relay_port)
         print('    cloud on 127.0.0.1:%d (device "%s", forward #%d -> 127.0.0.1:%d)'
               % (stack.cloud_port, svr_stack.DEVICE_TOKEN, svr_stack.FORWARD_ID, target.port))
