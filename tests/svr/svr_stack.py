@@ -209,6 +209,9 @@ def built_in_cloud(build_dir):
 
 def port_free(port):
     with socket.socket(socket.AF_INET, socket.SOCK_STREAM) as s:
+        # Connections of an earlier run may still sit in TIME_WAIT on the
+        # port; the cloud double binds over them, so the check must too.
+        s.setsockopt(socket.SOL_SOCKET, socket.SO_REUSEADDR, 1)
         try:
             s.bind(('127.0.0.1', port))
             return True
