@@ -8,11 +8,13 @@
 #include "gt/core/lang/Any.h"
 #include "gt/core/util/Array.h"
 #include "gt/core/util/Dictionary.h"
+#include "gt/util/ThreadSafeLogRecorder.h"
 #include "support/TempDir.h"
 #include "support/Text.h"
 #include "svr/service/FileSignal.h"
 #include "svr/service/SignalService.h"
 #include "svr/service/StatusService.h"
+#include "tunnel/nat/NatManager.h"
 
 using gt::core::Any;
 using gt::core::Array;
@@ -191,5 +193,24 @@ TEST(StatusFile, WrittenOnlyIntoAnEmptyMailbox) {
             EXPECT_EQ(c.content, dir.readFile("status.json.tmp"));
         }
         EXPECT_FALSE(dir.exists("status.json.tmp.new"));
+    }
+}
+
+TEST(StatusFile, ReportListsEveryWorkerInIdOrder) {
+    gt::util::ThreadSafeLogRecorder log(nullptr);
+    tunnel::NatManager manager(&log, gt::net::SocketAddress());
+    for (long long id : {42LL, 7LL, 19LL})
+        manager.create(id);
+    Dictionary<Any> const built = StatusService::buildReport(manager);
+    Array<Any> const& forwards = built.get(u"forwards").cast<Array<Any> >();
+    ASSERT_EQ(3, forwards.count());
+    long long const ids[] = {7, 19, 42};
+    for (int i = 0; i < 3; ++i) {
+        Dictionary<Any> const& entry = forwards[i].cast<Dictionary<Any> >();
+        EXPECT_EQ(ids[i], gt::core::toLong(entry.get(u"id")));
+        // A worker that has no settings yet: no answer, no channels, no error.
+        EXPECT_EQ(-1, gt::core::toInt(entry.get(u"ping")));
+        EXPECT_EQ(0, gt::core::toInt(entry.get(u"channels")));
+        EXPECT_FALSE(entry.contains(u"error"));
     }
 }

@@ -260,21 +260,32 @@ class Stack:
         env['PYTHONPATH'] = os.pathsep.join(p for p in (self.path('tests'), env.get('PYTHONPATH')) if p)
         return env
 
-    def start_peers(self, target):
-        """The relay, then the cloud on the built-in port, forwarding to target."""
-        if not port_free(self.cloud_port):
-            raise RuntimeError('port %d (the test cloud built into QvrSvr) is taken on 127.0.0.1'
-                               % self.cloud_port)
+    def start_peers(self, target, port_wait=120.0):
+        """The relay, then the cloud on the built-in port, forwarding to
+        target. The port is shared by everything on this computer that runs
+        the test cloud: wait up to port_wait seconds for it to be free."""
         self.target = target
         self.relay = Child('relay', [sys.executable, '-u', '-m', 'peers.relay'], env=self.peer_environment(), stdin=True)
         self.relay_port = int(self.relay.lines[self.relay.wait_line('port ')].split()[1])
-        self.cloud = Child('cloud', [sys.executable, '-u', '-m', 'peers.cloud', '--serve',
-                                     '--state', self.path(CLOUD_STATE),
-                                     '--define', 'RELAY=127.0.0.1:%d' % self.relay_port,
-                                     '--define', 'TARGET=127.0.0.1:%d' % target.port,
-                                     '--ports', str(self.cloud_port), '--spec', self.spec],
-                           env=self.peer_environment(), stdin=True)
-        self.cloud.wait_line('ready ')
+        deadline = time.monotonic() + port_wait
+        while True:
+            if port_free(self.cloud_port):
+                self.cloud = Child('cloud', [sys.executable, '-u', '-m', 'peers.cloud', '--serve',
+                                             '--state', self.path(CLOUD_STATE),
+                                             '--define', 'RELAY=127.0.0.1:%d' % self.relay_port,
+                                             '--define', 'TARGET=127.0.0.1:%d' % target.port,
+                                             '--ports', str(self.cloud_port), '--spec', self.spec],
+                                   env=self.peer_environment(), stdin=True)
+                try:
+                    self.cloud.wait_line('ready ', timeout=15)
+                    return
+                except RuntimeError:  # lost the port to another user meanwhile
+                    self.cloud.stop('quit')
+                    self.cloud = None
+            if time.monotonic() >= deadline:
+                raise RuntimeError('port %d (the test cloud built into QvrSvr) is taken on 127.0.0.1'
+                                   % self.cloud_port)
+            time.sleep(0.5)
 
     def bind_device(self, token=DEVICE_TOKEN, settings=None):
         """Writes properties.cfg as the desktop client does: the device token
