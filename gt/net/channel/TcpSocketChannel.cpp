@@ -12,7 +12,10 @@ using gt::core::Binary;
 
 namespace {
 
-constexpr int kRecvStep = 8192;
+// Most bytes one read asks for, and reads per event, so that one busy
+// channel cannot hold the loop.
+constexpr int kRecvBlock = 0x10000;
+constexpr int kReadsPerEvent = 16;
 constexpr int kDefaultIdleMs = 120000;
 constexpr int kDefaultKeepSize = 0x4000;
 // What one byte buffer may hold.
@@ -71,7 +74,10 @@ bool TcpSocketChannel::setSelector(SocketEventSelector* selector) {
 bool TcpSocketChannel::recv(int n) {
     if (m_state != STATE_OPEN || n < 0) return false;
     if (n > 2147483647 - m_recvLength) return false;
+    bool const had = m_recvLength > 0;
     m_recvLength += n;
+    // Bytes may be waiting already: they are read in this turn.
+    if (!had && n > 0) _wake(EVENT_READ);
     return true;
 }
 
@@ -84,7 +90,9 @@ bool TcpSocketChannel::send(Binary const& data) {
     long long queued = static_cast<long long>(sendQueueLength()) + data.length();
     if (m_sendQueueLimit >= 0 && queued > m_sendQueueLimit) return false;
     if (static_cast<long long>(m_pendingBuffer.length()) + data.length() > kMaxQueued) return false;
+    bool const idle = sendQueueLength() == 0;
     m_pendingBuffer.append(data);
+    if (idle && !data.isEmpty()) _wake(EVENT_WRITE);
     return true;
 }
 
@@ -94,15 +102,37 @@ bool TcpSocketChannel::send(char const* head, int headLength, Binary const& data
     long long queued = static_cast<long long>(sendQueueLength()) + length;
     if (m_sendQueueLimit >= 0 && queued > m_sendQueueLimit) return false;
     if (static_cast<long long>(m_pendingBuffer.length()) + length > kMaxQueued) return false;
+    bool const idle = sendQueueLength() == 0;
     m_pendingBuffer.append(head, headLength);
     m_pendingBuffer.append(data);
+    if (idle && length > 0) _wake(EVENT_WRITE);
     return true;
+}
+
+bool TcpSocketChannel::send(char const* data, int length) {
+    if (m_state != STATE_OPEN || length < 0 || (data == nullptr && length > 0)) return false;
+    long long queued = static_cast<long long>(sendQueueLength()) + length;
+    if (m_sendQueueLimit >= 0 && queued > m_sendQueueLimit) return false;
+    if (static_cast<long long>(m_pendingBuffer.length()) + length > kMaxQueued) return false;
+    bool const idle = sendQueueLength() == 0;
+    m_pendingBuffer.append(data, length);
+    if (idle && length > 0) _wake(EVENT_WRITE);
+    return true;
+}
+
+void TcpSocketChannel::_wake(int bits) {
+    // The bytes go out (or in) in the turn in which they were queued (or
+    // granted), where the socket takes them, instead of one turn later.
+    if (m_selector == nullptr || !m_socket.isValid()) return;
+    m_selector->interestChanged(m_socket.handle());
+    m_selector->post(m_socket.handle(), bits);
 }
 
 bool TcpSocketChannel::shutdown() {
     if (m_state == STATE_OPEN) {
         m_recvLength = 0;
         m_state = STATE_CLOSING;
+        _wake(EVENT_WRITE);
     }
     return m_socket.isValid();
 }
@@ -116,6 +146,7 @@ bool TcpSocketChannel::close() {
         m_socket.setLinger(true, 0);
         m_socket.shutdown(Socket::SHUT_RECEIVE);
         m_state = STATE_CLOSED;
+        if (m_selector != nullptr) m_selector->interestChanged(m_socket.handle());
     }
     return m_socket.isValid();
 }
@@ -133,10 +164,13 @@ int TcpSocketChannel::getEvents() {
     if (!m_socket.isValid()) return 0;
     if (m_state == STATE_CLOSED) return EVENT_READ;  // the next readiness or tick completes the close
     int bits = 0;
-    if (m_state == STATE_OPEN && m_recvLength > 0 && m_recvLimiter.allowance() > 0) bits |= EVENT_READ;
+    if (m_state == STATE_OPEN && m_recvLength > 0) {
+        // A rate limit that is used up opens again with time alone.
+        bits |= m_recvLimiter.allowance() > 0 ? static_cast<int>(EVENT_READ) : static_cast<int>(EVENT_ASK_AGAIN);
+    }
     bool const queued = !m_sendBuffer.isEmpty() || !m_pendingBuffer.isEmpty();
-    if ((m_state == STATE_OPEN || m_state == STATE_CLOSING) && queued && m_sendLimiter.allowance() > 0) {
-        bits |= EVENT_WRITE;
+    if ((m_state == STATE_OPEN || m_state == STATE_CLOSING) && queued) {
+        bits |= m_sendLimiter.allowance() > 0 ? static_cast<int>(EVENT_WRITE) : static_cast<int>(EVENT_ASK_AGAIN);
     }
     // A graceful close with nothing left to send completes at the next
     // writability (at once, as a rule) instead of waiting for the tick,
@@ -153,7 +187,7 @@ void TcpSocketChannel::onEvent(int bits) {
 
     Step step = STEP_AGAIN;
     if (bits & EVENT_READ) {
-        while ((step = _readStep()) == STEP_AGAIN) {
+        for (int reads = 0; reads < kReadsPerEvent && (step = _readStep()) == STEP_AGAIN; ++reads) {
         }
         if (step == STEP_GONE) return;
     }
@@ -170,34 +204,48 @@ void TcpSocketChannel::onEvent(int bits) {
 
 TcpSocketChannel::Step TcpSocketChannel::_readStep() {
     if (m_state != STATE_OPEN || m_recvLength <= 0) return STEP_DONE;
-    int n = m_recvLength < kRecvStep ? m_recvLength : kRecvStep;
+    int n = m_recvLength < kRecvBlock ? m_recvLength : kRecvBlock;
     int allowance = m_recvLimiter.allowance();
     if (n >= allowance) {
         n = allowance;
         if (n == 0) return STEP_DONE;
     }
-    if (!m_socket.wait(true, false, false, 0)) return STEP_DONE;
-
-    m_recvBuffer.setLength(n);
-    int received = m_socket.recv(m_recvBuffer, 0, n);
+    // Bytes land in the loop's scratch buffer, so that a channel keeps no
+    // receive buffer of its own between reads; while another read holds
+    // the scratch buffer (an owner reading from inside a callback), the
+    // channel uses one of its own for the step.
+    Binary* scratch = m_selector != nullptr ? m_selector->borrowScratch() : nullptr;
+    SocketEventSelector* const lender = scratch != nullptr ? m_selector : nullptr;
+    Binary& buffer = scratch != nullptr ? *scratch : m_recvBuffer;
+    buffer.setLength(n);
+    int received = m_socket.recv(buffer, 0, n);
     if (received <= 0) {
-        m_recvBuffer.clear();
+        buffer.clear();
+        if (lender != nullptr) lender->returnScratch();
         if (isTransient(received)) return STEP_DONE;
         return _detachAndNotify() ? STEP_DONE : STEP_GONE;
     }
     m_recvLength -= received;
     GT_ASSERT(m_recvLength >= 0);
     m_recvLimiter.consume(received);
-    m_recvBuffer.setLength(received);
+    buffer.setLength(received);
+    m_idleTimer.reset();
     auto callback = onRecv;  // the owner may replace or destroy it while it runs
     if (callback) {
         bool const* destroyed = m_destroyed;
-        callback(m_recvBuffer);
-        if (*destroyed) return STEP_GONE;
+        callback(buffer);
+        if (*destroyed) {
+            if (lender != nullptr) lender->returnScratch();
+            return STEP_GONE;
+        }
     }
-    _trim(m_recvBuffer, m_recvKeepSize);
-    m_idleTimer.reset();
-    return STEP_AGAIN;
+    if (lender != nullptr) {
+        lender->returnScratch();
+    } else {
+        _trim(m_recvBuffer, m_recvKeepSize);
+    }
+    // A short read drained the socket: the next read would only block.
+    return received < n ? STEP_DONE : STEP_AGAIN;
 }
 
 TcpSocketChannel::Step TcpSocketChannel::_writeStep() {
@@ -212,7 +260,6 @@ TcpSocketChannel::Step TcpSocketChannel::_writeStep() {
     int allowance = m_sendLimiter.allowance();
     int n = limit < allowance ? limit : allowance;
     if (n <= 0) return STEP_DONE;
-    if (!m_socket.wait(false, true, false, 0)) return STEP_DONE;
 
     int sent = m_socket.send(m_sendBuffer, m_sendPos, n);
     if (sent <= 0) {
@@ -237,7 +284,8 @@ TcpSocketChannel::Step TcpSocketChannel::_writeStep() {
         if (*destroyed) return STEP_GONE;
     }
     m_idleTimer.reset();
-    return STEP_AGAIN;
+    // A short write filled the socket's buffer: writability comes back later.
+    return sent < n ? STEP_DONE : STEP_AGAIN;
 }
 
 bool TcpSocketChannel::_housekeeping(bool tick) {

@@ -57,6 +57,8 @@ public:
     // Queues head (headLength bytes) and then data, both or neither, so a
     // message cut in two pieces is never queued in part.
     bool send(char const* head, int headLength, gt::core::Binary const& data);
+    // Queues length bytes; false as for send(Binary).
+    bool send(char const* data, int length);
     // Bytes queued and not yet written.
     int sendQueueLength() const;
     // Caps sendQueueLength() (-1, the default, leaves it unlimited).
@@ -84,10 +86,12 @@ public:
 
     int getEvents() override;
     void onEvent(int bits) override;
+    bool reportsInterest() const override { return true; }
 
 private:
     enum Step { STEP_DONE, STEP_AGAIN, STEP_GONE };  // GONE: the channel was destroyed
 
+    void _wake(int bits);
     Step _readStep();
     Step _writeStep();
     bool _housekeeping(bool tick);  // false when the channel was destroyed
