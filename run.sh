@@ -1,12 +1,13 @@
 #!/usr/bin/env bash
 # Set up, build and test, or run the demo, on a Debian 12 machine.
-#   ./run.sh test   install what is missing, build (normal + sanitizer), run every test
+#   ./run.sh test   install what is missing, check format and include direction,
+#                   build (normal + sanitizer), run every test
 #   ./run.sh demo   install what is missing, build and run the service demo
 set -euo pipefail
 cd "$(dirname "$0")"
 ROOT=$(pwd)
 
-PACKAGES=(cmake ninja-build g++ libgtest-dev libgmock-dev python3 ccache)
+PACKAGES=(cmake ninja-build g++ libgtest-dev libgmock-dev python3 ccache clang-format)
 
 install_missing() {
     local missing=()
@@ -42,6 +43,9 @@ run_tests() {  # run_tests <dir>
 case "${1:-}" in
 test)
     install_missing
+    echo "== source checks (format, include direction)"
+    "$ROOT/.ci/check_format.sh"
+    "$ROOT/.ci/check_includes.py"
     build build -DCMAKE_BUILD_TYPE=RelWithDebInfo
     build build-asan -DCMAKE_BUILD_TYPE=Debug -DGT_SANITIZE=ON
     echo "== normal build"

@@ -35,7 +35,8 @@ NatTunnel::NatTunnel(gt::net::SocketEventSelector* selector, TunnelConfig const&
       m_client(selector, Detector::parseServer(config.server), bind, config.accessKey),
       m_forward(nullptr),
       m_pingTimer(0),
-      m_averagePing(-1) {
+      m_averagePing(-1),
+      m_dropping(false) {
     GT_ASSERT(m_selector);
     GT_ASSERT(m_acl);
     m_client.onCreated = [this]() {
@@ -50,7 +51,8 @@ NatTunnel::NatTunnel(gt::net::SocketEventSelector* selector, TunnelConfig const&
         m_averagePing = -1;
         if (onClosed) onClosed();
     };
-    m_client.onDatagram = [this](Binary& datagram) { _onTunnelRecv(datagram); };
+    m_client.onDatagramBytes = [this](char const* datagram, int length) { _onTunnelBytes(datagram, length); };
+    m_client.onSent = [this](int) { _onRelaySent(); };
     m_forward = new Forward(this, selector, acl, m_protocol, m_target);
 }
 
@@ -74,15 +76,36 @@ void NatTunnel::onAclChanged() {
 int NatTunnel::channelCount() const { return m_forward ? m_forward->channelCount() : 0; }
 
 void NatTunnel::send(short channelId, Binary const& data) {
+    if (!m_forward) return;
     int const n = data.length();
-    if (n <= TunnelDatagram::MAX_PAYLOAD) {
-        m_client.sendDatagram(TunnelDatagram::data(channelId, data.data(), n));
+    int const maxPayload = RELAY_PAYLOAD;
+    long long const frames = n == 0 ? 1 : (static_cast<long long>(n) + maxPayload - 1) / maxPayload;
+    // Each frame: size field, version and kind bytes, DATA header.
+    long long const queued = n + frames * (4 + 2 + 5);
+    if (m_client.sendQueueLength() + queued > DATA_QUEUE_LIMIT) {
+        // Dropping the bytes and carrying on would leave a gap in the stream.
+        Console::println(u"DEBUG: relay queue full, closing channelId=" + _unsignedId(channelId));
+        m_forward->abort(channelId);
         return;
     }
-    for (int pos = 0; pos < n; pos += TunnelDatagram::MAX_PAYLOAD) {
-        int const count =
-            n - pos < TunnelDatagram::MAX_PAYLOAD ? n - pos : static_cast<int>(TunnelDatagram::MAX_PAYLOAD);
-        m_client.sendDatagram(TunnelDatagram::data(channelId, data.data() + pos, count));
+    for (int pos = 0; pos < n || pos == 0; pos += maxPayload) {
+        int const count = n - pos < maxPayload ? n - pos : maxPayload;
+        char head[5];
+        TunnelDatagram::dataHeader(head, channelId, count);
+        if (!m_client.sendDatagram(head, 5, data.data() + pos, count)) {
+            m_forward->abort(channelId);
+            return;
+        }
+        if (n == 0) break;
+    }
+    if (!m_forward->isReadPaused() && m_client.sendQueueLength() >= HIGH_WATER) {
+        m_forward->setReadPaused(true);
+    }
+}
+
+void NatTunnel::_onRelaySent() {
+    if (m_forward && m_forward->isReadPaused() && m_client.sendQueueLength() <= LOW_WATER) {
+        m_forward->setReadPaused(false);
     }
 }
 
@@ -92,10 +115,16 @@ void NatTunnel::window(short channelId, int credit) {
 
 void NatTunnel::shutdown(short channelId) { m_client.sendDatagram(TunnelDatagram::shutdown(channelId)); }
 
-void NatTunnel::_onTunnelRecv(Binary& datagram) {
+void NatTunnel::_onTunnelRecv(Binary& datagram) { _onTunnelBytes(datagram.data(), datagram.length()); }
+
+void NatTunnel::_onTunnelBytes(char const* datagram, int length) {
     if (!m_forward) return;
     TunnelDatagram dg;
-    if (!TunnelDatagram::decode(datagram, &dg)) return;
+    char const* payload = nullptr;
+    int count = 0;
+    // A DATA payload goes from the relay's receive stream straight into the
+    // local send queue: no copy and no allocation on the way.
+    if (!TunnelDatagram::decode(datagram, length, &dg, &payload, &count)) return;
     switch (dg.action) {
         case TunnelDatagram::ACTION_CONNECT: {
             Console::println(
@@ -111,7 +140,7 @@ void NatTunnel::_onTunnelRecv(Binary& datagram) {
             break;
         }
         case TunnelDatagram::ACTION_DATA:
-            m_forward->send(dg.channelId, dg.payload);
+            m_forward->sendBytes(dg.channelId, payload, count);
             break;
         case TunnelDatagram::ACTION_WINDOW:
             m_forward->window(dg.channelId, dg.credit);
@@ -134,12 +163,34 @@ double NatTunnel::nextAverage(double average, int rtt) {
 
 void NatTunnel::process() {
     if (!isAlive()) return;
+    if (_dropLateReply()) return;
     m_forward->process();
     if (m_pingTimer.interval() <= 0 || !m_pingTimer.isExpired()) return;
     DicRpc* rpc = m_client.rpc();
     if (!rpc || rpc->isBusy()) return;
     _ping();
     m_pingTimer.rearm();
+}
+
+bool NatTunnel::_dropLateReply() {
+    if (m_dropping) return true;
+    DicRpc* rpc = m_client.rpc();
+    if (!rpc || !rpc->isOverdue()) return false;
+    // A relay that keeps the connection busy but never answers would
+    // otherwise hold the worker for ever; the owner goes back to choosing a
+    // relay once the tunnel has ended.
+    Error const late(-1, u"No reply from the relay server to \"" + rpc->pendingMethod() + u"\" within " +
+                             gt::core::Integer(DicRpc::REPLY_TIMEOUT_MS / 1000).toString() + u" s");
+    m_dropping = true;
+    // A round trip that could not be measured is unknown, not the last one.
+    m_averagePing = -1;
+    if (m_client.state() == TunnelDataClient::STATE_CREATING) {
+        m_client.abandon(late);
+        return true;
+    }
+    if (onDropped) onDropped(late);
+    m_client.close();
+    return true;
 }
 
 void NatTunnel::_ping() {

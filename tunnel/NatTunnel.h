@@ -1,6 +1,7 @@
 // One open tunnel of one forward to one relay server: the relay connection,
 // the tunnel datagrams on it, the forwarder behind it and the round-trip time
-// measured with a "ping" every 30 s.
+// measured with a "ping" every 30 s. A "tunnel_create" or "ping" that gets
+// no reply within the rpc deadline drops the relay connection.
 #pragma once
 
 #include <functional>
@@ -23,6 +24,21 @@ class Forward;
 class NatTunnel : public IActionDown {
 public:
     enum { PING_INTERVAL_MS = 30000 };
+    // Most payload bytes of one DATA datagram toward the relay: with the
+    // frame's size field, version, kind and DATA header a frame stays below
+    // 64 KiB.
+    enum { RELAY_PAYLOAD = 65536 - 4 - 2 - 5 - 1 };
+    // Back-pressure on the relay connection, whatever credit the relay
+    // grants: above HIGH_WATER queued bytes every local connection of the
+    // tunnel stops reading, below LOW_WATER they read again; DATA that
+    // would take the queue past DATA_QUEUE_LIMIT is not queued and its
+    // channel ends with SHUTDOWN (the room above it is kept for WINDOW,
+    // SHUTDOWN and rpc frames).
+    enum {
+        HIGH_WATER = 1024 * 1024,
+        LOW_WATER = 256 * 1024,
+        DATA_QUEUE_LIMIT = ProtocolClient::SEND_QUEUE_LIMIT - 64 * 1024
+    };
 
     // Starts connecting at once. selector and acl are not owned and must
     // outlive the tunnel; bind is the local address for the relay connection.
@@ -47,14 +63,19 @@ public:
     // Average round-trip time in ms; -1 while unknown.
     double averagePing() const { return m_averagePing; }
     int channelCount() const;
+    // Bytes queued for the relay and not yet written.
+    int relayQueueLength() const { return m_client.sendQueueLength(); }
 
-    // IActionDown: datagrams to the relay; a failed send is ignored.
+    // IActionDown: datagrams to the relay. DATA that cannot be queued ends
+    // its channel (see DATA_QUEUE_LIMIT); bytes are never skipped.
     void send(short channelId, gt::core::Binary const& data) override;
     void window(short channelId, int credit) override;
     void shutdown(short channelId) override;
 
     // Decodes one datagram from the relay and hands it to the forwarder.
     void _onTunnelRecv(gt::core::Binary& datagram);
+    // The same for a datagram read in place from the relay connection.
+    void _onTunnelBytes(char const* datagram, int length);
 
     // The tunnel was created.
     std::function<void()> onConnected;
@@ -62,6 +83,9 @@ public:
     std::function<void(Error const&)> onError;
     // A created tunnel closed.
     std::function<void()> onClosed;
+    // A created tunnel is being dropped for the reason given (a reply that
+    // did not come in time); onClosed follows.
+    std::function<void(Error const&)> onDropped;
 
     // The average after one more sample: a faster sample replaces it, a
     // slower one raises it by a fifth of the difference.
@@ -69,6 +93,10 @@ public:
 
 private:
     void _ping();
+    // Drops the relay connection when an rpc reply is overdue; true then.
+    bool _dropLateReply();
+    // Restarts reading once the relay queue has drained below LOW_WATER.
+    void _onRelaySent();
 
     gt::net::SocketEventSelector* m_selector;
     gt::core::String m_server;
@@ -80,6 +108,7 @@ private:
     Forward* m_forward;
     gt::core::Timer m_pingTimer;
     double m_averagePing;
+    bool m_dropping;
 };
 
 }  // namespace tunnel

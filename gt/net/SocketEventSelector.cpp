@@ -49,7 +49,9 @@ SocketEventSelector::SocketEventSelector(int tickMs)
       m_tickTimer(tickMs < 0 ? 0 : tickMs),
       m_interested(0),
       m_inGetEvents(false),
-      m_scratchLent(false) {
+      m_scratchLent(false),
+      m_owner(std::this_thread::get_id()),
+      m_started(false) {
     if (m_epoll < 0) {
         gt::core::raiseError(u"epoll_create1: " + gt::core::String::fromUtf8(::strerror(errno)),
                              gt::core::String::fromUtf8(__FILE__), __LINE__);
@@ -71,6 +73,7 @@ SocketEventSelector::HandlerItem const* SocketEventSelector::_find(int handle) c
 }
 
 bool SocketEventSelector::addEventHandler(int handle, ISocketEventHandler* handler) {
+    GT_ASSERT(_onOwnerThread());
     GT_ASSERT(!m_inGetEvents);
     if (handler == nullptr || handle < 0) return false;
     if (static_cast<int>(m_slots.size()) >= MAX_HANDLERS) return false;
@@ -91,6 +94,7 @@ bool SocketEventSelector::addEventHandler(int handle, ISocketEventHandler* handl
 bool SocketEventSelector::hasEventHandler(int handle) const { return _find(handle) != nullptr; }
 
 void SocketEventSelector::removeEventHandler(int handle) {
+    GT_ASSERT(_onOwnerThread());
     GT_ASSERT(!m_inGetEvents);
     HandlerItem* item = _find(handle);
     if (item == nullptr) return;
@@ -221,6 +225,12 @@ void SocketEventSelector::_queueFired() {
 
 void SocketEventSelector::runOnce(int ms) {
     if (m_dispatching) return;
+    if (!m_started) {
+        // A selector set up on one thread may be handed to the thread that
+        // runs its loop; from then on the table belongs to that thread.
+        m_owner = std::this_thread::get_id();
+        m_started = true;
+    }
     m_dispatching = true;
     _ask();
 

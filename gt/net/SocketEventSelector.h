@@ -3,11 +3,15 @@
 // turn, and a periodic tick. A turn costs what the active handlers cost:
 // interests stand in the kernel between turns and are asked again only for
 // handlers that had an event or said that their interest changed (handlers
-// that do not report their interest are asked every turn).
+// that do not report their interest are asked every turn). The selector
+// belongs to one thread: the one that constructed it until its first turn,
+// then the one that runs its turns. Handlers are added and removed on that
+// thread only; a call from another thread is a fatal error.
 #pragma once
 
 #include <sys/epoll.h>
 
+#include <thread>
 #include <vector>
 
 #include "gt/core/lang/Binary.h"
@@ -84,6 +88,7 @@ private:
         HandlerItem item;
     };
 
+    bool _onOwnerThread() const { return std::this_thread::get_id() == m_owner; }
     HandlerItem* _find(int handle);
     HandlerItem const* _find(int handle) const;
     void _markDirty(int handle, HandlerItem* item);
@@ -114,6 +119,8 @@ private:
     bool m_inGetEvents;  // getEvents is running: the table must not change
     gt::core::Binary m_scratch;
     bool m_scratchLent;
+    std::thread::id m_owner;  // the only thread that may change the table
+    bool m_started;           // a turn has run: m_owner is the loop's thread
 };
 
 }  // namespace net

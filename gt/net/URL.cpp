@@ -65,7 +65,9 @@ void URL::_parse(String const& text) {
     int const length = text.length();
     int pos = 0;
     int sep = text.indexOf(u"://");
-    if (sep >= 0 && findAny(text, 0, u"/?#") > sep) {
+    // An empty scheme is no scheme: "://x" would otherwise lose its "://" when
+    // printed and read back as a different URL.
+    if (sep > 0 && findAny(text, 0, u"/?#") > sep) {
         m_scheme = text.left(sep);
         pos = sep + 3;
     }

@@ -13,7 +13,7 @@ using gt::core::String;
 
 namespace tunnel {
 
-DicRpc::DicRpc(ProtocolChannel* channel) : m_channel(channel), m_busy(false) {
+DicRpc::DicRpc(ProtocolChannel* channel) : m_channel(channel), m_busy(false), m_deadline(REPLY_TIMEOUT_MS) {
     GT_ASSERT(m_channel);
     onReceive = m_channel->onDictionary;
     m_channel->onDictionary = [this](Dictionary<Binary>& dictionary) { _route(dictionary); };
@@ -30,6 +30,8 @@ void DicRpc::call(String const& method, Dictionary<Binary> const& params, Result
     request.set(u"@", Binary("call"));
     request.set(u"method", method.toBinary());
     m_busy = true;
+    m_method = method;
+    m_deadline.start(REPLY_TIMEOUT_MS);
     m_channel->sendDictionary(request);
 }
 

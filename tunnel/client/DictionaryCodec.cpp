@@ -28,14 +28,23 @@ int readInt32(char const* p) {
 }
 
 template <class Value, class Convert>
-void encodeAll(Dictionary<Value> const& dictionary, Binary* out, bool magic, Convert convert) {
-    if (out == nullptr) return;
+bool encodeAll(Dictionary<Value> const& dictionary, Binary* out, bool magic, Convert convert) {
+    if (out == nullptr) return false;
     out->clear();
     Binary key;
     for (auto const& entry : dictionary) {
+        // The UTF-8 conversion stops at a U+0000, so look for it in the text.
+        if (entry.first.indexOf(gt::core::Char(0)) >= 0) {
+            out->clear();
+            return false;
+        }
         gt::core::convertToUtf8(entry.first, &key);
-        writeDictionaryEntry(out, key, convert(entry.second), magic);
+        if (!writeDictionaryEntry(out, key, convert(entry.second), magic)) {
+            out->clear();
+            return false;
+        }
     }
+    return true;
 }
 
 template <class Value, class Convert>
@@ -57,23 +66,25 @@ bool decodeAll(Binary const& data, Dictionary<Value>* out, bool magic, Convert c
 
 }  // namespace
 
-void writeDictionaryEntry(Binary* out, Binary const& key, Binary const& value, bool magic) {
-    if (out == nullptr) return;
+bool writeDictionaryEntry(Binary* out, Binary const& key, Binary const& value, bool magic) {
+    if (out == nullptr) return false;
+    // 00 ends the key on the wire: a key holding one would be cut there and
+    // could read back as, and replace, another key.
+    if (std::memchr(key.data(), 0, static_cast<size_t>(key.length())) != nullptr) return false;
     if (magic) out->append(kMagic, 4);
-    void const* zero = std::memchr(key.data(), 0, static_cast<size_t>(key.length()));
-    int const keyLength = zero ? static_cast<int>(static_cast<char const*>(zero) - key.data()) : key.length();
-    out->append(key.data(), keyLength);
+    out->append(key.data(), key.length());
     out->append('\0');
     appendInt32(out, value.length());
     out->append(value.data(), value.length());
+    return true;
 }
 
-void encodeDictionary(Dictionary<Binary> const& dictionary, Binary* out, bool magic) {
-    encodeAll(dictionary, out, magic, [](Binary const& value) -> Binary const& { return value; });
+bool encodeDictionary(Dictionary<Binary> const& dictionary, Binary* out, bool magic) {
+    return encodeAll(dictionary, out, magic, [](Binary const& value) -> Binary const& { return value; });
 }
 
-void encodeDictionary(Dictionary<String> const& dictionary, Binary* out, bool magic) {
-    encodeAll(dictionary, out, magic, [](String const& value) {
+bool encodeDictionary(Dictionary<String> const& dictionary, Binary* out, bool magic) {
+    return encodeAll(dictionary, out, magic, [](String const& value) {
         Binary bytes;
         gt::core::convertToUtf8(value, &bytes);
         return bytes;

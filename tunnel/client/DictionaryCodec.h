@@ -11,16 +11,17 @@
 
 namespace tunnel {
 
-// Appends one entry to out (nothing when out is null). A key is cut at its
-// first 00 byte, since 00 ends the key on the wire.
-void writeDictionaryEntry(gt::core::Binary* out, gt::core::Binary const& key, gt::core::Binary const& value,
+// Appends one entry to out. False, with nothing appended, when out is null
+// or the key holds a 00 byte (00 ends the key on the wire).
+bool writeDictionaryEntry(gt::core::Binary* out, gt::core::Binary const& key, gt::core::Binary const& value,
                           bool magic);
 
-// Empties out, then appends one entry per key (key as UTF-8).
-void encodeDictionary(gt::core::Dictionary<gt::core::Binary> const& dictionary, gt::core::Binary* out,
+// Empties out, then appends one entry per key (key as UTF-8). False, with
+// out left empty, when out is null or a key holds a U+0000.
+bool encodeDictionary(gt::core::Dictionary<gt::core::Binary> const& dictionary, gt::core::Binary* out,
                       bool magic);
 // The same with every value written as UTF-8.
-void encodeDictionary(gt::core::Dictionary<gt::core::String> const& dictionary, gt::core::Binary* out,
+bool encodeDictionary(gt::core::Dictionary<gt::core::String> const& dictionary, gt::core::Binary* out,
                       bool magic);
 
 // Reads the entry that starts at offset. False (outputs unspecified) for null

@@ -1,5 +1,7 @@
 #include "tunnel/client/ProtocolChannel.h"
 
+#include <cstring>
+
 #include "tunnel/client/DictionaryCodec.h"
 
 using gt::core::Binary;
@@ -14,7 +16,7 @@ ProtocolChannel::~ProtocolChannel() = default;
 
 bool ProtocolChannel::sendDictionary(Dictionary<Binary> const& dictionary) {
     Binary encoded;
-    encodeDictionary(dictionary, &encoded, false);
+    if (!encodeDictionary(dictionary, &encoded, false)) return false;
     char const prefix[2] = {static_cast<char>(VERSION), static_cast<char>(KIND_DICTIONARY)};
     return _sendFrame(prefix, 2, encoded);
 }
@@ -23,6 +25,13 @@ bool ProtocolChannel::sendDatagram(Binary const& datagram) {
     // The datagram goes straight into the send queue behind its prefix.
     char const prefix[2] = {static_cast<char>(VERSION), static_cast<char>(KIND_DATAGRAM)};
     return _sendFrame(prefix, 2, datagram);
+}
+
+bool ProtocolChannel::sendDatagram(char const* head, int headLength, char const* data, int length) {
+    char prefix[2 + 16] = {static_cast<char>(VERSION), static_cast<char>(KIND_DATAGRAM)};
+    if (headLength < 0 || headLength > 16) return false;
+    if (headLength > 0) std::memcpy(prefix + 2, head, static_cast<size_t>(headLength));
+    return _sendFrame(prefix, 2 + headLength, data, length);
 }
 
 void ProtocolChannel::_onFrame(char const* body, int length) {
@@ -36,12 +45,16 @@ void ProtocolChannel::_onFrame(char const* body, int length) {
         // A dictionary cut short is dropped whole: a reply missing its tail
         // could otherwise lose its error code and read as a success.
         bool const complete = decodeDictionary(encoded, &dictionary, false);
-        if (complete && !dictionary.isEmpty() && onDictionary) onDictionary(dictionary);
+        if (complete && !dictionary.isEmpty()) m_liveness.call(onDictionary, dictionary);
     } else if (kind == KIND_DATAGRAM) {
+        if (onDatagramBytes) {
+            m_liveness.call(onDatagramBytes, body + 2, length - 2);
+            return;
+        }
         if (!onDatagram) return;
         // Not a member: a handler may destroy this channel and still use it.
         Binary datagram(body + 2, length - 2);
-        onDatagram(datagram);
+        m_liveness.call(onDatagram, datagram);
     }
 }
 

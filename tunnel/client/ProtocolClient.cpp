@@ -40,6 +40,10 @@ bool ProtocolClient::sendDatagram(Binary const& datagram) {
     return m_channel != nullptr && m_channel->sendDatagram(datagram);
 }
 
+bool ProtocolClient::sendDatagram(char const* head, int headLength, char const* data, int length) {
+    return m_channel != nullptr && m_channel->sendDatagram(head, headLength, data, length);
+}
+
 void ProtocolClient::close() {
     if (m_channel != nullptr) {
         m_channel->close();
@@ -50,11 +54,14 @@ void ProtocolClient::close() {
 
 bool ProtocolClient::isConnected() const { return m_channel != nullptr && m_channel->isValid(); }
 
+int ProtocolClient::sendQueueLength() const {
+    return m_channel != nullptr ? m_channel->sendQueueLength() : 0;
+}
+
 void ProtocolClient::_onConnect(gt::net::Socket* socket) {
     if (socket == nullptr) {
         m_failed = true;
-        auto callback = onConnectFailed;  // the owner may delete this client inside
-        if (callback) callback();
+        m_liveness.call(onConnectFailed);
         return;
     }
     socket->setNoDelay(true);
@@ -66,23 +73,23 @@ void ProtocolClient::_onConnect(gt::net::Socket* socket) {
     m_channel->setSendKeepSize(0x4000);
     // A relay connection without any traffic for 60 s is closed.
     m_channel->setIdleTimeout(IDLE_TIMEOUT_MS);
-    // The owner may delete this client from inside any of its callbacks, so
-    // each is called through a copy.
-    m_channel->onClosed = [this] {
-        auto callback = onClosed;
-        if (callback) callback();
-    };
+    m_channel->setSendQueueLimit(SEND_QUEUE_LIMIT);
+    m_channel->onClosed = [this] { m_liveness.call(onClosed); };
     m_channel->onDictionary = [this](Dictionary<Binary>& dictionary) {
-        auto callback = onDictionary;
-        if (callback) callback(dictionary);
+        m_liveness.call(onDictionary, dictionary);
     };
-    m_channel->onDatagram = [this](Binary& datagram) {
-        auto callback = onDatagram;
-        if (callback) callback(datagram);
+    m_channel->onDatagramBytes = [this](char const* data, int length) {
+        if (onDatagramBytes) {
+            m_liveness.call(onDatagramBytes, data, length);
+            return;
+        }
+        if (!onDatagram) return;
+        Binary datagram(data, length);  // not a member: the owner may delete this client inside
+        m_liveness.call(onDatagram, datagram);
     };
+    m_channel->onSent = [this](int n) { m_liveness.call(onSent, n); };
     m_rpc = new DicRpc(m_channel);
-    auto callback = onConnected;
-    if (callback) callback();
+    m_liveness.call(onConnected);
 }
 
 }  // namespace tunnel

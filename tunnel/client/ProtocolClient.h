@@ -6,6 +6,7 @@
 #include <functional>
 
 #include "gt/core/lang/Binary.h"
+#include "gt/core/lang/Liveness.h"
 #include "gt/core/util/Dictionary.h"
 #include "gt/net/socket/SocketAddress.h"
 
@@ -26,6 +27,10 @@ class ProtocolClient {
 public:
     static int const CONNECT_TIMEOUT_MS = 3000;
     static int const IDLE_TIMEOUT_MS = 60000;
+    // Most bytes the connection queues for sending; a send beyond it fails.
+    // The owner keeps well below it (see sendQueueLength and onSent), so a
+    // relay that stops reading cannot make the service hold without bound.
+    static int const SEND_QUEUE_LIMIT = 4 * 1024 * 1024;
 
     // Asserts a selector. A connect that fails at once (no socket, bind or
     // connect refused on the spot) cannot reach callbacks that are set after
@@ -41,12 +46,16 @@ public:
     // False while not connected.
     bool sendDictionary(gt::core::Dictionary<gt::core::Binary> const& dictionary);
     bool sendDatagram(gt::core::Binary const& datagram);
+    // A datagram of head and data, queued without being gathered first.
+    bool sendDatagram(char const* head, int headLength, char const* data, int length);
     // Connected: the channel closes at once (onClosed follows at its next event
     // or tick). Connecting: the connect is cancelled (onConnectFailed follows).
     void close();
     // Null until connected.
     DicRpc* rpc() const { return m_rpc; }
     bool isConnected() const;
+    // Bytes queued for the relay and not yet written (0 while not connected).
+    int sendQueueLength() const;
     // The connect failed (at once or later); stays set.
     bool hasFailed() const { return m_failed; }
     gt::net::SocketAddress const& server() const { return m_server; }
@@ -57,6 +66,16 @@ public:
     // Dictionaries that are not rpc replies.
     std::function<void(gt::core::Dictionary<gt::core::Binary>&)> onDictionary;
     std::function<void(gt::core::Binary&)> onDatagram;
+    // Each datagram in place (valid for the call only); when set, it is
+    // called instead of onDatagram.
+    std::function<void(char const*, int)> onDatagramBytes;
+    // Some queued bytes were written (n of them).
+    std::function<void(int)> onSent;
+
+protected:
+    // Every callback of the client and of its subclasses is called through
+    // it: the owner may delete the client from inside any of them.
+    gt::core::Liveness m_liveness;
 
 private:
     void _onConnect(gt::net::Socket* socket);

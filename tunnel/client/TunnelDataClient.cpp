@@ -17,8 +17,7 @@ TunnelDataClient::TunnelDataClient(gt::net::SocketEventSelector* selector,
         int const old = m_state;
         m_state = STATE_FAILED;
         if (old == STATE_CREATED) {
-            auto callback = onTunnelClosed;  // the owner may delete this client inside
-            if (callback) callback();
+            m_liveness.call(onTunnelClosed);
         } else if (old == STATE_CREATING) {
             _fail(Error::connectionLost());
         }
@@ -34,20 +33,26 @@ void TunnelDataClient::_handle_tunnel_create(gt::core::String const& accessId) {
         u"tunnel_create", params,
         [this](Dictionary<Binary> const&) {
             m_state = STATE_CREATED;
-            auto callback = onCreated;  // the owner may delete this client inside
-            if (callback) callback();
+            m_liveness.call(onCreated);
         },
         [this](Error const& error) { _fail(error); });
+}
+
+void TunnelDataClient::abandon(Error const& error) {
+    if (m_state != STATE_CREATING) return;
+    // Failed first, so the close that follows reports nothing more.
+    m_state = STATE_FAILED;
+    close();
+    _fail(error);
 }
 
 void TunnelDataClient::_fail(Error const& error) {
     m_state = STATE_FAILED;
     m_error = error;
-    // The owner may delete this client inside: the callback and the error it
-    // is given must not live in it.
-    auto callback = onError;
+    // The owner may delete this client inside: the error it is given must
+    // not live in it.
     Error const copy = error;
-    if (callback) callback(copy);
+    m_liveness.call(onError, copy);
 }
 
 }  // namespace tunnel

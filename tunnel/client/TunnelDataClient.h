@@ -26,6 +26,9 @@ public:
     // The failure that ended the client (code -1, empty text, until one happened).
     Error const& lastError() const { return m_error; }
 
+    // Ends a client that is still creating the tunnel: closes the connection
+    // and reports the error through onError. Nothing in any other state.
+    void abandon(Error const& error);
     std::function<void()> onCreated;
     std::function<void(Error const&)> onError;
     std::function<void()> onTunnelClosed;

@@ -23,18 +23,16 @@ void TunnelPingClient::_handle_ping() {
     rpc()->call(
         u"ping", Dictionary<Binary>(),
         [this, start](Dictionary<Binary> const&) {
-            auto callback = onPing;  // the owner may delete this client inside
-            if (callback) callback(static_cast<int>(gt::core::getTickCount() - start));
+            m_liveness.call(onPing, static_cast<int>(gt::core::getTickCount() - start));
         },
         [this](Error const& error) { _error(error); });
 }
 
 void TunnelPingClient::_error(Error const& error) {
-    // The owner may delete this client inside: the callback and the error it
-    // is given must not live in it.
-    auto callback = onError;
+    // The owner may delete this client inside: the error it is given must
+    // not live in it.
     Error const copy = error;
-    if (callback) callback(copy);
+    m_liveness.call(onError, copy);
 }
 
 }  // namespace tunnel

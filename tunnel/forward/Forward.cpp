@@ -21,7 +21,8 @@ Forward::Forward(IActionDown* tunnel, gt::net::SocketEventSelector* selector, Na
       m_target(target),
       m_clients(selector, acl),
       m_cleanup(CLEANUP_INTERVAL_MS),
-      m_maxChannels(MAX_CHANNELS) {
+      m_maxChannels(MAX_CHANNELS),
+      m_readPaused(false) {
     GT_ASSERT(m_tunnel);
     GT_ASSERT(m_acl);
 }
@@ -53,7 +54,16 @@ void Forward::connect(short channelId, SocketAddress const& peer) {
     SocketAddress const bind = sourceAddress(m_target, peer);
     ForwardClient* existing = m_clients.find(channelId);
     if (existing && !existing->isAlive()) m_clients.removeClient(channelId);
+    if (!existing && m_acl->gateway && _loginsOf(peer.address()) >= MAX_LOGINS_PER_PEER) {
+        Console::println(u"DEBUG: Too many logins under way from " + peer.address().toString() +
+                         u", refused channelId=" + Integer(channelId).toString());
+        m_tunnel->shutdown(channelId);
+        return;
+    }
     if (!existing && m_clients.count() >= m_maxChannels) m_clients.removeDeadClients();
+    // A full table gives up its oldest unfinished login, so that connections
+    // that never log in cannot keep members out.
+    if (!existing && m_clients.count() >= m_maxChannels) _dropOldestLogin();
     if (!existing && m_clients.count() >= m_maxChannels) {
         Console::println(u"DEBUG: Too many channels, refused channelId=" + Integer(channelId).toString());
         m_tunnel->shutdown(channelId);
@@ -84,6 +94,7 @@ void Forward::connect(short channelId, SocketAddress const& peer) {
     };
     client->onRecv = [tunnel, channelId](gt::core::Binary& data) { tunnel->send(channelId, data); };
     client->onWindow = [tunnel, channelId](int credit) { tunnel->window(channelId, credit); };
+    if (m_readPaused) client->setReadPaused(true);
     client->start();
 }
 
@@ -94,6 +105,15 @@ void Forward::send(short channelId, gt::core::Binary& data) {
         return;
     }
     client->send(data);
+}
+
+void Forward::sendBytes(short channelId, char const* data, int length) {
+    ForwardClient* client = m_clients.find(channelId);
+    if (!client) {
+        Console::println(u"DEBUG: channelId NOT FOUND");
+        return;
+    }
+    client->sendBytes(data, length);
 }
 
 void Forward::window(short channelId, int credit) {
@@ -115,8 +135,48 @@ void Forward::shutdown(short channelId) {
     client->shutdown();
 }
 
+int Forward::_loginsOf(gt::net::IpAddress const& peer) const {
+    int n = 0;
+    for (auto const& entry : m_clients) {
+        ForwardClient const* client = entry.second;
+        if (client->isAlive() && client->loginTimeLeft() >= 0 && client->peer().address() == peer) ++n;
+    }
+    return n;
+}
+
+bool Forward::_dropOldestLogin() {
+    ForwardClient* oldest = nullptr;
+    for (auto const& entry : m_clients) {
+        ForwardClient* client = entry.second;
+        int const left = client->isAlive() ? client->loginTimeLeft() : -1;
+        if (left >= 0 && (!oldest || left < oldest->loginTimeLeft())) oldest = client;
+    }
+    if (!oldest) return false;
+    short const channelId = oldest->channelId();
+    Console::println(u"DEBUG: Channel table full, dropping an unfinished login channelId=" +
+                     Integer(channelId).toString());
+    oldest->shutdown();  // answered with SHUTDOWN through onDisconnect
+    m_clients.removeClient(channelId);
+    return true;
+}
+
+void Forward::setReadPaused(bool paused) {
+    if (paused == m_readPaused) return;
+    m_readPaused = paused;
+    for (auto const& entry : m_clients)
+        entry.second->setReadPaused(paused);
+}
+
+void Forward::abort(short channelId) {
+    ForwardClient* client = m_clients.find(channelId);
+    if (client) client->abort();
+}
+
 void Forward::process() {
     if (!m_cleanup.isExpired()) return;
+    // A tick may close a client; none is removed before the loop ends.
+    for (auto const& entry : m_clients)
+        entry.second->tick();
     m_clients.removeDeadClients();
     m_cleanup.reset();
 }

@@ -21,6 +21,9 @@ public:
     // that a flood of them cannot use up the process's descriptors.
     enum { MAX_CHANNELS = 2048 };
     enum { CLEANUP_INTERVAL_MS = 1000 };
+    // Most channels of one public address that may wait for their gateway
+    // login at a time; further CONNECTs from it are refused.
+    enum { MAX_LOGINS_PER_PEER = 8 };
 
     // tunnel, selector and acl are not owned. target is "host:port"; the host
     // "loopback" makes every local connection come from 127.a.b.c for the
@@ -34,12 +37,19 @@ public:
 
     void connect(short channelId, gt::net::SocketAddress const& peer) override;
     void send(short channelId, gt::core::Binary& data) override;
+    void sendBytes(short channelId, char const* data, int length) override;
     void window(short channelId, int credit) override;
     void shutdown(short channelId) override;
     void process() override;
     // Channels in the map, closed ones awaiting the clean-up included.
     int channelCount() const override { return m_clients.count(); }
     void onAclChanged() override;
+    // Stops or restarts reading every local connection, those opened later
+    // included (back-pressure from the relay connection).
+    void setReadPaused(bool paused);
+    bool isReadPaused() const { return m_readPaused; }
+    // Ends the channel at once; SHUTDOWN follows.
+    void abort(short channelId);
 
     ForwardClientManager const& clients() const { return m_clients; }
     // Lowers or raises the channel cap (MAX_CHANNELS by default).
@@ -52,6 +62,11 @@ public:
                                                 gt::net::SocketAddress const& peer);
 
 private:
+    // Channels of the peer address still waiting for their login.
+    int _loginsOf(gt::net::IpAddress const& peer) const;
+    // Closes and removes the channel that has waited longest for its login;
+    // false when none waits.
+    bool _dropOldestLogin();
     // The IP filter; prints the refusal.
     bool _passes(gt::net::IpAddress const& peer) const;
 
@@ -62,6 +77,7 @@ private:
     ForwardClientManager m_clients;
     gt::core::Timer m_cleanup;
     int m_maxChannels;
+    bool m_readPaused;
 };
 
 }  // namespace tunnel

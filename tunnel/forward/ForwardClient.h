@@ -20,6 +20,9 @@ public:
     // written locally: the initial credit plus slack. A relay that sends
     // beyond it ignores the credit, and the channel is closed.
     enum { MAX_UNWRITTEN = INITIAL_WINDOW + 0x10000 };
+    // Most bytes one read of the local connection takes: each read then
+    // fits one DATA datagram whose frame toward the relay stays below 64 KiB.
+    enum { READ_BLOCK = 65536 - 4 - 2 - 5 - 1 };
     // Time-outs of the local connection.
     enum { CONNECT_TIMEOUT_MS = 10000, IDLE_TIMEOUT_MS = 900000 };
 
@@ -37,12 +40,30 @@ public:
     virtual bool isAlive() const = 0;
     // Bytes from the relay for the local side.
     virtual void send(gt::core::Binary& data) = 0;
+    // The same bytes read in place (valid for the call only); by default
+    // they are copied into a buffer for send.
+    virtual void sendBytes(char const* data, int length) {
+        gt::core::Binary copy(data, length);
+        send(copy);
+    }
     // Credit from the relay: bytes the local side may send to it.
     virtual void window(int credit) = 0;
     // Closes the channel.
     virtual void shutdown() = 0;
     // The access policy was changed.
     virtual void onAclChanged() = 0;
+    // Milliseconds left for the public user to log in; -1 when the client
+    // waits for no login.
+    virtual int loginTimeLeft() const { return -1; }
+    // The forwarder's periodic look (about once a second): deadlines.
+    virtual void tick() {}
+    // Stops or restarts reading the local connection (the relay's queue is
+    // full or has drained); a connection opened while paused starts paused.
+    virtual void setReadPaused(bool paused) = 0;
+    // Ends the channel at once, dropping what is queued either way: bytes of
+    // the local side could not be passed on, and the stream must not go on
+    // with a gap. SHUTDOWN follows through onDisconnect or onConnect(false).
+    virtual void abort() = 0;
 
     short channelId() const { return m_channelId; }
     gt::net::SocketAddress const& target() const { return m_target; }

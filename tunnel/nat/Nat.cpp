@@ -171,6 +171,10 @@ void Nat::_openTunnel(gt::net::SocketEventSelector* selector, TunnelConfig const
         m_log->info(u"[Tunnel] Failed to open tunnel: " + gt::core::Integer(error.code).toString() + u"-" +
                     error.message + u" (" + description + u")");
     };
+    tunnel.onDropped = [this, description](Error const& error) {
+        _setError(error.message);
+        m_log->warn(u"[Tunnel] Dropping tunnel: " + error.message + u" (" + description + u")");
+    };
     tunnel.onClosed = [this, description]() {
         m_log->info(u"[Tunnel] Tunnel closed. (" + description + u")");
     };

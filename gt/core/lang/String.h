@@ -179,6 +179,7 @@ String operator+(String&& a, Char b);
 template <>
 struct std::hash<gt::core::String> {
     size_t operator()(gt::core::String const& s) const noexcept {
-        return std::hash<std::u16string_view>()(std::u16string_view(s.data(), static_cast<size_t>(s.length())));
+        return std::hash<std::u16string_view>()(
+            std::u16string_view(s.data(), static_cast<size_t>(s.length())));
     }
 };

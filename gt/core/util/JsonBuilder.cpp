@@ -1,13 +1,25 @@
 #include "gt/core/util/JsonBuilder.h"
 
+#include <cmath>
+
 #include "gt/core/lang/Double.h"
 #include "gt/core/lang/Integer.h"
 #include "gt/core/lang/Long.h"
+#include "gt/core/lang/NumberText.h"
 
 namespace gt {
 namespace core {
 
 namespace {
+
+// Fifteen digits keep the usual short form (0.1, not 0.10000000000000001);
+// a value they do not pin down exactly (the largest double rounds up past
+// the range) gets all seventeen, so the text reads back as the same double.
+String numberText(double number) {
+    String text = Double(number).toString();
+    if (Double::parse(text) != number) text = detail::formatDouble("%.17g", number, 64);
+    return text;
+}
 
 // The escape letter for a character that is written escaped, else 0.
 Char escapeLetter(Char c) {
@@ -89,7 +101,11 @@ bool JsonBuilder::writeValue(Any const& value, String* out) {
     } else if (value.is<Dictionary<Any> >()) {
         return writeObject(value.cast<Dictionary<Any> >(), out);
     } else if (value.is<double>()) {
-        out->append(Double(value.cast<double>()).toString());
+        // JSON has no spelling for infinity or NaN: any text written for them
+        // would not read back, so the tree is refused instead.
+        double const number = value.cast<double>();
+        if (!std::isfinite(number)) return false;
+        out->append(numberText(number));
     } else if (value.is<signed char>()) {
         out->append(Integer(value.cast<signed char>()).toString());
     } else if (value.is<short>()) {

@@ -18,8 +18,8 @@ public:
     bool isBegun() const { return m_begun; }
 
     // Clear out, then write the value. False when out is null, the builder is
-    // not begun or the tree holds a type JSON cannot express (the text up to
-    // that value stays in out).
+    // not begun or the tree holds a type JSON cannot express, infinity and NaN
+    // included (the text up to that value stays in out).
     bool write(Dictionary<Any> const& object, String* out);
     bool write(Array<Any> const& array, String* out);
     bool write(Any const& value, String* out);

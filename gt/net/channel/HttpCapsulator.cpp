@@ -19,6 +19,22 @@ char const kCrlf[] = "\r\n";
 
 String textOf(char const* data, int count) { return Binary(data, count).utf8ToString(); }
 
+// True when the bytes hold a control byte other than TAB (NUL and DEL
+// included) outside a CR LF pair. The text conversion would stop at a NUL and
+// hide what follows it, and a bare CR or LF splits lines differently for
+// different readers, so such a block is refused rather than guessed at.
+bool hasControlByte(char const* data, int count) {
+    for (int i = 0; i < count; ++i) {
+        unsigned char const b = static_cast<unsigned char>(data[i]);
+        if (b == '\r' && i + 1 < count && data[i + 1] == '\n') {
+            ++i;
+            continue;
+        }
+        if ((b < 0x20 && b != '\t') || b == 0x7F) return true;
+    }
+    return false;
+}
+
 // Splits at the first blank and the next one; the third field is the rest.
 void splitLine(String const& line, String* first, String* second, String* third) {
     int a = line.indexOf(u' ');
@@ -109,31 +125,39 @@ bool HttpCapsulator::writeChunk(Binary const& chunk) {
     return _append(bytes);
 }
 
-bool HttpCapsulator::_readLine(String* line, int maxLength) {
+bool HttpCapsulator::_readLine(String* line, int maxLength, bool* invalid) {
+    if (invalid) *invalid = false;
     int end = _findLineEnd(0);
     if (end < 0 || (maxLength >= 0 && end > maxLength)) return false;
+    if (hasControlByte(m_sb->data(), end)) {
+        if (invalid) *invalid = true;
+        return false;
+    }
     *line = textOf(m_sb->data(), end);
     m_sb->skip(end + 2);
     return true;
 }
 
-bool HttpCapsulator::readRequestLine(String* method, String* target, String* version, int maxLength) {
+bool HttpCapsulator::readRequestLine(String* method, String* target, String* version, int maxLength,
+                                     bool* invalid) {
     String line;
-    if (!_readLine(&line, maxLength)) return false;
+    if (!_readLine(&line, maxLength, invalid)) return false;
     splitLine(line, method, target, version);
     return true;
 }
 
-bool HttpCapsulator::readStatusLine(String* version, int* code, String* reason, int maxLength) {
+bool HttpCapsulator::readStatusLine(String* version, int* code, String* reason, int maxLength,
+                                    bool* invalid) {
     String line;
-    if (!_readLine(&line, maxLength)) return false;
+    if (!_readLine(&line, maxLength, invalid)) return false;
     String codeText;
     splitLine(line, version, &codeText, reason);
     *code = core::Integer::parse(codeText);
     return true;
 }
 
-bool HttpCapsulator::readHeaders(core::Dictionary<String>* headers, int maxLength) {
+bool HttpCapsulator::readHeaders(core::Dictionary<String>* headers, int maxLength, bool* invalid) {
+    if (invalid) *invalid = false;
     char const* data = m_sb->data();
     int available = m_sb->available();
     if (available >= 2 && data[0] == '\r' && data[1] == '\n') {
@@ -146,7 +170,14 @@ bool HttpCapsulator::readHeaders(core::Dictionary<String>* headers, int maxLengt
     if (!found) return false;
     int blockEnd = static_cast<int>(static_cast<char const*>(found) - data);
     if (maxLength >= 0 && blockEnd > maxLength) return false;
+    if (hasControlByte(data, blockEnd)) {
+        if (invalid) *invalid = true;
+        return false;
+    }
     headers->clear();
+    // The first spelling met of each name, by its lower-case form: names
+    // differing only in case are one header, joined like exact repeats.
+    core::Dictionary<String> spelling;
     String block = textOf(data, blockEnd);
     int start = 0;
     while (start <= block.length()) {
@@ -167,7 +198,10 @@ bool HttpCapsulator::readHeaders(core::Dictionary<String>* headers, int maxLengt
             value = block.mid(colon + 1, end - colon - 1);
             value.trim();
         }
-        String* existing = headers->find(name);
+        String const lower = name.toLower();
+        String const* first = spelling.find(lower);
+        if (!first) spelling.set(lower, name);
+        String* existing = headers->find(first ? *first : name);
         if (existing) {
             *existing += u"\r\n";
             *existing += value;

@@ -32,12 +32,18 @@ public:
     bool writeChunk(core::Binary const& chunk);
 
     // A line up to CRLF split at its first two blanks. With maxLength >= 0
-    // a longer line is refused.
-    bool readRequestLine(core::String* method, core::String* target, core::String* version, int maxLength);
-    bool readStatusLine(core::String* version, int* code, core::String* reason, int maxLength);
-    // The header block through its empty line: names as received, values
-    // trimmed, repeated names joined with "\r\n".
-    bool readHeaders(core::Dictionary<core::String>* headers, int maxLength);
+    // a longer line is refused. A line holding a control byte other than TAB
+    // (NUL included) sets *invalid (when given) and consumes nothing.
+    bool readRequestLine(core::String* method, core::String* target, core::String* version, int maxLength,
+                         bool* invalid = nullptr);
+    bool readStatusLine(core::String* version, int* code, core::String* reason, int maxLength,
+                        bool* invalid = nullptr);
+    // The header block through its empty line: names as first received,
+    // values trimmed, repeated names (in any letter case) joined with "\r\n"
+    // in the order received. A block holding a control byte other than TAB
+    // outside its CR LF line ends (NUL, a bare CR or LF) sets *invalid (when
+    // given) and consumes nothing.
+    bool readHeaders(core::Dictionary<core::String>* headers, int maxLength, bool* invalid = nullptr);
     // length bytes into body, or skipped when body is null.
     bool readBody(core::Binary* body, int length);
     // One chunk: the size line (hex digits, then optional blanks and
@@ -51,7 +57,7 @@ private:
     bool _append(core::Binary const& bytes);
     // Offset of the first CRLF at or after from in the unread bytes, or -1.
     int _findLineEnd(int from) const;
-    bool _readLine(core::String* line, int maxLength);
+    bool _readLine(core::String* line, int maxLength, bool* invalid);
 
     core::StreamBuffer* m_sb;
 };

@@ -16,12 +16,9 @@ HttpClientChannel::HttpClientChannel(Socket* socket, SocketEventSelector* select
     : TcpSocketChannel(socket, selector),
       m_reader(readLimit, threshold),
       m_writeBuffer(2147483647, threshold) {
-    // The callbacks are called through copies: the owner may replace them,
-    // or destroy the channel from onDisconnect, while they run.
-    m_reader.onResponse = [this](HttpResponse& response) {
-        auto callback = onResponse;
-        if (callback) callback(response);
-    };
+    // The owner may replace the callbacks, or destroy the channel from
+    // onDisconnect, while they run.
+    m_reader.onResponse = [this](HttpResponse& response) { m_liveness.call(onResponse, response); };
     recv(kReadCredit);
     TcpSocketChannel::onRecv = [this](core::Binary& data) { _onRecv(data); };
     TcpSocketChannel::onClosed = [this] { _onClosed(); };
@@ -67,8 +64,7 @@ void HttpClientChannel::_onRecv(core::Binary& data) {
 
 void HttpClientChannel::_onClosed() {
     m_reader.finish();
-    auto callback = onDisconnect;
-    if (callback) callback();
+    m_liveness.call(onDisconnect);
 }
 
 }  // namespace net

@@ -42,6 +42,8 @@ public:
     bool isIdle() const { return m_reader.isIdle(); }
     // The stream broke the framing rules or a body was cut short.
     bool hasProtocolError() const { return m_reader.hasError(); }
+    // What broke the rules, for the log; empty without a protocol error.
+    core::String const& protocolErrorText() const { return m_reader.errorText(); }
 
 private:
     void _onRecv(core::Binary& data);

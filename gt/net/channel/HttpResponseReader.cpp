@@ -38,10 +38,13 @@ long long parseLength(String const& value) {
     }
 }
 
-// The last entry of a comma-separated list, lowered and trimmed.
+// The last entry of a comma-separated list, lowered and trimmed; repeated
+// headers arrive joined with "\r\n" and count as one list.
 String lastToken(String const* value) {
     String text = lowered(value);
     int comma = text.lastIndexOf(u',');
+    int const lineBreak = text.lastIndexOf(u'\n');
+    if (lineBreak > comma) comma = lineBreak;
     if (comma >= 0) {
         text = text.mid(comma + 1, text.length() - comma - 1);
         text.trim();
@@ -68,10 +71,12 @@ void HttpResponseReader::reset() {
     m_bodyMode = BODY_NONE;
     m_bodyLength = 0;
     m_error = false;
+    m_errorText.clear();
     m_response.reset();
 }
 
-bool HttpResponseReader::_fail() {
+bool HttpResponseReader::_fail(char16_t const* reason) {
+    if (!m_error) m_errorText = reason;
     m_error = true;
     m_buffer.clear();
     m_response.reset();
@@ -80,15 +85,18 @@ bool HttpResponseReader::_fail() {
 
 bool HttpResponseReader::feed(Binary const& data) {
     if (m_error) return false;
-    if (!m_buffer.append(data)) return _fail();
+    if (!m_buffer.append(data)) return _fail(u"reply larger than the read limit");
     return _parse();
 }
 
 bool HttpResponseReader::_chooseBodyMode() {
+    // Repeated headers of any letter case arrive joined under one name, so
+    // lengths that disagree are seen here and refused.
     String const* length = m_response.findHeader(u"Content-Length");
     if (length) {
         long long n = parseLength(*length);
-        if (n < 0 || n > m_readLimit) return false;
+        if (n == -1) return _fail(u"malformed or conflicting Content-Length headers");
+        if (n < 0 || n > m_readLimit) return _fail(u"Content-Length larger than the read limit");
         m_bodyMode = BODY_LENGTH;
         m_bodyLength = static_cast<int>(n);
         return true;
@@ -112,17 +120,22 @@ bool HttpResponseReader::_chooseBodyMode() {
 bool HttpResponseReader::_parse() {
     while (true) {
         switch (m_state) {
-            case STATE_STATUS:
+            case STATE_STATUS: {
+                bool invalid = false;
                 if (!m_capsulator.readStatusLine(&m_response.version, &m_response.statusCode,
-                                                 &m_response.reason, kMaxStatusLine)) {
-                    if (m_buffer.available() > kMaxStatusLine + 1) return _fail();
+                                                 &m_response.reason, kMaxStatusLine, &invalid)) {
+                    if (invalid) return _fail(u"control byte in the status line");
+                    if (m_buffer.available() > kMaxStatusLine + 1) return _fail(u"status line too long");
                     return true;
                 }
                 m_state = STATE_HEADERS;
                 break;
-            case STATE_HEADERS:
-                if (!m_capsulator.readHeaders(&m_response.headers, kMaxHeaderBlock)) {
-                    if (m_buffer.available() > kMaxHeaderBlock + 3) return _fail();
+            }
+            case STATE_HEADERS: {
+                bool invalid = false;
+                if (!m_capsulator.readHeaders(&m_response.headers, kMaxHeaderBlock, &invalid)) {
+                    if (invalid) return _fail(u"NUL or control byte in the header block");
+                    if (m_buffer.available() > kMaxHeaderBlock + 3) return _fail(u"header block too long");
                     return true;
                 }
                 if (m_response.statusCode >= 100 && m_response.statusCode < 200 &&
@@ -132,9 +145,10 @@ bool HttpResponseReader::_parse() {
                     m_state = STATE_STATUS;
                     break;
                 }
-                if (!_chooseBodyMode()) return _fail();
+                if (!_chooseBodyMode()) return false;
                 m_state = STATE_BODY;
                 break;
+            }
             case STATE_BODY:
                 switch (m_bodyMode) {
                     case BODY_NONE:
@@ -147,13 +161,14 @@ bool HttpResponseReader::_parse() {
                     case BODY_CHUNKED: {
                         Binary chunk;
                         bool invalid = false;
-                        if (!m_capsulator.readChunk(&chunk, &invalid)) return invalid ? _fail() : true;
+                        if (!m_capsulator.readChunk(&chunk, &invalid))
+                            return invalid ? _fail(u"malformed chunk") : true;
                         if (chunk.isEmpty()) {
                             m_state = STATE_COMPLETE;
                         } else {
                             if (static_cast<long long>(m_response.body.length()) + chunk.length() >
                                 m_readLimit)
-                                return _fail();
+                                return _fail(u"chunked body larger than the read limit");
                             if (m_response.body.isEmpty()) {
                                 m_response.body.swap(chunk);
                             } else {
@@ -194,7 +209,7 @@ bool HttpResponseReader::finish() {
         return true;
     }
     bool clean = isIdle();
-    if (!clean) _fail();
+    if (!clean) _fail(u"connection closed in the middle of a reply");
     return clean;
 }
 

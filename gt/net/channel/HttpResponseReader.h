@@ -9,8 +9,10 @@
 // skipped.
 //
 // Errors: bytes beyond the read limit, a malformed or oversized length or
-// chunk, and a body cut short by the close are errors; no response is
-// delivered for them and the connection should be dropped.
+// chunk, Content-Length headers that disagree (whatever the case of their
+// names), a NUL or other control byte in the status line or header block,
+// and a body cut short by the close are errors; no response is delivered for
+// them and the connection should be dropped.
 #pragma once
 
 #include <functional>
@@ -48,6 +50,8 @@ public:
 
     int state() const { return m_state; }
     bool hasError() const { return m_error; }
+    // Why the stream is in error, in English; empty while it is not.
+    core::String const& errorText() const { return m_errorText; }
     // Nothing of a next response has arrived yet.
     bool isIdle() const { return m_state == STATE_STATUS && m_buffer.isEmpty(); }
     // Forgets everything: a fresh connection.
@@ -59,7 +63,7 @@ private:
     bool _parse();
     bool _chooseBodyMode();
     void _deliver();
-    bool _fail();
+    bool _fail(char16_t const* reason);
 
     int m_readLimit;
     core::StreamBuffer m_buffer;
@@ -68,6 +72,7 @@ private:
     BodyMode m_bodyMode;
     int m_bodyLength;
     bool m_error;
+    core::String m_errorText;
     HttpResponse m_response;
 };
 

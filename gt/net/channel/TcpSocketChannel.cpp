@@ -39,12 +39,14 @@ TcpSocketChannel::TcpSocketChannel(Socket* socket, SocketEventSelector* selector
       m_state(STATE_INVALID),
       m_idleTimer(kDefaultIdleMs),
       m_inEvent(false),
-      m_destroyed(nullptr),
+      m_lastError(0),
       m_sendPos(0),
       m_recvLength(0),
       m_recvKeepSize(kDefaultKeepSize),
+      m_recvBlock(kRecvBlock),
       m_sendKeepSize(kDefaultKeepSize),
       m_sendQueueLimit(-1),
+      m_readPaused(false),
       m_recvLimiter(1000),
       m_sendLimiter(1000) {
     if (socket == nullptr || !socket->isValid()) return;
@@ -57,7 +59,6 @@ TcpSocketChannel::TcpSocketChannel(Socket* socket, SocketEventSelector* selector
 }
 
 TcpSocketChannel::~TcpSocketChannel() {
-    if (m_destroyed != nullptr) *m_destroyed = true;
     if (m_socket.isValid()) _release();
 }
 
@@ -81,6 +82,16 @@ bool TcpSocketChannel::recv(int n) {
     return true;
 }
 
+void TcpSocketChannel::setReadPaused(bool paused) {
+    if (paused == m_readPaused) return;
+    m_readPaused = paused;
+    if (paused) {
+        if (m_selector != nullptr && m_socket.isValid()) m_selector->interestChanged(m_socket.handle());
+    } else if (m_recvLength > 0) {
+        _wake(EVENT_READ);
+    }
+}
+
 int TcpSocketChannel::sendQueueLength() const {
     return m_sendBuffer.length() - m_sendPos + m_pendingBuffer.length();
 }
@@ -97,15 +108,20 @@ bool TcpSocketChannel::send(Binary const& data) {
 }
 
 bool TcpSocketChannel::send(char const* head, int headLength, Binary const& data) {
+    return send(head, headLength, data.data(), data.length());
+}
+
+bool TcpSocketChannel::send(char const* head, int headLength, char const* data, int length) {
     if (m_state != STATE_OPEN || headLength < 0 || (head == nullptr && headLength > 0)) return false;
-    long long const length = static_cast<long long>(headLength) + data.length();
-    long long queued = static_cast<long long>(sendQueueLength()) + length;
+    if (length < 0 || (data == nullptr && length > 0)) return false;
+    long long const total = static_cast<long long>(headLength) + length;
+    long long queued = static_cast<long long>(sendQueueLength()) + total;
     if (m_sendQueueLimit >= 0 && queued > m_sendQueueLimit) return false;
-    if (static_cast<long long>(m_pendingBuffer.length()) + length > kMaxQueued) return false;
+    if (static_cast<long long>(m_pendingBuffer.length()) + total > kMaxQueued) return false;
     bool const idle = sendQueueLength() == 0;
     m_pendingBuffer.append(head, headLength);
-    m_pendingBuffer.append(data);
-    if (idle && length > 0) _wake(EVENT_WRITE);
+    m_pendingBuffer.append(data, length);
+    if (idle && total > 0) _wake(EVENT_WRITE);
     return true;
 }
 
@@ -119,6 +135,10 @@ bool TcpSocketChannel::send(char const* data, int length) {
     if (idle && length > 0) _wake(EVENT_WRITE);
     return true;
 }
+
+char* TcpSocketChannel::_recvSpace(int) { return nullptr; }
+
+void TcpSocketChannel::_onRecvSpace(int) {}
 
 void TcpSocketChannel::_wake(int bits) {
     // The bytes go out (or in) in the turn in which they were queued (or
@@ -164,7 +184,7 @@ int TcpSocketChannel::getEvents() {
     if (!m_socket.isValid()) return 0;
     if (m_state == STATE_CLOSED) return EVENT_READ;  // the next readiness or tick completes the close
     int bits = 0;
-    if (m_state == STATE_OPEN && m_recvLength > 0) {
+    if (m_state == STATE_OPEN && m_recvLength > 0 && !m_readPaused) {
         // A rate limit that is used up opens again with time alone.
         bits |= m_recvLimiter.allowance() > 0 ? static_cast<int>(EVENT_READ) : static_cast<int>(EVENT_ASK_AGAIN);
     }
@@ -182,8 +202,6 @@ int TcpSocketChannel::getEvents() {
 void TcpSocketChannel::onEvent(int bits) {
     if (!m_socket.isValid() || m_inEvent) return;
     m_inEvent = true;
-    bool destroyed = false;
-    m_destroyed = &destroyed;
 
     Step step = STEP_AGAIN;
     if (bits & EVENT_READ) {
@@ -198,17 +216,36 @@ void TcpSocketChannel::onEvent(int bits) {
     }
     if (!_housekeeping(bits == 0)) return;
 
-    m_destroyed = nullptr;
     m_inEvent = false;
 }
 
 TcpSocketChannel::Step TcpSocketChannel::_readStep() {
-    if (m_state != STATE_OPEN || m_recvLength <= 0) return STEP_DONE;
-    int n = m_recvLength < kRecvBlock ? m_recvLength : kRecvBlock;
+    if (m_state != STATE_OPEN || m_recvLength <= 0 || m_readPaused) return STEP_DONE;
+    int n = m_recvLength < m_recvBlock ? m_recvLength : m_recvBlock;
     int allowance = m_recvLimiter.allowance();
     if (n >= allowance) {
         n = allowance;
         if (n == 0) return STEP_DONE;
+    }
+    if (char* space = _recvSpace(n)) {
+        ssize_t got;
+        do {
+            got = ::recv(m_socket.handle(), space, static_cast<size_t>(n), 0);
+        } while (got < 0 && errno == EINTR);
+        int const received = got < 0 ? -1 : static_cast<int>(got);
+        if (received <= 0) {
+            if (isTransient(received)) return STEP_DONE;
+            m_lastError = received < 0 ? errno : 0;
+            return _detachAndNotify() ? STEP_DONE : STEP_GONE;
+        }
+        m_recvLength -= received;
+        GT_ASSERT(m_recvLength >= 0);
+        m_recvLimiter.consume(received);
+        m_idleTimer.reset();
+        gt::core::Liveness::Scope scope(m_liveness);
+        _onRecvSpace(received);
+        if (!scope.alive()) return STEP_GONE;
+        return received < n ? STEP_DONE : STEP_AGAIN;
     }
     // Bytes land in the loop's scratch buffer, so that a channel keeps no
     // receive buffer of its own between reads; while another read holds
@@ -223,6 +260,7 @@ TcpSocketChannel::Step TcpSocketChannel::_readStep() {
         buffer.clear();
         if (lender != nullptr) lender->returnScratch();
         if (isTransient(received)) return STEP_DONE;
+        m_lastError = received < 0 ? errno : 0;
         return _detachAndNotify() ? STEP_DONE : STEP_GONE;
     }
     m_recvLength -= received;
@@ -230,14 +268,9 @@ TcpSocketChannel::Step TcpSocketChannel::_readStep() {
     m_recvLimiter.consume(received);
     buffer.setLength(received);
     m_idleTimer.reset();
-    auto callback = onRecv;  // the owner may replace or destroy it while it runs
-    if (callback) {
-        bool const* destroyed = m_destroyed;
-        callback(buffer);
-        if (*destroyed) {
-            if (lender != nullptr) lender->returnScratch();
-            return STEP_GONE;
-        }
+    if (!m_liveness.call(onRecv, buffer)) {
+        if (lender != nullptr) lender->returnScratch();
+        return STEP_GONE;
     }
     if (lender != nullptr) {
         lender->returnScratch();
@@ -264,6 +297,7 @@ TcpSocketChannel::Step TcpSocketChannel::_writeStep() {
     int sent = m_socket.send(m_sendBuffer, m_sendPos, n);
     if (sent <= 0) {
         if (isTransient(sent)) return STEP_DONE;
+        m_lastError = sent < 0 ? errno : EPIPE;
         return _detachAndNotify() ? STEP_DONE : STEP_GONE;
     }
     m_sendPos += sent;
@@ -277,12 +311,7 @@ TcpSocketChannel::Step TcpSocketChannel::_writeStep() {
         // copying) again. The room is given back at a tick that finds the
         // channel drained (housekeeping).
     }
-    auto callback = onSent;
-    if (callback) {
-        bool const* destroyed = m_destroyed;
-        callback(sent);
-        if (*destroyed) return STEP_GONE;
-    }
+    if (!m_liveness.call(onSent, sent)) return STEP_GONE;
     m_idleTimer.reset();
     // A short write filled the socket's buffer: writability comes back later.
     return sent < n ? STEP_DONE : STEP_AGAIN;
@@ -295,12 +324,8 @@ bool TcpSocketChannel::_housekeeping(bool tick) {
         _trim(m_pendingBuffer, m_sendKeepSize);
     }
     if (m_idleTimer.interval() != 0 && m_idleTimer.isExpired()) {
-        auto callback = onTimeout;
-        if (callback) {
-            bool const* destroyed = m_destroyed;
-            callback();
-            if (*destroyed) return false;
-        }
+        m_lastError = ETIMEDOUT;
+        if (!m_liveness.call(onTimeout)) return false;
         return _detachAndNotify();
     }
     if (m_state == STATE_CLOSING && m_sendBuffer.isEmpty() && m_pendingBuffer.isEmpty()) {
@@ -313,13 +338,7 @@ bool TcpSocketChannel::_housekeeping(bool tick) {
 bool TcpSocketChannel::_detachAndNotify() {
     if (!m_socket.isValid()) return true;
     _release();
-    auto callback = onClosed;
-    if (callback) {
-        bool const* destroyed = m_destroyed;
-        callback();
-        if (*destroyed) return false;
-    }
-    return true;
+    return m_liveness.call(onClosed);
 }
 
 void TcpSocketChannel::_release() {

@@ -6,6 +6,7 @@
 #include <functional>
 
 #include "gt/core/lang/Binary.h"
+#include "gt/core/lang/Liveness.h"
 #include "gt/core/util/Timer.h"
 #include "gt/net/ISocketEventHandler.h"
 #include "gt/net/SocketEventSelector.h"
@@ -51,6 +52,11 @@ public:
     // Grants n more bytes of reading.
     bool recv(int n);
     int recvCredit() const { return m_recvLength; }
+    // Stops reading (the credit is kept) until unpaused: an owner whose
+    // onward queue is full holds the bytes back in the kernel, where TCP
+    // flow control slows the sender down.
+    void setReadPaused(bool paused);
+    bool isReadPaused() const { return m_readPaused; }
     // Queues bytes for sending; false when not open or when the queue would
     // pass its limit.
     bool send(gt::core::Binary const& data);
@@ -59,6 +65,8 @@ public:
     bool send(char const* head, int headLength, gt::core::Binary const& data);
     // Queues length bytes; false as for send(Binary).
     bool send(char const* data, int length);
+    // Queues head and then length bytes of data, both or neither.
+    bool send(char const* head, int headLength, char const* data, int length);
     // Bytes queued and not yet written.
     int sendQueueLength() const;
     // Caps sendQueueLength() (-1, the default, leaves it unlimited).
@@ -74,6 +82,8 @@ public:
     // Restarts the idle timer with a new interval (0: no idle limit).
     void setIdleTimeout(int ms) { m_idleTimer.start(ms); }
     int idleTimeout() const { return m_idleTimer.interval(); }
+    // Most bytes one read takes (64 KiB by default; at least 1).
+    void setRecvBlock(int bytes) { m_recvBlock = bytes < 1 ? 1 : bytes; }
     // Capacities above these are given back after use.
     void setRecvKeepSize(int bytes) { m_recvKeepSize = bytes; }
     void setSendKeepSize(int bytes) { m_sendKeepSize = bytes; }
@@ -81,12 +91,31 @@ public:
     void setRecvRateLimit(int bytesPerSecond) { m_recvLimiter.setLimit(bytesPerSecond); }
     void setSendRateLimit(int bytesPerSecond) { m_sendLimiter.setLimit(bytesPerSecond); }
 
+    // Why the connection ended, as a system error number (see
+    // gt::core::systemErrorText): the failing read or write's, ETIMEDOUT
+    // after the idle time-out; 0 while open and after an orderly or local
+    // close.
+    int lastError() const { return m_lastError; }
+
     SocketAddress const& localAddress() const { return m_localAddress; }
     SocketAddress const& remoteAddress() const { return m_remoteAddress; }
 
     int getEvents() override;
     void onEvent(int bits) override;
     bool reportsInterest() const override { return true; }
+
+protected:
+    // Every callback of the channel and of its subclasses is called through
+    // it: the owner may destroy the channel from inside any of them.
+    gt::core::Liveness m_liveness;
+
+    // Where a read may put its bytes in place: a subclass that keeps a
+    // receive stream of its own gives room for up to n bytes there (null:
+    // the bytes go to onRecv as usual).
+    virtual char* _recvSpace(int n);
+    // n bytes were read into the room _recvSpace gave (it may destroy the
+    // channel, as onRecv may).
+    virtual void _onRecvSpace(int n);
 
 private:
     enum Step { STEP_DONE, STEP_AGAIN, STEP_GONE };  // GONE: the channel was destroyed
@@ -105,7 +134,7 @@ private:
     int m_state;
     gt::core::Timer m_idleTimer;
     bool m_inEvent;
-    bool* m_destroyed;  // points into the running onEvent while callbacks run
+    int m_lastError;
     SocketAddress m_localAddress;
     SocketAddress m_remoteAddress;
     gt::core::Binary m_sendBuffer;
@@ -114,8 +143,10 @@ private:
     int m_recvLength;
     gt::core::Binary m_recvBuffer;
     int m_recvKeepSize;
+    int m_recvBlock;
     int m_sendKeepSize;
     int m_sendQueueLimit;
+    bool m_readPaused;
     ByteRateLimiter m_recvLimiter;
     ByteRateLimiter m_sendLimiter;
 };

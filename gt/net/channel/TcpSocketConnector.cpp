@@ -1,12 +1,19 @@
 #include "gt/net/channel/TcpSocketConnector.h"
 
+#include <errno.h>
+
 #include <utility>
 
 namespace gt {
 namespace net {
 
 TcpSocketConnector::TcpSocketConnector(SocketEventSelector* selector)
-    : m_socket(0), m_timer(0), m_selector(selector), m_cancelled(false) {}
+    : m_socket(0),
+      m_timer(0),
+      m_selector(selector),
+      m_cancelled(false),
+      m_reuseAddress(false),
+      m_lastError(0) {}
 
 TcpSocketConnector::~TcpSocketConnector() {
     m_callback = nullptr;
@@ -20,13 +27,17 @@ void TcpSocketConnector::connect(SocketAddress const& remote, Callback callback,
 void TcpSocketConnector::connect(SocketAddress const& remote, SocketAddress const& local, Callback callback,
                                  int timeoutMs) {
     if (isConnecting()) {
-        if (callback) callback(nullptr);
+        m_lastError = EALREADY;
+        m_liveness.call(std::move(callback), nullptr);
         return;
     }
+    errno = 0;
     Socket socket(Socket::TYPE_TCP);
-    if (!socket.setBlocking(false) || !socket.bind(local) || !socket.connect(remote)) {
+    if (!socket.setBlocking(false) || (m_reuseAddress && !socket.setReuseAddress(true)) ||
+        !socket.bind(local) || !socket.connect(remote)) {
+        m_lastError = errno != 0 ? errno : EINVAL;
         socket = Socket(0);  // closed before the owner hears of it
-        if (callback) callback(nullptr);
+        m_liveness.call(std::move(callback), nullptr);
         return;
     }
     _closeSocket();  // a socket left over from an earlier connect, if any
@@ -53,32 +64,33 @@ int TcpSocketConnector::getEvents() {
 
 void TcpSocketConnector::onEvent(int bits) {
     if (!isConnecting()) return;
-    if (m_cancelled || m_socket.hasError()) {
-        _fail();
+    int const error = m_cancelled ? ECANCELED : m_socket.pendingError();
+    if (error != 0) {
+        _fail(error);
         return;
     }
     // Writability ends the connect; it is checked again so that a spurious
     // report is not taken for a connection.
     bool connected = (bits & EVENT_WRITE) != 0 && m_socket.wait(false, true, false, 0);
     if (!connected) {
-        if (m_timer.isExpired()) _fail();
+        if (m_timer.isExpired()) _fail(ETIMEDOUT);
         return;
     }
     // The connector is idle before the owner hears of the result, so the
     // callback may connect again or destroy the connector.
     if (m_selector != nullptr) m_selector->removeEventHandler(m_socket.handle());
     Socket socket(std::move(m_socket));
-    Callback callback;
-    callback.swap(m_callback);
-    callback(&socket);
+    m_lastError = 0;
+    m_liveness.call(std::exchange(m_callback, nullptr), &socket);
     if (socket.isValid()) socket.setLinger(true, 0);  // not taken over: reset it
 }
 
-void TcpSocketConnector::_fail() {
-    Callback callback;
-    callback.swap(m_callback);
+void TcpSocketConnector::_fail(int error) {
+    m_lastError = error;
+    Callback callback = std::exchange(m_callback, nullptr);
     _closeSocket();
-    callback(nullptr);  // the connector is idle: the owner may reuse or destroy it
+    m_liveness.call(std::move(callback),
+                    nullptr);  // the connector is idle: the owner may reuse or destroy it
 }
 
 void TcpSocketConnector::_closeSocket() {

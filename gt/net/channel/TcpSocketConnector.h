@@ -4,6 +4,7 @@
 
 #include <functional>
 
+#include "gt/core/lang/Liveness.h"
 #include "gt/core/util/Timer.h"
 #include "gt/net/ISocketEventHandler.h"
 #include "gt/net/SocketEventSelector.h"
@@ -36,19 +37,30 @@ public:
     // Aborts the pending connect; its callback gets null at the next event
     // (readiness or tick). False when nothing is pending.
     bool cancel();
+    // Sets SO_REUSEADDR on the sockets of later connects, so that a chosen
+    // source port still held in TIME_WAIT by an earlier connection can be
+    // bound again.
+    void setReuseAddress(bool on) { m_reuseAddress = on; }
+    // Why the last connect failed, as a system error number (see
+    // gt::core::systemErrorText): ETIMEDOUT after the time-out, ECANCELED
+    // after cancel(), EALREADY while busy; 0 after a success.
+    int lastError() const { return m_lastError; }
 
     int getEvents() override;
     void onEvent(int bits) override;
 
 private:
-    void _fail();
+    void _fail(int error);
     void _closeSocket();
 
     Socket m_socket;
     gt::core::Timer m_timer;
     SocketEventSelector* m_selector;
     bool m_cancelled;
+    bool m_reuseAddress;
+    int m_lastError;
     Callback m_callback;
+    gt::core::Liveness m_liveness;
 };
 
 }  // namespace net

@@ -271,12 +271,14 @@ bool Socket::setSendBufferSize(int bytes) { return setIntOption(m_handle, SOL_SO
 
 bool Socket::setNoDelay(bool on) { return setIntOption(m_handle, IPPROTO_TCP, TCP_NODELAY, on ? 1 : 0); }
 
-bool Socket::hasError() const {
-    if (m_handle == -1) return true;
+bool Socket::hasError() const { return pendingError() != 0; }
+
+int Socket::pendingError() const {
+    if (m_handle == -1) return EBADF;
     int error = 0;
     socklen_t length = sizeof error;
-    if (::getsockopt(m_handle, SOL_SOCKET, SO_ERROR, &error, &length) != 0) return true;
-    return error != 0;
+    if (::getsockopt(m_handle, SOL_SOCKET, SO_ERROR, &error, &length) != 0) return errno != 0 ? errno : EBADF;
+    return error;
 }
 
 bool Socket::wait(bool read, bool write, bool error, int ms) {

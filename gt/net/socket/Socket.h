@@ -58,6 +58,9 @@ public:
     bool setNoDelay(bool on);
     // True when invalid, when the query fails, or when an error is pending.
     bool hasError() const;
+    // The pending error number, taken off the socket (0: none); EBADF when
+    // invalid, the query's own errno when the query fails.
+    int pendingError() const;
 
     // Waits for the asked conditions; ms < 0 waits without limit, 0 polls.
     // True only when the socket is ready for one of them.

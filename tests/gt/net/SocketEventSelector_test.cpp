@@ -8,6 +8,8 @@
 
 #include <atomic>
 #include <chrono>
+#include <cstdio>
+#include <cstdlib>
 #include <functional>
 #include <memory>
 #include <thread>
@@ -15,7 +17,9 @@
 
 #include <gtest/gtest.h>
 
+#include "gt/core/lang/Fatal.h"
 #include "gt/net/FakeClock.h"
+#include "support/Text.h"
 #include "support/Wait.h"
 
 namespace {
@@ -363,6 +367,72 @@ TEST(SocketEventSelectorTest, InterruptedWaitDeliversNothing) {
     EXPECT_TRUE(log.empty());
     close(fds[0]);
     close(fds[1]);
+}
+
+// A selector set up on one thread and then run on another belongs to the
+// thread that runs it: that thread adds and removes handlers freely.
+TEST(SocketEventSelectorThreadTest, TheThreadOfTheFirstTurnOwnsTheTable) {
+    std::vector<Event> log;
+    Recorder first(0, &log, 0);
+    Recorder second(1, &log, 0);
+    ReadablePair a, b;
+    SocketEventSelector selector(0);
+    ASSERT_TRUE(selector.addEventHandler(a.handle(), &first));  // set up before the loop starts
+    bool added = false;
+    std::thread loop([&] {
+        selector.runOnce(0);
+        added = selector.addEventHandler(b.handle(), &second);
+        selector.removeEventHandler(a.handle());
+        selector.removeEventHandler(b.handle());
+    });
+    loop.join();
+    EXPECT_TRUE(added);
+    EXPECT_EQ(0, selector.handlerCount());
+}
+
+void reportToStandardError(gt::core::String const& message, gt::core::String const&, int) {
+    fprintf(stderr, "fatal:%s\n", gt::test::utf8(message).c_str());
+}
+
+// A handler added or removed on a thread other than the selector's would
+// corrupt the table in the field; it ends the process at once instead.
+TEST(SocketEventSelectorThreadDeathTest, TableChangesFromAnotherThreadAreFatal) {
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    struct Case {
+        char const* name;
+        bool started;  // the selector has run a turn on its thread
+        bool add;      // else remove
+    };
+    Case const cases[] = {
+        {"add before the first turn", false, true},
+        {"add after the first turn", true, true},
+        {"remove after the first turn", true, false},
+    };
+    for (Case const& c : cases) {
+        SCOPED_TRACE(c.name);
+        EXPECT_EXIT(
+            {
+                gt::core::setErrorHandler(reportToStandardError, nullptr);
+                std::vector<Event> log;
+                Recorder handler(0, &log, 0);
+                ReadablePair pair;
+                SocketEventSelector selector(0);
+                ASSERT_TRUE(selector.addEventHandler(pair.handle(), &handler));
+                if (c.started) selector.runOnce(0);
+                std::thread other([&] {
+                    if (c.add) {
+                        ReadablePair more;
+                        selector.addEventHandler(more.handle(), &handler);
+                    } else {
+                        selector.removeEventHandler(pair.handle());
+                    }
+                });
+                other.join();
+                fprintf(stderr, "survived\n");
+                exit(0);
+            },
+            ::testing::ExitedWithCode(255), "fatal:_onOwnerThread\\(\\)");
+    }
 }
 
 }  // namespace

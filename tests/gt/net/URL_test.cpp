@@ -34,6 +34,11 @@ TEST(URL, ParsesIntoFiveParts) {
         {u"https://h/p#a?b/c", "https", "h", "/p", "", "a?b/c"},
         {u"/a?x=http://b", "", "", "/a", "x=http://b", ""},
         {u"", "", "", "", "", ""},
+        // A scheme needs at least one character; "://" alone does not end one.
+        {u"://://", "", ":", "//://", "", ""},
+        {u"://", "", ":", "//", "", ""},
+        {u"://h/p", "", ":", "//h/p", "", ""},
+        {u"http://a://x", "http", "a:", "//x", "", ""},
     };
     for (auto const& c : cases) {
         URL url(c.text);
@@ -47,6 +52,7 @@ TEST(URL, ParsesIntoFiveParts) {
         if (String(c.text) != String(u"h?#f")) {
             EXPECT_EQ(url.toString(), String(c.text));
         }
+        EXPECT_EQ(URL(url.toString()), url);
     }
     EXPECT_EQ(utf8(URL(u"h?#f").toString()), "h#f");
 }

@@ -132,8 +132,29 @@ TEST(DictionaryCodec, ReadEntryChecksItsArguments) {
     EXPECT_FALSE(readDictionaryEntry(data, data.length() + 5, &key, &value, &consumed, false));
 }
 
-TEST(DictionaryCodec, KeyIsCutAtAZeroByte) {
-    Binary out;
-    writeDictionaryEntry(&out, raw(std::string("ab\0c", 4)), Binary("v"), false);
-    EXPECT_EQ(bytes(out), entry("ab", "v"));
+// 00 ends a key on the wire, so a key holding one is refused rather than cut
+// (cut, "ab\0c" and "ab" would be the same key on the other side).
+TEST(DictionaryCodec, RefusesAKeyWithAZeroByte) {
+    Binary out("kept");
+    EXPECT_FALSE(writeDictionaryEntry(&out, raw(std::string("ab\0c", 4)), Binary("v"), false));
+    EXPECT_FALSE(writeDictionaryEntry(&out, raw(std::string("\0", 1)), Binary("v"), true));
+    EXPECT_EQ(bytes(out), "kept");
+    EXPECT_TRUE(writeDictionaryEntry(&out, Binary("ab"), Binary("v"), false));
+    EXPECT_EQ(bytes(out), "kept" + entry("ab", "v"));
+
+    Dictionary<Binary> binaries;
+    binaries.set(u"ab", Binary("1"));
+    binaries.set(String(u"ab\0c", 4), Binary("2"));
+    Dictionary<String> texts;
+    texts.set(u"a", String(u"1"));
+    texts.set(String(u"\0", 1), String(u"2"));
+    for (bool magic : {false, true}) {
+        Binary encoded("junk");
+        EXPECT_FALSE(encodeDictionary(binaries, &encoded, magic));
+        EXPECT_EQ(encoded.length(), 0);
+        encoded = Binary("junk");
+        EXPECT_FALSE(encodeDictionary(texts, &encoded, magic));
+        EXPECT_EQ(encoded.length(), 0);
+    }
+    EXPECT_FALSE(encodeDictionary(Dictionary<Binary>(), nullptr, false));
 }

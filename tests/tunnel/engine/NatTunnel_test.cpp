@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <chrono>
 #include <string>
 #include <vector>
 
@@ -9,6 +11,7 @@
 #include "support/Text.h"
 #include "tunnel/EngineTestSupport.h"
 #include "tunnel/TestRelay.h"
+#include "tunnel/client/DicRpc.h"
 #include "tunnel/forward/ForwardTestSupport.h"
 #include "tunnel/nat/TunnelDatagram.h"
 
@@ -141,6 +144,145 @@ TEST_F(NatTunnelTest, PingsAtOnceAfterCreationThenEveryThirtySeconds) {
     EXPECT_EQ(pings(relay), 1);
     clock.advance(1000);
     ASSERT_TRUE(step([&] { return pings(relay) == 2; }));
+}
+
+// A relay that keeps the connection busy but never answers must not hold the
+// tunnel for ever: a late tunnel_create fails the tunnel with a text, a late
+// ping drops it, and the round trip is never older than the last answer.
+TEST_F(NatTunnelTest, LateTunnelCreateFailsWithAText) {
+    gt::test::FakeClock clock;
+    ASSERT_EQ(relay.command("reply tunnel_create never"), "ok");
+    open();
+    ASSERT_TRUE(step([&] { return relay.command("conns") == "ok 1" && !relay.frames(0).empty(); }));
+    // Valid traffic that is no reply does not extend the deadline.
+    for (int i = 0; i < 3; ++i) {
+        clock.advance(tunnel::DicRpc::REPLY_TIMEOUT_MS / 3 - 1);
+        ASSERT_EQ(relay.command("dict 0 @ " + engine_test::hexOf("notice")), "ok");
+        step([] { return false; }, 30);
+        EXPECT_TRUE(events.empty());
+        EXPECT_TRUE(t->isAlive());
+    }
+    clock.advance(10);
+    ASSERT_TRUE(step([&] { return !events.empty(); }));
+    ASSERT_EQ(events.size(), 1u);
+    std::string const late = "No reply from the relay server to \"tunnel_create\" within 15 s";
+    EXPECT_EQ(events[0], "error:-1:" + engine_test::hexOf(late));
+    EXPECT_FALSE(t->isAlive());
+    EXPECT_TRUE(step([&] { return relay.command("wait closed 0 10") == "ok"; }));
+    EXPECT_EQ(events.size(), 1u);
+}
+
+TEST_F(NatTunnelTest, LatePingDropsTheTunnelAndForgetsTheRoundTrip) {
+    gt::test::FakeClock clock;
+    std::string dropped;
+    openCreated();
+    t->onDropped = [&](tunnel::Error const& e) { dropped = gt::test::utf8(e.message); };
+    ASSERT_TRUE(step([&] { return t->averagePing() >= 0; }));
+    ASSERT_EQ(relay.command("reply ping never"), "ok");
+    clock.advance(NatTunnel::PING_INTERVAL_MS);
+    ASSERT_TRUE(step([&] { return pings(relay) == 2; }));
+    clock.advance(tunnel::DicRpc::REPLY_TIMEOUT_MS - 1);
+    step([] { return false; }, 30);
+    EXPECT_GE(t->averagePing(), 0);
+    EXPECT_TRUE(dropped.empty());
+    clock.advance(2);
+    ASSERT_TRUE(step([&] { return !t->isAlive(); }));
+    EXPECT_EQ(dropped, "No reply from the relay server to \"ping\" within 15 s");
+    EXPECT_EQ(events, (std::vector<std::string>{"connected", "closed"}));
+    EXPECT_EQ(t->averagePing(), -1);
+    EXPECT_EQ(relay.command("wait closed 0"), "ok");
+}
+
+// The byte at a position of the test stream: no short period, so a gap or a
+// repeat anywhere shows as a mismatch.
+char streamByte(long long i) { return static_cast<char>((static_cast<unsigned>(i) * 2654435761u) >> 24); }
+
+// A relay that grants a huge window and then stops reading while the local
+// service streams: the service must hold back (bounded relay queue, local
+// reading stopped) and, once the relay reads again, deliver every byte in
+// order, none skipped.
+TEST_F(NatTunnelTest, RelayThatStopsReadingHoldsTheLocalSideBackAndLosesNoByte) {
+    using gt::net::Socket;
+    ASSERT_EQ(relay.command("initial 2147483647"), "ok");
+    openCreated();
+    std::string const publicPort = relay.command("public 0");
+    ASSERT_EQ(publicPort.compare(0, 3, "ok "), 0) << publicPort;
+    Socket user(Socket::TYPE_TCP);
+    ASSERT_TRUE(
+        user.connect(forward_test::loopback(static_cast<unsigned short>(std::stoi(publicPort.substr(3))))));
+    ASSERT_TRUE(user.setBlocking(false));
+    ASSERT_TRUE(step([&] { return target.accepted() == 1; }));
+    Socket& local = target.connection(0);
+    ASSERT_TRUE(local.setBlocking(false));
+    ASSERT_EQ(relay.command("pause 0"), "ok");
+
+    long long written = 0;
+    Binary chunk(65536, 0);
+    auto writeSome = [&](long long upTo) {
+        int const n = static_cast<int>(std::min<long long>(chunk.length(), upTo - written));
+        if (n <= 0) return false;
+        for (int i = 0; i < n; ++i)
+            chunk.data()[i] = streamByte(written + i);
+        int const k = local.send(chunk, 0, n);
+        if (k > 0) written += k;
+        return k > 0;
+    };
+    // Stream until the writes stall (nothing taken for half a second of
+    // pumping); without back-pressure the service would take everything.
+    long long const kCap = 256LL << 20;
+    int largestQueue = 0;
+    auto lastProgress = std::chrono::steady_clock::now();
+    while (written < kCap &&
+           std::chrono::steady_clock::now() - lastProgress < std::chrono::milliseconds(500)) {
+        bool progressed = false;
+        for (int j = 0; j < 16 && writeSome(kCap); ++j)
+            progressed = true;
+        selector.poll(1);
+        t->process();
+        largestQueue = std::max(largestQueue, t->relayQueueLength());
+        if (progressed) lastProgress = std::chrono::steady_clock::now();
+    }
+    EXPECT_LT(written, kCap) << "the service kept reading while the relay did not";
+    EXPECT_LE(largestQueue, static_cast<int>(NatTunnel::DATA_QUEUE_LIMIT));
+    // The queue is seen between turns, after the relay connection took what
+    // it could in the turn the bytes were queued; reading stopped at the
+    // high-water mark and did not start again above the low one.
+    EXPECT_GT(largestQueue, static_cast<int>(NatTunnel::LOW_WATER));
+    EXPECT_TRUE(t->isAlive());
+
+    // The relay reads again: the rest of the stream flows and the user gets
+    // exactly the bytes written, then the end of the stream.
+    ASSERT_EQ(relay.command("resume 0"), "ok");
+    long long const total = written + (4LL << 20);
+    long long received = 0;
+    long long firstMismatch = -1;
+    bool ended = false;
+    bool localShut = false;
+    Binary buffer(65536, 0);
+    auto const deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+    while (!ended && std::chrono::steady_clock::now() < deadline) {
+        for (int j = 0; j < 16 && writeSome(total); ++j) {
+        }
+        if (written == total && !localShut) {
+            local.shutdown(Socket::SHUT_SEND);
+            localShut = true;
+        }
+        selector.poll(1);
+        t->process();
+        EXPECT_LE(t->relayQueueLength(), static_cast<int>(NatTunnel::DATA_QUEUE_LIMIT));
+        for (int j = 0; j < 64; ++j) {
+            int const k = user.recv(buffer, 0, buffer.length());
+            if (k == 0) ended = true;
+            if (k <= 0) break;
+            for (int i = 0; i < k && firstMismatch < 0; ++i)
+                if (buffer.data()[i] != streamByte(received + i)) firstMismatch = received + i;
+            received += k;
+        }
+    }
+    EXPECT_TRUE(ended);
+    EXPECT_EQ(written, total);
+    EXPECT_EQ(received, total);
+    EXPECT_EQ(firstMismatch, -1);
 }
 
 TEST(NatTunnelAverageTest, FasterSampleReplacesSlowerRaisesByAFifth) {

@@ -5,6 +5,7 @@
 #include "gt/core/lang/Any.h"
 #include "gt/core/util/DateTime.h"
 #include "gt/core/util/MD5.h"
+#include "gt/net/FakeClock.h"
 #include "tunnel/forward/Forward.h"
 #include "tunnel/forward/ForwardTestSupport.h"
 
@@ -258,3 +259,75 @@ TEST_F(GatewayTest, RelayIgnoringCreditWhileConnectingIsCutOff) {
 }
 
 }  // namespace
+
+namespace {
+
+gt::net::SocketAddress publicPeer(unsigned address) {
+    return gt::net::SocketAddress(gt::net::IpAddress(address), 5000);
+}
+
+}  // namespace
+
+// Public connections that send half a login and wait must not hold the
+// channel slots: the login has a deadline, one address may keep only a few
+// logins under way, and a full table gives up its oldest unfinished login.
+TEST_F(GatewayTest, UnfinishedLoginEndsWithShutdownAtItsDeadline) {
+    gt::test::FakeClock clock;
+    open(1);
+    relaySend(1, "GATEWAY ann sec");
+    forward->connect(2, publicPeer(0x01020305u));  // nothing at all after the CONNECT
+    open(3);
+    relaySend(3, "GATEWAY ann secret\r\n");
+    ASSERT_EQ(client(3)->state(), GatewayTcpForwardClient::State::CONNECTING);
+    // The forwarder looks once per clean-up interval.
+    clock.advance(GatewayTcpForwardClient::LOGIN_TIMEOUT_MS - Forward::CLEANUP_INTERVAL_MS);
+    forward->process();
+    EXPECT_FALSE(tunnel.has(Sent::SHUTDOWN, 1));
+    EXPECT_FALSE(tunnel.has(Sent::SHUTDOWN, 2));
+    clock.advance(Forward::CLEANUP_INTERVAL_MS);
+    forward->process();
+    EXPECT_TRUE(tunnel.has(Sent::SHUTDOWN, 1));
+    EXPECT_TRUE(tunnel.has(Sent::SHUTDOWN, 2));
+    EXPECT_EQ(forward->clients().find(1), nullptr);
+    EXPECT_EQ(forward->clients().find(2), nullptr);
+    // The member who logged in stays.
+    EXPECT_FALSE(tunnel.has(Sent::SHUTDOWN, 3));
+    ASSERT_NE(client(3), nullptr);
+    EXPECT_EQ(client(3)->loginTimeLeft(), -1);
+}
+
+TEST_F(GatewayTest, OneAddressKeepsOnlyAFewLoginsUnderWay) {
+    short id = 1;
+    for (; id <= Forward::MAX_LOGINS_PER_PEER; ++id)
+        open(id);
+    forward->connect(id, publicPeer(0x01020304u));
+    EXPECT_TRUE(tunnel.has(Sent::SHUTDOWN, id));
+    EXPECT_EQ(forward->clients().find(id), nullptr);
+    // Another address logs in as usual.
+    short const member = id + 1;
+    forward->connect(member, publicPeer(0x05060708u));
+    forward->window(member, 0x20000);
+    relaySend(member, "GATEWAY ann secret\r\n");
+    EXPECT_EQ(tunnel.data(member), "OK\r\n");
+    // Once a login of the first address is done, it may start another.
+    relaySend(1, "GATEWAY ann secret\r\n");
+    forward->connect(id + 2, publicPeer(0x01020304u));
+    EXPECT_FALSE(tunnel.has(Sent::SHUTDOWN, id + 2));
+}
+
+TEST_F(GatewayTest, FullTableGivesUpItsOldestUnfinishedLogin) {
+    gt::test::FakeClock clock;
+    forward->setMaxChannels(3);
+    for (short id = 1; id <= 3; ++id) {
+        forward->connect(id, publicPeer(0x0A000000u + id));
+        clock.advance(10);
+    }
+    forward->connect(4, publicPeer(0x05060708u));
+    EXPECT_TRUE(tunnel.has(Sent::SHUTDOWN, 1));
+    EXPECT_EQ(forward->clients().find(1), nullptr);
+    EXPECT_FALSE(tunnel.has(Sent::SHUTDOWN, 2));
+    forward->window(4, 0x20000);
+    relaySend(4, "GATEWAY ann secret\r\n");
+    EXPECT_EQ(tunnel.data(4), "OK\r\n");
+    EXPECT_EQ(forward->channelCount(), 3);
+}

@@ -85,8 +85,9 @@ TEST_F(NatTest, NoAnsweringServerWaitsTheRetryInterval) {
     worker->setPrimaryServers(servers({dead}));
     worker->setStandbyServers(servers({dead}));
     // The first round of probes fails; the next one waits the retry interval.
-    EXPECT_TRUE(waitFor(
-        [&] { return recorder.count("[Tunnel] All the primary/standby servers are invalid. ") >= 1; }, 10000));
+    EXPECT_TRUE(
+        waitFor([&] { return recorder.count("[Tunnel] All the primary/standby servers are invalid. ") >= 1; },
+                10000));
     std::this_thread::sleep_for(std::chrono::milliseconds(1500));
     EXPECT_EQ(recorder.count("[Tunnel] All the primary/standby servers are invalid. "), 1);
     // (The worker may have looked once before the lists were set.)

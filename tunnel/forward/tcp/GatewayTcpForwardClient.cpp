@@ -22,7 +22,9 @@ GatewayTcpForwardClient::GatewayTcpForwardClient(gt::net::SocketEventSelector* s
       m_connector(selector),
       m_channel(nullptr),
       m_heldCredit(0),
-      m_overrun(false) {}
+      m_overrun(false),
+      m_readPaused(false),
+      m_loginDeadline(LOGIN_TIMEOUT_MS) {}
 
 GatewayTcpForwardClient::~GatewayTcpForwardClient() { delete m_channel; }
 
@@ -41,9 +43,14 @@ void GatewayTcpForwardClient::_beginChecking() {
 bool GatewayTcpForwardClient::_take(int n) {
     if (m_overrun) return false;
     if (m_credit.take(n)) return true;
-    m_overrun = true;
     gt::core::Console::println(u"DEBUG: channel overrun, closing channelId=" +
                                gt::core::Integer(m_channelId).toString());
+    _closeNow();
+    return false;
+}
+
+void GatewayTcpForwardClient::_closeNow() {
+    m_overrun = true;
     m_buffer = Binary();
     if (m_state == State::CONNECTED) {
         GT_ASSERT(m_channel);
@@ -53,7 +60,16 @@ bool GatewayTcpForwardClient::_take(int n) {
     } else {
         _close();
     }
-    return false;
+}
+
+void GatewayTcpForwardClient::abort() {
+    if (m_state == State::CLOSED || m_overrun) return;
+    _closeNow();
+}
+
+void GatewayTcpForwardClient::setReadPaused(bool paused) {
+    m_readPaused = paused;
+    if (m_channel) m_channel->setReadPaused(paused);
 }
 
 void GatewayTcpForwardClient::send(Binary& data) {
@@ -129,6 +145,18 @@ void GatewayTcpForwardClient::onAclChanged() {
         gt::core::Console::println(u"DEBUG: ACL: Member valid: " + reason);
         shutdown();
     }
+}
+
+int GatewayTcpForwardClient::loginTimeLeft() const {
+    if (m_state != State::INIT && m_state != State::CHECKING) return -1;
+    return m_loginDeadline.remaining();
+}
+
+void GatewayTcpForwardClient::tick() {
+    if (loginTimeLeft() < 0 || !m_loginDeadline.isExpired()) return;
+    gt::core::Console::println(u"DEBUG: gateway login timed out, closing channelId=" +
+                               gt::core::Integer(m_channelId).toString());
+    _close();
 }
 
 void GatewayTcpForwardClient::_close() {
@@ -207,6 +235,7 @@ void GatewayTcpForwardClient::_onConnect(gt::net::Socket* socket) {
         return;
     }
     m_channel = LocalConnector::openChannel(socket, m_selector);
+    m_channel->setReadPaused(m_readPaused);
     m_channel->onClosed = [this]() { _close(); };
     m_channel->onRecv = [this](Binary& data) {
         mask(data);

@@ -7,9 +7,10 @@
 
 #include "gt/core/lang/Binary.h"
 #include "gt/core/lang/String.h"
+#include "gt/core/util/Timer.h"
 #include "tunnel/forward/ForwardClient.h"
-#include "tunnel/forward/tcp/LocalCredit.h"
 #include "tunnel/forward/tcp/LocalConnector.h"
+#include "tunnel/forward/tcp/LocalCredit.h"
 
 namespace gt {
 namespace net {
@@ -28,6 +29,10 @@ public:
     static char const MASK = 0x5C;
     // Longest login line, CR LF included.
     enum { MAX_LOGIN_LINE = 1024 };
+    // Time a public user has for the login line, from the CONNECT on; a
+    // connection still without a login then ends with SHUTDOWN, so that
+    // half-sent logins cannot hold the channel slots.
+    enum { LOGIN_TIMEOUT_MS = 30000 };
 
     GatewayTcpForwardClient(gt::net::SocketEventSelector* selector, NatAcl* acl, short channelId,
                             gt::net::SocketAddress const& target, gt::net::SocketAddress const& bind,
@@ -41,6 +46,10 @@ public:
     void window(int credit) override;
     void shutdown() override;
     void onAclChanged() override;
+    int loginTimeLeft() const override;
+    void setReadPaused(bool paused) override;
+    void abort() override;
+    void tick() override;
 
     State state() const { return m_state; }
     gt::core::String const& name() const { return m_name; }
@@ -61,6 +70,7 @@ private:
     // Accounts bytes of the relay; false (and the client closed) when the
     // relay went beyond what its credit allows.
     bool _take(int n);
+    void _closeNow();
 
     gt::core::String m_name;
     gt::core::String m_password;
@@ -70,7 +80,9 @@ private:
     gt::core::Binary m_buffer;  // login line, then bytes waiting for the local connection
     int m_heldCredit;
     LocalCredit m_credit;  // relay bytes on their way to the local side
-    bool m_overrun;   // the relay went beyond its credit; the channel is closing
+    bool m_overrun;        // the channel is closing at once (relay overrun or abort)
+    bool m_readPaused;
+    gt::core::Timer m_loginDeadline;
 };
 
 }  // namespace tunnel

@@ -1,5 +1,7 @@
 #include "tunnel/forward/tcp/LocalConnector.h"
 
+#include <cerrno>
+
 #include "gt/core/lang/Fatal.h"
 #include "gt/core/util/Random.h"
 #include "gt/net/channel/TcpSocketChannel.h"
@@ -29,7 +31,16 @@ void LocalConnector::connect(SocketAddress const& target, SocketAddress* bind,
         return;
     }
     bool const chosenPort = bind->port() != 0 && !bind->address().isNone();
-    for (int attempt = 1;; ++attempt) {
+    // Every connection of one public peer maps to the same source address
+    // and low port byte, so the candidates are few (one per high byte) and a
+    // closed connection holds its port in TIME_WAIT for a minute: the ports
+    // are bound with SO_REUSEADDR and every candidate is tried before the
+    // connection is refused.
+    m_connector->setReuseAddress(chosenPort);
+    int const lowByte = bind->port() & 0xFF;
+    int const candidates = kLastHighByte - kFirstHighByte + 1;
+    int const firstOffset = (((bind->port() >> 8) - kFirstHighByte) % candidates + candidates) % candidates;
+    for (int attempt = 0;; ++attempt) {
         m_starting = true;
         m_failedAtOnce = false;
         m_connector->connect(
@@ -44,8 +55,12 @@ void LocalConnector::connect(SocketAddress const& target, SocketAddress* bind,
             ForwardClient::CONNECT_TIMEOUT_MS);
         m_starting = false;
         if (!m_failedAtOnce) return;
-        if (!chosenPort || attempt >= BIND_ATTEMPTS) break;
-        *bind = SocketAddress(bind->address(), loopbackSourcePort(bind->port() & 0xFF));
+        int const error = m_connector->lastError();
+        // Only a busy source port is worth another candidate.
+        bool const portBusy = error == EADDRINUSE || error == EADDRNOTAVAIL;
+        if (!chosenPort || !portBusy || attempt + 1 >= candidates) break;
+        int const high = kFirstHighByte + (firstOffset + attempt + 1) % candidates;
+        *bind = SocketAddress(bind->address(), static_cast<unsigned short>(high * 256 + lowByte));
     }
     done(nullptr);
 }
@@ -62,13 +77,14 @@ gt::net::TcpSocketChannel* LocalConnector::openChannel(Socket* socket,
     // which throttles a channel to a few hundred KB/s.
     gt::net::TcpSocketChannel* channel = new gt::net::TcpSocketChannel(socket, selector);
     channel->setRecvKeepSize(16384);
+    channel->setRecvBlock(ForwardClient::READ_BLOCK);
     channel->setSendKeepSize(16384);
     channel->setIdleTimeout(ForwardClient::IDLE_TIMEOUT_MS);
     return channel;
 }
 
 unsigned short LocalConnector::loopbackSourcePort(int lowByte) {
-    int const high = gt::core::Random().nextInt(4, 256);
+    int const high = gt::core::Random().nextInt(kFirstHighByte, kLastHighByte + 1);
     return static_cast<unsigned short>(high * 256 + (lowByte & 0xFF));
 }
 

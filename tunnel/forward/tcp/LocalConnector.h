@@ -20,8 +20,8 @@ namespace tunnel {
 
 class LocalConnector {
 public:
-    // Attempts with another loopback source port when the chosen one is busy.
-    enum { BIND_ATTEMPTS = 8 };
+    // High bytes of the loopback source ports: clear of the privileged ports.
+    enum { kFirstHighByte = 4, kLastHighByte = 255 };
 
     explicit LocalConnector(gt::net::SocketEventSelector* selector);
     LocalConnector(LocalConnector const&) = delete;
@@ -32,9 +32,10 @@ public:
     // Connects to target from bind; done gets the connected socket or null
     // (failure, time-out or cancel), exactly once, possibly before connect
     // returns. A target without an address (0.0.0.0) fails at once. When the
-    // bind address is a loopback source with a chosen port and that port is
-    // busy, other ports with the same low byte are tried (see
-    // loopbackSourcePort); *bind is updated to the address used.
+    // bind address is a loopback source with a chosen port, the port is bound
+    // with SO_REUSEADDR and, while it is busy, every other port with the same
+    // low byte is tried in turn (see loopbackSourcePort); *bind is updated to
+    // the address used.
     void connect(gt::net::SocketAddress const& target, gt::net::SocketAddress* bind,
                  std::function<void(gt::net::Socket*)> done);
     bool isConnecting() const;

@@ -19,7 +19,8 @@ StandardTcpForwardClient::StandardTcpForwardClient(gt::net::SocketEventSelector*
       m_connector(selector),
       m_channel(nullptr),
       m_heldCredit(0),
-      m_overrun(false) {}
+      m_overrun(false),
+      m_readPaused(false) {}
 
 StandardTcpForwardClient::~StandardTcpForwardClient() { delete m_channel; }
 
@@ -36,6 +37,7 @@ void StandardTcpForwardClient::_onConnect(gt::net::Socket* socket) {
         return;
     }
     m_channel = LocalConnector::openChannel(socket, m_selector);
+    m_channel->setReadPaused(m_readPaused);
     m_channel->onClosed = [this]() {
         m_state = STATE_CLOSED;
         _fireDisconnect();
@@ -61,29 +63,50 @@ void StandardTcpForwardClient::_onSent(int n) {
 }
 
 void StandardTcpForwardClient::_overrun() {
-    m_overrun = true;
     gt::core::Console::println(u"DEBUG: channel overrun, closing channelId=" +
                                gt::core::Integer(m_channelId).toString());
+    _closeNow();
+}
+
+void StandardTcpForwardClient::abort() {
+    if (m_state == STATE_CLOSED || m_overrun) return;
+    _closeNow();
+}
+
+void StandardTcpForwardClient::_closeNow() {
+    m_overrun = true;
     if (m_state == STATE_CONNECTING) {
         m_pending = Binary();
-        m_connector.cancel();
+        if (!m_connector.cancel()) {
+            // Not started: nothing will call back, so finish here.
+            m_state = STATE_CLOSED;
+            _fireConnect(false);
+        }
     } else if (m_state == STATE_CONNECTED) {
         GT_ASSERT(m_channel);
         m_channel->close();
     }
 }
 
-void StandardTcpForwardClient::send(Binary& data) {
+void StandardTcpForwardClient::setReadPaused(bool paused) {
+    m_readPaused = paused;
+    if (m_channel) m_channel->setReadPaused(paused);
+}
+
+void StandardTcpForwardClient::send(Binary& data) { sendBytes(data.data(), data.length()); }
+
+void StandardTcpForwardClient::sendBytes(char const* data, int length) {
     if (m_state == STATE_CLOSED || m_overrun) return;
-    if (!m_credit.take(data.length())) {
+    if (!m_credit.take(length)) {
         _overrun();
         return;
     }
+    // Straight from the relay's receive stream into the local send queue.
     if (m_state == STATE_CONNECTING) {
-        m_pending.append(data);
+        m_pending.append(data, length);
     } else {
         GT_ASSERT(m_channel);
-        m_channel->send(data);
+        m_channel->send(data, length);
     }
 }
 

@@ -4,8 +4,8 @@
 
 #include "gt/core/lang/Binary.h"
 #include "tunnel/forward/ForwardClient.h"
-#include "tunnel/forward/tcp/LocalCredit.h"
 #include "tunnel/forward/tcp/LocalConnector.h"
+#include "tunnel/forward/tcp/LocalCredit.h"
 
 namespace gt {
 namespace net {
@@ -32,9 +32,12 @@ public:
     void start() override;
     bool isAlive() const override { return m_state != STATE_CLOSED; }
     void send(gt::core::Binary& data) override;
+    void sendBytes(char const* data, int length) override;
     void window(int credit) override;
     void shutdown() override;
     void onAclChanged() override;
+    void setReadPaused(bool paused) override;
+    void abort() override;
 
     int state() const { return m_state; }
     // Bytes of the relay waiting to be written locally.
@@ -45,14 +48,16 @@ private:
     void _onSent(int n);
     // The relay sent more than its credit allows: the channel is closed.
     void _overrun();
+    void _closeNow();
 
     int m_state;
     LocalConnector m_connector;
     gt::net::TcpSocketChannel* m_channel;
     gt::core::Binary m_pending;  // bytes of the relay received while connecting
     int m_heldCredit;            // credit of the relay received while connecting
-    LocalCredit m_credit;  // relay bytes on their way to the local side
-    bool m_overrun;              // the relay went beyond its credit; the channel is closing
+    LocalCredit m_credit;        // relay bytes on their way to the local side
+    bool m_overrun;              // the channel is closing at once (relay overrun or abort)
+    bool m_readPaused;
 };
 
 }  // namespace tunnel

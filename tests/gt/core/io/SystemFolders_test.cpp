@@ -54,7 +54,7 @@ TEST(SystemFolders, ProgramFileIsTheRunningExecutable) {
     ASSERT_GT(n, 0);
     EXPECT_EQ(file, std::string(buffer, static_cast<size_t>(n)));
     std::string dir = utf8(gt::core::getProgramDirectory());
-    EXPECT_EQ(dir + "/core_tests", file);
+    EXPECT_EQ(dir + "/core_io_tests", file);
 }
 
 TEST(SystemFolders, DataFoldersFollowTheEnvironment) {

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <limits>
 #include <string>
 #include <typeinfo>
 
@@ -343,7 +344,7 @@ TEST(JsonParser, ArraysReserveOnlyWhatTheirElementsNeed) {
     EXPECT_EQ(outer.capacity(), 32);
     Array<Any> const* level = &outer;
     for (int depth = 0; depth < 3; ++depth) {
-        Array<Any> const& inner = (*level)[0].cast<Array<Any> >();
+        Array<Any> const& inner = (*level)[0].cast<Array<Any>>();
         EXPECT_EQ(inner.capacity(), 32) << depth;
         level = &inner;
     }
@@ -368,7 +369,7 @@ TEST(JSON, RoundTripKeepsTheTree) {
         Dictionary<Any> back;
         ASSERT_TRUE(JSON::decode(written, &back));
         EXPECT_EQ(encoded(Any(back), false), encoded(Any(root), false));
-        Array<Any> const& numbers = back.get(u"numbers").cast<Array<Any> >();
+        Array<Any> const& numbers = back.get(u"numbers").cast<Array<Any>>();
         EXPECT_TRUE(numbers[2].is<long long>());
         EXPECT_EQ(numbers[4].cast<double>(), 0.001);
     }
@@ -399,4 +400,31 @@ TEST(JsonBuilder, KeysWithQuotesOrBackslashesReadBack) {
     Dictionary<Any> back;
     ASSERT_TRUE(JSON::decode(written, &back));
     EXPECT_EQ(gt::core::toInt(back.get(String(u"a\"b\\c"))), 1);
+}
+
+// JSON has no spelling for infinity or NaN, so a tree holding one is refused
+// rather than written as text no reader accepts.
+TEST(JsonBuilder, RefusesNumbersThatCannotBeReadBack) {
+    double const inf = std::numeric_limits<double>::infinity();
+    double const nan = std::numeric_limits<double>::quiet_NaN();
+    Dictionary<Any> inObject;
+    inObject.set(u"x", Any(nan));
+    Any const cases[] = {Any(inf), Any(-inf), Any(nan), Any(list({Any(1), Any(-inf)})), Any(inObject)};
+    for (Any const& value : cases) {
+        for (bool pretty : {false, true}) {
+            String out;
+            EXPECT_FALSE(JSON::encode(value, &out, pretty)) << utf8(out);
+        }
+    }
+    // A number too big for a double reads as infinity; it cannot be echoed.
+    Any huge;
+    ASSERT_TRUE(JSON::decode(text("[1e999]"), &huge));
+    String out;
+    EXPECT_FALSE(JSON::encode(huge, &out, false));
+    // The largest finite double still reads back exactly.
+    double const most = std::numeric_limits<double>::max();
+    ASSERT_TRUE(JSON::encode(Any(most), &out, false));
+    Any back;
+    ASSERT_TRUE(JSON::decode(out, &back)) << utf8(out);
+    EXPECT_EQ(back.cast<double>(), most);
 }

@@ -139,6 +139,55 @@ std::vector<Case> const& cases() {
          {"200 OK:ab"},
          true,
          true},
+        // Names differ only in case: one header, so the lengths are compared.
+        {"conflicting lengths in different case",
+         "HTTP/1.1 200 OK\r\nContent-Length: 5\r\ncontent-length: 6\r\n\r\nhelloxHTTP/1.1 200 OK\r\n\r\n",
+         {},
+         false,
+         false},
+        {"agreeing lengths in different case",
+         "HTTP/1.1 200 OK\r\ncontent-length: 2\r\nCONTENT-LENGTH: 2\r\n\r\nab",
+         {"200 OK:ab"},
+         true,
+         true},
+        {"chunked last in repeated transfer codings",
+         "HTTP/1.1 200 OK\r\nTransfer-Encoding: gzip\r\ntransfer-encoding: "
+         "chunked\r\n\r\n2\r\nhi\r\n0\r\n\r\n",
+         {"200 OK:hi"},
+         true,
+         true},
+        // A NUL would end the text conversion and hide the length behind it.
+        {"NUL in a header value",
+         std::string("HTTP/1.1 200 OK\r\nX-A: a\0b\r\nContent-Length: 2\r\n\r\nhiHTTP/1.1 200 OK\r\n\r\n",
+                     69),
+         {},
+         false,
+         false},
+        {"bare LF in the header block",
+         "HTTP/1.1 200 OK\r\nX-A: a\nContent-Length: 2\r\n\r\nhi",
+         {},
+         false,
+         false},
+        {"bare CR in the header block",
+         "HTTP/1.1 200 OK\r\nX-A: a\rb\r\nContent-Length: 0\r\n\r\n",
+         {},
+         false,
+         false},
+        {"DEL in a header name",
+         "HTTP/1.1 200 OK\r\nX\x7f: 1\r\nContent-Length: 0\r\n\r\n",
+         {},
+         false,
+         false},
+        {"NUL in the status line",
+         std::string("HTTP/1.1 200 O\0K\r\nContent-Length: 0\r\n\r\n", 39),
+         {},
+         false,
+         false},
+        {"TAB in a header value is kept",
+         "HTTP/1.1 200 OK\r\nX-A: a\tb\r\nContent-Length: 1\r\n\r\nx",
+         {"200 OK:x"},
+         true,
+         true},
         {"length above the cap", "HTTP/1.1 200 OK\r\nContent-Length: 99999999999\r\n\r\n", {}, false, false},
         {"chunk size not hex",
          "HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\nzz\r\nab\r\n0\r\n\r\n",
@@ -191,9 +240,11 @@ TEST(HttpResponseReader, HeadersKeepNamesAndJoinRepeats) {
             "Content-Length: 0\r\n\r\n")));
     EXPECT_EQ(got.statusCode, 302);
     EXPECT_EQ(utf8(got.version), "HTTP/1.1");
-    EXPECT_EQ(got.headers.count(), 4);
-    EXPECT_EQ(utf8(got.headers.get(u"Set-Cookie")), "a=1\r\nb=2");
-    EXPECT_EQ(utf8(got.headers.get(u"set-cookie")), "c=3");
+    // Names that differ only in case are one header, kept under the first
+    // spelling, values in the order received.
+    EXPECT_EQ(got.headers.count(), 3);
+    EXPECT_EQ(utf8(got.headers.get(u"Set-Cookie")), "a=1\r\nc=3\r\nb=2");
+    EXPECT_EQ(got.headers.find(u"set-cookie"), nullptr);
     EXPECT_EQ(utf8(got.header(u"Location")), "/x");
     EXPECT_EQ(got.findHeader(u"Nothing"), nullptr);
     EXPECT_TRUE(reader.isIdle());
@@ -223,4 +274,24 @@ TEST(HttpResponseReader, LimitsBoundWhatAPeerCanMakeUsHold) {
     EXPECT_TRUE(reader.hasError());
     reader.reset();
     EXPECT_TRUE(reader.feed(raw("HTTP/1.1 200 OK\r\nContent-Length: 0\r\n\r\n")));
+}
+
+TEST(HttpResponseReader, ErrorsSayWhatWasWrong) {
+    struct Case {
+        std::string wire;
+        char const* text;
+    } const cases[] = {
+        {std::string("HTTP/1.1 200 OK\r\nX: \0\r\n\r\n", 25), "NUL or control byte in the header block"},
+        {"HTTP/1.1 200 OK\r\nContent-Length: 1\r\ncontent-length: 2\r\n\r\n",
+         "malformed or conflicting Content-Length headers"},
+        {std::string("HTTP/1.1 2\x01\r\n\r\n", 15), "control byte in the status line"},
+    };
+    for (auto const& c : cases) {
+        HttpResponseReader reader(1 << 20, 1024);
+        EXPECT_TRUE(reader.errorText().isEmpty());
+        EXPECT_FALSE(reader.feed(raw(c.wire)));
+        EXPECT_EQ(utf8(reader.errorText()), c.text);
+        reader.reset();
+        EXPECT_TRUE(reader.errorText().isEmpty());
+    }
 }

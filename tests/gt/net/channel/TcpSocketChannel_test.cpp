@@ -6,6 +6,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -268,6 +269,35 @@ TEST(TcpSocketChannelTest, PeerResetDuringWritesClosesWithoutSignal) {
         EXPECT_FALSE(f.channel->isValid());
     }
     sigaction(SIGPIPE, &previous, nullptr);
+}
+
+// Why the connection ended, for the owner's log line and last error.
+TEST(TcpSocketChannelTest, LastErrorTellsWhyTheConnectionEnded) {
+    struct Case {
+        char const* name;
+        std::function<void(ChannelFixture&)> end;
+        int expected;
+    };
+    Case const cases[] = {
+        {"peer closes in order", [](ChannelFixture& f) { f.peer().shutdown(Socket::SHUT_SEND); }, 0},
+        {"peer resets",
+         [](ChannelFixture& f) {
+             f.peer().setLinger(true, 0);
+             Socket gone(std::move(f.peer()));
+         },
+         ECONNRESET},
+        {"local close", [](ChannelFixture& f) { f.channel->close(); }, 0},
+        {"idle time-out", [](ChannelFixture& f) { f.channel->setIdleTimeout(1); }, ETIMEDOUT},
+    };
+    for (Case const& c : cases) {
+        SCOPED_TRACE(c.name);
+        ChannelFixture f;
+        EXPECT_EQ(0, f.channel->lastError());
+        f.channel->recv(1000);
+        c.end(f);
+        ASSERT_TRUE(pumpUntil(f.selector, [&] { return f.closed(); }));
+        EXPECT_EQ(c.expected, f.channel->lastError());
+    }
 }
 
 TEST(TcpSocketChannelTest, SpuriousReadinessIsNotAClose) {

@@ -1,5 +1,6 @@
 #include "gt/net/channel/TcpSocketConnector.h"
 
+#include <errno.h>
 #include <sys/socket.h>
 
 #include <chrono>
@@ -256,6 +257,49 @@ TEST(TcpSocketConnectorTest, OwnerMayDestroyOrReuseTheConnectorInsideTheCallback
         EXPECT_TRUE(retry.gotSocket);
     }
     EXPECT_EQ(selector.handlerCount(), 0);
+}
+
+// Why a connect failed, as the owner logs it or keeps it as its last error.
+TEST(TcpSocketConnectorTest, LastErrorTellsWhyTheConnectFailed) {
+    Socket unused(Socket::TYPE_TCP);
+    ASSERT_TRUE(unused.bind(loopback(0)));  // bound, not listening: refused
+    Listener listener;
+    Blackhole blackhole;
+    struct Case {
+        char const* name;
+        SocketAddress remote;
+        int timeoutMs;
+        bool cancel;
+        int expected;
+    };
+    Case const cases[] = {
+        {"connected", listener.address, 3000, false, 0},
+        {"refused", unused.localAddress(), 10000, false, ECONNREFUSED},
+        {"none-address", SocketAddress(IpAddress(), listener.address.port()), 3000, false, ENETUNREACH},
+        {"timed out", blackhole.address, 100, false, ETIMEDOUT},
+        {"cancelled", blackhole.address, 10000, true, ECANCELED},
+    };
+    for (Case const& c : cases) {
+        SCOPED_TRACE(c.name);
+        SocketEventSelector selector(50);
+        TcpSocketConnector connector(&selector);
+        Outcome outcome;
+        connector.connect(c.remote, outcome.callback(), c.timeoutMs);
+        if (c.cancel) connector.cancel();
+        ASSERT_TRUE(pumpUntil(
+            selector, [&] { return outcome.calls > 0; }, 3000));
+        EXPECT_EQ(c.expected, connector.lastError());
+    }
+    // A connect refused while another is pending says so; the pending one
+    // still ends on its own.
+    SocketEventSelector selector(50);
+    TcpSocketConnector connector(&selector);
+    Outcome first, second;
+    connector.connect(listener.address, first.callback(), 3000);
+    connector.connect(listener.address, second.callback(), 3000);
+    EXPECT_EQ(EALREADY, connector.lastError());
+    ASSERT_TRUE(pumpUntil(selector, [&] { return first.calls > 0; }));
+    EXPECT_EQ(0, connector.lastError());
 }
 
 }  // namespace

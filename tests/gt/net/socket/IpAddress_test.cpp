@@ -4,7 +4,6 @@
 
 #include "gt/core/util/Array.h"
 #include "gt/net/socket/SocketAddress.h"
-#include "gt/util/Clock.h"
 #include "support/Text.h"
 
 using gt::core::String;
@@ -121,12 +120,5 @@ TEST(SocketAddressTest, ParsesHostAndPort) {
 }
 
 TEST(SocketAddressTest, HostNameIsKnown) { EXPECT_FALSE(gt::net::hostName().isEmpty()); }
-
-TEST(ClockTest, MillisecondsMoveForward) {
-    int first = gt::util::currentMilliseconds();
-    int second = gt::util::currentMilliseconds();
-    EXPECT_GE(second - first, 0);
-    EXPECT_LT(second - first, 1000);
-}
 
 }  // namespace

@@ -1,0 +1,88 @@
+#!/usr/bin/env python3
+"""Checks that no layer includes a header of a layer above it.
+
+Layers, lowest first (a file may include its own layer and those below):
+  gt/core < gt/net < gt/util < gt/svc < tunnel/util < tunnel engine
+  (tunnel/nat, tunnel/client, tunnel/forward, tunnel/NatTunnel)
+  < tunnel/api, tunnel/encrypt < svr < app < app/gui
+The cloud API (tunnel/api, tunnel/encrypt) never includes the engine: the
+desktop client links it without the engine. Tests under tests/<layer> follow
+the rule of the layer they test; tests/support and benchmarks are not checked.
+Prints one line per wrong include and exits 1 when there is any.
+"""
+import os
+import re
+import sys
+
+# (path prefix, rank); the longest matching prefix wins.
+LAYERS = [
+    ("gt/core/", 0),
+    ("gt/net/", 1),
+    ("gt/util/", 2),
+    ("gt/svc/", 3),
+    ("tunnel/util/", 4),
+    ("tunnel/nat/", 5),
+    ("tunnel/client/", 5),
+    ("tunnel/forward/", 5),
+    ("tunnel/engine/", 5),  # tests of the engine as a whole
+    ("tunnel/NatTunnel", 5),
+    ("tunnel/api/", 6),
+    ("tunnel/encrypt/", 6),
+    ("svr/", 7),
+    ("app/", 8),
+    ("app/gui/", 9),
+]
+ENGINE = ("tunnel/nat/", "tunnel/client/", "tunnel/forward/", "tunnel/NatTunnel")
+CLOUD_API = ("tunnel/api/", "tunnel/encrypt/")
+NAMES = {rank: prefix.rstrip("/") for prefix, rank in reversed(LAYERS)}
+NAMES[5] = "tunnel engine"
+INCLUDE = re.compile(r'^\s*#\s*include\s+"([^"]+)"')
+SOURCE_DIRS = ["gt", "tunnel", "svr", "app", "tests/gt", "tests/tunnel", "tests/svr", "tests/app"]
+
+
+def layer(path):
+    best = None
+    for prefix, rank in LAYERS:
+        if path.startswith(prefix) and (best is None or len(prefix) > len(best[0])):
+            best = (prefix, rank)
+    return best
+
+
+def main():
+    root = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
+    faults = []
+    for top in SOURCE_DIRS:
+        for folder, _, files in os.walk(os.path.join(root, top)):
+            for name in files:
+                if not name.endswith((".h", ".cpp")):
+                    continue
+                full = os.path.join(folder, name)
+                rel = os.path.relpath(full, root)
+                own = layer(rel[len("tests/"):] if rel.startswith("tests/") else rel)
+                if own is None:
+                    continue
+                with open(full, encoding="utf-8", errors="replace") as f:
+                    for number, line in enumerate(f, 1):
+                        m = INCLUDE.match(line)
+                        if not m:
+                            continue
+                        target = layer(m.group(1))
+                        if target is None:
+                            continue
+                        if target[1] > own[1]:
+                            faults.append("%s:%d: %s includes %s from the higher layer %s"
+                                          % (rel, number, NAMES[own[1]], m.group(1), NAMES[target[1]]))
+                        elif own[0] in CLOUD_API and m.group(1).startswith(ENGINE):
+                            faults.append("%s:%d: the cloud API includes the tunnel engine (%s)"
+                                          % (rel, number, m.group(1)))
+    for fault in faults:
+        print(fault)
+    if faults:
+        print("include direction: %d wrong include(s); a layer may include only itself and the layers below"
+              % len(faults))
+        return 1
+    return 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())

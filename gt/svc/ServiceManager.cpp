@@ -1,0 +1,479 @@
+#include "gt/svc/ServiceManager.h"
+
+#include <errno.h>
+#include <fcntl.h>
+#include <signal.h>
+#include <stdio.h>
+#include <stdlib.h>
+#include <string.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <time.h>
+#include <unistd.h>
+
+#include "gt/core/io/SystemFolders.h"
+#include "gt/core/lang/CommandLine.h"
+#include "gt/core/lang/Thread.h"
+#include "gt/svc/ServiceRegistry.h"
+
+extern char** environ;
+
+namespace gt {
+namespace svc {
+
+using detail::ServiceRegistry;
+using detail::StateRecord;
+using detail::toUtf8;
+
+namespace {
+
+int const DEFAULT_CONNECT_TIMEOUT_MS = 30000;
+// A log that grew past this is moved aside to "<name>.log.1" at the next start.
+off_t const LOG_ROTATE_BYTES = 1 << 20;
+
+bool hasControlCharacter(core::String const& s) {
+    for (int i = 0; i < s.length(); ++i) {
+        if (s[i] < 0x20 || s[i] == 0x7F) return true;
+    }
+    return false;
+}
+
+bool adminSwitch() {
+    char const* value = ::getenv("GT_SERVICE_ADMIN");
+    return !(value && ::strcmp(value, "0") == 0);
+}
+
+std::string folderOf(core::String const& folder) { return toUtf8(folder); }
+
+// Writes all of buffer to fd, ignoring interruptions (used between fork and exec).
+void writeAll(int fd, void const* buffer, size_t size) {
+    char const* p = static_cast<char const*>(buffer);
+    while (size > 0) {
+        ssize_t n = ::write(fd, p, size);
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            return;
+        }
+        p += n;
+        size -= static_cast<size_t>(n);
+    }
+}
+
+// Reads exactly size bytes; false at end of stream or on error.
+bool readAll(int fd, void* buffer, size_t size) {
+    char* p = static_cast<char*>(buffer);
+    while (size > 0) {
+        ssize_t n = ::read(fd, p, size);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) return false;
+        p += n;
+        size -= static_cast<size_t>(n);
+    }
+    return true;
+}
+
+// Starts argv detached: a grandchild in a session of its own (so it is
+// neither our child nor in our process group), stdin from /dev/null, stdout
+// and stderr appended to the log. Returns its pid, or 0 with *error set to
+// the errno of the failed step (exec included).
+int spawnDetached(std::vector<std::string> const& args, std::vector<std::string> const& env,
+                  std::string const& logPath, int* error) {
+    std::vector<char*> argv;
+    for (auto const& a : args)
+        argv.push_back(const_cast<char*>(a.c_str()));
+    argv.push_back(nullptr);
+    std::vector<char*> envp;
+    for (auto const& e : env)
+        envp.push_back(const_cast<char*>(e.c_str()));
+    envp.push_back(nullptr);
+
+    int nullFd = ::open("/dev/null", O_RDONLY | O_CLOEXEC);
+    int logFd = ::open(logPath.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0600);
+    int fds[2];
+    if (nullFd < 0 || logFd < 0 || ::pipe2(fds, O_CLOEXEC) != 0) {
+        *error = errno;
+        if (nullFd >= 0) ::close(nullFd);
+        if (logFd >= 0) ::close(logFd);
+        return 0;
+    }
+    pid_t child = ::fork();
+    if (child < 0) {
+        *error = errno;
+        ::close(nullFd);
+        ::close(logFd);
+        ::close(fds[0]);
+        ::close(fds[1]);
+        return 0;
+    }
+    if (child == 0) {
+        // Only async-signal-safe calls from here on.
+        ::close(fds[0]);
+        ::setsid();
+        pid_t grandchild = ::fork();
+        if (grandchild != 0) {
+            int report[2] = {static_cast<int>(grandchild), grandchild < 0 ? errno : 0};
+            writeAll(fds[1], report, sizeof(report));
+            ::_exit(0);
+        }
+        ::dup2(nullFd, 0);
+        ::dup2(logFd, 1);
+        ::dup2(logFd, 2);
+        sigset_t none;
+        sigemptyset(&none);
+        ::sigprocmask(SIG_SETMASK, &none, nullptr);
+        for (int sig = 1; sig < NSIG; ++sig)
+            ::signal(sig, SIG_DFL);
+        ::execve(argv[0], argv.data(), envp.data());
+        int report[2] = {-1, errno};
+        writeAll(fds[1], report, sizeof(report));
+        ::_exit(127);
+    }
+    ::close(nullFd);
+    ::close(logFd);
+    ::close(fds[1]);
+    int status = 0;
+    while (::waitpid(child, &status, 0) < 0 && errno == EINTR) {
+    }
+    int report[2] = {0, 0};
+    int pid = 0;
+    if (!readAll(fds[0], report, sizeof(report)) || report[0] <= 0) {
+        *error = report[1] ? report[1] : ECHILD;
+    } else {
+        pid = report[0];
+        // The exec's report follows on the same pipe; its end (no bytes)
+        // means the exec succeeded.
+        int execReport[2];
+        if (readAll(fds[0], execReport, sizeof(execReport))) {
+            *error = execReport[1];
+            pid = 0;
+        }
+    }
+    ::close(fds[0]);
+    return pid;
+}
+
+std::vector<std::string> childEnvironment(std::string const& folder, std::string const& name,
+                                          std::string const& token, int connectMs) {
+    static char const* const ours[] = {
+        "GT_SERVICE_REGISTRY=", "GT_SERVICE_NAME=", "GT_SERVICE_TOKEN=", "GT_SERVICE_CONNECT_TIMEOUT_MS="};
+    std::vector<std::string> env;
+    for (char** e = environ; e && *e; ++e) {
+        bool skip = false;
+        for (char const* prefix : ours)
+            skip = skip || ::strncmp(*e, prefix, ::strlen(prefix)) == 0;
+        if (!skip) env.push_back(*e);
+    }
+    env.push_back(std::string(ours[0]) + folder);
+    env.push_back(std::string(ours[1]) + name);
+    env.push_back(std::string(ours[2]) + token);
+    env.push_back(std::string(ours[3]) + std::to_string(connectMs));
+    return env;
+}
+
+}  // namespace
+
+char const* serviceErrorText(int error) {
+    switch (error) {
+        case SERVICE_OK:
+            return "done";
+        case SERVICE_ERROR_FILE_NOT_FOUND:
+            return "the service's program cannot be run";
+        case SERVICE_ERROR_ACCESS_DENIED:
+            return "access denied";
+        case SERVICE_ERROR_INVALID_PARAMETER:
+            return "invalid parameter";
+        case SERVICE_ERROR_IO:
+            return "the service registry cannot be read or written";
+        case SERVICE_ERROR_REQUEST_TIMEOUT:
+            return "the service did not respond to the start in time";
+        case SERVICE_ERROR_ALREADY_RUNNING:
+            return "the service is already running";
+        case SERVICE_ERROR_DISABLED:
+            return "the service is disabled";
+        case SERVICE_ERROR_DOES_NOT_EXIST:
+            return "the service does not exist";
+        case SERVICE_ERROR_CANNOT_ACCEPT_CTRL:
+            return "the service cannot accept the control now";
+        case SERVICE_ERROR_NOT_ACTIVE:
+            return "the service is not running";
+        case SERVICE_ERROR_CONTROLLER_CONNECT:
+            return "not started by the service manager";
+        case SERVICE_ERROR_PROCESS_ABORTED:
+            return "the service process ended unexpectedly";
+        case SERVICE_ERROR_MARKED_FOR_DELETE:
+            return "the service is marked for deletion";
+        case SERVICE_ERROR_EXISTS:
+            return "the service already exists";
+        default:
+            return "unknown error";
+    }
+}
+
+ServiceManager::ServiceManager() : m_folder(defaultFolder()) {}
+
+ServiceManager::ServiceManager(core::String const& folder) : m_folder(folder) {}
+
+ServiceManager::~ServiceManager() = default;
+
+core::String ServiceManager::defaultFolder() {
+    char const* value = ::getenv("GT_SERVICE_REGISTRY");
+    if (value && *value) return core::String::fromUtf8(value);
+    value = ::getenv("XDG_STATE_HOME");
+    if (value && *value == '/') return core::String::fromUtf8(value) + u"/gtsvc";
+    core::String home = core::getUserProfileDirectory();
+    if (home.isEmpty()) return core::String();
+    return home + u"/.local/state/gtsvc";
+}
+
+bool ServiceManager::isAdmin() const {
+    if (!adminSwitch()) return false;
+    ServiceRegistry registry(folderOf(m_folder));
+    return registry.ensureFolder() && ::access(registry.folder().c_str(), W_OK | X_OK) == 0;
+}
+
+int ServiceManager::connectTimeoutMs() {
+    return detail::environmentMs("GT_SERVICE_CONNECT_TIMEOUT_MS", DEFAULT_CONNECT_TIMEOUT_MS);
+}
+
+int ServiceManager::create(ServiceConfig const& config) {
+    if (!adminSwitch()) return SERVICE_ERROR_ACCESS_DENIED;
+    std::string key = ServiceRegistry::keyOf(config.name);
+    if (key.empty() || config.startType < START_BOOT || config.startType > START_DISABLED ||
+        config.commandLine.isEmpty() || hasControlCharacter(config.displayName) ||
+        hasControlCharacter(config.commandLine)) {
+        return SERVICE_ERROR_INVALID_PARAMETER;
+    }
+    ServiceRegistry registry(folderOf(m_folder));
+    if (!registry.lock()) return SERVICE_ERROR_IO;
+    ServiceConfig existing;
+    StateRecord state;
+    bool exists = false;
+    if (!registry.refresh(key, &existing, &state, &exists)) return SERVICE_ERROR_IO;
+    if (exists) return existing.markedForDelete ? SERVICE_ERROR_MARKED_FOR_DELETE : SERVICE_ERROR_EXISTS;
+    ServiceConfig record = config;
+    record.markedForDelete = false;
+    if (record.displayName.isEmpty()) record.displayName = record.name;
+    ::unlink(registry.path(key, ".state").c_str());
+    return registry.writeRecord(key, record) ? SERVICE_OK : SERVICE_ERROR_IO;
+}
+
+int ServiceManager::remove(core::String const& name) {
+    if (!adminSwitch()) return SERVICE_ERROR_ACCESS_DENIED;
+    std::string key = ServiceRegistry::keyOf(name);
+    if (key.empty()) return SERVICE_ERROR_DOES_NOT_EXIST;
+    ServiceRegistry registry(folderOf(m_folder));
+    if (!registry.lock()) return SERVICE_ERROR_IO;
+    ServiceConfig config;
+    StateRecord state;
+    bool exists = false;
+    if (!registry.refresh(key, &config, &state, &exists)) return SERVICE_ERROR_IO;
+    if (!exists) return SERVICE_ERROR_DOES_NOT_EXIST;
+    if (config.markedForDelete) return SERVICE_ERROR_MARKED_FOR_DELETE;
+    if (state.status.state != SERVICE_STOPPED) {
+        config.markedForDelete = true;
+        return registry.writeRecord(key, config) ? SERVICE_OK : SERVICE_ERROR_IO;
+    }
+    registry.removeService(key);
+    return SERVICE_OK;
+}
+
+int ServiceManager::start(core::String const& name) {
+    if (!adminSwitch()) return SERVICE_ERROR_ACCESS_DENIED;
+    std::string key = ServiceRegistry::keyOf(name);
+    if (key.empty()) return SERVICE_ERROR_DOES_NOT_EXIST;
+    return _start(key);
+}
+
+int ServiceManager::_start(std::string const& key) {
+    std::string folder = folderOf(m_folder);
+    ServiceRegistry registry(folder);
+    if (!registry.lock()) return SERVICE_ERROR_IO;
+    ServiceConfig config;
+    StateRecord state;
+    bool exists = false;
+    if (!registry.refresh(key, &config, &state, &exists)) return SERVICE_ERROR_IO;
+    if (!exists) return SERVICE_ERROR_DOES_NOT_EXIST;
+    if (config.markedForDelete) return SERVICE_ERROR_MARKED_FOR_DELETE;
+    if (config.startType == START_DISABLED) return SERVICE_ERROR_DISABLED;
+    if (state.status.state != SERVICE_STOPPED) return SERVICE_ERROR_ALREADY_RUNNING;
+
+    std::vector<core::String> words;
+    core::detail::splitArguments(config.commandLine, words);
+    if (words.empty()) return SERVICE_ERROR_FILE_NOT_FOUND;
+    std::vector<std::string> args;
+    for (auto const& w : words)
+        args.push_back(toUtf8(w));
+
+    std::string logPath = registry.path(key, ".log");
+    struct stat st;
+    if (::stat(logPath.c_str(), &st) == 0 && st.st_size > LOG_ROTATE_BYTES) {
+        ::rename(logPath.c_str(), (logPath + ".1").c_str());
+    }
+    int connectMs = connectTimeoutMs();
+    StateRecord launching;
+    launching.token = ServiceRegistry::newToken();
+    launching.status.state = SERVICE_START_PENDING;
+    int error = 0;
+    int pid = spawnDetached(args, childEnvironment(folder, toUtf8(config.name), launching.token, connectMs),
+                            logPath, &error);
+    if (pid == 0) {
+        ::fprintf(stderr, "service manager: cannot start %s (%s): %s\n", toUtf8(config.name).c_str(),
+                  args[0].c_str(), ::strerror(error));
+        return SERVICE_ERROR_FILE_NOT_FOUND;
+    }
+    launching.status.processId = pid;
+    launching.startTime = ServiceRegistry::processStartTime(pid);
+    if (!registry.writeState(key, launching)) {
+        ::kill(pid, SIGKILL);
+        return SERVICE_ERROR_IO;
+    }
+    registry.unlock();
+
+    // The process confirms the start from its dispatcher (under the same
+    // lock); until then it counts as start pending.
+    long long until = detail::nowMs() + connectMs;
+    for (;;) {
+        core::Thread::sleep(5);
+        if (!registry.lock()) return SERVICE_ERROR_IO;
+        if (registry.readState(key, &state) <= 0 || state.token != launching.token) {
+            // Deleted, or replaced by someone else's start: not ours to judge.
+            return SERVICE_OK;
+        }
+        if (state.connected) return SERVICE_OK;
+        bool alive = ServiceRegistry::isAlive(pid, launching.startTime);
+        bool late = detail::nowMs() >= until;
+        if (!alive || late) {
+            if (alive) ::kill(pid, SIGKILL);
+            StateRecord stopped;
+            stopped.status.exitCode = alive ? SERVICE_ERROR_REQUEST_TIMEOUT : SERVICE_ERROR_PROCESS_ABORTED;
+            registry.writeState(key, stopped);
+            ::fprintf(
+                stderr, "service manager: %s %s\n", toUtf8(config.name).c_str(),
+                alive ? "did not reach its dispatcher in time" : "ended before reaching its dispatcher");
+            return alive ? SERVICE_ERROR_REQUEST_TIMEOUT : SERVICE_ERROR_PROCESS_ABORTED;
+        }
+        registry.unlock();
+    }
+}
+
+int ServiceManager::control(core::String const& name, int control, ServiceStatus* status) {
+    if (!adminSwitch()) return SERVICE_ERROR_ACCESS_DENIED;
+    if (control != CONTROL_STOP) return SERVICE_ERROR_INVALID_PARAMETER;
+    std::string key = ServiceRegistry::keyOf(name);
+    if (key.empty()) return SERVICE_ERROR_DOES_NOT_EXIST;
+    ServiceRegistry registry(folderOf(m_folder));
+    if (!registry.lock()) return SERVICE_ERROR_IO;
+    ServiceConfig config;
+    StateRecord state;
+    bool exists = false;
+    if (!registry.refresh(key, &config, &state, &exists)) return SERVICE_ERROR_IO;
+    if (!exists) return SERVICE_ERROR_DOES_NOT_EXIST;
+    if (status) *status = state.status;
+    if (state.status.state == SERVICE_STOPPED) return SERVICE_ERROR_NOT_ACTIVE;
+    if (!state.connected || state.status.state != SERVICE_RUNNING ||
+        !(state.status.controlsAccepted & ACCEPT_STOP)) {
+        return SERVICE_ERROR_CANNOT_ACCEPT_CTRL;
+    }
+    if (::kill(state.status.processId, SIGTERM) != 0) {
+        ::fprintf(stderr, "service manager: cannot signal %s: %s\n", toUtf8(config.name).c_str(),
+                  ::strerror(errno));
+        return errno == ESRCH ? SERVICE_ERROR_NOT_ACTIVE : SERVICE_ERROR_ACCESS_DENIED;
+    }
+    return SERVICE_OK;
+}
+
+int ServiceManager::queryStatus(core::String const& name, ServiceStatus* status) {
+    std::string key = ServiceRegistry::keyOf(name);
+    if (key.empty()) return SERVICE_ERROR_DOES_NOT_EXIST;
+    ServiceRegistry registry(folderOf(m_folder));
+    if (!registry.lock()) return SERVICE_ERROR_IO;
+    ServiceConfig config;
+    StateRecord state;
+    bool exists = false;
+    if (!registry.refresh(key, &config, &state, &exists)) return SERVICE_ERROR_IO;
+    if (!exists) return SERVICE_ERROR_DOES_NOT_EXIST;
+    if (status) *status = state.status;
+    return SERVICE_OK;
+}
+
+int ServiceManager::queryConfig(core::String const& name, ServiceConfig* config) {
+    std::string key = ServiceRegistry::keyOf(name);
+    if (key.empty()) return SERVICE_ERROR_DOES_NOT_EXIST;
+    ServiceRegistry registry(folderOf(m_folder));
+    if (!registry.lock()) return SERVICE_ERROR_IO;
+    ServiceConfig found;
+    StateRecord state;
+    bool exists = false;
+    if (!registry.refresh(key, &found, &state, &exists)) return SERVICE_ERROR_IO;
+    if (!exists) return SERVICE_ERROR_DOES_NOT_EXIST;
+    if (config) *config = found;
+    return SERVICE_OK;
+}
+
+int ServiceManager::list(std::vector<ServiceConfig>* configs) {
+    configs->clear();
+    ServiceRegistry registry(folderOf(m_folder));
+    if (!registry.lock()) return SERVICE_ERROR_IO;
+    std::vector<std::string> keys;
+    if (!registry.keys(&keys)) return SERVICE_ERROR_IO;
+    for (auto const& key : keys) {
+        ServiceConfig config;
+        StateRecord state;
+        bool exists = false;
+        // A malformed record is skipped (and logged), not fatal for the rest.
+        if (registry.refresh(key, &config, &state, &exists) && exists) configs->push_back(config);
+    }
+    return SERVICE_OK;
+}
+
+int ServiceManager::boot() {
+    if (!adminSwitch()) return -1;
+    std::vector<ServiceConfig> configs;
+    if (list(&configs) != SERVICE_OK) return -1;
+    int failed = 0;
+    for (auto const& config : configs) {
+        if (config.startType > START_AUTO || config.markedForDelete) continue;
+        int r = _start(ServiceRegistry::keyOf(config.name));
+        if (r != SERVICE_OK && r != SERVICE_ERROR_ALREADY_RUNNING) {
+            ::fprintf(stderr, "service manager: %s: %s\n", toUtf8(config.name).c_str(), serviceErrorText(r));
+            ++failed;
+        }
+    }
+    return failed;
+}
+
+bool ServiceManager::writeAutostartEntry(core::String const& program, core::String const& fileName) {
+    std::string folder;
+    char const* config = ::getenv("XDG_CONFIG_HOME");
+    if (config && *config == '/') {
+        folder = config;
+    } else {
+        core::String home = core::getUserProfileDirectory();
+        if (home.isEmpty()) return false;
+        folder = toUtf8(home) + "/.config";
+    }
+    folder += "/autostart";
+    if (!ServiceRegistry(folder).ensureFolder()) return false;
+    // Exec quoting of desktop entries: the program in double quotes with '"',
+    // '`', '$' and '\' escaped by a backslash; then the backslashes of the
+    // whole value doubled once more, as the entry is a string value.
+    std::string quoted = "\"";
+    for (char c : toUtf8(program)) {
+        if (c == '"' || c == '`' || c == '$' || c == '\\') quoted += '\\';
+        quoted += c;
+    }
+    quoted += "\"";
+    std::string exec;
+    for (char c : quoted) {
+        if (c == '\\') exec += '\\';
+        exec += c;
+    }
+    std::string text =
+        "[Desktop Entry]\nType=Application\nName=gtsvc boot\n"
+        "Comment=Starts the automatic services of this user\nExec=" +
+        exec + " boot\nTerminal=false\nNoDisplay=true\nX-GNOME-Autostart-enabled=true\n";
+    return detail::writeFileAtomically(folder + "/" + toUtf8(fileName), text);
+}
+
+}  // namespace svc
+}  // namespace gt

@@ -1,0 +1,383 @@
+#include "gt/svc/ServiceManager.h"
+
+#include <signal.h>
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
+#include <thread>
+
+#include "gt/svc/ServiceDispatcher.h"
+#include "gt/svc/SvcTestSupport.h"
+
+using namespace gt;
+using namespace gt::svc;
+using gt::test::ScopedEnv;
+using gt::test::waitFor;
+
+namespace {
+
+class ServiceManagerTest : public gt::test::SvcTest {
+protected:
+    int create(char const* name, core::String const& command, int startType = START_DEMAND) {
+        ServiceConfig config;
+        config.name = core::String::fromUtf8(name);
+        config.displayName = u"显示名";
+        config.commandLine = command;
+        config.startType = startType;
+        return m_manager.create(config);
+    }
+    int state(char const* name) {
+        ServiceStatus status;
+        int r = m_manager.queryStatus(core::String::fromUtf8(name), &status);
+        return r == SERVICE_OK ? status.state : -r;
+    }
+    bool waitForState(char const* name, int wanted, int ms = 10000) {
+        return waitFor([&] { return state(name) == wanted; }, ms);
+    }
+
+    ServiceManager m_manager;
+};
+
+TEST_F(ServiceManagerTest, CreateRefusesBadInputAndExistingNames) {
+    struct Case {
+        char const* name;
+        char const* command;
+        int startType;
+        int expected;
+    } const cases[] = {
+        {"", "/bin/true", START_DEMAND, SERVICE_ERROR_INVALID_PARAMETER},
+        {".hidden", "/bin/true", START_DEMAND, SERVICE_ERROR_INVALID_PARAMETER},
+        {"a/b", "/bin/true", START_DEMAND, SERVICE_ERROR_INVALID_PARAMETER},
+        {"a\\b", "/bin/true", START_DEMAND, SERVICE_ERROR_INVALID_PARAMETER},
+        {"line\nend", "/bin/true", START_DEMAND, SERVICE_ERROR_INVALID_PARAMETER},
+        {"Svc", "", START_DEMAND, SERVICE_ERROR_INVALID_PARAMETER},
+        // A line end in the command line would forge a field of the record.
+        {"Svc", "/bin/true\nstart=2", START_DEMAND, SERVICE_ERROR_INVALID_PARAMETER},
+        {"Svc", "/bin/true", -1, SERVICE_ERROR_INVALID_PARAMETER},
+        {"Svc", "/bin/true", 5, SERVICE_ERROR_INVALID_PARAMETER},
+        {"Svc", "/bin/true", START_AUTO, SERVICE_OK},
+        {"Svc", "/bin/true", START_AUTO, SERVICE_ERROR_EXISTS},
+        // Names compare without regard to ASCII case.
+        {"SVC", "/bin/other", START_DEMAND, SERVICE_ERROR_EXISTS},
+    };
+    for (auto const& c : cases) {
+        SCOPED_TRACE(c.name);
+        EXPECT_EQ(create(c.name, core::String::fromUtf8(c.command), c.startType), c.expected);
+    }
+    ServiceConfig config;
+    ASSERT_EQ(m_manager.queryConfig(u"svc", &config), SERVICE_OK);
+    EXPECT_TRUE(config.name == u"Svc");
+    EXPECT_TRUE(config.commandLine == u"/bin/true");
+    EXPECT_EQ(config.startType, START_AUTO);
+    // The record is replaced by a rename: no temporary file stays behind.
+    for (auto const& e : std::filesystem::directory_iterator(m_dir.path("registry"))) {
+        EXPECT_EQ(e.path().filename().string().find(".tmp"), std::string::npos) << e.path();
+    }
+}
+
+TEST_F(ServiceManagerTest, OperationsOnAMissingServiceSayItDoesNotExist) {
+    ServiceStatus status;
+    ServiceConfig config;
+    EXPECT_EQ(m_manager.queryStatus(u"Missing", &status), SERVICE_ERROR_DOES_NOT_EXIST);
+    EXPECT_EQ(m_manager.queryConfig(u"Missing", &config), SERVICE_ERROR_DOES_NOT_EXIST);
+    EXPECT_EQ(m_manager.start(u"Missing"), SERVICE_ERROR_DOES_NOT_EXIST);
+    EXPECT_EQ(m_manager.control(u"Missing", CONTROL_STOP, &status), SERVICE_ERROR_DOES_NOT_EXIST);
+    EXPECT_EQ(m_manager.remove(u"Missing"), SERVICE_ERROR_DOES_NOT_EXIST);
+    std::vector<ServiceConfig> configs;
+    EXPECT_EQ(m_manager.list(&configs), SERVICE_OK);
+    EXPECT_TRUE(configs.empty());
+}
+
+TEST_F(ServiceManagerTest, NonAdministratorMayOnlyQuery) {
+    ASSERT_EQ(create("Svc", commandLine("normal")), SERVICE_OK);
+    ScopedEnv plainUser("GT_SERVICE_ADMIN", "0");
+    EXPECT_FALSE(m_manager.isAdmin());
+    ServiceStatus status;
+    EXPECT_EQ(create("Other", commandLine("normal")), SERVICE_ERROR_ACCESS_DENIED);
+    EXPECT_EQ(m_manager.start(u"Svc"), SERVICE_ERROR_ACCESS_DENIED);
+    EXPECT_EQ(m_manager.control(u"Svc", CONTROL_STOP, &status), SERVICE_ERROR_ACCESS_DENIED);
+    EXPECT_EQ(m_manager.remove(u"Svc"), SERVICE_ERROR_ACCESS_DENIED);
+    EXPECT_EQ(m_manager.boot(), -1);
+    EXPECT_EQ(m_manager.queryStatus(u"Svc", &status), SERVICE_OK);
+    EXPECT_EQ(status.state, SERVICE_STOPPED);
+    std::vector<ServiceConfig> configs;
+    EXPECT_EQ(m_manager.list(&configs), SERVICE_OK);
+    EXPECT_EQ(configs.size(), 1u);
+}
+
+TEST_F(ServiceManagerTest, StartStopSequence) {
+    ASSERT_TRUE(m_manager.isAdmin());
+    ASSERT_EQ(create("Svc", commandLine("normal")), SERVICE_OK);
+    ServiceStatus status;
+    EXPECT_EQ(m_manager.control(u"Svc", CONTROL_STOP, &status), SERVICE_ERROR_NOT_ACTIVE);
+    EXPECT_EQ(m_manager.control(u"Svc", 2, &status), SERVICE_ERROR_INVALID_PARAMETER);
+
+    ASSERT_EQ(m_manager.start(u"Svc"), SERVICE_OK);
+    ASSERT_TRUE(waitForState("Svc", SERVICE_RUNNING));
+    ASSERT_EQ(m_manager.queryStatus(u"Svc", &status), SERVICE_OK);
+    EXPECT_GT(status.processId, 0);
+    EXPECT_EQ(status.controlsAccepted, ACCEPT_STOP);
+    EXPECT_EQ(m_manager.start(u"SVC"), SERVICE_ERROR_ALREADY_RUNNING);
+
+    EXPECT_EQ(m_manager.control(u"Svc", CONTROL_STOP, &status), SERVICE_OK);
+    EXPECT_EQ(status.state, SERVICE_RUNNING);
+    ASSERT_TRUE(waitForState("Svc", SERVICE_STOPPED));
+    ASSERT_EQ(m_manager.queryStatus(u"Svc", &status), SERVICE_OK);
+    EXPECT_EQ(status.processId, 0);
+    EXPECT_EQ(status.exitCode, 0);
+    EXPECT_EQ(status.checkPoint, 3);
+    EXPECT_EQ(m_manager.control(u"Svc", CONTROL_STOP, &status), SERVICE_ERROR_NOT_ACTIVE);
+
+    // It starts again, and its output went to its log.
+    ASSERT_EQ(m_manager.start(u"Svc"), SERVICE_OK);
+    ASSERT_TRUE(waitForState("Svc", SERVICE_RUNNING));
+    EXPECT_NE(m_dir.readFile("registry/svc.log").find("svc_test_service normal started"), std::string::npos);
+}
+
+TEST_F(ServiceManagerTest, ConcurrentStartsLaunchOneProcess) {
+    ASSERT_EQ(create("Svc", commandLine("normal")), SERVICE_OK);
+    std::vector<int> results(4, -1);
+    std::vector<std::thread> threads;
+    for (auto& result : results) {
+        threads.emplace_back([&result] { result = ServiceManager().start(u"Svc"); });
+    }
+    for (auto& t : threads)
+        t.join();
+    EXPECT_EQ(std::count(results.begin(), results.end(), SERVICE_OK), 1);
+    EXPECT_EQ(std::count(results.begin(), results.end(), SERVICE_ERROR_ALREADY_RUNNING), 3);
+    EXPECT_TRUE(waitForState("Svc", SERVICE_RUNNING));
+}
+
+TEST_F(ServiceManagerTest, StartFailures) {
+    ScopedEnv shortConnect("GT_SERVICE_CONNECT_TIMEOUT_MS", "500");
+    struct Case {
+        char const* name;
+        core::String command;
+        int startType;
+        int expected;
+    } const cases[] = {
+        {"Disabled", commandLine("normal"), START_DISABLED, SERVICE_ERROR_DISABLED},
+        {"NoProgram", core::String::fromUtf8((m_dir.path("missing") + " --service").c_str()), START_DEMAND,
+         SERVICE_ERROR_FILE_NOT_FOUND},
+        {"ExitsAtOnce", commandLine("exit-at-once"), START_DEMAND, SERVICE_ERROR_PROCESS_ABORTED},
+        // A program that never reaches the dispatcher is ended after the
+        // connect time-out.
+        {"NoDispatcher", u"/bin/sleep 30", START_DEMAND, SERVICE_ERROR_REQUEST_TIMEOUT},
+    };
+    for (auto const& c : cases) {
+        SCOPED_TRACE(c.name);
+        ASSERT_EQ(create(c.name, c.command, c.startType), SERVICE_OK);
+        EXPECT_EQ(m_manager.start(core::String::fromUtf8(c.name)), c.expected);
+        ServiceStatus status;
+        ASSERT_EQ(m_manager.queryStatus(core::String::fromUtf8(c.name), &status), SERVICE_OK);
+        EXPECT_EQ(status.state, SERVICE_STOPPED);
+        EXPECT_EQ(status.processId, 0);
+    }
+}
+
+TEST_F(ServiceManagerTest, ServiceModesAndControls) {
+    // Start pending: a stop cannot be taken yet.
+    ASSERT_EQ(create("Pending", commandLine("never-running")), SERVICE_OK);
+    ASSERT_EQ(m_manager.start(u"Pending"), SERVICE_OK);
+    ASSERT_TRUE(waitForState("Pending", SERVICE_START_PENDING));
+    ServiceStatus status;
+    EXPECT_EQ(m_manager.control(u"Pending", CONTROL_STOP, &status), SERVICE_ERROR_CANNOT_ACCEPT_CTRL);
+    EXPECT_EQ(status.state, SERVICE_START_PENDING);
+
+    // The stop is sent, but the service keeps running.
+    ASSERT_EQ(create("Stubborn", commandLine("ignore-stop")), SERVICE_OK);
+    ASSERT_EQ(m_manager.start(u"Stubborn"), SERVICE_OK);
+    ASSERT_TRUE(waitForState("Stubborn", SERVICE_RUNNING));
+    EXPECT_EQ(m_manager.control(u"Stubborn", CONTROL_STOP, &status), SERVICE_OK);
+    EXPECT_FALSE(waitForState("Stubborn", SERVICE_STOPPED, 300));
+    EXPECT_EQ(state("Stubborn"), SERVICE_RUNNING);
+
+    // A process that dies without reporting reads as stopped.
+    ASSERT_EQ(create("Crash", commandLine("crash")), SERVICE_OK);
+    ASSERT_EQ(m_manager.start(u"Crash"), SERVICE_OK);
+    ASSERT_TRUE(waitForState("Crash", SERVICE_RUNNING));
+    EXPECT_EQ(m_manager.control(u"Crash", CONTROL_STOP, &status), SERVICE_OK);
+    ASSERT_TRUE(waitForState("Crash", SERVICE_STOPPED));
+    ASSERT_EQ(m_manager.queryStatus(u"Crash", &status), SERVICE_OK);
+    EXPECT_EQ(status.exitCode, SERVICE_ERROR_PROCESS_ABORTED);
+    EXPECT_EQ(m_manager.start(u"Crash"), SERVICE_OK);
+}
+
+TEST_F(ServiceManagerTest, KilledServiceReadsAsStoppedAndMayStartAgain) {
+    ASSERT_EQ(create("Svc", commandLine("normal")), SERVICE_OK);
+    ASSERT_EQ(m_manager.start(u"Svc"), SERVICE_OK);
+    ASSERT_TRUE(waitForState("Svc", SERVICE_RUNNING));
+    ServiceStatus status;
+    ASSERT_EQ(m_manager.queryStatus(u"Svc", &status), SERVICE_OK);
+    ASSERT_EQ(::kill(status.processId, SIGKILL), 0);
+    ASSERT_TRUE(waitForState("Svc", SERVICE_STOPPED));
+    EXPECT_EQ(m_manager.control(u"Svc", CONTROL_STOP, &status), SERVICE_ERROR_NOT_ACTIVE);
+    EXPECT_EQ(m_manager.start(u"Svc"), SERVICE_OK);
+    EXPECT_TRUE(waitForState("Svc", SERVICE_RUNNING));
+}
+
+TEST_F(ServiceManagerTest, DeleteWhileRunningMarksTheServiceUntilItStops) {
+    ASSERT_EQ(create("Svc", commandLine("normal")), SERVICE_OK);
+    ASSERT_EQ(m_manager.start(u"Svc"), SERVICE_OK);
+    ASSERT_TRUE(waitForState("Svc", SERVICE_RUNNING));
+    EXPECT_EQ(m_manager.remove(u"Svc"), SERVICE_OK);
+
+    ServiceConfig config;
+    ASSERT_EQ(m_manager.queryConfig(u"Svc", &config), SERVICE_OK);
+    EXPECT_TRUE(config.markedForDelete);
+    EXPECT_EQ(state("Svc"), SERVICE_RUNNING);
+    EXPECT_EQ(m_manager.remove(u"Svc"), SERVICE_ERROR_MARKED_FOR_DELETE);
+    EXPECT_EQ(create("Svc", commandLine("normal")), SERVICE_ERROR_MARKED_FOR_DELETE);
+
+    ServiceStatus status;
+    EXPECT_EQ(m_manager.control(u"Svc", CONTROL_STOP, &status), SERVICE_OK);
+    ASSERT_TRUE(waitForState("Svc", -SERVICE_ERROR_DOES_NOT_EXIST));
+    EXPECT_FALSE(m_dir.exists("registry/svc.service"));
+    EXPECT_FALSE(m_dir.exists("registry/svc.state"));
+    EXPECT_EQ(create("Svc", commandLine("normal")), SERVICE_OK);
+
+    // A marked service whose process dies goes as well.
+    ASSERT_EQ(m_manager.start(u"Svc"), SERVICE_OK);
+    ASSERT_TRUE(waitForState("Svc", SERVICE_RUNNING));
+    ASSERT_EQ(m_manager.queryStatus(u"Svc", &status), SERVICE_OK);
+    EXPECT_EQ(m_manager.remove(u"Svc"), SERVICE_OK);
+    ASSERT_EQ(::kill(status.processId, SIGKILL), 0);
+    EXPECT_TRUE(waitForState("Svc", -SERVICE_ERROR_DOES_NOT_EXIST));
+}
+
+TEST_F(ServiceManagerTest, QuotedProgramPathWithBlanksStarts) {
+    std::string folder = m_dir.path("dir with blank");
+    ASSERT_EQ(::mkdir(folder.c_str(), 0700), 0);
+    std::string program = folder + "/svc test";
+    std::filesystem::copy_file(service(), program);
+    ::chmod(program.c_str(), 0700);
+    core::String command = core::String::fromUtf8(("\"" + program + "\" normal").c_str());
+    ASSERT_EQ(create("Svc", command), SERVICE_OK);
+    ServiceConfig config;
+    ASSERT_EQ(m_manager.queryConfig(u"Svc", &config), SERVICE_OK);
+    EXPECT_TRUE(config.commandLine == command);
+    ASSERT_EQ(m_manager.start(u"Svc"), SERVICE_OK);
+    EXPECT_TRUE(waitForState("Svc", SERVICE_RUNNING));
+    // The quotes group the path into one argument: the program saw one
+    // argument besides its own name.
+    EXPECT_NE(m_dir.readFile("registry/svc.log").find("normal started, 2 arguments"), std::string::npos);
+}
+
+TEST_F(ServiceManagerTest, HandRunServiceProgramFailsAtOnce) {
+    // Without the manager's environment, and with a token the manager never gave.
+    EXPECT_EQ(runProgram({service(), "normal"}), 9);
+    ASSERT_EQ(create("Svc", commandLine("normal")), SERVICE_OK);
+    ScopedEnv name("GT_SERVICE_NAME", "Svc");
+    ScopedEnv token("GT_SERVICE_TOKEN", "forged");
+    EXPECT_EQ(runProgram({service(), "normal"}), 9);
+    EXPECT_EQ(state("Svc"), SERVICE_STOPPED);
+}
+
+TEST_F(ServiceManagerTest, DispatcherCallsOutsideARunFail) {
+    ServiceStatus status;
+    status.state = SERVICE_RUNNING;
+    EXPECT_FALSE(ServiceDispatcher::setStatus(0, status));
+    EXPECT_FALSE(ServiceDispatcher::setStatus(12345, status));
+    EXPECT_EQ(ServiceDispatcher::lastError(), SERVICE_ERROR_INVALID_HANDLE);
+    EXPECT_EQ(ServiceDispatcher::registerControlHandler(u"Svc", nullptr), 0);
+    EXPECT_FALSE(ServiceDispatcher::run({}));
+}
+
+TEST_F(ServiceManagerTest, DamagedFilesAreReportedNotTrusted) {
+    ASSERT_EQ(create("Good", u"/bin/true"), SERVICE_OK);
+    m_dir.writeFile("registry/bad.service", "garbage without fields\n");
+    // A state file far larger than any real one is refused, not read whole.
+    ASSERT_EQ(create("Big", u"/bin/true"), SERVICE_OK);
+    m_dir.writeFile("registry/big.state", std::string(1 << 20, 'x'));
+    ServiceConfig config;
+    ServiceStatus status;
+    EXPECT_EQ(m_manager.queryConfig(u"bad", &config), SERVICE_ERROR_IO);
+    EXPECT_EQ(m_manager.queryStatus(u"big", &status), SERVICE_ERROR_IO);
+    std::vector<ServiceConfig> configs;
+    ASSERT_EQ(m_manager.list(&configs), SERVICE_OK);
+    ASSERT_EQ(configs.size(), 1u);
+    EXPECT_TRUE(configs[0].name == u"Good");
+}
+
+TEST_F(ServiceManagerTest, BootStartsAutomaticServicesOnly) {
+    struct Case {
+        char const* name;
+        int startType;
+        int expected;
+    } const cases[] = {
+        {"Auto", START_AUTO, SERVICE_RUNNING},         {"Boot", START_BOOT, SERVICE_RUNNING},
+        {"System", START_SYSTEM, SERVICE_RUNNING},     {"Demand", START_DEMAND, SERVICE_STOPPED},
+        {"Disabled", START_DISABLED, SERVICE_STOPPED},
+    };
+    for (auto const& c : cases)
+        ASSERT_EQ(create(c.name, commandLine("normal"), c.startType), SERVICE_OK);
+    ASSERT_EQ(m_manager.start(u"Auto"), SERVICE_OK);
+    EXPECT_EQ(m_manager.boot(), 0);
+    for (auto const& c : cases) {
+        SCOPED_TRACE(c.name);
+        EXPECT_TRUE(waitForState(c.name, c.expected));
+    }
+    // An automatic service that cannot start is counted.
+    ASSERT_EQ(create("Broken", commandLine("exit-at-once"), START_AUTO), SERVICE_OK);
+    EXPECT_EQ(m_manager.boot(), 1);
+}
+
+TEST_F(ServiceManagerTest, AutostartEntryRunsBootAtLogin) {
+    ScopedEnv config("XDG_CONFIG_HOME", m_dir.path("config").c_str());
+    ASSERT_TRUE(ServiceManager::writeAutostartEntry(u"/opt/my \"tools\"/gtsvc", u"gtsvc.desktop"));
+    std::string entry = m_dir.readFile("config/autostart/gtsvc.desktop");
+    EXPECT_EQ(entry.rfind("[Desktop Entry]\n", 0), 0u);
+    EXPECT_NE(entry.find("\nType=Application\n"), std::string::npos);
+    EXPECT_NE(entry.find("\nExec=\"/opt/my \\\\\"tools\\\\\"/gtsvc\" boot\n"), std::string::npos) << entry;
+}
+
+TEST_F(ServiceManagerTest, DefaultFolderFollowsTheEnvironment) {
+    {
+        ScopedEnv none("GT_SERVICE_REGISTRY", nullptr);
+        ScopedEnv state("XDG_STATE_HOME", "/state");
+        EXPECT_TRUE(ServiceManager::defaultFolder() == u"/state/gtsvc");
+        ScopedEnv relative("XDG_STATE_HOME", "relative");
+        ScopedEnv home("HOME", "/home/u");
+        EXPECT_TRUE(ServiceManager::defaultFolder() == u"/home/u/.local/state/gtsvc");
+    }
+    EXPECT_TRUE(ServiceManager::defaultFolder() == m_dir.str("registry"));
+}
+
+TEST_F(ServiceManagerTest, ToolDrivesTheManager) {
+    std::string tool = GT_SVC_TOOL;
+    std::string out = m_dir.path("out.txt");
+    std::string command = service() + " normal";
+    struct Step {
+        std::vector<std::string> args;
+        int exitCode;
+        std::string output;  // expected within the output
+    } const steps[] = {
+        {{tool}, 2, "usage: gtsvc"},
+        {{tool, "create", "Svc", command, "--display", "Test service", "--start", "auto"}, 0, ""},
+        {{tool, "create", "Svc", command}, 1, "already exists (1073)"},
+        {{tool, "create", "Other", command, "--start", "sometimes"}, 2, "usage"},
+        {{tool, "query", "Missing"}, 1, "does not exist (1060)"},
+        {{tool, "start", "Svc"}, 0, ""},
+        {{tool, "query", "svc"}, 0, "state: RUNNING"},
+        {{tool, "list"}, 0, "Svc\tRUNNING\tauto\tTest service\n"},
+        {{tool, "stop", "Svc"}, 0, ""},
+        {{tool, "query", "Svc"}, 0, "command: " + command + "\nstart: auto\nstate: STOPPED"},
+        {{tool, "stop", "Svc"}, 1, "not running (1062)"},
+        {{tool, "boot"}, 0, ""},
+        {{tool, "delete", "Svc"}, 0, ""},
+        {{tool, "stop", "Svc"}, 0, ""},
+        {{tool, "query", "Svc"}, 1, "does not exist"},
+    };
+    for (auto const& step : steps) {
+        SCOPED_TRACE(step.args.size() > 1 ? step.args[1] + " " + (step.args.size() > 2 ? step.args[2] : "")
+                                          : "");
+        EXPECT_EQ(runProgram(step.args, out), step.exitCode);
+        std::ifstream in(out);
+        std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+        EXPECT_NE(text.find(step.output), std::string::npos) << text;
+    }
+}
+
+}  // namespace

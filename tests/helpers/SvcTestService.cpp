@@ -1,0 +1,76 @@
+// A service program for the service manager tests. The first argument picks
+// how it behaves:
+//   normal         reports start pending and running, stops on STOP;
+//   ignore-stop    runs, but its control handler ignores STOP;
+//   exit-at-once   ends with exit code 3 before reaching the dispatcher;
+//   never-running  reaches the dispatcher and stays start pending;
+//   crash          runs, and dies without reporting when asked to stop.
+// Every mode ends by itself after a minute, so a failed test leaves nothing
+// running for long. Started by hand (not by the manager) it exits with 9.
+#include <stdio.h>
+#include <stdlib.h>
+#include <string.h>
+#include <time.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <string>
+
+#include "gt/svc/ServiceDispatcher.h"
+
+using namespace gt::svc;
+
+namespace {
+
+std::string g_mode;
+std::atomic<bool> g_stop{false};
+std::atomic<int> g_state{SERVICE_STOPPED};
+ServiceDispatcher::StatusHandle g_handle = 0;
+
+void report(int state, int accepted, int checkPoint) {
+    ServiceStatus status;
+    status.state = state;
+    status.controlsAccepted = accepted;
+    status.checkPoint = checkPoint;
+    if (!ServiceDispatcher::setStatus(g_handle, status)) {
+        ::fprintf(stderr, "setStatus(%d) failed: %d\n", state, ServiceDispatcher::lastError());
+    }
+    g_state.store(state);
+}
+
+void onControl(int control) {
+    if (control != CONTROL_STOP || g_state.load() != SERVICE_RUNNING) return;
+    if (g_mode == "ignore-stop") return;
+    if (g_mode == "crash") ::abort();
+    report(SERVICE_STOP_PENDING, 0, 4);
+    g_stop.store(true);
+}
+
+void serviceMain() {
+    g_handle = ServiceDispatcher::registerControlHandler(u"SvcTest", onControl);
+    if (!g_handle) {
+        ::fprintf(stderr, "registerControlHandler failed: %d\n", ServiceDispatcher::lastError());
+        return;
+    }
+    report(SERVICE_START_PENDING, 0, 0);
+    if (g_mode != "never-running") report(SERVICE_RUNNING, ACCEPT_STOP, 0);
+    for (int i = 0; i < 6000 && !g_stop.load(); ++i) {
+        struct timespec ts = {0, 10 * 1000000L};
+        ::nanosleep(&ts, nullptr);
+    }
+    report(SERVICE_STOPPED, 0, 3);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    g_mode = argc > 1 ? argv[1] : "normal";
+    ::printf("svc_test_service %s started, %d arguments\n", g_mode.c_str(), argc);
+    ::fflush(stdout);
+    if (g_mode == "exit-at-once") return 3;
+    if (!ServiceDispatcher::run({{u"SvcTest", serviceMain}})) {
+        ::fprintf(stderr, "not started as a service: %d\n", ServiceDispatcher::lastError());
+        return 9;
+    }
+    return 0;
+}

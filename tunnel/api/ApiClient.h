@@ -1,0 +1,120 @@
+// The one object through which a program talks to the cloud's JSON-RPC API:
+// bound to an HTTP transport and a program root URL, it keeps the session
+// of the logged-in account and the code and text of the last failure.
+//
+// Several threads may share one client: each whole call (request, reply
+// check and session update) runs under the client's call lock.
+#pragma once
+
+#include "gt/core/lang/Any.h"
+#include "gt/core/lang/CriticalSection.h"
+#include "gt/core/lang/String.h"
+#include "gt/core/util/Array.h"
+#include "gt/core/util/Dictionary.h"
+#include "gt/net/URL.h"
+#include "gt/util/IHttpAccess.h"
+#include "gt/util/WebClient.h"
+
+namespace tunnel {
+
+class User;
+class Region;
+class Node;
+class Device;
+class Forward;
+class Acl;
+class Plan;
+class QuotaInfo;
+
+class ApiClient {
+public:
+    // Time-outs of the ping and of every other method.
+    static constexpr int kPingTimeoutMs = 3000;
+    static constexpr int kCallTimeoutMs = 15000;
+    // The error code of every failure that is not an error reply.
+    static constexpr int kLocalError = -1;
+    // The error reply code of a session the cloud no longer knows.
+    static constexpr int kSessionInvalid = 101;
+
+    // transport is not owned and must outlive the client.
+    ApiClient(gt::util::IHttpAccess* transport, gt::net::URL const& root, gt::core::String const& sessionId);
+    ApiClient(ApiClient const&) = delete;
+    ApiClient& operator=(ApiClient const&) = delete;
+    virtual ~ApiClient();
+
+    // One JSON-RPC call of method on root + path (appended as plain text).
+    // True for a reply whose "result" is an object (copied into result when
+    // given) or null (result emptied). On false, errorCode and errorMessage
+    // tell why; an error reply with code 101 also ends the session.
+    bool call(gt::core::String const& path, gt::core::String const& method,
+              gt::core::Dictionary<gt::core::Any> const& params, gt::core::Dictionary<gt::core::Any>* result,
+              int timeout);
+
+    // Milliseconds one "ping" took, or -1.
+    int ping();
+
+    int errorCode() const { return m_errorCode; }
+    gt::core::String const& errorMessage() const { return m_errorMessage; }
+    gt::core::String const& sessionId() const { return m_sessionId; }
+    gt::net::URL const& root() const { return m_root; }
+
+#ifdef TUNNEL_API_USER
+    // The account calls of the desktop client (compiled into its library only).
+    bool enumConfigs(gt::core::Dictionary<gt::core::String>* configs);
+    bool login(gt::core::String const& name, gt::core::String const& password);
+    void logout();
+    bool queryMyUser(User* user);
+    bool enumRegions(gt::core::Array<Region>* regions);
+    bool enumNodes(gt::core::Array<Node>* nodes, long long regionId);
+    bool enumForwards(gt::core::Array<Forward>* forwards, long long deviceId);
+    bool enumDevices(gt::core::Array<Device>* devices);
+    bool createDevice(gt::core::String const& label, long long* deviceId, gt::core::String* deviceToken);
+    bool modifyDevice(long long deviceId, gt::core::Dictionary<gt::core::Any> const& fields);
+    bool removeDevice(long long deviceId);
+    bool createForward(long long deviceId, long long nodeId, gt::core::String const& label,
+                       gt::core::String const& protocol, gt::core::String const& hostPrefix,
+                       gt::core::String const& hostDomain, gt::core::String const& hostCustom,
+                       gt::core::String const& clientHost, int clientPort, int bandwidth);
+    bool modifyForward(long long forwardId, gt::core::Dictionary<gt::core::Any> const& fields);
+    bool removeForward(long long forwardId);
+    bool enumAcls(gt::core::Array<Acl>* acls);
+    bool createAcl(Acl const& acl);
+    bool modifyAcl(long long aclId, Acl const& acl);
+    bool removeAcl(long long aclId);
+    bool enumPrefixes(gt::core::Array<gt::core::String>* names);
+    bool checkPrefix(gt::core::String const& prefixName);
+    bool createPrefixFree(gt::core::String const& prefixName);
+    bool queryPlan(Plan* plan);
+    bool queryQuota(QuotaInfo* quota);
+#endif
+
+protected:
+    // For the members of a program's own calls: hold callLock() across the
+    // call and whatever the member does with its result (the lock is
+    // recursive, so call() may be run inside it).
+    gt::core::CriticalSection& callLock() { return m_callLock; }
+    void setSessionId(gt::core::String const& sessionId) { m_sessionId = sessionId; }
+    // A params dictionary holding "session_id".
+    gt::core::Dictionary<gt::core::Any> sessionParams() const;
+    // The list member's shared steps: call, then the result key must hold an
+    // array, which is copied into items.
+    bool callForList(gt::core::String const& path, gt::core::String const& method,
+                     gt::core::Dictionary<gt::core::Any> const& params, gt::core::String const& key,
+                     gt::core::Array<gt::core::Any>* items);
+
+private:
+    void _fail(int code, gt::core::String const& message);
+
+    gt::util::WebClient m_webClient;
+    gt::net::URL m_root;
+    int m_errorCode;
+    gt::core::String m_errorMessage;
+    gt::core::String m_sessionId;
+    gt::core::CriticalSection m_callLock;
+};
+
+// The login-name rule: a name that is a canonical decimal number and does
+// not begin with "86" gets "86" in front; every other name stays as typed.
+gt::core::String normalizeLoginName(gt::core::String const& name);
+
+}  // namespace tunnel

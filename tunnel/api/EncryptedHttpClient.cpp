@@ -1,0 +1,90 @@
+#include "tunnel/api/EncryptedHttpClient.h"
+
+#include <climits>
+#include <ctime>
+
+#include "gt/core/lang/Integer.h"
+#include "gt/core/lang/NumberText.h"
+#include "gt/core/util/GUID.h"
+#include "gt/core/util/MD5.h"
+#include "gt/core/util/Timer.h"
+
+using gt::core::String;
+using gt::net::HttpRequest;
+using gt::net::HttpResponse;
+
+namespace tunnel {
+
+namespace {
+
+char16_t const kNonce[] = u"X-Ca-Nonce";
+char16_t const kTimestamp[] = u"X-Ca-Timestamp";
+char16_t const kTimestampReset[] = u"X-Ca-Timestamp-Reset";
+char16_t const kEncoding[] = u"Content-Encoding";
+char16_t const kLength[] = u"Content-Length";
+char16_t const kEncrypt[] = u"encrypt";
+
+long long nowSeconds() { return static_cast<long long>(std::time(nullptr)); }
+
+// The header of exactly that name, or an empty text.
+String exactHeader(HttpResponse const& response, String const& name) {
+    String const* value = response.headers.find(name);
+    return value ? *value : String();
+}
+
+}  // namespace
+
+EncryptedHttpClient::EncryptedHttpClient(gt::util::IHttpAccess* inner, String const& spec)
+    : m_inner(inner), m_cipher(spec), m_clockOffset(0) {}
+
+EncryptedHttpClient::~EncryptedHttpClient() = default;
+
+String EncryptedHttpClient::makeNonce() {
+    return gt::core::md5Hex(gt::core::GUID().toString().toBinary()).mid(8, 16);
+}
+
+bool EncryptedHttpClient::_request(HttpRequest const& request, HttpResponse* response, bool https,
+                                   int timeoutMs) {
+    if (!m_inner) return false;
+    if (!m_cipher.hasSteps()) return m_inner->request(request, response, https, timeoutMs);
+
+    String const nonce = makeNonce();
+    String const timestamp = gt::core::detail::formatDecimal(nowSeconds() + m_clockOffset);
+    HttpRequest sent(request);
+    sent.body = m_cipher.encrypt(request.body, nonce + timestamp);
+    sent.headers.set(kLength, gt::core::Integer(sent.body.length()).toString());
+    sent.headers.set(kEncoding, kEncrypt);
+    sent.headers.set(kNonce, nonce);
+    sent.headers.set(kTimestamp, timestamp);
+
+    if (!m_inner->request(sent, response, https, timeoutMs)) return false;
+    if (!response) return true;
+    if (exactHeader(*response, kEncoding).toLower() != kEncrypt) return true;
+
+    String const replyNonce = exactHeader(*response, kNonce);
+    if (replyNonce != nonce) return false;
+    response->body = m_cipher.decrypt(response->body, replyNonce + exactHeader(*response, kTimestamp));
+    response->headers.set(kLength, gt::core::Integer(response->body.length()).toString());
+    return true;
+}
+
+bool EncryptedHttpClient::request(HttpRequest const& request, HttpResponse* response, bool https,
+                                  int timeoutMs) {
+    gt::core::Timer timer(timeoutMs);
+    HttpResponse reply;
+    if (!_request(request, &reply, https, timer.remaining())) return false;
+    // Only one resend per call: a second 316, or a 316 without the server's
+    // time, is a failure rather than a reply to pass on.
+    if (reply.statusCode == kTimestampResetStatus) {
+        String const* reset = reply.headers.find(kTimestampReset);
+        if (!reset) return false;
+        m_clockOffset = gt::core::detail::parseDecimal(*reset, LLONG_MIN, LLONG_MAX) - nowSeconds();
+        reply.reset();
+        if (!_request(request, &reply, https, timer.remaining())) return false;
+        if (reply.statusCode == kTimestampResetStatus) return false;
+    }
+    if (response) *response = reply;
+    return true;
+}
+
+}  // namespace tunnel

@@ -1,0 +1,49 @@
+// One running instance per computer: the holder keeps a lock file in the
+// shared data folder open with an exclusive lock and proves the file is
+// its own by writing a random token into it and reading it back.
+//
+// The file is never deleted before it is locked: whoever locked the path's
+// file checks that the path still names that file, so two instances can
+// never both hold the lock, and only the holder deletes it.
+#pragma once
+
+#include "gt/core/io/RandomAccessFile.h"
+#include "gt/core/lang/String.h"
+
+namespace tunnel {
+
+class ProcessSingleton {
+public:
+    // Makes a fresh token; holds nothing yet. With createFolder, tryLock
+    // first creates the lock file's folder when it is missing.
+    explicit ProcessSingleton(gt::core::String const& path, bool createFolder = false);
+    ProcessSingleton(ProcessSingleton const&) = delete;
+    ProcessSingleton& operator=(ProcessSingleton const&) = delete;
+    // unlock().
+    virtual ~ProcessSingleton();
+
+    // True when this object now holds the lock; false when another holds it,
+    // and on a second call while this object holds it.
+    bool tryLock();
+    // Deletes the lock file and lets go of it; true when the file was
+    // deleted. An object that does not hold the lock deletes nothing.
+    bool unlock();
+    bool isLocked() const { return m_file != nullptr; }
+
+    gt::core::String const& token() const { return m_token; }
+    gt::core::String const& path() const { return m_path; }
+
+    // Whether the held file begins with this object's token.
+    bool _checkToken();
+
+private:
+    bool _namesHeldFile() const;
+    void _close();
+
+    gt::core::String m_path;
+    gt::core::String m_token;
+    gt::core::RandomAccessFile* m_file;
+    bool m_createFolder;
+};
+
+}  // namespace tunnel
