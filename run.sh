@@ -2,7 +2,8 @@
 # Set up, build and test, or run the demo, on a Debian 12 machine.
 #   ./run.sh test   install what is missing, check format and include direction,
 #                   build (normal + sanitizer), run every test
-#   ./run.sh demo   install what is missing, build and run the service demo
+#   ./run.sh demo [--keep]   install what is missing, build and run the service demo
+#                   (--keep: leave it up until Ctrl+C)
 set -euo pipefail
 cd "$(dirname "$0")"
 ROOT=$(pwd)
@@ -55,14 +56,14 @@ test)
     ;;
 demo)
     install_missing
-    build build -DCMAKE_BUILD_TYPE=RelWithDebInfo
-    if [ -x "$ROOT/build/QvrSvr" ]; then
-        exec "$ROOT/build/QvrSvr" --console
-    fi
-    echo "The service program is not built yet; run ./run.sh test to check the libraries."
+    echo "== building the service program"
+    cmake -S "$ROOT" -B "$ROOT/build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+    cmake --build "$ROOT/build" -j "$(jobs)" --target QvrSvr svr_test_helper
+    shift
+    exec python3 "$ROOT/demo/demo.py" --build "$ROOT/build" "$@"
     ;;
 *)
-    echo "usage: $0 test|demo" >&2
+    echo "usage: $0 test|demo [--keep]" >&2
     exit 2
     ;;
 esac

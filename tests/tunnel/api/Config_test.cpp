@@ -70,10 +70,10 @@ TEST(ConfigDeathTest, DamagedStoredTextStopsTheProgramWithItsReport) {
     GTEST_FLAG_SET(death_test_style, "threadsafe");
     // A length the cipher cannot have.
     EXPECT_EXIT(decodeReporting("QUJD"), testing::ExitedWithCode(255),
-                "File: +tunnel/Config.*Line: +37.*Report: !L\"Bad config data\"");
+                "File: +tunnel/Config.*Line: +[0-9]+.*Report: !L\"Bad config data\"");
     // A text that decrypts but is not JSON.
     EXPECT_EXIT(decodeReporting(kNotJson), testing::ExitedWithCode(255),
-                "File: +tunnel/Config.*Line: +40.*Report: !L\"Bad config format\"");
+                "File: +tunnel/Config.*Line: +[0-9]+.*Report: !L\"Bad config format\"");
 }
 
 }  // namespace

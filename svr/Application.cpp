@@ -1,0 +1,66 @@
+#include "svr/Application.h"
+
+#include "gt/core/lang/Fatal.h"
+#include "gt/core/lang/Thread.h"
+#include "gt/net/socket/IpAddress.h"
+#include "svr/SvrConstants.h"
+#include "tunnel/Config.h"
+#include "tunnel/api/SaHttpClient.h"
+
+using gt::core::String;
+using gt::net::SocketAddress;
+
+namespace tunnel {
+
+namespace {
+
+char16_t const* const LOCAL_IP_KEY = u"net.local_ip";
+
+gt::net::URL deviceRoot() { return gt::net::URL(Config::apiUrl() + u"/device"); }
+
+}  // namespace
+
+Application::Application(gt::util::ThreadSafeLogRecorder* log)
+    : m_log(log),
+      m_properties(SvrConstants::propertiesFile(), SvrConstants::propertiesKey()),
+      m_natManager(m_log, _localAddress()),
+      m_saOptimizer(_apiSAOP(_localAddress())),
+      m_hostOptimizer(&m_saOptimizer),
+      m_optimizedClient(&m_hostOptimizer, Config::hosts(), 120000, _localAddress()),
+      m_encryptedClient(&m_optimizedClient, Config::encryption()),
+      m_sharedClient(&m_encryptedClient),
+      m_apiClient(&m_sharedClient, deviceRoot(), String()),
+      m_accountService(this),
+      m_natUpdateService(this),
+      m_statusService(this),
+      m_signalService(this),
+      m_exit(false) {
+    GT_ASSERT(m_log);
+    String const localIp = m_properties.get(LOCAL_IP_KEY);
+    if (!localIp.isEmpty()) m_log->info(u"[Device] The specific local IP address is enabled. IP: " + localIp);
+}
+
+Application::~Application() = default;
+
+void Application::process() {
+    m_accountService.process();
+    m_natUpdateService.process();
+    m_statusService.process();
+    m_signalService.process();
+    gt::core::Thread::sleep(1000);
+}
+
+SocketAddress Application::_localAddress() const {
+    return SocketAddress(gt::net::IpAddress(m_properties.get(LOCAL_IP_KEY)), 0);
+}
+
+SaOptimizer::Tester Application::_apiSAOP(SocketAddress const& local) {
+    return [local](SocketAddress const& candidate) {
+        SaHttpClient direct(candidate, -1, local);
+        EncryptedHttpClient encrypted(&direct, Config::encryption());
+        ApiClient probe(&encrypted, deviceRoot(), String());
+        return probe.ping() >= 0;
+    };
+}
+
+}  // namespace tunnel

@@ -1,0 +1,7 @@
+#include "svr/IContext.h"
+
+namespace tunnel {
+
+IContext::~IContext() = default;
+
+}  // namespace tunnel

@@ -1,0 +1,76 @@
+#include "svr/service/StatusService.h"
+
+#include <stdio.h>
+
+#include "gt/core/io/File.h"
+#include "gt/core/io/NativePath.h"
+#include "gt/core/lang/Fatal.h"
+#include "gt/core/util/Array.h"
+#include "gt/core/util/JSON.h"
+#include "svr/IContext.h"
+#include "svr/SvrConstants.h"
+#include "tunnel/nat/NatManager.h"
+
+using gt::core::Any;
+using gt::core::Array;
+using gt::core::Binary;
+using gt::core::Dictionary;
+using gt::core::File;
+using gt::core::String;
+
+namespace tunnel {
+
+StatusService::StatusService(IContext* context) : StatusService(context, SvrConstants::statusFile()) {}
+
+StatusService::StatusService(IContext* context, String const& path)
+    : m_context(context), m_path(path), m_timer(5000) {
+    GT_ASSERT(m_context);
+    m_timer.advance(m_timer.remaining());
+    File::remove(m_path);
+}
+
+StatusService::~StatusService() { File::remove(m_path); }
+
+void StatusService::process() {
+    if (!m_timer.isExpired()) return;
+    m_timer.reset();
+    writeReport(m_path, buildReport(*m_context->natManager()));
+}
+
+Dictionary<Any> StatusService::buildReport(NatManager const& manager) {
+    Array<Any> forwards;
+    for (auto it = manager.begin(); it != manager.end(); ++it) {
+        Nat const* nat = it->second;
+        Dictionary<Any> entry;
+        entry.set(u"id", Any(it->first));
+        entry.set(u"ping", Any(nat->ping()));
+        entry.set(u"channels", Any(nat->channels()));
+        String const error = nat->error();
+        if (!error.isEmpty()) entry.set(u"error", Any(error));
+        forwards.add(Any(entry));
+    }
+    Dictionary<Any> report;
+    report.set(u"forwards", Any(forwards));
+    return report;
+}
+
+bool StatusService::writeReport(String const& path, Dictionary<Any> const& report) {
+    if (!File::isFile(path) || File::size(path) > 0) return false;
+    String text;
+    GT_ASSERT(gt::core::JSON::encode(report, &text, true));
+    String const temporary = path + u".new";
+    if (!File::write(temporary, text.toBinary())) {
+        File::remove(temporary);
+        return false;
+    }
+    // The client may have taken its request back or written into it meanwhile.
+    if (!File::isFile(path) || File::size(path) > 0 ||
+        ::rename(gt::core::detail::nativePath(temporary).c_str(),
+                 gt::core::detail::nativePath(path).c_str()) != 0) {
+        File::remove(temporary);
+        return false;
+    }
+    return true;
+}
+
+}  // namespace tunnel

@@ -1,0 +1,156 @@
+// The device's cloud calls: what each sends and how it reads the reply.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "gt/core/util/JSON.h"
+#include "gt/net/HttpRequest.h"
+#include "gt/net/HttpResponse.h"
+#include "support/Text.h"
+#include "svr/DeviceApiClient.h"
+
+using gt::core::Any;
+using gt::core::Array;
+using gt::core::Dictionary;
+using gt::core::String;
+using tunnel::DeviceApiClient;
+
+namespace {
+
+// Answers each JSON-RPC request with the next canned "result" (JSON text),
+// echoing the request's id, and keeps the requests.
+class RpcServer : public gt::util::IHttpAccess {
+public:
+    bool request(gt::net::HttpRequest const& request, gt::net::HttpResponse* response, bool, int) override {
+        Dictionary<Any> call;
+        gt::core::JSON::decode(request.body.utf8ToString(), &call);
+        targets.push_back(gt::test::utf8(request.target));
+        calls.push_back(call);
+        std::string result = results.empty() ? "null" : results.front();
+        if (!results.empty()) results.erase(results.begin());
+        std::string body =
+            "{\"jsonrpc\": \"2.0\", \"id\": " + std::to_string(gt::core::toLong(call.get(u"id"))) + ", " +
+            result + "}";
+        response->version = u"HTTP/1.1";
+        response->statusCode = 200;
+        response->reason = u"OK";
+        response->body = gt::test::bin(body);
+        return true;
+    }
+    Dictionary<Any> params(int i) const {
+        Any const& p = calls.at(static_cast<size_t>(i)).get(u"params");
+        return p.is<Dictionary<Any> >() ? p.cast<Dictionary<Any> >() : Dictionary<Any>();
+    }
+    std::string method(int i) const { return gt::test::utf8(gt::core::toString(calls.at(i).get(u"method"))); }
+
+    std::vector<std::string> results;  // each "\"result\": ..." or "\"error\": {...}"
+    std::vector<Dictionary<Any> > calls;
+    std::vector<std::string> targets;
+};
+
+struct Fixture {
+    RpcServer server;
+    DeviceApiClient api{&server, gt::net::URL(u"http://127.0.0.1:18700/device"), String()};
+};
+
+}  // namespace
+
+TEST(DeviceApiClient, LoginSendsTheTokenAndKeepsTheSession) {
+    Fixture f;
+    f.server.results = {"\"result\": {\"session_id\": \"s-1\"}"};
+    ASSERT_TRUE(f.api.login(u"tok-1234"));
+    EXPECT_EQ("/device/account", f.server.targets[0]);
+    EXPECT_EQ("login", f.server.method(0));
+    Dictionary<Any> params = f.server.params(0);
+    EXPECT_EQ(String(u"tok-1234"), gt::core::toString(params.get(u"token")));
+    EXPECT_EQ(String(u"2.0.7"), gt::core::toString(params.get(u"version")));
+    EXPECT_FALSE(params.contains(u"session_id"));
+    EXPECT_EQ(String(u"s-1"), f.api.sessionId());
+}
+
+TEST(DeviceApiClient, LoginFailuresLeaveTheSession) {
+    struct Case {
+        char const* name;
+        std::string reply;
+        bool ok;
+        char16_t const* session;
+    } const cases[] = {
+        {"no session in the reply", "\"result\": {}", true, u""},
+        {"session of another kind", "\"result\": {\"session_id\": [1]}", true, u""},
+        {"refused token", "\"error\": {\"code\": 103, \"message\": \"unknown token\"}", false, u"old"},
+        {"session ended", "\"error\": {\"code\": 101, \"message\": \"session\"}", false, u""},
+    };
+    for (Case const& c : cases) {
+        SCOPED_TRACE(c.name);
+        RpcServer server;
+        DeviceApiClient api(&server, gt::net::URL(u"http://h/device"), u"old");
+        server.results = {c.reply};
+        EXPECT_EQ(c.ok, api.login(u"t"));
+        EXPECT_EQ(String(c.session), api.sessionId());
+    }
+}
+
+TEST(DeviceApiClient, LogoutAlwaysSendsAndEndsTheSession) {
+    for (char16_t const* session : {u"", u"s-9"}) {
+        RpcServer server;
+        DeviceApiClient api(&server, gt::net::URL(u"http://h/device"), session);
+        server.results = {"\"error\": {\"code\": 500, \"message\": \"down\"}"};
+        api.logout();
+        ASSERT_EQ(1u, server.calls.size());
+        EXPECT_EQ("logout", server.method(0));
+        EXPECT_EQ(String(session), gt::core::toString(server.params(0).get(u"session_id")));
+        EXPECT_EQ(String(u""), api.sessionId());
+    }
+}
+
+TEST(DeviceApiClient, QueryMyDeviceNeedsAnObject) {
+    struct Case {
+        std::string reply;
+        bool ok;
+    } const cases[] = {
+        {"\"result\": {\"device\": {\"id\": 7, \"reload_time\": 1700000000}}", true},
+        {"\"result\": {\"device\": 5}", false},
+        {"\"result\": {}", false},
+        {"\"result\": null", false},
+    };
+    for (Case const& c : cases) {
+        SCOPED_TRACE(c.reply);
+        RpcServer server;
+        DeviceApiClient api(&server, gt::net::URL(u"http://h/device"), u"s");
+        server.results = {c.reply};
+        Dictionary<Any> device;
+        EXPECT_EQ(c.ok, api.queryMyDevice(&device));
+        EXPECT_EQ("/device/account", server.targets[0]);
+        EXPECT_EQ("query_my_device", server.method(0));
+        EXPECT_EQ(String(u"s"), gt::core::toString(server.params(0).get(u"session_id")));
+        if (c.ok) {
+            EXPECT_EQ(1700000000, gt::core::toLong(device.get(u"reload_time")));
+        }
+    }
+}
+
+TEST(DeviceApiClient, EnumForwardsNeedsAnArray) {
+    struct Case {
+        std::string reply;
+        bool ok;
+        int count;
+    } const cases[] = {
+        {"\"result\": {\"forwards\": [{\"id\": 1}, 7]}", true, 2},
+        {"\"result\": {\"forwards\": []}", true, 0},
+        {"\"result\": {\"forwards\": {}}", false, -1},
+        {"\"result\": {}", false, -1},
+    };
+    for (Case const& c : cases) {
+        SCOPED_TRACE(c.reply);
+        RpcServer server;
+        DeviceApiClient api(&server, gt::net::URL(u"http://h/device"), u"s");
+        server.results = {c.reply};
+        Array<Any> forwards;
+        forwards.add(Any(u"stale"));
+        EXPECT_EQ(c.ok, api.enumForwards(&forwards));
+        EXPECT_EQ("/device/instance", server.targets[0]);
+        EXPECT_EQ("enum_forwards", server.method(0));
+        EXPECT_EQ(c.ok ? c.count : 1, forwards.count());
+    }
+}

@@ -1,0 +1,195 @@
+// The two mailbox files shared with the desktop client: the signal file that
+// takes commands and the status file that receives reports.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <string>
+
+#include "gt/core/lang/Any.h"
+#include "gt/core/util/Array.h"
+#include "gt/core/util/Dictionary.h"
+#include "support/TempDir.h"
+#include "support/Text.h"
+#include "svr/service/FileSignal.h"
+#include "svr/service/SignalService.h"
+#include "svr/service/StatusService.h"
+
+using gt::core::Any;
+using gt::core::Array;
+using gt::core::Binary;
+using gt::core::Dictionary;
+using gt::test::TempDir;
+using tunnel::FileSignal;
+using tunnel::SignalService;
+using tunnel::StatusService;
+
+namespace {
+
+enum State { ABSENT, EMPTY, HOLDS };
+
+void prepare(TempDir const& dir, std::string const& name, State state, std::string const& content) {
+    if (state == ABSENT) return;
+    std::filesystem::create_directories(std::filesystem::path(dir.path(name)).parent_path());
+    dir.writeFile(name, state == EMPTY ? std::string() : content);
+}
+
+}  // namespace
+
+TEST(FileSignal, ConstructionAndDestructionDeleteTheFile) {
+    TempDir dir;
+    dir.writeFile("svr.signal", "exit");
+    {
+        FileSignal signal(dir.str("svr.signal"));
+        EXPECT_FALSE(dir.exists("svr.signal"));
+        dir.writeFile("svr.signal", "");
+    }
+    EXPECT_FALSE(dir.exists("svr.signal"));
+}
+
+TEST(FileSignal, ReceiveByFileState) {
+    struct Case {
+        char const* name;
+        State state;
+        std::string content;
+        bool received;
+        std::string bytes;
+    } const cases[] = {
+        {"absent: created empty", ABSENT, "", false, ""},
+        {"empty: nothing to take", EMPTY, "", false, ""},
+        {"a command is taken", HOLDS, "refresh", true, "refresh"},
+        {"any bytes are taken as they are", HOLDS, "EXIT\n", true, "EXIT\n"},
+        {"oversized content is emptied unread", HOLDS, std::string(FileSignal::MAX_SIZE + 1, 'x'), true, ""},
+    };
+    for (Case const& c : cases) {
+        SCOPED_TRACE(c.name);
+        TempDir dir;
+        gt::core::String const path = dir.str("data/svr.signal");
+        FileSignal signal(path);
+        prepare(dir, "data/svr.signal", c.state, c.content);
+        if (c.state != ABSENT) {
+            ASSERT_TRUE(dir.exists("data/svr.signal"));
+        }
+        Binary out("stale");
+        EXPECT_EQ(c.received, signal.receive(&out));
+        if (c.received) {
+            EXPECT_EQ(c.bytes, gt::test::bytes(out));
+        }
+        // Whatever it found, the instance leaves an empty mailbox behind.
+        EXPECT_TRUE(dir.exists("data/svr.signal"));
+        EXPECT_EQ("", dir.readFile("data/svr.signal"));
+        EXPECT_FALSE(signal.receive(nullptr));
+    }
+}
+
+TEST(FileSignal, SendWritesOnlyIntoAnEmptyFile) {
+    struct Case {
+        char const* name;
+        State state;
+        std::string content;
+        bool sent;
+        std::string after;
+    } const cases[] = {
+        {"no instance", ABSENT, "", false, ""},
+        {"ready", EMPTY, "", true, "exit"},
+        {"previous command pending", HOLDS, "refresh", false, "refresh"},
+    };
+    for (Case const& c : cases) {
+        SCOPED_TRACE(c.name);
+        TempDir dir;
+        prepare(dir, "svr.signal", c.state, c.content);
+        EXPECT_EQ(c.sent, FileSignal::send(dir.str("svr.signal"), gt::test::bin("exit")));
+        EXPECT_EQ(c.state != ABSENT, dir.exists("svr.signal"));
+        if (c.state != ABSENT) {
+            EXPECT_EQ(c.after, dir.readFile("svr.signal"));
+        }
+    }
+}
+
+TEST(SignalService, CommandWords) {
+    struct Case {
+        std::string bytes;
+        SignalService::Command command;
+    } const cases[] = {
+        {"exit", SignalService::EXIT},
+        {"EXIT", SignalService::EXIT},
+        {"\xEF\xBB\xBF"
+         "exit",
+         SignalService::EXIT},
+        {"Refresh", SignalService::REFRESH},
+        {"refresh\n", SignalService::NONE},
+        {" exit", SignalService::NONE},
+        {"", SignalService::NONE},
+        {"stop", SignalService::NONE},
+    };
+    for (Case const& c : cases) {
+        SCOPED_TRACE(c.bytes);
+        EXPECT_EQ(c.command, SignalService::parse(gt::test::bin(c.bytes)));
+    }
+}
+
+namespace {
+
+Dictionary<Any> forward(long long id, int ping, int channels, char const* error) {
+    Dictionary<Any> entry;
+    entry.set(u"id", Any(id));
+    entry.set(u"ping", Any(ping));
+    entry.set(u"channels", Any(channels));
+    if (error) entry.set(u"error", Any(gt::test::str(error)));
+    return entry;
+}
+
+Dictionary<Any> report(Array<Any> const& forwards) {
+    Dictionary<Any> r;
+    r.set(u"forwards", Any(forwards));
+    return r;
+}
+
+}  // namespace
+
+TEST(StatusFile, ReportBytes) {
+    Array<Any> two;
+    two.add(Any(forward(17, 43, 2, nullptr)));
+    two.add(Any(forward(18, -1, 0, "连接失败")));
+    struct Case {
+        char const* name;
+        Dictionary<Any> report;
+        std::string bytes;
+    } const cases[] = {
+        {"no workers", report(Array<Any>()), "{\r\n\t\"forwards\":[\r\n\t]\r\n}"},
+        {"error only when there is one", report(two),
+         "{\r\n\t\"forwards\":[\r\n\t\t{\r\n\t\t\t\"channels\":2,\r\n\t\t\t\"id\":17,\r\n\t\t\t\"ping\":"
+         "43\r\n\t\t},"
+         "\r\n\t\t{\r\n\t\t\t\"channels\":0,\r\n\t\t\t\"error\":\"连接失败\",\r\n\t\t\t\"id\":18,\r\n\t\t\t"
+         "\"ping\":-1\r\n\t\t}\r\n\t]\r\n}"},
+    };
+    for (Case const& c : cases) {
+        SCOPED_TRACE(c.name);
+        TempDir dir;
+        dir.writeFile("status.json.tmp", "");
+        EXPECT_TRUE(StatusService::writeReport(dir.str("status.json.tmp"), c.report));
+        EXPECT_EQ(c.bytes, dir.readFile("status.json.tmp"));
+        EXPECT_FALSE(dir.exists("status.json.tmp.new"));
+    }
+}
+
+TEST(StatusFile, WrittenOnlyIntoAnEmptyMailbox) {
+    struct Case {
+        char const* name;
+        State state;
+        std::string content;
+    } const cases[] = {
+        {"nobody asks", ABSENT, ""},
+        {"an unread report stays", HOLDS, "{\"forwards\": []}"},
+    };
+    for (Case const& c : cases) {
+        SCOPED_TRACE(c.name);
+        TempDir dir;
+        prepare(dir, "status.json.tmp", c.state, c.content);
+        EXPECT_FALSE(StatusService::writeReport(dir.str("status.json.tmp"), report(Array<Any>())));
+        EXPECT_EQ(c.state != ABSENT, dir.exists("status.json.tmp"));
+        if (c.state != ABSENT) {
+            EXPECT_EQ(c.content, dir.readFile("status.json.tmp"));
+        }
+        EXPECT_FALSE(dir.exists("status.json.tmp.new"));
+    }
+}
