@@ -6,9 +6,11 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <functional>
 #include <memory>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -105,6 +107,60 @@ TEST(TcpSocketChannelTest, ReadsOnlyWhatWasGranted) {
     EXPECT_EQ(f.received, Binary(500, 'p'));
     EXPECT_EQ(f.channel->recvCredit(), 600);
     EXPECT_TRUE(f.calls.empty());
+}
+
+TEST(TcpSocketChannelTest, LargeReadsNeverPassTheCredit) {
+    ChannelFixture f;
+    std::string stream;
+    for (int i = 0; i < 300000; ++i)
+        stream.push_back(static_cast<char>('a' + i % 23));
+    std::thread writer([&] { f.peer().send(Binary(stream.data(), static_cast<int>(stream.size())), 0, 300000); });
+    int largest = 0;
+    f.channel->onRecv = [&](Binary& data) {
+        largest = std::max(largest, data.length());
+        f.received.append(data);
+    };
+    // Credit in steps of odd sizes: each is used up exactly, never passed.
+    int granted = 0;
+    for (int credit : {1, 70000, 65536, 12345, 152118}) {
+        ASSERT_TRUE(f.channel->recv(credit));
+        granted += credit;
+        ASSERT_TRUE(pumpUntil(f.selector, [&] { return f.received.length() >= granted; }, 5000));
+        pumpFor(f.selector, 20);
+        ASSERT_EQ(f.received.length(), granted);
+        EXPECT_EQ(f.channel->recvCredit(), 0);
+    }
+    writer.join();
+    EXPECT_EQ(granted, 300000);
+    EXPECT_TRUE(std::string(f.received.data(), static_cast<size_t>(f.received.length())) == stream);
+    EXPECT_LE(largest, 70000);
+    EXPECT_TRUE(f.calls.empty());
+}
+
+TEST(TcpSocketChannelTest, BytesQueuedInATurnGoOutInThatTurn) {
+    // Two channels on one loop: what the first receives, the second sends.
+    ChannelFixture in;
+    ConnectedPair outPair;
+    TcpSocketChannel out(&outPair.client, &in.selector);
+    int sentOut = 0;
+    out.onSent = [&](int n) { sentOut += n; };
+    in.channel->onRecv = [&](Binary& data) { EXPECT_TRUE(out.send(data)); };
+    ASSERT_TRUE(in.channel->recv(1000));
+    in.selector.runOnce(0);  // the credit takes effect; nothing arrived yet
+    in.peerSend(100, 'q');
+    // The turn that reads the bytes also writes them onwards.
+    int turns = 0;
+    while (sentOut == 0 && turns < 200) {
+        in.selector.runOnce(50);
+        ++turns;
+        if (in.channel->recvCredit() < 1000) break;
+    }
+    EXPECT_EQ(sentOut, 100);
+    EXPECT_EQ(out.sendQueueLength(), 0);
+    Binary got(100, 0);
+    outPair.server.setRecvTimeout(2000);
+    EXPECT_EQ(outPair.server.recv(got, 0, 100), 100);
+    EXPECT_EQ(got, Binary(100, 'q'));
 }
 
 TEST(TcpSocketChannelTest, BadCreditIsRefusedAndChangesNothing) {
