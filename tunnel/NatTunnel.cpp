@@ -57,7 +57,7 @@ NatTunnel::NatTunnel(gt::net::SocketEventSelector* selector, TunnelConfig const&
         m_averagePing = -1;
         if (onClosed) onClosed();
     };
-    m_client.onDatagram = [this](Binary& datagram) { _onTunnelRecv(datagram); };
+    m_client.onDatagramBytes = [this](char const* datagram, int length) { _onTunnelBytes(datagram, length); };
     m_client.onSent = [this](int) { _onRelaySent(); };
     m_forward = std::make_unique<Forward>(this, selector, acl, m_protocol, m_target, m_log);
 }
@@ -85,7 +85,7 @@ int NatTunnel::channelCount() const { return m_forward ? m_forward->channelCount
 void NatTunnel::send(short channelId, Binary const& data) {
     if (!m_forward) return;
     int const n = data.length();
-    int const maxPayload = TunnelDatagram::MAX_PAYLOAD;
+    int const maxPayload = RELAY_PAYLOAD;
     long long const frames = n == 0 ? 1 : (static_cast<long long>(n) + maxPayload - 1) / maxPayload;
     // Each frame: size field, version and kind bytes, DATA header.
     long long const queued = n + frames * (4 + 2 + 5);
@@ -98,7 +98,9 @@ void NatTunnel::send(short channelId, Binary const& data) {
     }
     for (int pos = 0; pos < n || pos == 0; pos += maxPayload) {
         int const count = n - pos < maxPayload ? n - pos : maxPayload;
-        if (!m_client.sendDatagram(TunnelDatagram::data(channelId, data.data() + pos, count))) {
+        char head[5];
+        TunnelDatagram::dataHeader(head, channelId, count);
+        if (!m_client.sendDatagram(head, 5, data.data() + pos, count)) {
             m_forward->abort(channelId);
             return;
         }
@@ -121,10 +123,16 @@ void NatTunnel::window(short channelId, int credit) {
 
 void NatTunnel::shutdown(short channelId) { m_client.sendDatagram(TunnelDatagram::shutdown(channelId)); }
 
-void NatTunnel::_onTunnelRecv(Binary& datagram) {
+void NatTunnel::_onTunnelRecv(Binary& datagram) { _onTunnelBytes(datagram.data(), datagram.length()); }
+
+void NatTunnel::_onTunnelBytes(char const* datagram, int length) {
     if (!m_forward) return;
     TunnelDatagram dg;
-    if (!TunnelDatagram::decode(datagram, &dg)) return;
+    char const* payload = nullptr;
+    int count = 0;
+    // A DATA payload goes from the relay's receive stream straight into the
+    // local send queue: no copy and no allocation on the way.
+    if (!TunnelDatagram::decode(datagram, length, &dg, &payload, &count)) return;
     switch (dg.action) {
         case TunnelDatagram::ACTION_CONNECT: {
             _debug(u"NatTunnel::_onTunnelRecv(): TunnelDatagram::ACTION_CONNECT: channelId=" +
@@ -139,7 +147,7 @@ void NatTunnel::_onTunnelRecv(Binary& datagram) {
             break;
         }
         case TunnelDatagram::ACTION_DATA:
-            m_forward->send(dg.channelId, dg.payload);
+            m_forward->sendBytes(dg.channelId, payload, count);
             break;
         case TunnelDatagram::ACTION_WINDOW:
             m_forward->window(dg.channelId, dg.credit);

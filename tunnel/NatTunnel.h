@@ -26,6 +26,10 @@ class Forward;
 class NatTunnel : public IActionDown {
 public:
     static constexpr int PING_INTERVAL_MS = 30000;
+    // Most payload bytes of one DATA datagram toward the relay: with the
+    // frame's size field, version, kind and DATA header a frame stays below
+    // 64 KiB.
+    static constexpr int RELAY_PAYLOAD = 65536 - 4 - 2 - 5 - 1;
     // Back-pressure on the relay connection, whatever credit the relay
     // grants: above HIGH_WATER queued bytes every local connection of the
     // tunnel stops reading, below LOW_WATER they read again; DATA that
@@ -72,6 +76,8 @@ public:
 
     // Decodes one datagram from the relay and hands it to the forwarder.
     void _onTunnelRecv(gt::core::Binary& datagram);
+    // The same for a datagram read in place from the relay connection.
+    void _onTunnelBytes(char const* datagram, int length);
 
     // The tunnel was created.
     std::function<void()> onConnected;

@@ -1,5 +1,7 @@
 #include "tunnel/client/ProtocolChannel.h"
 
+#include <cstring>
+
 #include "tunnel/client/DictionaryCodec.h"
 
 using gt::core::Binary;
@@ -25,6 +27,13 @@ bool ProtocolChannel::sendDatagram(Binary const& datagram) {
     return _sendFrame(prefix, 2, datagram);
 }
 
+bool ProtocolChannel::sendDatagram(char const* head, int headLength, char const* data, int length) {
+    char prefix[2 + 16] = {static_cast<char>(VERSION), static_cast<char>(KIND_DATAGRAM)};
+    if (headLength < 0 || headLength > 16) return false;
+    if (headLength > 0) std::memcpy(prefix + 2, head, static_cast<size_t>(headLength));
+    return _sendFrame(prefix, 2 + headLength, data, length);
+}
+
 void ProtocolChannel::_onFrame(char const* body, int length) {
     if (length <= 1 || body[0] != VERSION) return;
     int const kind = static_cast<unsigned char>(body[1]);
@@ -38,6 +47,10 @@ void ProtocolChannel::_onFrame(char const* body, int length) {
         bool const complete = decodeDictionary(encoded, &dictionary, false);
         if (complete && !dictionary.isEmpty()) m_liveness.call(onDictionary, dictionary);
     } else if (kind == KIND_DATAGRAM) {
+        if (onDatagramBytes) {
+            m_liveness.call(onDatagramBytes, body + 2, length - 2);
+            return;
+        }
         if (!onDatagram) return;
         // Not a member: a handler may destroy this channel and still use it.
         Binary datagram(body + 2, length - 2);

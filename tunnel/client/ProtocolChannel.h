@@ -25,11 +25,17 @@ public:
 
     bool sendDictionary(gt::core::Dictionary<gt::core::Binary> const& dictionary);
     bool sendDatagram(gt::core::Binary const& datagram);
+    // One datagram made of head (at most 16 bytes) and length bytes of data,
+    // queued without being gathered first.
+    bool sendDatagram(char const* head, int headLength, char const* data, int length);
 
     // Each dictionary that decoded completely and holds at least one key.
     std::function<void(gt::core::Dictionary<gt::core::Binary>&)> onDictionary;
     // Each tunnel datagram, the empty one included.
     std::function<void(gt::core::Binary&)> onDatagram;
+    // The same, read in place: the bytes are valid for the call only. When
+    // set, it is called instead of onDatagram.
+    std::function<void(char const*, int)> onDatagramBytes;
 
 protected:
     void _onFrame(char const* body, int length) override;

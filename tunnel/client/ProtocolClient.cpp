@@ -31,6 +31,10 @@ bool ProtocolClient::sendDatagram(Binary const& datagram) {
     return m_channel != nullptr && m_channel->sendDatagram(datagram);
 }
 
+bool ProtocolClient::sendDatagram(char const* head, int headLength, char const* data, int length) {
+    return m_channel != nullptr && m_channel->sendDatagram(head, headLength, data, length);
+}
+
 void ProtocolClient::close() {
     if (m_channel != nullptr) {
         m_channel->close();
@@ -70,7 +74,15 @@ void ProtocolClient::_onConnect(gt::net::Socket* socket) {
     m_channel->onDictionary = [this](Dictionary<Binary>& dictionary) {
         m_liveness.call(onDictionary, dictionary);
     };
-    m_channel->onDatagram = [this](Binary& datagram) { m_liveness.call(onDatagram, datagram); };
+    m_channel->onDatagramBytes = [this](char const* data, int length) {
+        if (onDatagramBytes) {
+            m_liveness.call(onDatagramBytes, data, length);
+            return;
+        }
+        if (!onDatagram) return;
+        Binary datagram(data, length);  // not a member: the owner may delete this client inside
+        m_liveness.call(onDatagram, datagram);
+    };
     m_channel->onSent = [this](int n) { m_liveness.call(onSent, n); };
     m_rpc = std::make_unique<DicRpc>(m_channel.get());
     m_liveness.call(onConnected);

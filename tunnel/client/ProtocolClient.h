@@ -47,6 +47,8 @@ public:
     // False while not connected.
     bool sendDictionary(gt::core::Dictionary<gt::core::Binary> const& dictionary);
     bool sendDatagram(gt::core::Binary const& datagram);
+    // A datagram of head and data, queued without being gathered first.
+    bool sendDatagram(char const* head, int headLength, char const* data, int length);
     // Connected: the channel closes at once (onClosed follows at its next event
     // or tick). Connecting: the connect is cancelled (onConnectFailed follows).
     void close();
@@ -68,6 +70,9 @@ public:
     // Dictionaries that are not rpc replies.
     std::function<void(gt::core::Dictionary<gt::core::Binary>&)> onDictionary;
     std::function<void(gt::core::Binary&)> onDatagram;
+    // Each datagram in place (valid for the call only); when set, it is
+    // called instead of onDatagram.
+    std::function<void(char const*, int)> onDatagramBytes;
     // Some queued bytes were written (n of them).
     std::function<void(int)> onSent;
 

@@ -107,6 +107,15 @@ void Forward::send(short channelId, gt::core::Binary& data) {
     client->send(data);
 }
 
+void Forward::sendBytes(short channelId, char const* data, int length) {
+    ForwardClient* client = m_clients.find(channelId);
+    if (!client) {
+        _debug(u"channelId NOT FOUND");
+        return;
+    }
+    client->sendBytes(data, length);
+}
+
 void Forward::window(short channelId, int credit) {
     ForwardClient* client = m_clients.find(channelId);
     if (!client) {

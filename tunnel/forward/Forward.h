@@ -39,6 +39,7 @@ public:
 
     void connect(short channelId, gt::net::SocketAddress const& peer) override;
     void send(short channelId, gt::core::Binary& data) override;
+    void sendBytes(short channelId, char const* data, int length) override;
     void window(short channelId, int credit) override;
     void shutdown(short channelId) override;
     void process() override;

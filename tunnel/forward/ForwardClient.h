@@ -21,6 +21,9 @@ public:
     // written locally: the initial credit plus slack. A relay that sends
     // beyond it ignores the credit, and the channel is closed.
     static constexpr int MAX_UNWRITTEN = INITIAL_WINDOW + 0x10000;
+    // Most bytes one read of the local connection takes: each read then
+    // fits one DATA datagram whose frame toward the relay stays below 64 KiB.
+    static constexpr int READ_BLOCK = 65536 - 4 - 2 - 5 - 1;
     // Time-outs of the local connection.
     static constexpr int CONNECT_TIMEOUT_MS = 10000;
     static constexpr int IDLE_TIMEOUT_MS = 900000;
@@ -39,6 +42,12 @@ public:
     virtual bool isAlive() const = 0;
     // Bytes from the relay for the local side.
     virtual void send(gt::core::Binary& data) = 0;
+    // The same bytes read in place (valid for the call only); by default
+    // they are copied into a buffer for send.
+    virtual void sendBytes(char const* data, int length) {
+        gt::core::Binary copy(data, length);
+        send(copy);
+    }
     // Credit from the relay: bytes the local side may send to it.
     virtual void window(int credit) = 0;
     // Closes the channel.

@@ -13,6 +13,12 @@ public:
     virtual void connect(short channelId, gt::net::SocketAddress const& peer) = 0;
     // Bytes of the public user for the local side.
     virtual void send(short channelId, gt::core::Binary& data) = 0;
+    // The same bytes read in place (valid for the call only); by default
+    // they are copied into a buffer for send.
+    virtual void sendBytes(short channelId, char const* data, int length) {
+        gt::core::Binary copy(data, length);
+        send(channelId, copy);
+    }
     // Credit from the relay: bytes the local side may send to it.
     virtual void window(short channelId, int credit) = 0;
     // The relay closed the channel.

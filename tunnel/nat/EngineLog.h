@@ -17,7 +17,7 @@ namespace tunnel {
 class EngineLog {
 public:
     // Longest time a count of repeats waits before it is written.
-    enum { REPEAT_REPORT_MS = 60000 };
+    static constexpr int REPEAT_REPORT_MS = 60000;
 
     // sink is not owned and may be null (every line is dropped). Debug
     // lines are off.

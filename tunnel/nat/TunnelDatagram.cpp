@@ -35,9 +35,23 @@ Binary _header(int action, short channelId, int length) {
 TunnelDatagram::TunnelDatagram() : action(0), channelId(0), protocol(0), credit(0) {}
 
 bool TunnelDatagram::decode(Binary const& datagram, TunnelDatagram* out) {
-    int const n = datagram.length();
-    if (n < 3) return false;
-    char const* p = datagram.data();
+    char const* payload = nullptr;
+    int count = 0;
+    if (!decode(datagram.data(), datagram.length(), out, &payload, &count)) return false;
+    if (out->action == ACTION_DATA) out->payload.assign(payload, count);
+    return true;
+}
+
+void TunnelDatagram::dataHeader(char* head, short channelId, int count) {
+    GT_ASSERT(count >= 0 && count <= MAX_PAYLOAD);
+    head[0] = static_cast<char>(ACTION_DATA);
+    _put16(head + 1, static_cast<unsigned short>(channelId));
+    _put16(head + 3, static_cast<unsigned>(count));
+}
+
+bool TunnelDatagram::decode(char const* p, int n, TunnelDatagram* out, char const** payload,
+                            int* payloadLength) {
+    if (p == nullptr || n < 3) return false;
     out->action = static_cast<int>(_u8(p));
     out->channelId = static_cast<short>(_u16(p + 1));
     switch (out->action) {
@@ -53,7 +67,8 @@ bool TunnelDatagram::decode(Binary const& datagram, TunnelDatagram* out) {
             if (n < 5) return false;
             int const count = static_cast<int>(_u16(p + 3));
             if (n < count + 5) return false;
-            out->payload.assign(p + 5, count);
+            *payload = p + 5;
+            *payloadLength = count;
             return true;
         }
         case ACTION_WINDOW:

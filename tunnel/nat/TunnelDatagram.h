@@ -29,6 +29,13 @@ public:
     // unknown kind, or a known kind too short for its fields (a DATA whose
     // length field runs past the end included); out is then unspecified.
     static bool decode(gt::core::Binary const& datagram, TunnelDatagram* out);
+    // The same in place: a DATA payload is left where it is (*payload
+    // points into data, *payloadLength is its length) and out->payload
+    // stays untouched.
+    static bool decode(char const* data, int length, TunnelDatagram* out, char const** payload,
+                       int* payloadLength);
+    // The 5 bytes that start a DATA datagram of count payload bytes.
+    static void dataHeader(char* head, short channelId, int count);
 
     static gt::core::Binary shutdown(short channelId);
     static gt::core::Binary window(short channelId, int credit);

@@ -23,6 +23,33 @@ bool StreamBuffer::append(Binary const& buffer) {
     return true;
 }
 
+char* StreamBuffer::prepareTail(int n) {
+    if (n <= 0 || static_cast<long long>(available()) + n > m_limit) return nullptr;
+    int const length = m_buf.length();
+    if (m_buf.capacity() - length < n) {
+        if (m_position > 0) {
+            // Only the unread bytes (a frame's start, as a rule) move.
+            m_buf.remove(0, m_position);
+            m_position = 0;
+        }
+        int const needed = m_buf.length() + n;
+        if (m_buf.capacity() < needed) {
+            // Room for a few such reads, so that moves stay rare.
+            long long room = 4LL * n;
+            if (room < needed) room = needed;
+            if (room > m_limit) room = m_limit;
+            m_buf.reserve(static_cast<int>(room));
+        }
+    }
+    return m_buf.data() + m_buf.length();
+}
+
+void StreamBuffer::commitTail(int n) {
+    if (n <= 0) return;
+    GT_ASSERT(m_buf.capacity() - m_buf.length() >= n);
+    m_buf.setLength(m_buf.length() + n);
+}
+
 void StreamBuffer::_checkPosition() const {
     if (m_position < 0 || m_position > m_buf.length()) throw OutOfRangeException(m_position, m_buf.length());
 }

@@ -23,6 +23,14 @@ public:
     // Adds the bytes at the tail; false (nothing changes) when the unread
     // bytes and the new ones together exceed the limit.
     bool append(Binary const& buffer);
+    // Room for n more bytes at the tail, for a reader that fills it in
+    // place (commitTail then says how many it wrote). Consumed bytes are
+    // dropped first when that saves growing; spare room is kept for later
+    // reads. Null (nothing changes) for n <= 0 or when the unread bytes and
+    // n together exceed the limit.
+    char* prepareTail(int n);
+    // n bytes (at most what prepareTail made room for) were written there.
+    void commitTail(int n);
     // Copies up to n unread bytes into out without consuming them. False for
     // a null out or a negative n, and (out untouched) when nothing is unread
     // and n > 0; n = 0 empties out.

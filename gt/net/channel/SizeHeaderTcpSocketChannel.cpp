@@ -13,12 +13,16 @@ constexpr int kMaxPrefix = 60;
 // seldom end exactly where a read ends, so the stream rarely empties by
 // itself; without this it would grow to its limit before giving room back.
 constexpr int kCompactAfter = 262144;
+// Room the receive stream keeps while frames flow: reads go straight into
+// it, and a stream that gave its room back after every frame would only
+// have to grow again at the next read.
+constexpr int kStreamKeep = 0x50000;
 }  // namespace
 
 SizeHeaderTcpSocketChannel::SizeHeaderTcpSocketChannel(Socket* socket, SocketEventSelector* selector,
                                                        int limit, int threshold)
     : TcpSocketChannel(socket, selector),
-      m_stream(limit, threshold),
+      m_stream(limit, threshold > kStreamKeep ? threshold : kStreamKeep),
       m_capsulator(&m_stream),
       m_limit(limit < 0 ? 0 : limit),
       m_consumed(0) {
@@ -32,16 +36,21 @@ bool SizeHeaderTcpSocketChannel::send(gt::core::Binary const& body) { return _se
 
 bool SizeHeaderTcpSocketChannel::_sendFrame(char const* prefix, int prefixLength,
                                             gt::core::Binary const& payload) {
+    return _sendFrame(prefix, prefixLength, payload.data(), payload.length());
+}
+
+bool SizeHeaderTcpSocketChannel::_sendFrame(char const* prefix, int prefixLength, char const* payload,
+                                            int payloadLength) {
     if (!isValid()) return false;
     char head[kHeader + kMaxPrefix];
-    if (prefixLength < 0 || prefixLength > kMaxPrefix) return false;
-    long long const size = static_cast<long long>(kHeader) + prefixLength + payload.length();
+    if (prefixLength < 0 || prefixLength > kMaxPrefix || payloadLength < 0) return false;
+    long long const size = static_cast<long long>(kHeader) + prefixLength + payloadLength;
     if (size > 0x7FFFFFFF) return false;
     writeLittleEndian32(head, static_cast<int>(size));
     if (prefixLength > 0) std::memcpy(head + kHeader, prefix, static_cast<size_t>(prefixLength));
     // Size, prefix and payload are queued together or not at all: a size
     // field left without its body would derail every later frame.
-    return TcpSocketChannel::send(head, kHeader + prefixLength, payload);
+    return TcpSocketChannel::send(head, kHeader + prefixLength, payload, payloadLength);
 }
 
 void SizeHeaderTcpSocketChannel::_onFrame(char const* body, int length) {
@@ -57,6 +66,22 @@ void SizeHeaderTcpSocketChannel::_onData(gt::core::Binary& data) {
         close();
         return;
     }
+    _deliverFrames();
+}
+
+char* SizeHeaderTcpSocketChannel::_recvSpace(int n) {
+    // Past the limit there is no room: the read goes the usual way, and the
+    // append that fails there closes the connection.
+    return m_stream.prepareTail(n);
+}
+
+void SizeHeaderTcpSocketChannel::_onRecvSpace(int n) {
+    m_stream.commitTail(n);
+    recv(n);
+    _deliverFrames();
+}
+
+void SizeHeaderTcpSocketChannel::_deliverFrames() {
     gt::core::Liveness::Scope frames(m_liveness);
     for (;;) {
         int const size = m_capsulator.pendingSize();

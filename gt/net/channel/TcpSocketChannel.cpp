@@ -12,7 +12,10 @@ using gt::core::Binary;
 
 namespace {
 
-constexpr int kRecvStep = 8192;
+// Most bytes one read asks for, and reads per event, so that one busy
+// channel cannot hold the loop.
+constexpr int kRecvBlock = 0x10000;
+constexpr int kReadsPerEvent = 16;
 constexpr int kDefaultIdleMs = 120000;
 constexpr int kDefaultKeepSize = 0x4000;
 // What one byte buffer may hold.
@@ -40,6 +43,7 @@ TcpSocketChannel::TcpSocketChannel(Socket* socket, SocketEventSelector* selector
       m_sendPos(0),
       m_recvLength(0),
       m_recvKeepSize(kDefaultKeepSize),
+      m_recvBlock(kRecvBlock),
       m_sendKeepSize(kDefaultKeepSize),
       m_sendQueueLimit(-1),
       m_readPaused(false),
@@ -71,8 +75,21 @@ bool TcpSocketChannel::setSelector(SocketEventSelector* selector) {
 bool TcpSocketChannel::recv(int n) {
     if (m_state != STATE_OPEN || n < 0) return false;
     if (n > 2147483647 - m_recvLength) return false;
+    bool const had = m_recvLength > 0;
     m_recvLength += n;
+    // Bytes may be waiting already: they are read in this turn.
+    if (!had && n > 0) _wake(EVENT_READ);
     return true;
+}
+
+void TcpSocketChannel::setReadPaused(bool paused) {
+    if (paused == m_readPaused) return;
+    m_readPaused = paused;
+    if (paused) {
+        if (m_selector != nullptr && m_socket.isValid()) m_selector->interestChanged(m_socket.handle());
+    } else if (m_recvLength > 0) {
+        _wake(EVENT_READ);
+    }
 }
 
 int TcpSocketChannel::sendQueueLength() const {
@@ -84,25 +101,58 @@ bool TcpSocketChannel::send(Binary const& data) {
     long long queued = static_cast<long long>(sendQueueLength()) + data.length();
     if (m_sendQueueLimit >= 0 && queued > m_sendQueueLimit) return false;
     if (static_cast<long long>(m_pendingBuffer.length()) + data.length() > kMaxQueued) return false;
+    bool const idle = sendQueueLength() == 0;
     m_pendingBuffer.append(data);
+    if (idle && !data.isEmpty()) _wake(EVENT_WRITE);
     return true;
 }
 
 bool TcpSocketChannel::send(char const* head, int headLength, Binary const& data) {
+    return send(head, headLength, data.data(), data.length());
+}
+
+bool TcpSocketChannel::send(char const* head, int headLength, char const* data, int length) {
     if (m_state != STATE_OPEN || headLength < 0 || (head == nullptr && headLength > 0)) return false;
-    long long const length = static_cast<long long>(headLength) + data.length();
+    if (length < 0 || (data == nullptr && length > 0)) return false;
+    long long const total = static_cast<long long>(headLength) + length;
+    long long queued = static_cast<long long>(sendQueueLength()) + total;
+    if (m_sendQueueLimit >= 0 && queued > m_sendQueueLimit) return false;
+    if (static_cast<long long>(m_pendingBuffer.length()) + total > kMaxQueued) return false;
+    bool const idle = sendQueueLength() == 0;
+    m_pendingBuffer.append(head, headLength);
+    m_pendingBuffer.append(data, length);
+    if (idle && total > 0) _wake(EVENT_WRITE);
+    return true;
+}
+
+bool TcpSocketChannel::send(char const* data, int length) {
+    if (m_state != STATE_OPEN || length < 0 || (data == nullptr && length > 0)) return false;
     long long queued = static_cast<long long>(sendQueueLength()) + length;
     if (m_sendQueueLimit >= 0 && queued > m_sendQueueLimit) return false;
     if (static_cast<long long>(m_pendingBuffer.length()) + length > kMaxQueued) return false;
-    m_pendingBuffer.append(head, headLength);
-    m_pendingBuffer.append(data);
+    bool const idle = sendQueueLength() == 0;
+    m_pendingBuffer.append(data, length);
+    if (idle && length > 0) _wake(EVENT_WRITE);
     return true;
+}
+
+char* TcpSocketChannel::_recvSpace(int) { return nullptr; }
+
+void TcpSocketChannel::_onRecvSpace(int) {}
+
+void TcpSocketChannel::_wake(int bits) {
+    // The bytes go out (or in) in the turn in which they were queued (or
+    // granted), where the socket takes them, instead of one turn later.
+    if (m_selector == nullptr || !m_socket.isValid()) return;
+    m_selector->interestChanged(m_socket.handle());
+    m_selector->post(m_socket.handle(), bits);
 }
 
 bool TcpSocketChannel::shutdown() {
     if (m_state == STATE_OPEN) {
         m_recvLength = 0;
         m_state = STATE_CLOSING;
+        _wake(EVENT_WRITE);
     }
     return m_socket.isValid();
 }
@@ -116,6 +166,7 @@ bool TcpSocketChannel::close() {
         m_socket.setLinger(true, 0);
         m_socket.shutdown(Socket::SHUT_RECEIVE);
         m_state = STATE_CLOSED;
+        if (m_selector != nullptr) m_selector->interestChanged(m_socket.handle());
     }
     return m_socket.isValid();
 }
@@ -133,11 +184,15 @@ int TcpSocketChannel::getEvents() {
     if (!m_socket.isValid()) return 0;
     if (m_state == STATE_CLOSED) return EVENT_READ;  // the next readiness or tick completes the close
     int bits = 0;
-    if (m_state == STATE_OPEN && m_recvLength > 0 && !m_readPaused && m_recvLimiter.allowance() > 0)
-        bits |= EVENT_READ;
+    if (m_state == STATE_OPEN && m_recvLength > 0 && !m_readPaused) {
+        // A rate limit that is used up opens again with time alone.
+        bits |=
+            m_recvLimiter.allowance() > 0 ? static_cast<int>(EVENT_READ) : static_cast<int>(EVENT_ASK_AGAIN);
+    }
     bool const queued = !m_sendBuffer.isEmpty() || !m_pendingBuffer.isEmpty();
-    if ((m_state == STATE_OPEN || m_state == STATE_CLOSING) && queued && m_sendLimiter.allowance() > 0) {
-        bits |= EVENT_WRITE;
+    if ((m_state == STATE_OPEN || m_state == STATE_CLOSING) && queued) {
+        bits |=
+            m_sendLimiter.allowance() > 0 ? static_cast<int>(EVENT_WRITE) : static_cast<int>(EVENT_ASK_AGAIN);
     }
     // A graceful close with nothing left to send completes at the next
     // writability (at once, as a rule) instead of waiting for the tick,
@@ -152,7 +207,7 @@ void TcpSocketChannel::onEvent(int bits) {
 
     Step step = STEP_AGAIN;
     if (bits & EVENT_READ) {
-        while ((step = _readStep()) == STEP_AGAIN) {
+        for (int reads = 0; reads < kReadsPerEvent && (step = _readStep()) == STEP_AGAIN; ++reads) {
         }
         if (step == STEP_GONE) return;
     }
@@ -168,18 +223,44 @@ void TcpSocketChannel::onEvent(int bits) {
 
 TcpSocketChannel::Step TcpSocketChannel::_readStep() {
     if (m_state != STATE_OPEN || m_recvLength <= 0 || m_readPaused) return STEP_DONE;
-    int n = m_recvLength < kRecvStep ? m_recvLength : kRecvStep;
+    int n = m_recvLength < m_recvBlock ? m_recvLength : m_recvBlock;
     int allowance = m_recvLimiter.allowance();
     if (n >= allowance) {
         n = allowance;
         if (n == 0) return STEP_DONE;
     }
-    if (!m_socket.wait(true, false, false, 0)) return STEP_DONE;
-
-    m_recvBuffer.setLength(n);
-    int received = m_socket.recv(m_recvBuffer, 0, n);
+    if (char* space = _recvSpace(n)) {
+        ssize_t got;
+        do {
+            got = ::recv(m_socket.handle(), space, static_cast<size_t>(n), 0);
+        } while (got < 0 && errno == EINTR);
+        int const received = got < 0 ? -1 : static_cast<int>(got);
+        if (received <= 0) {
+            if (isTransient(received)) return STEP_DONE;
+            m_lastError = received < 0 ? errno : 0;
+            return _detachAndNotify() ? STEP_DONE : STEP_GONE;
+        }
+        m_recvLength -= received;
+        GT_ASSERT(m_recvLength >= 0);
+        m_recvLimiter.consume(received);
+        m_idleTimer.reset();
+        gt::core::Liveness::Scope scope(m_liveness);
+        _onRecvSpace(received);
+        if (!scope.alive()) return STEP_GONE;
+        return received < n ? STEP_DONE : STEP_AGAIN;
+    }
+    // Bytes land in the loop's scratch buffer, so that a channel keeps no
+    // receive buffer of its own between reads; while another read holds
+    // the scratch buffer (an owner reading from inside a callback), the
+    // channel uses one of its own for the step.
+    Binary* scratch = m_selector != nullptr ? m_selector->borrowScratch() : nullptr;
+    SocketEventSelector* const lender = scratch != nullptr ? m_selector : nullptr;
+    Binary& buffer = scratch != nullptr ? *scratch : m_recvBuffer;
+    buffer.setLength(n);
+    int received = m_socket.recv(buffer, 0, n);
     if (received <= 0) {
-        m_recvBuffer.clear();
+        buffer.clear();
+        if (lender != nullptr) lender->returnScratch();
         if (isTransient(received)) return STEP_DONE;
         m_lastError = received < 0 ? errno : 0;
         return _detachAndNotify() ? STEP_DONE : STEP_GONE;
@@ -187,11 +268,19 @@ TcpSocketChannel::Step TcpSocketChannel::_readStep() {
     m_recvLength -= received;
     GT_ASSERT(m_recvLength >= 0);
     m_recvLimiter.consume(received);
-    m_recvBuffer.setLength(received);
-    if (!m_liveness.call(onRecv, m_recvBuffer)) return STEP_GONE;
-    _trim(m_recvBuffer, m_recvKeepSize);
+    buffer.setLength(received);
     m_idleTimer.reset();
-    return STEP_AGAIN;
+    if (!m_liveness.call(onRecv, buffer)) {
+        if (lender != nullptr) lender->returnScratch();
+        return STEP_GONE;
+    }
+    if (lender != nullptr) {
+        lender->returnScratch();
+    } else {
+        _trim(m_recvBuffer, m_recvKeepSize);
+    }
+    // A short read drained the socket: the next read would only block.
+    return received < n ? STEP_DONE : STEP_AGAIN;
 }
 
 TcpSocketChannel::Step TcpSocketChannel::_writeStep() {
@@ -206,7 +295,6 @@ TcpSocketChannel::Step TcpSocketChannel::_writeStep() {
     int allowance = m_sendLimiter.allowance();
     int n = limit < allowance ? limit : allowance;
     if (n <= 0) return STEP_DONE;
-    if (!m_socket.wait(false, true, false, 0)) return STEP_DONE;
 
     int sent = m_socket.send(m_sendBuffer, m_sendPos, n);
     if (sent <= 0) {
@@ -227,7 +315,8 @@ TcpSocketChannel::Step TcpSocketChannel::_writeStep() {
     }
     if (!m_liveness.call(onSent, sent)) return STEP_GONE;
     m_idleTimer.reset();
-    return STEP_AGAIN;
+    // A short write filled the socket's buffer: writability comes back later.
+    return sent < n ? STEP_DONE : STEP_AGAIN;
 }
 
 bool TcpSocketChannel::_housekeeping(bool tick) {

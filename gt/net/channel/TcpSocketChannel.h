@@ -55,7 +55,7 @@ public:
     // Stops reading (the credit is kept) until unpaused: an owner whose
     // onward queue is full holds the bytes back in the kernel, where TCP
     // flow control slows the sender down.
-    void setReadPaused(bool paused) { m_readPaused = paused; }
+    void setReadPaused(bool paused);
     bool isReadPaused() const { return m_readPaused; }
     // Queues bytes for sending; false when not open or when the queue would
     // pass its limit.
@@ -63,6 +63,10 @@ public:
     // Queues head (headLength bytes) and then data, both or neither, so a
     // message cut in two pieces is never queued in part.
     bool send(char const* head, int headLength, gt::core::Binary const& data);
+    // Queues length bytes; false as for send(Binary).
+    bool send(char const* data, int length);
+    // Queues head and then length bytes of data, both or neither.
+    bool send(char const* head, int headLength, char const* data, int length);
     // Bytes queued and not yet written.
     int sendQueueLength() const;
     // Caps sendQueueLength() (-1, the default, leaves it unlimited).
@@ -78,6 +82,8 @@ public:
     // Restarts the idle timer with a new interval (0: no idle limit).
     void setIdleTimeout(int ms) { m_idleTimer.start(ms); }
     int idleTimeout() const { return m_idleTimer.interval(); }
+    // Most bytes one read takes (64 KiB by default; at least 1).
+    void setRecvBlock(int bytes) { m_recvBlock = bytes < 1 ? 1 : bytes; }
     // Capacities above these are given back after use.
     void setRecvKeepSize(int bytes) { m_recvKeepSize = bytes; }
     void setSendKeepSize(int bytes) { m_sendKeepSize = bytes; }
@@ -96,15 +102,25 @@ public:
 
     int getEvents() override;
     void onEvent(int bits) override;
+    bool reportsInterest() const override { return true; }
 
 protected:
     // Every callback of the channel and of its subclasses is called through
     // it: the owner may destroy the channel from inside any of them.
     gt::core::Liveness m_liveness;
 
+    // Where a read may put its bytes in place: a subclass that keeps a
+    // receive stream of its own gives room for up to n bytes there (null:
+    // the bytes go to onRecv as usual).
+    virtual char* _recvSpace(int n);
+    // n bytes were read into the room _recvSpace gave (it may destroy the
+    // channel, as onRecv may).
+    virtual void _onRecvSpace(int n);
+
 private:
     enum Step { STEP_DONE, STEP_AGAIN, STEP_GONE };  // GONE: the channel was destroyed
 
+    void _wake(int bits);
     Step _readStep();
     Step _writeStep();
     bool _housekeeping(bool tick);  // false when the channel was destroyed
@@ -127,6 +143,7 @@ private:
     int m_recvLength;
     gt::core::Binary m_recvBuffer;
     int m_recvKeepSize;
+    int m_recvBlock;
     int m_sendKeepSize;
     int m_sendQueueLimit;
     bool m_readPaused;

@@ -327,6 +327,135 @@ TEST(SocketEventSelectorTest, HandlesAbove1024AreServed) {
     close(1500);
 }
 
+// A handler that reports its interest: asked only when it registers, after
+// its own events, and when it says its interest changed.
+class Reporter : public Recorder {
+public:
+    using Recorder::Recorder;
+    bool reportsInterest() const override { return true; }
+};
+
+// A socket pair that is never readable (nothing is ever written into it).
+struct QuietPair {
+    int fds[2];
+    QuietPair() { EXPECT_EQ(socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, fds), 0); }
+    ~QuietPair() {
+        close(fds[0]);
+        close(fds[1]);
+    }
+};
+
+TEST(SocketEventSelectorTest, IdleReportingHandlersAreNotAskedEveryTurn) {
+    std::vector<Event> log;
+    SocketEventSelector selector(60000);
+    std::vector<std::unique_ptr<QuietPair>> quiet;
+    std::vector<std::unique_ptr<Reporter>> idle;
+    for (int i = 0; i < 200; ++i) {
+        quiet.emplace_back(new QuietPair());
+        idle.emplace_back(new Reporter(i, &log, ISocketEventHandler::EVENT_READ));
+        ASSERT_TRUE(selector.addEventHandler(quiet.back()->fds[0], idle.back().get()));
+    }
+    ReadablePair busy;
+    Reporter active(1000, &log, ISocketEventHandler::EVENT_READ);
+    ASSERT_TRUE(selector.addEventHandler(busy.handle(), &active));
+    for (int turn = 0; turn < 50; ++turn)
+        selector.runOnce(0);
+    // The readable one is served every turn and asked after each event;
+    // the idle ones were asked once, when they registered.
+    EXPECT_EQ(log.size(), 50u);
+    EXPECT_EQ(active.asked, 50);
+    for (auto const& handler : idle)
+        ASSERT_EQ(handler->asked, 1);
+
+    // Told of a change, a handler is asked again once; one whose answer
+    // depends on time asks to be asked every turn.
+    selector.interestChanged(quiet[7]->fds[0]);
+    idle[9]->wanted = ISocketEventHandler::EVENT_READ | ISocketEventHandler::EVENT_ASK_AGAIN;
+    selector.interestChanged(quiet[9]->fds[0]);
+    for (int turn = 0; turn < 5; ++turn)
+        selector.runOnce(0);
+    EXPECT_EQ(idle[7]->asked, 2);
+    EXPECT_EQ(idle[9]->asked, 6);
+    EXPECT_EQ(idle[8]->asked, 1);
+
+    // A standing interest is still watched: the idle one that becomes
+    // readable is served without being asked first.
+    ASSERT_EQ(write(quiet[3]->fds[1], "x", 1), 1);
+    log.clear();
+    selector.runOnce(0);
+    ASSERT_EQ(log.size(), 2u);
+    EXPECT_TRUE(log[0].id == 3 || log[1].id == 3);
+}
+
+TEST(SocketEventSelectorTest, InterestDroppedToNothingStopsEvents) {
+    std::vector<Event> log;
+    SocketEventSelector selector(60000);
+    ReadablePair pair;
+    Reporter handler(1, &log, ISocketEventHandler::EVENT_READ);
+    ASSERT_TRUE(selector.addEventHandler(pair.handle(), &handler));
+    selector.runOnce(0);
+    ASSERT_EQ(log.size(), 1u);
+    handler.wanted = 0;
+    selector.runOnce(0);  // asked after its event: wants nothing from now on
+    log.clear();
+    for (int turn = 0; turn < 3; ++turn)
+        selector.runOnce(0);
+    EXPECT_TRUE(log.empty());
+    // Its peer going away reports nothing either while it wants nothing.
+    close(pair.fds[1]);
+    pair.fds[1] = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    selector.runOnce(0);
+    EXPECT_TRUE(log.empty());
+}
+
+TEST(SocketEventSelectorTest, PostedEventsGoOutWithinTheTurn) {
+    std::vector<Event> log;
+    SocketEventSelector selector(60000);
+    ReadablePair first;
+    QuietPair second;
+    QuietPair third;
+    Reporter a(1, &log, ISocketEventHandler::EVENT_READ);
+    Reporter b(2, &log, 0);
+    Reporter c(3, &log, 0);
+    ASSERT_TRUE(selector.addEventHandler(first.handle(), &a));
+    ASSERT_TRUE(selector.addEventHandler(second.fds[0], &b));
+    ASSERT_TRUE(selector.addEventHandler(third.fds[0], &c));
+
+    // Posted from a handler: after the events of the turn, in the same turn,
+    // and twice posted is one event with the bits merged. A handler posted to
+    // and then removed gets nothing.
+    a.action = [&](int bits) {
+        if (bits != ISocketEventHandler::EVENT_READ) return;
+        selector.post(second.fds[0], ISocketEventHandler::EVENT_WRITE);
+        selector.post(second.fds[0], ISocketEventHandler::EVENT_READ);
+        selector.post(third.fds[0], ISocketEventHandler::EVENT_WRITE);
+        selector.removeEventHandler(third.fds[0]);
+    };
+    // A chain of posts goes on within the turn too.
+    b.action = [&](int) { selector.post(first.handle(), ISocketEventHandler::EVENT_EXCEPT); };
+    selector.runOnce(0);
+    ASSERT_EQ(log.size(), 3u);
+    EXPECT_EQ(log[0].id, 1);
+    EXPECT_EQ(log[1].id, 2);
+    EXPECT_EQ(log[1].bits, ISocketEventHandler::EVENT_READ | ISocketEventHandler::EVENT_WRITE);
+    EXPECT_EQ(log[2].id, 1);
+    EXPECT_EQ(log[2].bits, ISocketEventHandler::EVENT_EXCEPT);
+
+    // Posted outside a turn: the next turn delivers it without waiting.
+    a.action = nullptr;
+    b.action = nullptr;
+    a.wanted = 0;
+    selector.runOnce(0);  // a is asked again after its events: wants nothing now
+    log.clear();
+    selector.post(second.fds[0], ISocketEventHandler::EVENT_WRITE);
+    Clock::time_point start = Clock::now();
+    selector.runOnce(5000);
+    EXPECT_LT(elapsedMs(start), 2000);
+    ASSERT_EQ(log.size(), 1u);
+    EXPECT_EQ(log[0].id, 2);
+    selector.post(12345, ISocketEventHandler::EVENT_READ);  // unknown: ignored
+}
+
 void onAlarm(int) {}
 
 TEST(SocketEventSelectorTest, InterruptedWaitDeliversNothing) {

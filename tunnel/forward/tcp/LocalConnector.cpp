@@ -79,6 +79,7 @@ gt::net::TcpSocketChannel* LocalConnector::openChannel(Socket* socket,
     // which throttles a channel to a few hundred KB/s.
     gt::net::TcpSocketChannel* channel = new gt::net::TcpSocketChannel(socket, selector);
     channel->setRecvKeepSize(16384);
+    channel->setRecvBlock(ForwardClient::READ_BLOCK);
     channel->setSendKeepSize(16384);
     channel->setIdleTimeout(ForwardClient::IDLE_TIMEOUT_MS);
     return channel;

@@ -92,17 +92,20 @@ void StandardTcpForwardClient::setReadPaused(bool paused) {
     if (m_channel) m_channel->setReadPaused(paused);
 }
 
-void StandardTcpForwardClient::send(Binary& data) {
+void StandardTcpForwardClient::send(Binary& data) { sendBytes(data.data(), data.length()); }
+
+void StandardTcpForwardClient::sendBytes(char const* data, int length) {
     if (m_state == STATE_CLOSED || m_overrun) return;
-    if (!m_credit.take(data.length())) {
+    if (!m_credit.take(length)) {
         _overrun();
         return;
     }
+    // Straight from the relay's receive stream into the local send queue.
     if (m_state == STATE_CONNECTING) {
-        m_pending.append(data);
+        m_pending.append(data, length);
     } else {
         GT_ASSERT(m_channel);
-        m_channel->send(data);
+        m_channel->send(data, length);
     }
 }
 

@@ -32,6 +32,7 @@ public:
     void start() override;
     bool isAlive() const override { return m_state != STATE_CLOSED; }
     void send(gt::core::Binary& data) override;
+    void sendBytes(char const* data, int length) override;
     void window(int credit) override;
     void shutdown() override;
     void onAclChanged() override;

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <string>
 
 #include "support/Text.h"
@@ -139,4 +140,37 @@ TEST(StreamBuffer, ClearAndCompactKeepTheUnreadBytes) {
     EXPECT_TRUE(b.isEmpty());
     EXPECT_TRUE(b.append(Binary("again")));
     EXPECT_EQ(unread(b), "again");
+}
+
+TEST(StreamBuffer, FillingTheTailInPlace) {
+    StreamBuffer b(10, 0);
+    // Refused: nothing asked, or more than the limit leaves room for.
+    EXPECT_EQ(b.prepareTail(0), nullptr);
+    EXPECT_EQ(b.prepareTail(11), nullptr);
+    char* tail = b.prepareTail(6);
+    ASSERT_NE(tail, nullptr);
+    std::memcpy(tail, "abcdef", 6);
+    b.commitTail(4);  // fewer bytes came than there was room for
+    EXPECT_EQ(unread(b), "abcd");
+    EXPECT_EQ(b.prepareTail(7), nullptr);  // 4 unread + 7 > 10
+
+    // The consumed bytes make way; the unread ones keep their order.
+    b.skip(3);
+    tail = b.prepareTail(9);
+    ASSERT_NE(tail, nullptr);
+    std::memcpy(tail, "123456789", 9);
+    b.commitTail(9);
+    EXPECT_EQ(unread(b), "d123456789");
+    EXPECT_EQ(b.prepareTail(1), nullptr);
+    b.commitTail(0);
+    EXPECT_EQ(unread(b), "d123456789");
+
+    // Appends and in-place fills mix.
+    b.skip(8);
+    EXPECT_TRUE(b.append(Binary("xy")));
+    tail = b.prepareTail(2);
+    ASSERT_NE(tail, nullptr);
+    std::memcpy(tail, "zz", 2);
+    b.commitTail(2);
+    EXPECT_EQ(unread(b), "89xyzz");
 }

@@ -1,0 +1,920 @@
+// Side-by-side benchmark of the tunnel engine on loopback.
+//
+// Three paths to one local target are measured in the same run, round by
+// round (interleaved, so that drift of a shared machine hits them alike):
+//   direct   user -> target
+//   socat    user -> socat -> socat -> target (two hops, -b 131072)
+//   engine   user -> relay double -> engine -> target
+// Every party runs in a process of its own: the target, the relay double
+// (plain blocking sockets and epoll, fast enough not to be the bottleneck),
+// the engine (a forward worker of tunnel::NatManager) and the two socat
+// hops. Users are threads of this process with blocking sockets.
+//
+//   tunnel_compare [rounds, default 3] [MiB per bulk run, default 512] [idle channels, default 2000]
+//
+// Printed: bulk Gbit/s both ways on 1 and 8 streams, engine CPU s/GB, the
+// round trip p50/p99 of a 14-byte exchange, bulk beside idle channels, and
+// memory per idle channel at 1,000 and 10,000 channels, each with ratios.
+#include <arpa/inet.h>
+#include <fcntl.h>
+#include <netinet/in.h>
+#include <netinet/tcp.h>
+#include <signal.h>
+#include <sys/epoll.h>
+#include <sys/mman.h>
+#include <sys/prctl.h>
+#include <sys/resource.h>
+#include <sys/socket.h>
+#include <sys/uio.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <dirent.h>
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <functional>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "gt/core/lang/String.h"
+#include "gt/core/util/Array.h"
+#include "gt/net/socket/SocketAddress.h"
+#include "gt/util/ThreadSafeLogRecorder.h"
+#include "tunnel/nat/Nat.h"
+#include "tunnel/nat/NatManager.h"
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+double seconds(Clock::time_point start) {
+    return std::chrono::duration<double>(Clock::now() - start).count();
+}
+
+// ---- sockets ------------------------------------------------------------------
+
+int listenLoopback(unsigned short* port) {
+    int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    int one = 1;
+    ::setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &one, sizeof one);
+    sockaddr_in a{};
+    a.sin_family = AF_INET;
+    a.sin_addr.s_addr = htonl(0x7F000001u);
+    if (::bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof a) != 0 || ::listen(fd, 4096) != 0) {
+        std::perror("listen");
+        std::exit(1);
+    }
+    socklen_t n = sizeof a;
+    ::getsockname(fd, reinterpret_cast<sockaddr*>(&a), &n);
+    *port = ntohs(a.sin_port);
+    return fd;
+}
+
+int connectTo(unsigned short port) {
+    int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_in a{};
+    a.sin_family = AF_INET;
+    a.sin_port = htons(port);
+    a.sin_addr.s_addr = htonl(0x7F000001u);
+    if (::connect(fd, reinterpret_cast<sockaddr*>(&a), sizeof a) != 0) {
+        ::close(fd);
+        return -1;
+    }
+    int one = 1;
+    ::setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
+    return fd;
+}
+
+bool writeAll(int fd, void const* data, size_t n) {
+    char const* p = static_cast<char const*>(data);
+    while (n > 0) {
+        ssize_t w = ::send(fd, p, n, MSG_NOSIGNAL);
+        if (w < 0 && errno == EINTR) continue;
+        if (w <= 0) return false;
+        p += w;
+        n -= static_cast<size_t>(w);
+    }
+    return true;
+}
+
+bool readAll(int fd, void* data, size_t n) {
+    char* p = static_cast<char*>(data);
+    while (n > 0) {
+        ssize_t r = ::recv(fd, p, n, 0);
+        if (r < 0 && errno == EINTR) continue;
+        if (r <= 0) return false;
+        p += r;
+        n -= static_cast<size_t>(r);
+    }
+    return true;
+}
+
+long long readUntilEnd(int fd) {
+    std::vector<char> buffer(1 << 17);
+    long long total = 0;
+    for (;;) {
+        ssize_t r = ::recv(fd, buffer.data(), buffer.size(), 0);
+        if (r < 0 && errno == EINTR) continue;
+        if (r <= 0) return total;
+        total += r;
+    }
+}
+
+// ---- processes ----------------------------------------------------------------
+
+// Figures the target shares with this process.
+struct Shared {
+    std::atomic<long long> sunk;
+    std::atomic<int> accepted;
+};
+
+pid_t forkChild(std::function<void()> const& body) {
+    pid_t pid = ::fork();
+    if (pid == 0) {
+        ::prctl(PR_SET_PDEATHSIG, SIGKILL);  // never outlive the benchmark
+        body();
+        ::_exit(0);
+    }
+    return pid;
+}
+
+// CPU seconds (user + system) a process has used so far, its finished
+// children included.
+double cpuSeconds(pid_t pid) {
+    std::ifstream in("/proc/" + std::to_string(pid) + "/stat");
+    std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    size_t const close = text.rfind(')');
+    if (close == std::string::npos) return 0;
+    std::vector<std::string> fields;
+    size_t pos = close + 2;
+    while (pos < text.size()) {
+        size_t end = text.find(' ', pos);
+        if (end == std::string::npos) end = text.size();
+        fields.push_back(text.substr(pos, end - pos));
+        pos = end + 1;
+    }
+    // Fields from the state on: utime is the 12th, stime, cutime, cstime follow.
+    if (fields.size() < 15) return 0;
+    long long ticks = 0;
+    for (int i = 11; i <= 14; ++i)
+        ticks += std::atoll(fields[i].c_str());
+    return static_cast<double>(ticks) / static_cast<double>(::sysconf(_SC_CLK_TCK));
+}
+
+long long rssBytes(pid_t pid) {
+    std::ifstream in("/proc/" + std::to_string(pid) + "/status");
+    std::string line;
+    while (std::getline(in, line)) {
+        if (line.compare(0, 6, "VmRSS:") == 0) return std::atoll(line.c_str() + 6) * 1024;
+    }
+    return -1;
+}
+
+int openDescriptors(pid_t pid) {
+    DIR* dir = ::opendir(("/proc/" + std::to_string(pid) + "/fd").c_str());
+    if (!dir) return -1;
+    int n = 0;
+    while (dirent* e = ::readdir(dir))
+        if (e->d_name[0] != '.') ++n;
+    ::closedir(dir);
+    return n;
+}
+
+bool waitUntil(std::function<bool()> const& done, int ms) {
+    auto const until = Clock::now() + std::chrono::milliseconds(ms);
+    while (!done()) {
+        if (Clock::now() > until) return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    }
+    return true;
+}
+
+// ---- target ---------------------------------------------------------------------
+// The first byte of a connection chooses what it is: 'S' sink (counts into
+// the shared figures until end of file), 'G' + 8 bytes n: writes n bytes and
+// closes, 'E' echo. Connections that send nothing are held idle in an epoll
+// set; each one that speaks gets a thread.
+
+void serveTarget(int fd, Shared* shared) {
+    char mode = 0;
+    if (!readAll(fd, &mode, 1)) {
+        ::close(fd);
+        return;
+    }
+    std::vector<char> buffer(1 << 17, 'g');
+    if (mode == 'S') {
+        for (;;) {
+            ssize_t r = ::recv(fd, buffer.data(), buffer.size(), 0);
+            if (r < 0 && errno == EINTR) continue;
+            if (r <= 0) break;
+            shared->sunk += r;
+        }
+    } else if (mode == 'G') {
+        long long n = 0;
+        if (readAll(fd, &n, sizeof n)) {
+            while (n > 0) {
+                size_t const step =
+                    static_cast<size_t>(std::min<long long>(n, static_cast<long long>(buffer.size())));
+                if (!writeAll(fd, buffer.data(), step)) break;
+                n -= static_cast<long long>(step);
+            }
+        }
+    } else if (mode == 'E') {
+        for (;;) {
+            ssize_t r = ::recv(fd, buffer.data(), buffer.size(), 0);
+            if (r < 0 && errno == EINTR) continue;
+            if (r <= 0 || !writeAll(fd, buffer.data(), static_cast<size_t>(r))) break;
+        }
+    }
+    ::close(fd);
+}
+
+void targetMain(int listener, Shared* shared) {
+    ::fcntl(listener, F_SETFL, ::fcntl(listener, F_GETFL) | O_NONBLOCK);
+    int ep = ::epoll_create1(EPOLL_CLOEXEC);
+    epoll_event ev{};
+    ev.events = EPOLLIN;
+    ev.data.fd = listener;
+    ::epoll_ctl(ep, EPOLL_CTL_ADD, listener, &ev);
+    epoll_event ready[256];
+    for (;;) {
+        int n = ::epoll_wait(ep, ready, 256, -1);
+        for (int i = 0; i < n; ++i) {
+            int const fd = ready[i].data.fd;
+            if (fd == listener) {
+                for (;;) {
+                    int c = ::accept4(listener, nullptr, nullptr, SOCK_CLOEXEC | SOCK_NONBLOCK);
+                    if (c < 0) break;
+                    ++shared->accepted;
+                    int one = 1;
+                    ::setsockopt(c, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
+                    epoll_event e{};
+                    e.events = EPOLLIN | EPOLLRDHUP;
+                    e.data.fd = c;
+                    ::epoll_ctl(ep, EPOLL_CTL_ADD, c, &e);
+                }
+                continue;
+            }
+            ::epoll_ctl(ep, EPOLL_CTL_DEL, fd, nullptr);
+            ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+            std::thread(serveTarget, fd, shared).detach();
+        }
+    }
+}
+
+// ---- relay double -----------------------------------------------------------------
+// Frames: size (LE 32, counting itself) | 01 | kind | body. Kind 1 is a
+// dictionary (every call is answered with "@" = "return"), kind 2 a tunnel
+// datagram: CONNECT 01, SHUTDOWN 03, DATA 04 (length LE 16), WINDOW 05 (LE 32).
+// One thread reads the engine connection and writes to public sockets; an
+// epoll thread accepts public users and reads them within the engine's credit.
+
+class Relay {
+public:
+    Relay(int engineListener, int publicListener)
+        : m_engineListener(engineListener), m_publicListener(publicListener) {}
+
+    // Every engine connection gets a reader; the one that asked for
+    // "tunnel_create" last carries the public users.
+    void run() {
+        m_epoll = ::epoll_create1(EPOLL_CLOEXEC);
+        ::fcntl(m_publicListener, F_SETFL, ::fcntl(m_publicListener, F_GETFL) | O_NONBLOCK);
+        std::thread([this] { _publicLoop(); }).detach();
+        for (;;) {
+            int const engine = ::accept4(m_engineListener, nullptr, nullptr, SOCK_CLOEXEC);
+            if (engine < 0) continue;
+            int one = 1;
+            ::setsockopt(engine, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
+            std::thread([this, engine] { _engineLoop(engine); }).detach();
+        }
+    }
+
+private:
+    struct Channel {
+        std::mutex lock;
+        int fd = -1;
+        long long credit = 0;  // bytes the engine lets us send
+        bool armed = false;
+        bool readDone = false;
+        bool writeDone = false;
+    };
+
+    static void put16(char* p, unsigned v) {
+        p[0] = static_cast<char>(v);
+        p[1] = static_cast<char>(v >> 8);
+    }
+    static void put32(char* p, unsigned v) {
+        put16(p, v & 0xFFFF);
+        put16(p + 2, v >> 16);
+    }
+    static unsigned get16(char const* p) {
+        return static_cast<unsigned char>(p[0]) | (static_cast<unsigned char>(p[1]) << 8);
+    }
+    static unsigned get32(char const* p) { return get16(p) | (get16(p + 2) << 16); }
+
+    void _sendFrame(int fd, char kind, char const* head, int headLength, char const* body, int bodyLength) {
+        char prefix[6];
+        put32(prefix, static_cast<unsigned>(6 + headLength + bodyLength));
+        prefix[4] = 1;
+        prefix[5] = kind;
+        iovec parts[3] = {{prefix, 6},
+                          {const_cast<char*>(head), static_cast<size_t>(headLength)},
+                          {const_cast<char*>(body), static_cast<size_t>(bodyLength)}};
+        std::lock_guard<std::mutex> guard(m_writeLock);
+        size_t left = 6 + static_cast<size_t>(headLength + bodyLength);
+        int first = 0;
+        while (left > 0) {
+            ssize_t w = ::writev(fd, parts + first, 3 - first);
+            if (w < 0 && errno == EINTR) continue;
+            if (w <= 0) return;
+            left -= static_cast<size_t>(w);
+            while (first < 3 && static_cast<size_t>(w) >= parts[first].iov_len) {
+                w -= static_cast<ssize_t>(parts[first].iov_len);
+                ++first;
+            }
+            if (first < 3) {
+                parts[first].iov_base = static_cast<char*>(parts[first].iov_base) + w;
+                parts[first].iov_len -= static_cast<size_t>(w);
+            }
+        }
+    }
+
+    void _datagram(char const* head, int n) { _sendFrame(m_engine, 2, head, n, nullptr, 0); }
+
+    void _arm(Channel* c) {
+        // Called with the channel's lock held.
+        if (c->armed || c->readDone || c->credit <= 0) return;
+        epoll_event e{};
+        e.events = EPOLLIN | EPOLLONESHOT;
+        e.data.u32 = static_cast<unsigned>(&*c - &m_channels[0]);
+        ::epoll_ctl(m_epoll, c->fd >= 0 && m_registered[e.data.u32] ? EPOLL_CTL_MOD : EPOLL_CTL_ADD, c->fd,
+                    &e);
+        m_registered[e.data.u32] = true;
+        c->armed = true;
+    }
+
+    void _release(Channel* c, unsigned id) {
+        // Called with the channel's lock held, once both directions are done.
+        if (c->fd < 0) return;
+        if (m_registered[id]) ::epoll_ctl(m_epoll, EPOLL_CTL_DEL, c->fd, nullptr);
+        m_registered[id] = false;
+        ::close(c->fd);
+        c->fd = -1;
+        std::lock_guard<std::mutex> guard(m_idLock);
+        m_free.push_back(id);
+    }
+
+    void _publicLoop() {
+        epoll_event e{};
+        e.events = EPOLLIN;
+        e.data.u32 = 0;  // id 0 is never a channel: the listener
+        ::epoll_ctl(m_epoll, EPOLL_CTL_ADD, m_publicListener, &e);
+        for (unsigned id = 65535; id >= 1; --id)
+            m_free.push_back(id);
+        std::vector<char> buffer(65535);
+        epoll_event ready[256];
+        for (;;) {
+            int n = ::epoll_wait(m_epoll, ready, 256, -1);
+            for (int i = 0; i < n; ++i) {
+                unsigned const id = ready[i].data.u32;
+                if (id == 0) {
+                    _accept();
+                    continue;
+                }
+                Channel* c = &m_channels[id];
+                std::unique_lock<std::mutex> guard(c->lock);
+                c->armed = false;
+                while (c->fd >= 0 && c->credit > 0 && !c->readDone) {
+                    int const want = static_cast<int>(std::min<long long>(c->credit, 65535));
+                    ssize_t r = ::recv(c->fd, buffer.data(), static_cast<size_t>(want), MSG_DONTWAIT);
+                    if (r < 0 && (errno == EAGAIN || errno == EINTR)) break;
+                    char head[5] = {4};
+                    put16(head + 1, id);
+                    if (r <= 0) {
+                        c->readDone = true;
+                        head[0] = 3;
+                        _datagram(head, 3);
+                        if (c->writeDone) _release(c, id);
+                        break;
+                    }
+                    c->credit -= r;
+                    put16(head + 3, static_cast<unsigned>(r));
+                    _sendFrame(m_engine, 2, head, 5, buffer.data(), static_cast<int>(r));
+                }
+                if (c->fd >= 0) _arm(c);
+            }
+        }
+    }
+
+    void _accept() {
+        for (;;) {
+            int fd = ::accept4(m_publicListener, nullptr, nullptr, SOCK_CLOEXEC);
+            if (fd < 0) return;
+            if (m_engine < 0) {
+                ::close(fd);
+                continue;
+            }
+            int one = 1;
+            ::setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
+            sockaddr_in peer{};
+            socklen_t length = sizeof peer;
+            ::getpeername(fd, reinterpret_cast<sockaddr*>(&peer), &length);
+            unsigned id;
+            {
+                std::lock_guard<std::mutex> guard(m_idLock);
+                if (m_free.empty()) {
+                    ::close(fd);
+                    continue;
+                }
+                id = m_free.back();
+                m_free.pop_back();
+            }
+            Channel* c = &m_channels[id];
+            std::lock_guard<std::mutex> guard(c->lock);
+            c->fd = fd;
+            c->credit = 0;
+            c->armed = false;
+            c->readDone = false;
+            c->writeDone = false;
+            char connect[10] = {1};
+            put16(connect + 1, id);
+            connect[3] = 2;  // TCP
+            put32(connect + 4, ntohl(peer.sin_addr.s_addr));
+            put16(connect + 8, ntohs(peer.sin_port));
+            _datagram(connect, 10);
+            char window[7] = {5};
+            put16(window + 1, id);
+            put32(window + 3, 0x20000);
+            _datagram(window, 7);
+        }
+    }
+
+    void _engineLoop(int engine) {
+        std::vector<char> buffer(1 << 20);
+        size_t have = 0;
+        std::vector<unsigned> credited;
+        std::vector<long long> credit(65536, 0);
+        for (;;) {
+            ssize_t r = ::recv(engine, buffer.data() + have, buffer.size() - have, 0);
+            if (r < 0 && errno == EINTR) continue;
+            if (r <= 0) break;
+            have += static_cast<size_t>(r);
+            size_t pos = 0;
+            while (have - pos >= 4) {
+                unsigned const size = get32(buffer.data() + pos);
+                if (size < 4 || size > buffer.size()) {
+                    have = 0;  // a broken stream: the connection goes
+                    r = -1;
+                    break;
+                }
+                if (have - pos < size) break;
+                char const* body = buffer.data() + pos + 4;
+                if (size >= 6 && body[0] == 1)
+                    _onFrame(engine, body[1], body + 2, static_cast<int>(size) - 6, &credited, &credit);
+                pos += size;
+            }
+            if (r < 0) break;
+            std::memmove(buffer.data(), buffer.data() + pos, have - pos);
+            have -= pos;
+            // Credit goes back once per read of the engine connection, for
+            // every byte written to a public user.
+            for (unsigned id : credited) {
+                char window[7] = {5};
+                put16(window + 1, id);
+                put32(window + 3, static_cast<unsigned>(credit[id]));
+                credit[id] = 0;
+                _datagram(window, 7);
+            }
+            credited.clear();
+        }
+        if (m_engine == engine) m_engine = -1;
+        ::close(engine);
+    }
+
+    void _onFrame(int engine, char kind, char const* p, int n, std::vector<unsigned>* credited,
+                  std::vector<long long>* credit) {
+        if (kind == 1) {
+            static char const reply[] = {'@', 0, 6, 0, 0, 0, 'r', 'e', 't', 'u', 'r', 'n'};
+            _sendFrame(engine, 1, reply, sizeof reply, nullptr, 0);
+            if (std::string(p, static_cast<size_t>(n)).find("tunnel_create") != std::string::npos)
+                m_engine = engine;
+            return;
+        }
+        if (kind != 2 || n < 3) return;
+        unsigned const id = get16(p + 1);
+        if (id == 0) return;
+        Channel* c = &m_channels[id];
+        switch (p[0]) {
+            case 4: {  // DATA
+                if (n < 5) return;
+                int const count = static_cast<int>(get16(p + 3));
+                int fd;
+                {
+                    std::lock_guard<std::mutex> guard(c->lock);
+                    fd = c->fd;
+                    if (c->writeDone) fd = -1;
+                }
+                if (fd < 0 || !writeAll(fd, p + 5, static_cast<size_t>(count))) return;
+                if ((*credit)[id] == 0) credited->push_back(id);
+                (*credit)[id] += count;
+                return;
+            }
+            case 5: {  // WINDOW
+                if (n < 7) return;
+                std::lock_guard<std::mutex> guard(c->lock);
+                if (c->fd < 0) return;
+                c->credit += static_cast<int>(get32(p + 3));
+                _arm(c);
+                return;
+            }
+            case 3: {  // SHUTDOWN
+                std::lock_guard<std::mutex> guard(c->lock);
+                if (c->fd < 0 || c->writeDone) return;
+                c->writeDone = true;
+                ::shutdown(c->fd, SHUT_WR);
+                // A user that is done too, or that never got credit, goes now.
+                if (c->readDone || c->credit <= 0) {
+                    if (!c->readDone) {
+                        c->readDone = true;
+                        char head[3] = {3};
+                        put16(head + 1, id);
+                        _datagram(head, 3);
+                    }
+                    _release(c, id);
+                }
+                return;
+            }
+            default:
+                return;
+        }
+    }
+
+    int m_engineListener;
+    int m_publicListener;
+    std::atomic<int> m_engine{-1};
+    int m_epoll = -1;
+    std::mutex m_writeLock;
+    std::mutex m_idLock;
+    std::vector<unsigned> m_free;
+    std::vector<Channel> m_channels = std::vector<Channel>(65536);
+    std::vector<char> m_registered = std::vector<char>(65536, 0);
+};
+
+// ---- engine ------------------------------------------------------------------------
+
+void engineMain(unsigned short relayPort, unsigned short targetPort) {
+    int devnull = ::open("/dev/null", O_WRONLY);
+    ::dup2(devnull, 1);
+    gt::util::ThreadSafeLogRecorder log(nullptr);
+    tunnel::NatManager manager(&log, gt::net::SocketAddress());
+    tunnel::Nat* worker = manager.create(1);
+    worker->setAccessKey(u"bench");
+    worker->setTarget(u"tcp", u"127.0.0.1:" + gt::core::String::fromUtf8(std::to_string(targetPort).c_str()));
+    gt::core::Array<gt::core::String> servers;
+    servers.add(u"127.0.0.1:" + gt::core::String::fromUtf8(std::to_string(relayPort).c_str()));
+    worker->setPrimaryServers(servers);
+    for (;;)
+        ::pause();  // ended by the parent
+}
+
+// ---- measurements ---------------------------------------------------------------------
+
+// Bytes per second of streams users each sending bytes to the sink.
+double bulkUp(unsigned short port, Shared* shared, int streams, long long bytes) {
+    long long const before = shared->sunk;
+    std::vector<char> block(1 << 17, 's');
+    auto const start = Clock::now();
+    std::vector<std::thread> users;
+    for (int i = 0; i < streams; ++i) {
+        users.emplace_back([&] {
+            int fd = connectTo(port);
+            if (fd < 0) return;
+            writeAll(fd, "S", 1);
+            for (long long left = bytes; left > 0; left -= static_cast<long long>(block.size()))
+                writeAll(fd, block.data(), static_cast<size_t>(std::min<long long>(left, block.size())));
+            ::shutdown(fd, SHUT_WR);
+            readUntilEnd(fd);
+            ::close(fd);
+        });
+    }
+    for (auto& u : users)
+        u.join();
+    if (!waitUntil([&] { return shared->sunk - before >= bytes * streams; }, 60000)) return 0;
+    return static_cast<double>(bytes * streams) / seconds(start);
+}
+
+// Bytes per second of streams users each fetching bytes from the target.
+double bulkDown(unsigned short port, int streams, long long bytes) {
+    auto const start = Clock::now();
+    std::vector<std::thread> users;
+    std::atomic<long long> got{0};
+    for (int i = 0; i < streams; ++i) {
+        users.emplace_back([&] {
+            int fd = connectTo(port);
+            if (fd < 0) return;
+            char request[9] = {'G'};
+            std::memcpy(request + 1, &bytes, 8);
+            writeAll(fd, request, 9);
+            got += readUntilEnd(fd);
+            ::close(fd);
+        });
+    }
+    for (auto& u : users)
+        u.join();
+    if (got != bytes * streams) return 0;
+    return static_cast<double>(got) / seconds(start);
+}
+
+// Round trips of a 14-byte exchange with the echo, in microseconds, sorted.
+std::vector<double> roundTrips(unsigned short port, int rounds) {
+    std::vector<double> us;
+    int fd = connectTo(port);
+    if (fd < 0) return us;
+    writeAll(fd, "E", 1);
+    char buffer[14];
+    std::memset(buffer, 'r', sizeof buffer);
+    for (int i = -50; i < rounds; ++i) {
+        auto const start = Clock::now();
+        if (!writeAll(fd, buffer, sizeof buffer) || !readAll(fd, buffer, sizeof buffer)) break;
+        if (i >= 0) us.push_back(seconds(start) * 1e6);
+    }
+    ::close(fd);
+    std::sort(us.begin(), us.end());
+    return us;
+}
+
+double percentile(std::vector<double> const& sorted, double p) {
+    if (sorted.empty()) return 0;
+    size_t i = static_cast<size_t>(p * static_cast<double>(sorted.size() - 1) + 0.5);
+    return sorted[std::min(i, sorted.size() - 1)];
+}
+
+double median(std::vector<double> v) {
+    if (v.empty()) return 0;
+    std::sort(v.begin(), v.end());
+    return v.size() % 2 ? v[v.size() / 2] : (v[v.size() / 2 - 1] + v[v.size() / 2]) / 2;
+}
+
+// Opens n connections that never speak; returns them.
+std::vector<int> openIdle(unsigned short port, int n) {
+    std::vector<int> fds;
+    for (int i = 0; i < n; ++i) {
+        int fd = connectTo(port);
+        if (fd < 0) break;
+        fds.push_back(fd);
+    }
+    return fds;
+}
+
+void closeAll(std::vector<int>* fds) {
+    for (int fd : *fds)
+        ::close(fd);
+    fds->clear();
+}
+
+enum Path { DIRECT, SOCAT, ENGINE, PATHS };
+char const* const kPathNames[PATHS] = {"direct", "socat 2 hops", "engine"};
+
+struct Row {
+    std::string name;
+    std::string unit;
+    std::vector<double> samples[PATHS];
+};
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    int const rounds = argc > 1 ? std::max(1, std::atoi(argv[1])) : 3;
+    long long const mib = argc > 2 ? std::max(1LL, std::atoll(argv[2])) : 512;
+    int idle = argc > 3 ? std::max(0, std::atoi(argv[3])) : 2000;
+    ::signal(SIGPIPE, SIG_IGN);
+    std::setvbuf(stdout, nullptr, _IOLBF, 0);
+    rlimit limit;
+    if (::getrlimit(RLIMIT_NOFILE, &limit) == 0) {
+        limit.rlim_cur = limit.rlim_max;
+        ::setrlimit(RLIMIT_NOFILE, &limit);
+    }
+    long long const bulk = mib * 1024 * 1024;
+
+    auto* shared = static_cast<Shared*>(
+        ::mmap(nullptr, sizeof(Shared), PROT_READ | PROT_WRITE, MAP_SHARED | MAP_ANONYMOUS, -1, 0));
+    new (shared) Shared();
+
+    unsigned short targetPort, relayPort, publicPort, socatPort, socatInner;
+    int const targetListener = listenLoopback(&targetPort);
+    int const relayListener = listenLoopback(&relayPort);
+    int const publicListener = listenLoopback(&publicPort);
+    std::vector<pid_t> children;
+    pid_t const target = forkChild([&] { targetMain(targetListener, shared); });
+    children.push_back(target);
+    pid_t const relay = forkChild([&] {
+        Relay r(relayListener, publicListener);
+        r.run();
+    });
+    children.push_back(relay);
+    pid_t const engine = forkChild([&] {
+        ::close(targetListener);
+        ::close(relayListener);
+        ::close(publicListener);
+        engineMain(relayPort, targetPort);
+    });
+    children.push_back(engine);
+
+    // Two socat hops: two free ports are taken by binding and letting go.
+    bool const haveSocat = ::access("/usr/bin/socat", X_OK) == 0;
+    pid_t socatOuter = -1, socatHop = -1;
+    if (haveSocat) {
+        int a = listenLoopback(&socatPort), b = listenLoopback(&socatInner);
+        ::close(a);
+        ::close(b);
+        auto startSocat = [&](unsigned short listen, unsigned short to) {
+            std::string const l =
+                "TCP4-LISTEN:" + std::to_string(listen) + ",bind=127.0.0.1,reuseaddr,fork,backlog=4096";
+            std::string const c = "TCP4:127.0.0.1:" + std::to_string(to) + ",nodelay";
+            return forkChild([&] {
+                int devnull = ::open("/dev/null", O_WRONLY);
+                ::dup2(devnull, 2);
+                ::execl("/usr/bin/socat", "socat", "-b", "131072", l.c_str(), c.c_str(),
+                        static_cast<char*>(nullptr));
+            });
+        };
+        socatHop = startSocat(socatInner, targetPort);
+        socatOuter = startSocat(socatPort, socatInner);
+        children.push_back(socatHop);
+        children.push_back(socatOuter);
+    } else {
+        std::printf("socat is not installed (apt-get install socat): its column stays empty\n");
+    }
+    ::close(targetListener);
+    ::close(relayListener);
+    ::close(publicListener);
+
+    auto finish = [&](int code) {
+        for (pid_t pid : children)
+            ::kill(pid, SIGKILL);
+        for (pid_t pid : children)
+            ::waitpid(pid, nullptr, 0);
+        return code;
+    };
+    // The engine opens its tunnel: a public connection gets through.
+    bool up = waitUntil(
+        [&] {
+            int fd = connectTo(publicPort);
+            if (fd < 0) return false;
+            bool ok = writeAll(fd, "E", 1) && writeAll(fd, "ping", 4);
+            char back[4];
+            ok = ok && readAll(fd, back, 4);
+            ::close(fd);
+            if (!ok) std::this_thread::sleep_for(std::chrono::milliseconds(200));
+            return ok;
+        },
+        20000);
+    bool socatUp = haveSocat && waitUntil(
+                                    [&] {
+                                        int fd = connectTo(socatPort);
+                                        if (fd >= 0) ::close(fd);
+                                        return fd >= 0;
+                                    },
+                                    5000);
+    if (!up) {
+        std::fprintf(stderr, "the engine did not open its tunnel\n");
+        return finish(1);
+    }
+    unsigned short const ports[PATHS] = {targetPort, socatUp ? socatPort : static_cast<unsigned short>(0),
+                                         publicPort};
+
+    std::vector<Row> rows;
+    auto row = [&](std::string const& name, std::string const& unit) -> Row& {
+        for (Row& r : rows)
+            if (r.name == name) return r;
+        rows.push_back(Row{name, unit, {}});
+        return rows.back();
+    };
+    double const gbit = 8e-9;
+    double engineCpu = 0, engineBytes = 0, socatCpu = 0, socatBytes = 0;
+    std::vector<double> cpuPerGb, cpuPerGbIdle;
+
+    // Memory per idle channel first, before bulk runs leave freed buffers in
+    // the engine's heap: the engine's growth while it holds them.
+    std::vector<std::pair<int, double>> memory;
+    for (int n : {1000, 10000}) {
+        int const fdsBefore = openDescriptors(engine);
+        long long const rssBefore = rssBytes(engine);
+        std::vector<int> fds = openIdle(publicPort, n);
+        waitUntil([&] { return openDescriptors(engine) - fdsBefore >= n; }, 30000);
+        std::this_thread::sleep_for(std::chrono::milliseconds(1500));
+        int const held = openDescriptors(engine) - fdsBefore;
+        long long const rssAfter = rssBytes(engine);
+        memory.emplace_back(held, held > 0 ? static_cast<double>(rssAfter - rssBefore) / held : 0);
+        closeAll(&fds);
+        std::this_thread::sleep_for(std::chrono::milliseconds(2500));
+    }
+
+    std::printf("%d rounds, %lld MiB per bulk run, %d idle channels; paths interleaved in each round\n",
+                rounds, mib, idle);
+    for (int round = 0; round < rounds; ++round) {
+        for (int path = 0; path < PATHS; ++path) {
+            unsigned short const port = ports[path];
+            if (port == 0) continue;
+            pid_t const watched = path == ENGINE ? engine : path == SOCAT ? socatOuter : -1;
+            double const cpu0 =
+                watched > 0 ? cpuSeconds(watched) + (path == SOCAT ? cpuSeconds(socatHop) : 0) : 0;
+            long long moved = 0;
+            row("bulk 1 stream relay->local", "Gbit/s")
+                .samples[path]
+                .push_back(bulkUp(port, shared, 1, bulk) * gbit);
+            row("bulk 1 stream local->relay", "Gbit/s")
+                .samples[path]
+                .push_back(bulkDown(port, 1, bulk) * gbit);
+            row("bulk 8 streams relay->local", "Gbit/s")
+                .samples[path]
+                .push_back(bulkUp(port, shared, 8, bulk / 8) * gbit);
+            row("bulk 8 streams local->relay", "Gbit/s")
+                .samples[path]
+                .push_back(bulkDown(port, 8, bulk / 8) * gbit);
+            moved += 4 * bulk;
+            if (watched > 0) {
+                // Finished socat children are counted once their parent reaps them.
+                std::this_thread::sleep_for(std::chrono::milliseconds(200));
+                double const cpu = cpuSeconds(watched) + (path == SOCAT ? cpuSeconds(socatHop) : 0) - cpu0;
+                if (path == ENGINE) {
+                    engineCpu += cpu;
+                    engineBytes += static_cast<double>(moved);
+                    cpuPerGb.push_back(cpu / (static_cast<double>(moved) / 1e9));
+                } else {
+                    socatCpu += cpu;
+                    socatBytes += static_cast<double>(moved);
+                }
+            }
+            std::vector<double> const rtt = roundTrips(port, 5000);
+            row("round trip p50 (14 B)", "us").samples[path].push_back(percentile(rtt, 0.5));
+            row("round trip p99 (14 B)", "us").samples[path].push_back(percentile(rtt, 0.99));
+
+            if (path != ENGINE) continue;
+            // The same bulk beside idle channels.
+            int const base = openDescriptors(engine);
+            std::vector<int> idleFds = openIdle(port, idle);
+            waitUntil([&] { return openDescriptors(engine) - base >= static_cast<int>(idleFds.size()); },
+                      10000);
+            std::this_thread::sleep_for(std::chrono::milliseconds(500));
+            double const cpu1 = cpuSeconds(engine);
+            row("bulk 1 stream relay->local beside idle", "Gbit/s")
+                .samples[path]
+                .push_back(bulkUp(port, shared, 1, bulk) * gbit);
+            row("bulk 1 stream local->relay beside idle", "Gbit/s")
+                .samples[path]
+                .push_back(bulkDown(port, 1, bulk) * gbit);
+            cpuPerGbIdle.push_back((cpuSeconds(engine) - cpu1) / (2.0 * static_cast<double>(bulk) / 1e9));
+            closeAll(&idleFds);
+            std::this_thread::sleep_for(std::chrono::milliseconds(1500));  // closed channels cleaned up
+        }
+        std::fflush(stdout);
+    }
+
+    std::printf("\n%-40s %12s %12s %12s %8s %8s\n", "median of the rounds", kPathNames[DIRECT],
+                kPathNames[SOCAT], kPathNames[ENGINE], "e/socat", "e/direct");
+    for (Row const& r : rows) {
+        double m[PATHS];
+        for (int p = 0; p < PATHS; ++p)
+            m[p] = median(r.samples[p]);
+        auto cell = [](double v) {
+            char text[32];
+            if (v == 0) return std::string("-");
+            std::snprintf(text, sizeof text, "%.2f", v);
+            return std::string(text);
+        };
+        std::printf("%-40s %12s %12s %12s %8s %8s   %s\n", r.name.c_str(), cell(m[DIRECT]).c_str(),
+                    cell(m[SOCAT]).c_str(), cell(m[ENGINE]).c_str(),
+                    m[SOCAT] > 0 ? cell(m[ENGINE] / m[SOCAT]).c_str() : "-",
+                    m[DIRECT] > 0 ? cell(m[ENGINE] / m[DIRECT]).c_str() : "-", r.unit.c_str());
+    }
+    std::printf("%-40s %12s %12s %12.2f   (socat: %.2f per hop)\n", "CPU s per GB relayed", "-", "-",
+                median(cpuPerGb), socatBytes > 0 ? socatCpu / 2 / (socatBytes / 1e9) : 0.0);
+    std::printf("%-40s %12s %12s %12.2f\n", "CPU s per GB beside idle", "-", "-", median(cpuPerGbIdle));
+    auto rowMedian = [&](char const* name) {
+        for (Row const& r : rows)
+            if (r.name == name) return median(r.samples[ENGINE]);
+        return 0.0;
+    };
+    for (char const* way : {"relay->local", "local->relay"}) {
+        double const alone = rowMedian((std::string("bulk 1 stream ") + way).c_str());
+        double const beside = rowMedian((std::string("bulk 1 stream ") + way + " beside idle").c_str());
+        if (alone > 0)
+            std::printf("throughput lost beside %d idle channels, %s: %.0f%%\n", idle, way,
+                        100.0 * (1.0 - beside / alone));
+    }
+    for (auto const& m : memory)
+        std::printf("memory per idle channel, %5d held:        %8.0f bytes\n", m.first, m.second);
+    (void)engineCpu;
+    (void)engineBytes;
+    return finish(0);
+}
