@@ -13,7 +13,8 @@
 //   tunnel_compare [rounds, default 3] [MiB per bulk run, default 512] [idle channels, default 2000]
 //
 // Printed: bulk Gbit/s both ways on 1 and 8 streams, engine CPU s/GB, the
-// round trip p50/p99 of a 14-byte exchange, bulk beside idle channels, and
+// round trip p50/p99 of a 14-byte exchange, the credit round trip of one
+// channel with the bound it sets (window / loop), bulk beside idle channels, and
 // memory per idle channel at 1,000 and 10,000 channels, each with ratios.
 #include <arpa/inet.h>
 #include <fcntl.h>
@@ -36,6 +37,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <deque>
 #include <fstream>
 #include <functional>
 #include <map>
@@ -135,7 +137,30 @@ long long readUntilEnd(int fd) {
 struct Shared {
     std::atomic<long long> sunk;
     std::atomic<int> accepted;
+    // Credit round trips the relay double sees, summed in nanoseconds, per
+    // way. Toward the engine: from a DATA frame going out to the engine's
+    // WINDOW that returns its bytes. From the engine: from a WINDOW going out
+    // to the first DATA byte it lets the engine send, plus the double's own
+    // time from taking DATA in to returning its credit.
+    std::atomic<long long> downNs, downCount;
+    std::atomic<long long> upNs, upCount, upOwnNs, upOwnCount;
+
+    void clearCredit() { downNs = downCount = upNs = upCount = upOwnNs = upOwnCount = 0; }
+    // Mean credit round trip in seconds, 0 without samples.
+    double downLoop() const {
+        return downCount > 0 ? static_cast<double>(downNs) / static_cast<double>(downCount) * 1e-9 : 0;
+    }
+    double upLoop() const {
+        if (upCount == 0) return 0;
+        double const own =
+            upOwnCount > 0 ? static_cast<double>(upOwnNs) / static_cast<double>(upOwnCount) : 0;
+        return (static_cast<double>(upNs) / static_cast<double>(upCount) + own) * 1e-9;
+    }
 };
+
+long long nowNs() {
+    return std::chrono::duration_cast<std::chrono::nanoseconds>(Clock::now().time_since_epoch()).count();
+}
 
 pid_t forkChild(std::function<void()> const& body) {
     pid_t pid = ::fork();
@@ -280,8 +305,8 @@ void targetMain(int listener, Shared* shared) {
 
 class Relay {
 public:
-    Relay(int engineListener, int publicListener)
-        : m_engineListener(engineListener), m_publicListener(publicListener) {}
+    Relay(int engineListener, int publicListener, Shared* shared)
+        : m_engineListener(engineListener), m_publicListener(publicListener), m_shared(shared) {}
 
     // Every engine connection gets a reader; the one that asked for
     // "tunnel_create" last carries the public users.
@@ -306,6 +331,17 @@ private:
         bool armed = false;
         bool readDone = false;
         bool writeDone = false;
+        // Credit round trips toward the engine: bytes sent so far with the
+        // time each frame went, and the credit the engine has given back.
+        long long sent = 0;
+        long long granted = -1;  // the engine's first WINDOW is its opening grant, not a return
+        long long returned = 0;
+        std::deque<std::pair<long long, long long>> inFlight;  // (sent after the frame, ns)
+        // From the engine: bytes taken in, and each returned grant as
+        // (credit before it, ns).
+        long long received = 0;
+        long long given = 0;
+        std::deque<std::pair<long long, long long>> grants;
     };
 
     static void put16(char* p, unsigned v) {
@@ -408,6 +444,8 @@ private:
                     }
                     c->credit -= r;
                     put16(head + 3, static_cast<unsigned>(r));
+                    c->sent += r;
+                    c->inFlight.emplace_back(c->sent, nowNs());
                     _sendFrame(m_engine, 2, head, 5, buffer.data(), static_cast<int>(r));
                 }
                 if (c->fd >= 0) _arm(c);
@@ -445,6 +483,11 @@ private:
             c->armed = false;
             c->readDone = false;
             c->writeDone = false;
+            c->sent = c->returned = c->received = 0;
+            c->granted = -1;
+            c->given = 0x20000;
+            c->inFlight.clear();
+            c->grants.clear();
             char connect[10] = {1};
             put16(connect + 1, id);
             connect[3] = 2;  // TCP
@@ -467,6 +510,7 @@ private:
             ssize_t r = ::recv(engine, buffer.data() + have, buffer.size() - have, 0);
             if (r < 0 && errno == EINTR) continue;
             if (r <= 0) break;
+            long long const took = nowNs();
             have += static_cast<size_t>(r);
             size_t pos = 0;
             while (have - pos >= 4) {
@@ -491,6 +535,15 @@ private:
                 char window[7] = {5};
                 put16(window + 1, id);
                 put32(window + 3, static_cast<unsigned>(credit[id]));
+                {
+                    Channel* c = &m_channels[id];
+                    std::lock_guard<std::mutex> guard(c->lock);
+                    long long const at = nowNs();
+                    c->grants.emplace_back(c->given, at);
+                    c->given += credit[id];
+                    m_shared->upOwnNs += at - took;
+                    ++m_shared->upOwnCount;
+                }
                 credit[id] = 0;
                 _datagram(window, 7);
             }
@@ -522,6 +575,15 @@ private:
                     std::lock_guard<std::mutex> guard(c->lock);
                     fd = c->fd;
                     if (c->writeDone) fd = -1;
+                    // The first byte beyond a returned grant could only leave
+                    // the engine once that grant had reached it.
+                    c->received += count;
+                    long long const at = nowNs();
+                    while (!c->grants.empty() && c->grants.front().first < c->received) {
+                        m_shared->upNs += at - c->grants.front().second;
+                        ++m_shared->upCount;
+                        c->grants.pop_front();
+                    }
                 }
                 if (fd < 0 || !writeAll(fd, p + 5, static_cast<size_t>(count))) return;
                 if ((*credit)[id] == 0) credited->push_back(id);
@@ -532,7 +594,19 @@ private:
                 if (n < 7) return;
                 std::lock_guard<std::mutex> guard(c->lock);
                 if (c->fd < 0) return;
-                c->credit += static_cast<int>(get32(p + 3));
+                long long const amount = get32(p + 3);
+                c->credit += amount;
+                if (c->granted < 0) {
+                    c->granted = amount;
+                } else {
+                    c->returned += amount;
+                    long long const at = nowNs();
+                    while (!c->inFlight.empty() && c->inFlight.front().first <= c->returned) {
+                        m_shared->downNs += at - c->inFlight.front().second;
+                        ++m_shared->downCount;
+                        c->inFlight.pop_front();
+                    }
+                }
                 _arm(c);
                 return;
             }
@@ -560,6 +634,7 @@ private:
 
     int m_engineListener;
     int m_publicListener;
+    Shared* m_shared;
     std::atomic<int> m_engine{-1};
     int m_epoll = -1;
     std::mutex m_writeLock;
@@ -717,7 +792,7 @@ int main(int argc, char** argv) {
     pid_t const target = forkChild([&] { targetMain(targetListener, shared); });
     children.push_back(target);
     pid_t const relay = forkChild([&] {
-        Relay r(relayListener, publicListener);
+        Relay r(relayListener, publicListener, shared);
         r.run();
     });
     children.push_back(relay);
@@ -802,6 +877,20 @@ int main(int argc, char** argv) {
     double const gbit = 8e-9;
     double engineCpu = 0, engineBytes = 0, socatCpu = 0, socatBytes = 0;
     std::vector<double> cpuPerGb, cpuPerGbIdle;
+    // One channel moves at most its window per credit round trip. Under
+    // bulk the loop holds the engine's work on a window and its wait for a
+    // 64 KiB return portion; reached/bound near 1 says the window was in
+    // flight all the time, so that the loop, not the copying, set the pace.
+    struct Loop {
+        char const* name;
+        std::vector<double> us, bound, reached;
+        void add(double loop, double gbits) {
+            if (loop <= 0) return;
+            us.push_back(loop * 1e6);
+            bound.push_back(0x20000 * 8e-9 / loop);
+            if (gbits > 0) reached.push_back(gbits / bound.back());
+        }
+    } loops[2] = {{"bulk 1 stream relay->local", {}, {}, {}}, {"bulk 1 stream local->relay", {}, {}, {}}};
 
     // Memory per idle channel first, before bulk runs leave freed buffers in
     // the engine's heap: the engine's growth while it holds them.
@@ -829,12 +918,14 @@ int main(int argc, char** argv) {
             double const cpu0 =
                 watched > 0 ? cpuSeconds(watched) + (path == SOCAT ? cpuSeconds(socatHop) : 0) : 0;
             long long moved = 0;
-            row("bulk 1 stream relay->local", "Gbit/s")
-                .samples[path]
-                .push_back(bulkUp(port, shared, 1, bulk) * gbit);
-            row("bulk 1 stream local->relay", "Gbit/s")
-                .samples[path]
-                .push_back(bulkDown(port, 1, bulk) * gbit);
+            shared->clearCredit();
+            double const up1 = bulkUp(port, shared, 1, bulk) * gbit;
+            row("bulk 1 stream relay->local", "Gbit/s").samples[path].push_back(up1);
+            if (path == ENGINE) loops[0].add(shared->downLoop(), up1);
+            shared->clearCredit();
+            double const down1 = bulkDown(port, 1, bulk) * gbit;
+            row("bulk 1 stream local->relay", "Gbit/s").samples[path].push_back(down1);
+            if (path == ENGINE) loops[1].add(shared->upLoop(), down1);
             row("bulk 8 streams relay->local", "Gbit/s")
                 .samples[path]
                 .push_back(bulkUp(port, shared, 8, bulk / 8) * gbit);
@@ -897,7 +988,15 @@ int main(int argc, char** argv) {
                     m[SOCAT] > 0 ? cell(m[ENGINE] / m[SOCAT]).c_str() : "-",
                     m[DIRECT] > 0 ? cell(m[ENGINE] / m[DIRECT]).c_str() : "-", r.unit.c_str());
     }
-    std::printf("%-40s %12s %12s %12.2f   (socat: %.2f per hop)\n", "CPU s per GB relayed", "-", "-",
+    std::printf("\ncredit round trip of one channel (128 KiB window), seen by the relay double:\n");
+    std::printf("%-40s %12s %14s %14s\n", "", "loop, us", "bound, Gbit/s", "reached/bound");
+    for (Loop const& l : loops) {
+        if (l.us.empty()) continue;
+        char reached[32] = "-";
+        if (!l.reached.empty()) std::snprintf(reached, sizeof reached, "%.2f", median(l.reached));
+        std::printf("%-40s %12.1f %14.2f %14s\n", l.name, median(l.us), median(l.bound), reached);
+    }
+    std::printf("\n%-40s %12s %12s %12.2f   (socat: %.2f per hop)\n", "CPU s per GB relayed", "-", "-",
                 median(cpuPerGb), socatBytes > 0 ? socatCpu / 2 / (socatBytes / 1e9) : 0.0);
     std::printf("%-40s %12s %12s %12.2f\n", "CPU s per GB beside idle", "-", "-", median(cpuPerGbIdle));
     auto rowMedian = [&](char const* name) {
