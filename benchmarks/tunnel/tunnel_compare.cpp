@@ -429,28 +429,35 @@ private:
                 Channel* c = &m_channels[id];
                 std::unique_lock<std::mutex> guard(c->lock);
                 c->armed = false;
-                while (c->fd >= 0 && c->credit > 0 && !c->readDone) {
-                    int const want = static_cast<int>(std::min<long long>(c->credit, 65535));
-                    ssize_t r = ::recv(c->fd, buffer.data(), static_cast<size_t>(want), MSG_DONTWAIT);
-                    if (r < 0 && (errno == EAGAIN || errno == EINTR)) break;
-                    char head[5] = {4};
-                    put16(head + 1, id);
-                    if (r <= 0) {
-                        c->readDone = true;
-                        head[0] = 3;
-                        _datagram(head, 3);
-                        if (c->writeDone) _release(c, id);
-                        break;
-                    }
-                    c->credit -= r;
-                    put16(head + 3, static_cast<unsigned>(r));
-                    c->sent += r;
-                    c->inFlight.emplace_back(c->sent, nowNs());
-                    _sendFrame(m_engine, 2, head, 5, buffer.data(), static_cast<int>(r));
-                }
-                if (c->fd >= 0) _arm(c);
+                _pump(c, id, &buffer);
             }
         }
+    }
+
+    // Sends what the user has, within the credit; called with the channel's
+    // lock held, by the epoll thread and by the engine reader as soon as
+    // credit arrives (no wake-up of the other thread on the way).
+    void _pump(Channel* c, unsigned id, std::vector<char>* buffer) {
+        while (c->fd >= 0 && c->credit > 0 && !c->readDone) {
+            int const want = static_cast<int>(std::min<long long>(c->credit, 65535));
+            ssize_t r = ::recv(c->fd, buffer->data(), static_cast<size_t>(want), MSG_DONTWAIT);
+            if (r < 0 && (errno == EAGAIN || errno == EINTR)) break;
+            char head[5] = {4};
+            put16(head + 1, id);
+            if (r <= 0) {
+                c->readDone = true;
+                head[0] = 3;
+                _datagram(head, 3);
+                if (c->writeDone) _release(c, id);
+                break;
+            }
+            c->credit -= r;
+            put16(head + 3, static_cast<unsigned>(r));
+            c->sent += r;
+            c->inFlight.emplace_back(c->sent, nowNs());
+            _sendFrame(m_engine, 2, head, 5, buffer->data(), static_cast<int>(r));
+        }
+        if (c->fd >= 0) _arm(c);
     }
 
     void _accept() {
@@ -607,7 +614,8 @@ private:
                         c->inFlight.pop_front();
                     }
                 }
-                _arm(c);
+                thread_local std::vector<char> buffer(65535);
+                _pump(c, id, &buffer);
                 return;
             }
             case 3: {  // SHUTDOWN
