@@ -511,8 +511,6 @@ private:
     void _engineLoop(int engine) {
         std::vector<char> buffer(1 << 20);
         size_t have = 0;
-        std::vector<unsigned> credited;
-        std::vector<long long> credit(65536, 0);
         for (;;) {
             ssize_t r = ::recv(engine, buffer.data() + have, buffer.size() - have, 0);
             if (r < 0 && errno == EINTR) continue;
@@ -530,38 +528,18 @@ private:
                 if (have - pos < size) break;
                 char const* body = buffer.data() + pos + 4;
                 if (size >= 6 && body[0] == 1)
-                    _onFrame(engine, body[1], body + 2, static_cast<int>(size) - 6, &credited, &credit);
+                    _onFrame(engine, body[1], body + 2, static_cast<int>(size) - 6, took);
                 pos += size;
             }
             if (r < 0) break;
             std::memmove(buffer.data(), buffer.data() + pos, have - pos);
             have -= pos;
-            // Credit goes back once per read of the engine connection, for
-            // every byte written to a public user.
-            for (unsigned id : credited) {
-                char window[7] = {5};
-                put16(window + 1, id);
-                put32(window + 3, static_cast<unsigned>(credit[id]));
-                {
-                    Channel* c = &m_channels[id];
-                    std::lock_guard<std::mutex> guard(c->lock);
-                    long long const at = nowNs();
-                    c->grants.emplace_back(c->given, at);
-                    c->given += credit[id];
-                    m_shared->upOwnNs += at - took;
-                    ++m_shared->upOwnCount;
-                }
-                credit[id] = 0;
-                _datagram(window, 7);
-            }
-            credited.clear();
         }
         if (m_engine == engine) m_engine = -1;
         ::close(engine);
     }
 
-    void _onFrame(int engine, char kind, char const* p, int n, std::vector<unsigned>* credited,
-                  std::vector<long long>* credit) {
+    void _onFrame(int engine, char kind, char const* p, int n, long long took) {
         if (kind == 1) {
             static char const reply[] = {'@', 0, 6, 0, 0, 0, 'r', 'e', 't', 'u', 'r', 'n'};
             _sendFrame(engine, 1, reply, sizeof reply, nullptr, 0);
@@ -593,8 +571,20 @@ private:
                     }
                 }
                 if (fd < 0 || !writeAll(fd, p + 5, static_cast<size_t>(count))) return;
-                if ((*credit)[id] == 0) credited->push_back(id);
-                (*credit)[id] += count;
+                // Credit goes back for every frame as soon as its bytes are
+                // written to the public user.
+                char window[7] = {5};
+                put16(window + 1, id);
+                put32(window + 3, static_cast<unsigned>(count));
+                {
+                    std::lock_guard<std::mutex> guard(c->lock);
+                    long long const at = nowNs();
+                    c->grants.emplace_back(c->given, at);
+                    c->given += count;
+                    m_shared->upOwnNs += at - took;
+                    ++m_shared->upOwnCount;
+                }
+                _datagram(window, 7);
                 return;
             }
             case 5: {  // WINDOW
