@@ -170,6 +170,17 @@ std::vector<std::string> childEnvironment(std::string const& folder, std::string
     return env;
 }
 
+// Takes the registry's lock and reads the service's record and state:
+// SERVICE_OK, SERVICE_ERROR_IO when the registry cannot be locked or read,
+// SERVICE_ERROR_DOES_NOT_EXIST when there is no such service.
+int lockAndRead(ServiceRegistry& registry, std::string const& key, ServiceConfig* config,
+                StateRecord* state) {
+    if (!registry.lock()) return SERVICE_ERROR_IO;
+    bool exists = false;
+    if (!registry.refresh(key, config, state, &exists)) return SERVICE_ERROR_IO;
+    return exists ? SERVICE_OK : SERVICE_ERROR_DOES_NOT_EXIST;
+}
+
 }  // namespace
 
 char const* serviceErrorText(int error) {
@@ -262,12 +273,9 @@ int ServiceManager::remove(core::String const& name) {
     std::string key = ServiceRegistry::keyOf(name);
     if (key.empty()) return SERVICE_ERROR_DOES_NOT_EXIST;
     ServiceRegistry registry(folderOf(m_folder));
-    if (!registry.lock()) return SERVICE_ERROR_IO;
     ServiceConfig config;
     StateRecord state;
-    bool exists = false;
-    if (!registry.refresh(key, &config, &state, &exists)) return SERVICE_ERROR_IO;
-    if (!exists) return SERVICE_ERROR_DOES_NOT_EXIST;
+    if (int error = lockAndRead(registry, key, &config, &state)) return error;
     if (config.markedForDelete) return SERVICE_ERROR_MARKED_FOR_DELETE;
     if (state.status.state != SERVICE_STOPPED) {
         config.markedForDelete = true;
@@ -287,12 +295,9 @@ int ServiceManager::start(core::String const& name) {
 int ServiceManager::_start(std::string const& key) {
     std::string folder = folderOf(m_folder);
     ServiceRegistry registry(folder);
-    if (!registry.lock()) return SERVICE_ERROR_IO;
     ServiceConfig config;
     StateRecord state;
-    bool exists = false;
-    if (!registry.refresh(key, &config, &state, &exists)) return SERVICE_ERROR_IO;
-    if (!exists) return SERVICE_ERROR_DOES_NOT_EXIST;
+    if (int error = lockAndRead(registry, key, &config, &state)) return error;
     if (config.markedForDelete) return SERVICE_ERROR_MARKED_FOR_DELETE;
     if (config.startType == START_DISABLED) return SERVICE_ERROR_DISABLED;
     if (state.status.state != SERVICE_STOPPED) return SERVICE_ERROR_ALREADY_RUNNING;
@@ -362,12 +367,9 @@ int ServiceManager::control(core::String const& name, int control, ServiceStatus
     std::string key = ServiceRegistry::keyOf(name);
     if (key.empty()) return SERVICE_ERROR_DOES_NOT_EXIST;
     ServiceRegistry registry(folderOf(m_folder));
-    if (!registry.lock()) return SERVICE_ERROR_IO;
     ServiceConfig config;
     StateRecord state;
-    bool exists = false;
-    if (!registry.refresh(key, &config, &state, &exists)) return SERVICE_ERROR_IO;
-    if (!exists) return SERVICE_ERROR_DOES_NOT_EXIST;
+    if (int error = lockAndRead(registry, key, &config, &state)) return error;
     if (status) *status = state.status;
     if (state.status.state == SERVICE_STOPPED) return SERVICE_ERROR_NOT_ACTIVE;
     if (!state.connected || state.status.state != SERVICE_RUNNING ||
@@ -386,12 +388,9 @@ int ServiceManager::queryStatus(core::String const& name, ServiceStatus* status)
     std::string key = ServiceRegistry::keyOf(name);
     if (key.empty()) return SERVICE_ERROR_DOES_NOT_EXIST;
     ServiceRegistry registry(folderOf(m_folder));
-    if (!registry.lock()) return SERVICE_ERROR_IO;
     ServiceConfig config;
     StateRecord state;
-    bool exists = false;
-    if (!registry.refresh(key, &config, &state, &exists)) return SERVICE_ERROR_IO;
-    if (!exists) return SERVICE_ERROR_DOES_NOT_EXIST;
+    if (int error = lockAndRead(registry, key, &config, &state)) return error;
     if (status) *status = state.status;
     return SERVICE_OK;
 }
@@ -400,12 +399,9 @@ int ServiceManager::queryConfig(core::String const& name, ServiceConfig* config)
     std::string key = ServiceRegistry::keyOf(name);
     if (key.empty()) return SERVICE_ERROR_DOES_NOT_EXIST;
     ServiceRegistry registry(folderOf(m_folder));
-    if (!registry.lock()) return SERVICE_ERROR_IO;
     ServiceConfig found;
     StateRecord state;
-    bool exists = false;
-    if (!registry.refresh(key, &found, &state, &exists)) return SERVICE_ERROR_IO;
-    if (!exists) return SERVICE_ERROR_DOES_NOT_EXIST;
+    if (int error = lockAndRead(registry, key, &found, &state)) return error;
     if (config) *config = found;
     return SERVICE_OK;
 }
