@@ -104,6 +104,7 @@ public:
     unsigned short port() const { return m_listener.localAddress().port(); }
 
     void run(std::atomic<bool> const& stop) {
+        m_selector.runOnce(0);  // this thread owns the selector from here on
         Acceptor acceptor(&m_listener, &m_selector, [this](Socket* s) { _accept(s); });
         while (!stop)
             m_selector.poll(50);
@@ -180,6 +181,7 @@ public:
     unsigned short publicPort() const { return m_public.localAddress().port(); }
 
     void run(std::atomic<bool> const& stop) {
+        m_selector.runOnce(0);  // this thread owns the selector from here on
         Acceptor engines(&m_listener, &m_selector, [this](Socket* s) { _acceptEngine(s); });
         Acceptor users(&m_public, &m_selector, [this](Socket* s) { _acceptPublic(s); });
         while (!stop)
