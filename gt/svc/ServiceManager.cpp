@@ -13,6 +13,7 @@
 
 #include "gt/core/io/SystemFolders.h"
 #include "gt/core/lang/CommandLine.h"
+#include "gt/core/lang/SystemError.h"
 #include "gt/core/lang/Thread.h"
 #include "gt/svc/ServiceRegistry.h"
 
@@ -323,7 +324,7 @@ int ServiceManager::_start(std::string const& key) {
                             logPath, &error);
     if (pid == 0) {
         ::fprintf(stderr, "service manager: cannot start %s (%s): %s\n", toUtf8(config.name).c_str(),
-                  args[0].c_str(), ::strerror(error));
+                  args[0].c_str(), toUtf8(core::systemErrorText(error)).c_str());
         return SERVICE_ERROR_FILE_NOT_FOUND;
     }
     launching.status.processId = pid;
@@ -377,9 +378,10 @@ int ServiceManager::control(core::String const& name, int control, ServiceStatus
         return SERVICE_ERROR_CANNOT_ACCEPT_CTRL;
     }
     if (::kill(state.status.processId, SIGTERM) != 0) {
+        int const error = errno;  // the report below may change errno
         ::fprintf(stderr, "service manager: cannot signal %s: %s\n", toUtf8(config.name).c_str(),
-                  ::strerror(errno));
-        return errno == ESRCH ? SERVICE_ERROR_NOT_ACTIVE : SERVICE_ERROR_ACCESS_DENIED;
+                  toUtf8(core::systemErrorText(error)).c_str());
+        return error == ESRCH ? SERVICE_ERROR_NOT_ACTIVE : SERVICE_ERROR_ACCESS_DENIED;
     }
     return SERVICE_OK;
 }
