@@ -182,6 +182,15 @@ int lockAndRead(ServiceRegistry& registry, std::string const& key, ServiceConfig
     return exists ? SERVICE_OK : SERVICE_ERROR_DOES_NOT_EXIST;
 }
 
+// The record and state of a service as they are now, for the queries.
+int readService(core::String const& folder, core::String const& name, ServiceConfig* config,
+                StateRecord* state) {
+    std::string key = ServiceRegistry::keyOf(name);
+    if (key.empty()) return SERVICE_ERROR_DOES_NOT_EXIST;
+    ServiceRegistry registry(folderOf(folder));
+    return lockAndRead(registry, key, config, state);
+}
+
 }  // namespace
 
 char const* serviceErrorText(int error) {
@@ -387,23 +396,17 @@ int ServiceManager::control(core::String const& name, int control, ServiceStatus
 }
 
 int ServiceManager::queryStatus(core::String const& name, ServiceStatus* status) {
-    std::string key = ServiceRegistry::keyOf(name);
-    if (key.empty()) return SERVICE_ERROR_DOES_NOT_EXIST;
-    ServiceRegistry registry(folderOf(m_folder));
     ServiceConfig config;
     StateRecord state;
-    if (int error = lockAndRead(registry, key, &config, &state)) return error;
+    if (int error = readService(m_folder, name, &config, &state)) return error;
     if (status) *status = state.status;
     return SERVICE_OK;
 }
 
 int ServiceManager::queryConfig(core::String const& name, ServiceConfig* config) {
-    std::string key = ServiceRegistry::keyOf(name);
-    if (key.empty()) return SERVICE_ERROR_DOES_NOT_EXIST;
-    ServiceRegistry registry(folderOf(m_folder));
     ServiceConfig found;
     StateRecord state;
-    if (int error = lockAndRead(registry, key, &found, &state)) return error;
+    if (int error = readService(m_folder, name, &found, &state)) return error;
     if (config) *config = found;
     return SERVICE_OK;
 }
