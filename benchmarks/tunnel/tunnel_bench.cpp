@@ -30,6 +30,7 @@
 #include <thread>
 #include <vector>
 
+#include "benchmarks/support/BlockingUser.h"
 #include "gt/core/lang/Binary.h"
 #include "gt/core/util/Array.h"
 #include "gt/core/util/Dictionary.h"
@@ -44,6 +45,12 @@
 #include "tunnel/nat/NatManager.h"
 #include "tunnel/nat/TunnelDatagram.h"
 
+using bench::connectTo;
+using bench::readUntilEnd;
+using bench::rssBytes;
+using bench::seconds;
+using bench::waitUntil;
+using bench::writeAll;
 using gt::core::Binary;
 using gt::net::Socket;
 using gt::net::SocketAddress;
@@ -97,6 +104,7 @@ public:
     unsigned short port() const { return m_listener.localAddress().port(); }
 
     void run(std::atomic<bool> const& stop) {
+        m_selector.runOnce(0);  // this thread owns the selector from here on
         Acceptor acceptor(&m_listener, &m_selector, [this](Socket* s) { _accept(s); });
         while (!stop)
             m_selector.poll(50);
@@ -173,6 +181,7 @@ public:
     unsigned short publicPort() const { return m_public.localAddress().port(); }
 
     void run(std::atomic<bool> const& stop) {
+        m_selector.runOnce(0);  // this thread owns the selector from here on
         Acceptor engines(&m_listener, &m_selector, [this](Socket* s) { _acceptEngine(s); });
         Acceptor users(&m_public, &m_selector, [this](Socket* s) { _acceptPublic(s); });
         while (!stop)
@@ -264,15 +273,6 @@ private:
 
 // ---- child processes ------------------------------------------------------------
 
-long long rssBytes(pid_t pid) {
-    std::ifstream in("/proc/" + std::to_string(pid) + "/status");
-    std::string line;
-    while (std::getline(in, line)) {
-        if (line.compare(0, 6, "VmRSS:") == 0) return std::atoll(line.c_str() + 6) * 1024;
-    }
-    return -1;
-}
-
 // Forks a child that runs body(fd) with one end of a socket pair and exits
 // when body returns; the parent keeps the other end.
 pid_t forkChild(int* parentEnd, std::function<void(int)> const& body) {
@@ -338,58 +338,6 @@ void holderMain(int fd, unsigned short targetPort) {
 
 // ---- public users -------------------------------------------------------------
 
-int connectTo(unsigned short port) {
-    int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_port = htons(port);
-    address.sin_addr.s_addr = htonl(0x7F000001u);
-    if (::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) {
-        ::close(fd);
-        return -1;
-    }
-    int one = 1;
-    ::setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
-    return fd;
-}
-
-bool writeAll(int fd, char const* p, size_t n) {
-    while (n > 0) {
-        ssize_t w = ::send(fd, p, n, MSG_NOSIGNAL);
-        if (w <= 0) {
-            if (w < 0 && errno == EINTR) continue;
-            return false;
-        }
-        p += w;
-        n -= static_cast<size_t>(w);
-    }
-    return true;
-}
-
-long long readUntilEnd(int fd) {
-    std::vector<char> buffer(1 << 16);
-    long long total = 0;
-    for (;;) {
-        ssize_t r = ::recv(fd, buffer.data(), buffer.size(), 0);
-        if (r < 0 && errno == EINTR) continue;
-        if (r <= 0) return total;
-        total += r;
-    }
-}
-
-double seconds(std::chrono::steady_clock::time_point start) {
-    return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-}
-
-bool waitUntil(std::function<bool()> const& done, int ms) {
-    auto const until = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
-    while (!done()) {
-        if (std::chrono::steady_clock::now() > until) return false;
-        std::this_thread::sleep_for(std::chrono::milliseconds(2));
-    }
-    return true;
-}
-
 // MB/s of channels parallel users each sending bytes to the target's sink.
 double bulkToLocal(unsigned short port, Target& target, int channels, long long bytes) {
     long long const before = target.sunk;
@@ -403,7 +351,7 @@ double bulkToLocal(unsigned short port, Target& target, int channels, long long 
             for (long long left = bytes; left > 0; left -= static_cast<long long>(block.size()))
                 writeAll(fd, block.data(), static_cast<size_t>(std::min<long long>(left, block.size())));
             ::shutdown(fd, SHUT_WR);
-            readUntilEnd(fd);
+            readUntilEnd(fd, 1 << 16);
             ::close(fd);
         });
     }
@@ -425,7 +373,7 @@ double bulkFromLocal(unsigned short port, int channels, long long bytes) {
             unsigned const n = static_cast<unsigned>(bytes);
             std::memcpy(request + 1, &n, 4);
             writeAll(fd, request, 5);
-            got += readUntilEnd(fd);
+            got += readUntilEnd(fd, 1 << 16);
             ::close(fd);
         });
     }

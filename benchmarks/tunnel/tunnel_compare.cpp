@@ -47,6 +47,7 @@
 #include <thread>
 #include <vector>
 
+#include "benchmarks/support/BlockingUser.h"
 #include "gt/core/lang/String.h"
 #include "gt/core/util/Array.h"
 #include "gt/net/socket/SocketAddress.h"
@@ -56,11 +57,13 @@
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
-
-double seconds(Clock::time_point start) {
-    return std::chrono::duration<double>(Clock::now() - start).count();
-}
+using bench::Clock;
+using bench::connectTo;
+using bench::readUntilEnd;
+using bench::rssBytes;
+using bench::seconds;
+using bench::waitUntil;
+using bench::writeAll;
 
 // ---- sockets ------------------------------------------------------------------
 
@@ -81,33 +84,6 @@ int listenLoopback(unsigned short* port) {
     return fd;
 }
 
-int connectTo(unsigned short port) {
-    int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    sockaddr_in a{};
-    a.sin_family = AF_INET;
-    a.sin_port = htons(port);
-    a.sin_addr.s_addr = htonl(0x7F000001u);
-    if (::connect(fd, reinterpret_cast<sockaddr*>(&a), sizeof a) != 0) {
-        ::close(fd);
-        return -1;
-    }
-    int one = 1;
-    ::setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
-    return fd;
-}
-
-bool writeAll(int fd, void const* data, size_t n) {
-    char const* p = static_cast<char const*>(data);
-    while (n > 0) {
-        ssize_t w = ::send(fd, p, n, MSG_NOSIGNAL);
-        if (w < 0 && errno == EINTR) continue;
-        if (w <= 0) return false;
-        p += w;
-        n -= static_cast<size_t>(w);
-    }
-    return true;
-}
-
 bool readAll(int fd, void* data, size_t n) {
     char* p = static_cast<char*>(data);
     while (n > 0) {
@@ -118,17 +94,6 @@ bool readAll(int fd, void* data, size_t n) {
         n -= static_cast<size_t>(r);
     }
     return true;
-}
-
-long long readUntilEnd(int fd) {
-    std::vector<char> buffer(1 << 17);
-    long long total = 0;
-    for (;;) {
-        ssize_t r = ::recv(fd, buffer.data(), buffer.size(), 0);
-        if (r < 0 && errno == EINTR) continue;
-        if (r <= 0) return total;
-        total += r;
-    }
 }
 
 // ---- processes ----------------------------------------------------------------
@@ -195,15 +160,6 @@ double cpuSeconds(pid_t pid) {
     return static_cast<double>(ticks) / static_cast<double>(::sysconf(_SC_CLK_TCK));
 }
 
-long long rssBytes(pid_t pid) {
-    std::ifstream in("/proc/" + std::to_string(pid) + "/status");
-    std::string line;
-    while (std::getline(in, line)) {
-        if (line.compare(0, 6, "VmRSS:") == 0) return std::atoll(line.c_str() + 6) * 1024;
-    }
-    return -1;
-}
-
 int openDescriptors(pid_t pid) {
     DIR* dir = ::opendir(("/proc/" + std::to_string(pid) + "/fd").c_str());
     if (!dir) return -1;
@@ -212,15 +168,6 @@ int openDescriptors(pid_t pid) {
         if (e->d_name[0] != '.') ++n;
     ::closedir(dir);
     return n;
-}
-
-bool waitUntil(std::function<bool()> const& done, int ms) {
-    auto const until = Clock::now() + std::chrono::milliseconds(ms);
-    while (!done()) {
-        if (Clock::now() > until) return false;
-        std::this_thread::sleep_for(std::chrono::milliseconds(2));
-    }
-    return true;
 }
 
 // ---- target ---------------------------------------------------------------------
@@ -675,7 +622,7 @@ double bulkUp(unsigned short port, Shared* shared, int streams, long long bytes)
             for (long long left = bytes; left > 0; left -= static_cast<long long>(block.size()))
                 writeAll(fd, block.data(), static_cast<size_t>(std::min<long long>(left, block.size())));
             ::shutdown(fd, SHUT_WR);
-            readUntilEnd(fd);
+            readUntilEnd(fd, 1 << 17);
             ::close(fd);
         });
     }
@@ -697,7 +644,7 @@ double bulkDown(unsigned short port, int streams, long long bytes) {
             char request[9] = {'G'};
             std::memcpy(request + 1, &bytes, 8);
             writeAll(fd, request, 9);
-            got += readUntilEnd(fd);
+            got += readUntilEnd(fd, 1 << 17);
             ::close(fd);
         });
     }

@@ -8,6 +8,7 @@
 #include <algorithm>
 
 #include "gt/core/lang/Fatal.h"
+#include "gt/core/lang/SystemError.h"
 #include "gt/net/socket/Socket.h"
 
 namespace gt {
@@ -53,7 +54,7 @@ SocketEventSelector::SocketEventSelector(int tickMs)
       m_owner(std::this_thread::get_id()),
       m_started(false) {
     if (m_epoll < 0) {
-        gt::core::raiseError(u"epoll_create1: " + gt::core::String::fromUtf8(::strerror(errno)),
+        gt::core::raiseError(u"epoll_create1: " + gt::core::systemErrorText(errno),
                              gt::core::String::fromUtf8(__FILE__), __LINE__);
     }
 }

@@ -13,6 +13,7 @@
 
 #include "gt/core/io/SystemFolders.h"
 #include "gt/core/lang/CommandLine.h"
+#include "gt/core/lang/SystemError.h"
 #include "gt/core/lang/Thread.h"
 #include "gt/svc/ServiceRegistry.h"
 
@@ -170,6 +171,26 @@ std::vector<std::string> childEnvironment(std::string const& folder, std::string
     return env;
 }
 
+// Takes the registry's lock and reads the service's record and state:
+// SERVICE_OK, SERVICE_ERROR_IO when the registry cannot be locked or read,
+// SERVICE_ERROR_DOES_NOT_EXIST when there is no such service.
+int lockAndRead(ServiceRegistry& registry, std::string const& key, ServiceConfig* config,
+                StateRecord* state) {
+    if (!registry.lock()) return SERVICE_ERROR_IO;
+    bool exists = false;
+    if (!registry.refresh(key, config, state, &exists)) return SERVICE_ERROR_IO;
+    return exists ? SERVICE_OK : SERVICE_ERROR_DOES_NOT_EXIST;
+}
+
+// The record and state of a service as they are now, for the queries.
+int readService(core::String const& folder, core::String const& name, ServiceConfig* config,
+                StateRecord* state) {
+    std::string key = ServiceRegistry::keyOf(name);
+    if (key.empty()) return SERVICE_ERROR_DOES_NOT_EXIST;
+    ServiceRegistry registry(folderOf(folder));
+    return lockAndRead(registry, key, config, state);
+}
+
 }  // namespace
 
 char const* serviceErrorText(int error) {
@@ -262,12 +283,9 @@ int ServiceManager::remove(core::String const& name) {
     std::string key = ServiceRegistry::keyOf(name);
     if (key.empty()) return SERVICE_ERROR_DOES_NOT_EXIST;
     ServiceRegistry registry(folderOf(m_folder));
-    if (!registry.lock()) return SERVICE_ERROR_IO;
     ServiceConfig config;
     StateRecord state;
-    bool exists = false;
-    if (!registry.refresh(key, &config, &state, &exists)) return SERVICE_ERROR_IO;
-    if (!exists) return SERVICE_ERROR_DOES_NOT_EXIST;
+    if (int error = lockAndRead(registry, key, &config, &state)) return error;
     if (config.markedForDelete) return SERVICE_ERROR_MARKED_FOR_DELETE;
     if (state.status.state != SERVICE_STOPPED) {
         config.markedForDelete = true;
@@ -287,12 +305,9 @@ int ServiceManager::start(core::String const& name) {
 int ServiceManager::_start(std::string const& key) {
     std::string folder = folderOf(m_folder);
     ServiceRegistry registry(folder);
-    if (!registry.lock()) return SERVICE_ERROR_IO;
     ServiceConfig config;
     StateRecord state;
-    bool exists = false;
-    if (!registry.refresh(key, &config, &state, &exists)) return SERVICE_ERROR_IO;
-    if (!exists) return SERVICE_ERROR_DOES_NOT_EXIST;
+    if (int error = lockAndRead(registry, key, &config, &state)) return error;
     if (config.markedForDelete) return SERVICE_ERROR_MARKED_FOR_DELETE;
     if (config.startType == START_DISABLED) return SERVICE_ERROR_DISABLED;
     if (state.status.state != SERVICE_STOPPED) return SERVICE_ERROR_ALREADY_RUNNING;
@@ -318,7 +333,7 @@ int ServiceManager::_start(std::string const& key) {
                             logPath, &error);
     if (pid == 0) {
         ::fprintf(stderr, "service manager: cannot start %s (%s): %s\n", toUtf8(config.name).c_str(),
-                  args[0].c_str(), ::strerror(error));
+                  args[0].c_str(), toUtf8(core::systemErrorText(error)).c_str());
         return SERVICE_ERROR_FILE_NOT_FOUND;
     }
     launching.status.processId = pid;
@@ -362,12 +377,9 @@ int ServiceManager::control(core::String const& name, int control, ServiceStatus
     std::string key = ServiceRegistry::keyOf(name);
     if (key.empty()) return SERVICE_ERROR_DOES_NOT_EXIST;
     ServiceRegistry registry(folderOf(m_folder));
-    if (!registry.lock()) return SERVICE_ERROR_IO;
     ServiceConfig config;
     StateRecord state;
-    bool exists = false;
-    if (!registry.refresh(key, &config, &state, &exists)) return SERVICE_ERROR_IO;
-    if (!exists) return SERVICE_ERROR_DOES_NOT_EXIST;
+    if (int error = lockAndRead(registry, key, &config, &state)) return error;
     if (status) *status = state.status;
     if (state.status.state == SERVICE_STOPPED) return SERVICE_ERROR_NOT_ACTIVE;
     if (!state.connected || state.status.state != SERVICE_RUNNING ||
@@ -375,37 +387,26 @@ int ServiceManager::control(core::String const& name, int control, ServiceStatus
         return SERVICE_ERROR_CANNOT_ACCEPT_CTRL;
     }
     if (::kill(state.status.processId, SIGTERM) != 0) {
+        int const error = errno;  // the report below may change errno
         ::fprintf(stderr, "service manager: cannot signal %s: %s\n", toUtf8(config.name).c_str(),
-                  ::strerror(errno));
-        return errno == ESRCH ? SERVICE_ERROR_NOT_ACTIVE : SERVICE_ERROR_ACCESS_DENIED;
+                  toUtf8(core::systemErrorText(error)).c_str());
+        return error == ESRCH ? SERVICE_ERROR_NOT_ACTIVE : SERVICE_ERROR_ACCESS_DENIED;
     }
     return SERVICE_OK;
 }
 
 int ServiceManager::queryStatus(core::String const& name, ServiceStatus* status) {
-    std::string key = ServiceRegistry::keyOf(name);
-    if (key.empty()) return SERVICE_ERROR_DOES_NOT_EXIST;
-    ServiceRegistry registry(folderOf(m_folder));
-    if (!registry.lock()) return SERVICE_ERROR_IO;
     ServiceConfig config;
     StateRecord state;
-    bool exists = false;
-    if (!registry.refresh(key, &config, &state, &exists)) return SERVICE_ERROR_IO;
-    if (!exists) return SERVICE_ERROR_DOES_NOT_EXIST;
+    if (int error = readService(m_folder, name, &config, &state)) return error;
     if (status) *status = state.status;
     return SERVICE_OK;
 }
 
 int ServiceManager::queryConfig(core::String const& name, ServiceConfig* config) {
-    std::string key = ServiceRegistry::keyOf(name);
-    if (key.empty()) return SERVICE_ERROR_DOES_NOT_EXIST;
-    ServiceRegistry registry(folderOf(m_folder));
-    if (!registry.lock()) return SERVICE_ERROR_IO;
     ServiceConfig found;
     StateRecord state;
-    bool exists = false;
-    if (!registry.refresh(key, &found, &state, &exists)) return SERVICE_ERROR_IO;
-    if (!exists) return SERVICE_ERROR_DOES_NOT_EXIST;
+    if (int error = readService(m_folder, name, &found, &state)) return error;
     if (config) *config = found;
     return SERVICE_OK;
 }

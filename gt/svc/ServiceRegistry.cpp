@@ -16,6 +16,7 @@
 #include <algorithm>
 #include <vector>
 
+#include "gt/core/lang/SystemError.h"
 #include "gt/core/lang/Thread.h"
 
 namespace gt {
@@ -114,7 +115,8 @@ bool ServiceRegistry::ensureFolder() const {
         partial = m_folder.substr(0, pos);
         if (partial.empty()) continue;
         if (::mkdir(partial.c_str(), 0700) != 0 && errno != EEXIST) {
-            ::fprintf(stderr, "service manager: cannot create %s: %s\n", partial.c_str(), ::strerror(errno));
+            ::fprintf(stderr, "service manager: cannot create %s: %s\n", partial.c_str(),
+                      toUtf8(core::systemErrorText(errno)).c_str());
             return false;
         }
     }
@@ -128,14 +130,16 @@ bool ServiceRegistry::lock(int timeoutMs) {
     std::string name = m_folder + "/.lock";
     int fd = ::open(name.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
     if (fd < 0) {
-        ::fprintf(stderr, "service manager: cannot open %s: %s\n", name.c_str(), ::strerror(errno));
+        ::fprintf(stderr, "service manager: cannot open %s: %s\n", name.c_str(),
+                  toUtf8(core::systemErrorText(errno)).c_str());
         return false;
     }
     long long until = nowMs() + timeoutMs;
     for (;;) {
         if (::flock(fd, LOCK_EX | LOCK_NB) == 0) break;
         if (errno != EWOULDBLOCK && errno != EINTR) {
-            ::fprintf(stderr, "service manager: cannot lock %s: %s\n", name.c_str(), ::strerror(errno));
+            ::fprintf(stderr, "service manager: cannot lock %s: %s\n", name.c_str(),
+                      toUtf8(core::systemErrorText(errno)).c_str());
             ::close(fd);
             return false;
         }
@@ -352,7 +356,8 @@ bool writeFileAtomically(std::string const& path, std::string const& content) {
     std::string temp = path + ".tmp" + std::to_string(::getpid());
     int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
     if (fd < 0) {
-        ::fprintf(stderr, "service manager: cannot write %s: %s\n", temp.c_str(), ::strerror(errno));
+        ::fprintf(stderr, "service manager: cannot write %s: %s\n", temp.c_str(),
+                  toUtf8(core::systemErrorText(errno)).c_str());
         return false;
     }
     size_t done = 0;
@@ -360,7 +365,8 @@ bool writeFileAtomically(std::string const& path, std::string const& content) {
         ssize_t n = ::write(fd, content.data() + done, content.size() - done);
         if (n < 0) {
             if (errno == EINTR) continue;
-            ::fprintf(stderr, "service manager: cannot write %s: %s\n", temp.c_str(), ::strerror(errno));
+            ::fprintf(stderr, "service manager: cannot write %s: %s\n", temp.c_str(),
+                      toUtf8(core::systemErrorText(errno)).c_str());
             ::close(fd);
             ::unlink(temp.c_str());
             return false;
@@ -368,12 +374,14 @@ bool writeFileAtomically(std::string const& path, std::string const& content) {
         done += static_cast<size_t>(n);
     }
     if (::fdatasync(fd) != 0 || ::close(fd) != 0) {
-        ::fprintf(stderr, "service manager: cannot write %s: %s\n", temp.c_str(), ::strerror(errno));
+        ::fprintf(stderr, "service manager: cannot write %s: %s\n", temp.c_str(),
+                  toUtf8(core::systemErrorText(errno)).c_str());
         ::unlink(temp.c_str());
         return false;
     }
     if (::rename(temp.c_str(), path.c_str()) != 0) {
-        ::fprintf(stderr, "service manager: cannot replace %s: %s\n", path.c_str(), ::strerror(errno));
+        ::fprintf(stderr, "service manager: cannot replace %s: %s\n", path.c_str(),
+                  toUtf8(core::systemErrorText(errno)).c_str());
         ::unlink(temp.c_str());
         return false;
     }
@@ -385,7 +393,8 @@ int readSmallFile(std::string const& path, std::string* out, size_t maxBytes) {
     int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
     if (fd < 0) {
         if (errno == ENOENT) return 0;
-        ::fprintf(stderr, "service manager: cannot read %s: %s\n", path.c_str(), ::strerror(errno));
+        ::fprintf(stderr, "service manager: cannot read %s: %s\n", path.c_str(),
+                  toUtf8(core::systemErrorText(errno)).c_str());
         return -1;
     }
     char buffer[4096];
@@ -393,7 +402,8 @@ int readSmallFile(std::string const& path, std::string* out, size_t maxBytes) {
         ssize_t n = ::read(fd, buffer, sizeof(buffer));
         if (n < 0) {
             if (errno == EINTR) continue;
-            ::fprintf(stderr, "service manager: cannot read %s: %s\n", path.c_str(), ::strerror(errno));
+            ::fprintf(stderr, "service manager: cannot read %s: %s\n", path.c_str(),
+                      toUtf8(core::systemErrorText(errno)).c_str());
             ::close(fd);
             return -1;
         }

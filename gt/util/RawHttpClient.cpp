@@ -213,32 +213,46 @@ bool RawHttpClient::_connectOnce(net::SocketAddress const& address, int timeoutM
     return out->isValid();
 }
 
-bool RawHttpClient::_exchange(HttpRequest const& request, HttpResponse* response, Deadline const& deadline) {
-    HttpClientChannel* channel = m_channel.get();
-    // The channel closes itself once the time is up, even while bytes trickle.
-    channel->setIdleTimeout(deadline.isLimited() ? deadline.remaining() : 0);
-    if (deadline.isExpired() || !channel->sendRequest(request)) return false;
+bool RawHttpClient::exchangeOn(HttpClientChannel* channel, net::SocketEventSelector* selector,
+                               HttpRequest const& request, std::function<bool()> const& keepWaiting,
+                               int stepMs, HttpResponse* received) {
+    if (!channel->sendRequest(request)) return false;
 
     bool done = false;
     bool success = false;
-    channel->onResponse = [&](HttpResponse& received) {
+    channel->onResponse = [&](HttpResponse& response) {
         if (done) return;
         done = true;
-        String const* length = received.findHeader(u"Content-Length");
-        if (length && core::Integer::parse(*length) != received.body.length()) return;
-        if (response) response->swap(received);
+        received->swap(response);
         success = true;
     };
     channel->onDisconnect = [&] { done = true; };
 
-    while (!done && !isAborted() && !deadline.isExpired())
-        m_selector.poll(kStepMs);
-    if (!done) success = false;
-    m_selector.poll(0);
+    while (!done && keepWaiting())
+        selector->poll(stepMs);
+    selector->poll(0);
 
     channel->onResponse = nullptr;
     channel->onDisconnect = nullptr;
     return success;
+}
+
+bool RawHttpClient::_exchange(HttpRequest const& request, HttpResponse* response, Deadline const& deadline) {
+    HttpClientChannel* channel = m_channel.get();
+    // The channel closes itself once the time is up, even while bytes trickle.
+    channel->setIdleTimeout(deadline.isLimited() ? deadline.remaining() : 0);
+    if (deadline.isExpired()) return false;
+
+    HttpResponse received;
+    if (!exchangeOn(
+            channel, &m_selector, request, [&] { return !isAborted() && !deadline.isExpired(); }, kStepMs,
+            &received)) {
+        return false;
+    }
+    String const* length = received.findHeader(u"Content-Length");
+    if (length && core::Integer::parse(*length) != received.body.length()) return false;
+    if (response) response->swap(received);
+    return true;
 }
 
 }  // namespace util

@@ -55,6 +55,14 @@ public:
     // Connections opened so far (tests watch reuse with it).
     int connectionCount() const { return m_connections; }
 
+    // One exchange on a connected channel driven by its selector: sends the
+    // request, then turns the loop in stepMs steps until the channel hands
+    // over a response or closes, or keepWaiting says false. True with the
+    // response in *received (untouched otherwise); the caller judges it.
+    static bool exchangeOn(net::HttpClientChannel* channel, net::SocketEventSelector* selector,
+                           net::HttpRequest const& request, std::function<bool()> const& keepWaiting,
+                           int stepMs, net::HttpResponse* received);
+
 private:
     class Deadline;
 

@@ -2,6 +2,7 @@
 
 #include "gt/core/lang/Integer.h"
 #include "gt/net/channel/TcpSocketConnector.h"
+#include "gt/util/RawHttpClient.h"
 
 using gt::core::String;
 using gt::net::HttpClientChannel;
@@ -164,35 +165,23 @@ bool SaHttpClient::_requestOnChannel(HttpRequest const& request, HttpResponse* r
     HttpClientChannel* channel = m_channel;
     // The channel closes itself once the time is up, even while bytes trickle in.
     channel->setIdleTimeout(deadline.remaining());
-    if (deadline.isExpired() || !channel->sendRequest(request)) return false;
-
-    bool done = false;
-    bool success = false;
-    channel->onResponse = [&](HttpResponse& received) {
-        if (done) return;
-        done = true;
-        String const* length = received.findHeader(u"Content-Length");
-        if (length && gt::core::Integer::parse(*length) != received.body.length()) return;
-        // A length together with a transfer coding leaves the body's end in
-        // doubt: such a reply is not trusted, nor the connection after it.
-        if (length && received.findHeader(u"Transfer-Encoding")) return;
-        if (response) response->swap(received);
-        success = true;
-    };
-    channel->onDisconnect = [&] { done = true; };
+    if (deadline.isExpired()) return false;
 
     // Bounded by the request's own deadline too: the channel's idle timer
     // restarts with every byte, so a server that trickles would hold us.
-    while (!done && !m_aborted && !deadline.isExpired()) {
-        if (_checkAbort()) break;
-        m_selector.poll(POLL_STEP_MS);
+    HttpResponse received;
+    if (!gt::util::RawHttpClient::exchangeOn(
+            channel, &m_selector, request,
+            [&] { return !m_aborted && !deadline.isExpired() && !_checkAbort(); }, POLL_STEP_MS, &received)) {
+        return false;
     }
-    if (!done) success = false;
-    m_selector.poll(0);
-
-    channel->onResponse = nullptr;
-    channel->onDisconnect = nullptr;
-    return success;
+    String const* length = received.findHeader(u"Content-Length");
+    if (length && gt::core::Integer::parse(*length) != received.body.length()) return false;
+    // A length together with a transfer coding leaves the body's end in
+    // doubt: such a reply is not trusted, nor the connection after it.
+    if (length && received.findHeader(u"Transfer-Encoding")) return false;
+    if (response) response->swap(received);
+    return true;
 }
 
 }  // namespace tunnel

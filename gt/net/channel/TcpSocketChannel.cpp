@@ -235,15 +235,8 @@ TcpSocketChannel::Step TcpSocketChannel::_readStep() {
             got = ::recv(m_socket.handle(), space, static_cast<size_t>(n), 0);
         } while (got < 0 && errno == EINTR);
         int const received = got < 0 ? -1 : static_cast<int>(got);
-        if (received <= 0) {
-            if (isTransient(received)) return STEP_DONE;
-            m_lastError = received < 0 ? errno : 0;
-            return _detachAndNotify() ? STEP_DONE : STEP_GONE;
-        }
-        m_recvLength -= received;
-        GT_ASSERT(m_recvLength >= 0);
-        m_recvLimiter.consume(received);
-        m_idleTimer.reset();
+        if (received <= 0) return _readFailed(received);
+        _countRead(received);
         gt::core::Liveness::Scope scope(m_liveness);
         _onRecvSpace(received);
         if (!scope.alive()) return STEP_GONE;
@@ -261,15 +254,10 @@ TcpSocketChannel::Step TcpSocketChannel::_readStep() {
     if (received <= 0) {
         buffer.clear();
         if (lender != nullptr) lender->returnScratch();
-        if (isTransient(received)) return STEP_DONE;
-        m_lastError = received < 0 ? errno : 0;
-        return _detachAndNotify() ? STEP_DONE : STEP_GONE;
+        return _readFailed(received);
     }
-    m_recvLength -= received;
-    GT_ASSERT(m_recvLength >= 0);
-    m_recvLimiter.consume(received);
+    _countRead(received);
     buffer.setLength(received);
-    m_idleTimer.reset();
     if (!m_liveness.call(onRecv, buffer)) {
         if (lender != nullptr) lender->returnScratch();
         return STEP_GONE;
@@ -281,6 +269,20 @@ TcpSocketChannel::Step TcpSocketChannel::_readStep() {
     }
     // A short read drained the socket: the next read would only block.
     return received < n ? STEP_DONE : STEP_AGAIN;
+}
+
+TcpSocketChannel::Step TcpSocketChannel::_readFailed(int received) {
+    // Would-block or interrupted: the socket is only drained for now.
+    if (isTransient(received)) return STEP_DONE;
+    m_lastError = received < 0 ? errno : 0;
+    return _detachAndNotify() ? STEP_DONE : STEP_GONE;
+}
+
+void TcpSocketChannel::_countRead(int received) {
+    m_recvLength -= received;
+    GT_ASSERT(m_recvLength >= 0);
+    m_recvLimiter.consume(received);
+    m_idleTimer.reset();
 }
 
 TcpSocketChannel::Step TcpSocketChannel::_writeStep() {

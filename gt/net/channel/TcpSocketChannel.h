@@ -122,6 +122,11 @@ private:
 
     void _wake(int bits);
     Step _readStep();
+    // A receive that got nothing (received <= 0): end of step, or the
+    // channel detached on end of stream or an error.
+    Step _readFailed(int received);
+    // Books bytes just received: the read request, the limiter, the idle timer.
+    void _countRead(int received);
     Step _writeStep();
     bool _housekeeping(bool tick);  // false when the channel was destroyed
     bool _detachAndNotify();

@@ -125,3 +125,32 @@ TEST(SaHttpClient, TimeOutOfZeroFailsAtOnce) {
 }
 
 }  // namespace
+
+TEST(SaHttpClient, RepliesWithADoubtfulEndAreRefused) {
+    struct Case {
+        char const* name;
+        char const* reply;  // written whole, then the server closes
+        bool accepted;
+    };
+    Case const cases[] = {
+        {"plain length", "HTTP/1.1 200 OK\r\nContent-Length: 2\r\n\r\nxx", true},
+        {"chunked", "HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n2\r\nxx\r\n0\r\n\r\n", true},
+        // Which of the two ends the body is in doubt, even where they agree.
+        {"length and coding",
+         "HTTP/1.1 200 OK\r\nContent-Length: 2\r\nTransfer-Encoding: chunked\r\n\r\n2\r\nxx\r\n0\r\n\r\n",
+         false},
+    };
+    for (Case const& c : cases) {
+        SCOPED_TRACE(c.name);
+        SlowServer server(c.reply, 1, 0, 0);
+        tunnel::SaHttpClient client(gt::net::SocketAddress(gt::net::IpAddress(u"127.0.0.1"), server.port()),
+                                    120000);
+        HttpResponse response;
+        EXPECT_EQ(client.request(request(server.port()), &response, false, 3000), c.accepted);
+        if (c.accepted) {
+            EXPECT_EQ(gt::test::bytes(response.body), "xx");
+        } else {
+            EXPECT_EQ(response.statusCode, -1);  // left as it was
+        }
+    }
+}
