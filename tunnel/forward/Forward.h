@@ -19,8 +19,11 @@ namespace tunnel {
 class Forward : public IActionUp {
 public:
     // Most channels one tunnel keeps open; further CONNECTs are refused so
-    // that a flood of them cannot use up the process's descriptors.
-    static constexpr int MAX_CHANNELS = 2048;
+    // that a flood of them cannot use up the process's descriptors and
+    // memory. An idle channel holds its descriptor and about 1 KiB (no
+    // buffers of its own); a busy one at most what its credit lets the
+    // relay send ahead.
+    static constexpr int MAX_CHANNELS = 10240;
     static constexpr int CLEANUP_INTERVAL_MS = 1000;
     // Most channels of one public address that may wait for their gateway
     // login at a time; further CONNECTs from it are refused.
