@@ -78,6 +78,12 @@ Array<Dictionary<Any> > NatUpdateService::validForwards(Array<Any> const& list, 
                       u" of the forward list: no valid id.");
             continue;
         }
+        if (out.count() == MAX_FORWARDS) {
+            log->warn(u"[Forward] Skipped elements " + gt::core::Integer(i).toString() + u" to " +
+                      gt::core::Integer(list.count() - 1).toString() + u" of the forward list: more than " +
+                      gt::core::Integer(MAX_FORWARDS).toString() + u" forwards.");
+            break;
+        }
         out.add(record);
     }
     return out;

@@ -23,11 +23,17 @@ public:
     NatUpdateService& operator=(NatUpdateService const&) = delete;
     virtual ~NatUpdateService();
 
+    // Most forwards followed at once: each one runs a worker thread with its
+    // own relay connection, so a damaged or hostile list must not start an
+    // unbounded number of them.
+    static constexpr int MAX_FORWARDS = 1024;
+
     void process();
 
     // The usable forward records of a list in their order: each element
     // that is not a dictionary, or whose "id" is not a positive number, is
-    // left out with a warning naming its position.
+    // left out with a warning naming its position; past MAX_FORWARDS usable
+    // records the rest of the list is left out with one warning.
     static gt::core::Array<gt::core::Dictionary<gt::core::Any> > validForwards(
         gt::core::Array<gt::core::Any> const& list, gt::util::ILogRecorder* log);
     // Applies a list of valid records to the manager: removes the workers of

@@ -103,6 +103,20 @@ TEST(NatUpdate, MalformedElementsAreSkippedWithAWarning) {
     EXPECT_EQ("W [Forward] Skipped element 8 of the forward list: not an object.", warnings[6]);
 }
 
+TEST(NatUpdate, ALongListIsCutAtTheCapWithOneWarning) {
+    Lines log;
+    std::vector<long long> ids;
+    for (long long id = 1; id <= NatUpdateService::MAX_FORWARDS + 5; ++id)
+        ids.push_back(id);
+    Array<Dictionary<Any> > valid = NatUpdateService::validForwards(list(ids), &log);
+    ASSERT_EQ(NatUpdateService::MAX_FORWARDS, valid.count());
+    EXPECT_EQ(NatUpdateService::MAX_FORWARDS, gt::core::toLong(valid[valid.count() - 1].get(u"id")));
+    std::vector<std::string> warnings = log.warnings();
+    ASSERT_EQ(1u, warnings.size());
+    EXPECT_EQ("W [Forward] Skipped elements 1024 to 1028 of the forward list: more than 1024 forwards.",
+              warnings[0]);
+}
+
 TEST(NatUpdate, WorkersFollowTheList) {
     Lines lines;
     gt::util::ThreadSafeLogRecorder log(&lines);
