@@ -160,6 +160,43 @@ double cpuSeconds(pid_t pid) {
     return static_cast<double>(ticks) / static_cast<double>(::sysconf(_SC_CLK_TCK));
 }
 
+// CPU seconds each thread of a process has used so far, by thread id.
+std::map<std::string, double> threadCpuSeconds(pid_t pid) {
+    std::map<std::string, double> out;
+    std::string const folder = "/proc/" + std::to_string(pid) + "/task";
+    DIR* dir = ::opendir(folder.c_str());
+    if (!dir) return out;
+    while (dirent* e = ::readdir(dir)) {
+        if (e->d_name[0] == '.') continue;
+        std::ifstream in(folder + "/" + e->d_name + "/stat");
+        std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+        size_t const close = text.rfind(')');
+        if (close == std::string::npos) continue;
+        // utime and stime are the 12th and 13th fields from the state on.
+        char const* p = text.c_str() + close + 2;
+        for (int field = 0; field < 11 && *p; ++field)
+            p = std::strchr(p, ' ') ? std::strchr(p, ' ') + 1 : "";
+        char* end = nullptr;
+        long long const user = std::strtoll(p, &end, 10);
+        long long const system = std::strtoll(end, nullptr, 10);
+        out[e->d_name] = static_cast<double>(user + system) / static_cast<double>(::sysconf(_SC_CLK_TCK));
+    }
+    ::closedir(dir);
+    return out;
+}
+
+// How busy the busiest thread of a process was between two readings, as a
+// share of one core over the seconds between them.
+double busiestThread(std::map<std::string, double> const& before, std::map<std::string, double> const& after,
+                     double elapsed) {
+    double most = 0;
+    for (auto const& t : after) {
+        auto const was = before.find(t.first);
+        most = std::max(most, t.second - (was == before.end() ? 0 : was->second));
+    }
+    return elapsed > 0 ? most / elapsed : 0;
+}
+
 int openDescriptors(pid_t pid) {
     DIR* dir = ::opendir(("/proc/" + std::to_string(pid) + "/fd").c_str());
     if (!dir) return -1;
@@ -822,6 +859,9 @@ int main(int argc, char** argv) {
     double const gbit = 8e-9;
     double engineCpu = 0, engineBytes = 0, socatCpu = 0, socatBytes = 0;
     std::vector<double> cpuPerGb, cpuPerGbIdle;
+    // Per bulk row: the busiest engine thread and relay double thread, as a
+    // share of one core. Near 1 says that thread set the pace.
+    std::map<std::string, std::pair<std::vector<double>, std::vector<double>>> busy;
     // One channel moves at most its window per credit round trip. Under
     // bulk the loop holds the engine's work on a window and its wait for a
     // 64 KiB return portion; reached/bound near 1 says the window was in
@@ -863,20 +903,31 @@ int main(int argc, char** argv) {
             double const cpu0 =
                 watched > 0 ? cpuSeconds(watched) + (path == SOCAT ? cpuSeconds(socatHop) : 0) : 0;
             long long moved = 0;
+            // A bulk run; on the engine's path also how busy the busiest
+            // thread of the engine and of the relay double was meanwhile.
+            auto bulkRun = [&](char const* name, std::function<double()> const& run) {
+                std::map<std::string, double> e0, r0;
+                if (path == ENGINE) e0 = threadCpuSeconds(engine), r0 = threadCpuSeconds(relay);
+                auto const start = Clock::now();
+                double const gbits = run() * gbit;
+                row(name, "Gbit/s").samples[path].push_back(gbits);
+                if (path == ENGINE) {
+                    double const elapsed = seconds(start);
+                    busy[name].first.push_back(busiestThread(e0, threadCpuSeconds(engine), elapsed));
+                    busy[name].second.push_back(busiestThread(r0, threadCpuSeconds(relay), elapsed));
+                }
+                return gbits;
+            };
             shared->clearCredit();
-            double const up1 = bulkUp(port, shared, 1, bulk) * gbit;
-            row("bulk 1 stream relay->local", "Gbit/s").samples[path].push_back(up1);
+            double const up1 =
+                bulkRun("bulk 1 stream relay->local", [&] { return bulkUp(port, shared, 1, bulk); });
             if (path == ENGINE) loops[0].add(shared->downLoop(), up1);
             shared->clearCredit();
-            double const down1 = bulkDown(port, 1, bulk) * gbit;
-            row("bulk 1 stream local->relay", "Gbit/s").samples[path].push_back(down1);
+            double const down1 =
+                bulkRun("bulk 1 stream local->relay", [&] { return bulkDown(port, 1, bulk); });
             if (path == ENGINE) loops[1].add(shared->upLoop(), down1);
-            row("bulk 8 streams relay->local", "Gbit/s")
-                .samples[path]
-                .push_back(bulkUp(port, shared, 8, bulk / 8) * gbit);
-            row("bulk 8 streams local->relay", "Gbit/s")
-                .samples[path]
-                .push_back(bulkDown(port, 8, bulk / 8) * gbit);
+            bulkRun("bulk 8 streams relay->local", [&] { return bulkUp(port, shared, 8, bulk / 8); });
+            bulkRun("bulk 8 streams local->relay", [&] { return bulkDown(port, 8, bulk / 8); });
             moved += 4 * bulk;
             if (watched > 0) {
                 // Finished socat children are counted once their parent reaps them.
@@ -940,6 +991,14 @@ int main(int argc, char** argv) {
         char reached[32] = "-";
         if (!l.reached.empty()) std::snprintf(reached, sizeof reached, "%.2f", median(l.reached));
         std::printf("%-40s %12.1f %14.2f %14s\n", l.name, median(l.us), median(l.bound), reached);
+    }
+    std::printf("\nbusiest thread during the engine's bulk runs, share of one core:\n");
+    std::printf("%-40s %12s %14s\n", "", "engine", "relay double");
+    for (Row const& r : rows) {
+        auto const b = busy.find(r.name);
+        if (b == busy.end()) continue;
+        std::printf("%-40s %12.2f %14.2f\n", r.name.c_str(), median(b->second.first),
+                    median(b->second.second));
     }
     std::printf("\n%-40s %12s %12s %12.2f   (socat: %.2f per hop)\n", "CPU s per GB relayed", "-", "-",
                 median(cpuPerGb), socatBytes > 0 ? socatCpu / 2 / (socatBytes / 1e9) : 0.0);
