@@ -34,6 +34,7 @@
 #include <algorithm>
 #include <atomic>
 #include <chrono>
+#include <condition_variable>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -284,8 +285,19 @@ void targetMain(int listener, Shared* shared) {
 // Frames: size (LE 32, counting itself) | 01 | kind | body. Kind 1 is a
 // dictionary (every call is answered with "@" = "return"), kind 2 a tunnel
 // datagram: CONNECT 01, SHUTDOWN 03, DATA 04 (length LE 16), WINDOW 05 (LE 32).
-// One thread reads the engine connection and writes to public sockets; an
-// epoll thread accepts public users and reads them within the engine's credit.
+//
+// The double must not set the pace, so no thread of it carries every byte of
+// a bulk run both in and out. Public users are dealt in turn to a few lanes;
+// a lane has two threads:
+//   - a public reader with an epoll set of its users: it reads them within
+//     the engine's credit and sends DATA frames to the engine (the sends of
+//     all lanes share one lock, nothing else is serialised);
+//   - a writer: it writes the DATA the engine sent to its users and returns
+//     the credit. Its writes block, so a slow user holds up its lane only.
+// One thread per engine connection only takes frames off it: DATA goes to
+// the lane's writer in the buffer it was read into (no copy on the way),
+// WINDOW adds credit and lets the lane's reader read the user again.
+// An idle channel costs an epoll entry and a slot, no thread.
 
 class Relay {
 public:
@@ -295,9 +307,14 @@ public:
     // Every engine connection gets a reader; the one that asked for
     // "tunnel_create" last carries the public users.
     void run() {
-        m_epoll = ::epoll_create1(EPOLL_CLOEXEC);
-        ::fcntl(m_publicListener, F_SETFL, ::fcntl(m_publicListener, F_GETFL) | O_NONBLOCK);
-        std::thread([this] { _publicLoop(); }).detach();
+        for (unsigned id = 65535; id >= 1; --id)
+            m_free.push_back(id);
+        for (Lane& lane : m_lanes) {
+            lane.epoll = ::epoll_create1(EPOLL_CLOEXEC);
+            std::thread([this, &lane] { _publicLoop(&lane); }).detach();
+            std::thread([this, &lane] { _writeLoop(&lane); }).detach();
+        }
+        std::thread([this] { _acceptLoop(); }).detach();
         for (;;) {
             int const engine = ::accept4(m_engineListener, nullptr, nullptr, SOCK_CLOEXEC);
             if (engine < 0) continue;
@@ -308,11 +325,32 @@ public:
     }
 
 private:
+    // A DATA payload from the engine on its way to a user, in the frame it
+    // was read into; or, with a length of -1, the engine's SHUTDOWN, which
+    // must come after the DATA before it.
+    struct Delivery {
+        unsigned id = 0;
+        unsigned generation = 0;  // the channel's use the frame was meant for
+        std::unique_ptr<char[]> frame;
+        char const* data = nullptr;
+        int length = -1;
+        long long took = 0;  // when the engine reader had the whole frame
+    };
+
+    struct Lane {
+        int epoll = -1;  // the users this lane reads
+        std::mutex lock;
+        std::condition_variable ready, room;
+        std::deque<Delivery> deliveries;  // to this lane's writer
+        size_t queued = 0;                // payload bytes in deliveries
+    };
+
     struct Channel {
         std::mutex lock;
         int fd = -1;
-        long long credit = 0;  // bytes the engine lets us send
-        bool armed = false;
+        Lane* lane = nullptr;
+        unsigned generation = 0;  // counts the uses of this id
+        long long credit = 0;     // bytes the engine lets us send
         bool readDone = false;
         bool writeDone = false;
         // Credit round trips toward the engine: bytes sent so far with the
@@ -327,6 +365,14 @@ private:
         long long given = 0;
         std::deque<std::pair<long long, long long>> grants;
     };
+
+    // Lanes: enough that 8 bulk streams spread over several cores, few
+    // enough to leave cores to the engine and the users.
+    static constexpr int kLanes = 4;
+    // Credit holds the engine to 128 KiB in flight per channel; this bound
+    // only holds back an engine that ignores it (its reader waits for room).
+    static constexpr size_t kLaneBytes = 8u << 20;
+    static constexpr unsigned kMaxFrame = 1u << 20;
 
     static void put16(char* p, unsigned v) {
         p[0] = static_cast<char>(v);
@@ -370,84 +416,43 @@ private:
 
     void _datagram(char const* head, int n) { _sendFrame(m_engine, 2, head, n, nullptr, 0); }
 
-    void _arm(Channel* c) {
-        // Called with the channel's lock held.
-        if (c->armed || c->readDone || c->credit <= 0) return;
+    // Lets the lane's reader hear of the user's next bytes (once: one-shot),
+    // as long as the engine gives credit; called with the channel's lock
+    // held. Arming twice is harmless, so both the reader (on running dry)
+    // and the engine reader (on credit) simply arm.
+    void _arm(Channel* c, unsigned id) {
+        if (c->fd < 0 || c->readDone || c->credit <= 0) return;
         epoll_event e{};
         e.events = EPOLLIN | EPOLLONESHOT;
-        e.data.u32 = static_cast<unsigned>(&*c - &m_channels[0]);
-        ::epoll_ctl(m_epoll, c->fd >= 0 && m_registered[e.data.u32] ? EPOLL_CTL_MOD : EPOLL_CTL_ADD, c->fd,
-                    &e);
-        m_registered[e.data.u32] = true;
-        c->armed = true;
+        e.data.u32 = id;
+        ::epoll_ctl(c->lane->epoll, EPOLL_CTL_MOD, c->fd, &e);
     }
 
-    void _release(Channel* c, unsigned id) {
-        // Called with the channel's lock held, once both directions are done.
-        if (c->fd < 0) return;
-        if (m_registered[id]) ::epoll_ctl(m_epoll, EPOLL_CTL_DEL, c->fd, nullptr);
-        m_registered[id] = false;
+    // Closes the user once both directions are done; called with the
+    // channel's lock held. The id is let go later, by _free, once the last
+    // datagram of this use is sent: the engine must not hear of the id's
+    // next use first.
+    void _close(Channel* c) {
+        ::epoll_ctl(c->lane->epoll, EPOLL_CTL_DEL, c->fd, nullptr);
         ::close(c->fd);
         c->fd = -1;
+    }
+
+    void _free(unsigned id) {
         std::lock_guard<std::mutex> guard(m_idLock);
         m_free.push_back(id);
     }
 
-    void _publicLoop() {
-        epoll_event e{};
-        e.events = EPOLLIN;
-        e.data.u32 = 0;  // id 0 is never a channel: the listener
-        ::epoll_ctl(m_epoll, EPOLL_CTL_ADD, m_publicListener, &e);
-        for (unsigned id = 65535; id >= 1; --id)
-            m_free.push_back(id);
-        std::vector<char> buffer(65535);
-        epoll_event ready[256];
-        for (;;) {
-            int n = ::epoll_wait(m_epoll, ready, 256, -1);
-            for (int i = 0; i < n; ++i) {
-                unsigned const id = ready[i].data.u32;
-                if (id == 0) {
-                    _accept();
-                    continue;
-                }
-                Channel* c = &m_channels[id];
-                std::unique_lock<std::mutex> guard(c->lock);
-                c->armed = false;
-                _pump(c, id, &buffer);
-            }
-        }
-    }
-
-    // Sends what the user has, within the credit; called with the channel's
-    // lock held, by the epoll thread and by the engine reader as soon as
-    // credit arrives (no wake-up of the other thread on the way).
-    void _pump(Channel* c, unsigned id, std::vector<char>* buffer) {
-        while (c->fd >= 0 && c->credit > 0 && !c->readDone) {
-            int const want = static_cast<int>(std::min<long long>(c->credit, 65535));
-            ssize_t r = ::recv(c->fd, buffer->data(), static_cast<size_t>(want), MSG_DONTWAIT);
-            if (r < 0 && (errno == EAGAIN || errno == EINTR)) break;
-            char head[5] = {4};
-            put16(head + 1, id);
-            if (r <= 0) {
-                c->readDone = true;
-                head[0] = 3;
-                _datagram(head, 3);
-                if (c->writeDone) _release(c, id);
-                break;
-            }
-            c->credit -= r;
-            put16(head + 3, static_cast<unsigned>(r));
-            c->sent += r;
-            c->inFlight.emplace_back(c->sent, nowNs());
-            _sendFrame(m_engine, 2, head, 5, buffer->data(), static_cast<int>(r));
-        }
-        if (c->fd >= 0) _arm(c);
-    }
-
-    void _accept() {
+    void _acceptLoop() {
+        unsigned next = 0;
         for (;;) {
             int fd = ::accept4(m_publicListener, nullptr, nullptr, SOCK_CLOEXEC);
-            if (fd < 0) return;
+            if (fd < 0) {
+                // Out of descriptors, say: wait for some to be let go.
+                if (errno != EINTR && errno != ECONNABORTED)
+                    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+                continue;
+            }
             if (m_engine < 0) {
                 ::close(fd);
                 continue;
@@ -468,17 +473,29 @@ private:
                 m_free.pop_back();
             }
             Channel* c = &m_channels[id];
-            std::lock_guard<std::mutex> guard(c->lock);
-            c->fd = fd;
-            c->credit = 0;
-            c->armed = false;
-            c->readDone = false;
-            c->writeDone = false;
-            c->sent = c->returned = c->received = 0;
-            c->granted = -1;
-            c->given = 0x20000;
-            c->inFlight.clear();
-            c->grants.clear();
+            {
+                std::lock_guard<std::mutex> guard(c->lock);
+                c->fd = fd;
+                c->lane = &m_lanes[next++ % kLanes];
+                ++c->generation;
+                c->credit = 0;
+                c->readDone = false;
+                c->writeDone = false;
+                c->sent = c->returned = c->received = 0;
+                c->granted = -1;
+                c->given = 0x20000;
+                c->inFlight.clear();
+                c->grants.clear();
+                // In the lane's set but silent until the engine's first WINDOW.
+                epoll_event e{};
+                e.events = EPOLLONESHOT;
+                e.data.u32 = id;
+                ::epoll_ctl(c->lane->epoll, EPOLL_CTL_ADD, fd, &e);
+            }
+            // No channel lock is held while sending to the engine: the
+            // engine reader needs it for the WINDOW that may answer, and an
+            // engine that stops reading while its own sends wait would
+            // otherwise never get there.
             char connect[10] = {1};
             put16(connect + 1, id);
             connect[3] = 2;  // TCP
@@ -492,38 +509,81 @@ private:
         }
     }
 
-    void _engineLoop(int engine) {
-        std::vector<char> buffer(1 << 20);
-        size_t have = 0;
+    void _publicLoop(Lane* lane) {
+        std::vector<char> buffer(65535);
+        epoll_event ready[256];
         for (;;) {
-            ssize_t r = ::recv(engine, buffer.data() + have, buffer.size() - have, 0);
-            if (r < 0 && errno == EINTR) continue;
-            if (r <= 0) break;
-            long long const took = nowNs();
-            have += static_cast<size_t>(r);
-            size_t pos = 0;
-            while (have - pos >= 4) {
-                unsigned const size = get32(buffer.data() + pos);
-                if (size < 4 || size > buffer.size()) {
-                    have = 0;  // a broken stream: the connection goes
-                    r = -1;
-                    break;
+            int n = ::epoll_wait(lane->epoll, ready, 256, -1);
+            for (int i = 0; i < n; ++i)
+                _pump(lane, ready[i].data.u32, buffer.data());
+        }
+    }
+
+    // Sends what the user has, within the credit. The user is read with the
+    // channel's lock held, so that credit and closing stay consistent with
+    // the engine reader; the frame is sent after, so that the engine reader
+    // never waits for a send to the engine. Only the lane's reader pumps a
+    // channel, which keeps its frames in order.
+    void _pump(Lane* lane, unsigned id, char* buffer) {
+        Channel* c = &m_channels[id];
+        for (;;) {
+            ssize_t r;
+            bool done = false;  // both ways: the id is let go after the SHUTDOWN
+            {
+                std::lock_guard<std::mutex> guard(c->lock);
+                // An event may outlive the channel's use: the id is then
+                // someone else's, perhaps in another lane.
+                if (c->lane != lane || c->fd < 0 || c->readDone || c->credit <= 0) return;
+                int const want = static_cast<int>(std::min<long long>(c->credit, 65535));
+                r = ::recv(c->fd, buffer, static_cast<size_t>(want), MSG_DONTWAIT);
+                if (r < 0 && (errno == EAGAIN || errno == EINTR)) {
+                    _arm(c, id);
+                    return;
                 }
-                if (have - pos < size) break;
-                char const* body = buffer.data() + pos + 4;
-                if (size >= 6 && body[0] == 1)
-                    _onFrame(engine, body[1], body + 2, static_cast<int>(size) - 6, took);
-                pos += size;
+                if (r <= 0) {
+                    c->readDone = true;
+                    done = c->writeDone;
+                    if (done) _close(c);
+                } else {
+                    c->credit -= r;
+                    c->sent += r;
+                    c->inFlight.emplace_back(c->sent, nowNs());
+                }
             }
-            if (r < 0) break;
-            std::memmove(buffer.data(), buffer.data() + pos, have - pos);
-            have -= pos;
+            if (r <= 0) {
+                char head[3] = {3};
+                put16(head + 1, id);
+                _datagram(head, 3);
+                if (done) _free(id);
+                return;
+            }
+            char head[5] = {4};
+            put16(head + 1, id);
+            put16(head + 3, static_cast<unsigned>(r));
+            _sendFrame(m_engine, 2, head, 5, buffer, static_cast<int>(r));
+        }
+    }
+
+    // Takes frames off an engine connection: the size, then the frame
+    // straight into a buffer of its own, which a DATA payload keeps on its
+    // way to the user.
+    void _engineLoop(int engine) {
+        for (;;) {
+            char size[4];
+            if (!readAll(engine, size, 4)) break;
+            unsigned const n = get32(size);
+            if (n < 4 || n > kMaxFrame) break;  // a broken stream: the connection goes
+            std::unique_ptr<char[]> frame(new char[n - 4 + 1]);
+            if (!readAll(engine, frame.get(), n - 4)) break;
+            if (n >= 6 && frame[0] == 1) _onFrame(engine, std::move(frame), static_cast<int>(n) - 6, nowNs());
         }
         if (m_engine == engine) m_engine = -1;
         ::close(engine);
     }
 
-    void _onFrame(int engine, char kind, char const* p, int n, long long took) {
+    void _onFrame(int engine, std::unique_ptr<char[]> frame, int n, long long took) {
+        char const kind = frame[1];
+        char const* const p = frame.get() + 2;
         if (kind == 1) {
             static char const reply[] = {'@', 0, 6, 0, 0, 0, 'r', 'e', 't', 'u', 'r', 'n'};
             _sendFrame(engine, 1, reply, sizeof reply, nullptr, 0);
@@ -539,11 +599,11 @@ private:
             case 4: {  // DATA
                 if (n < 5) return;
                 int const count = static_cast<int>(get16(p + 3));
-                int fd;
+                if (count > n - 5) return;  // claims more than the frame holds
+                Delivery d;
+                Lane* lane;
                 {
                     std::lock_guard<std::mutex> guard(c->lock);
-                    fd = c->fd;
-                    if (c->writeDone) fd = -1;
                     // The first byte beyond a returned grant could only leave
                     // the engine once that grant had reached it.
                     c->received += count;
@@ -553,22 +613,16 @@ private:
                         ++m_shared->upCount;
                         c->grants.pop_front();
                     }
+                    if (c->fd < 0 || c->writeDone) return;
+                    lane = c->lane;
+                    d.generation = c->generation;
                 }
-                if (fd < 0 || !writeAll(fd, p + 5, static_cast<size_t>(count))) return;
-                // Credit goes back for every frame as soon as its bytes are
-                // written to the public user.
-                char window[7] = {5};
-                put16(window + 1, id);
-                put32(window + 3, static_cast<unsigned>(count));
-                {
-                    std::lock_guard<std::mutex> guard(c->lock);
-                    long long const at = nowNs();
-                    c->grants.emplace_back(c->given, at);
-                    c->given += count;
-                    m_shared->upOwnNs += at - took;
-                    ++m_shared->upOwnCount;
-                }
-                _datagram(window, 7);
+                d.id = id;
+                d.data = p + 5;
+                d.length = count;
+                d.took = took;
+                d.frame = std::move(frame);
+                _deliver(lane, std::move(d));
                 return;
             }
             case 5: {  // WINDOW
@@ -588,25 +642,20 @@ private:
                         c->inFlight.pop_front();
                     }
                 }
-                thread_local std::vector<char> buffer(65535);
-                _pump(c, id, &buffer);
+                _arm(c, id);
                 return;
             }
-            case 3: {  // SHUTDOWN
-                std::lock_guard<std::mutex> guard(c->lock);
-                if (c->fd < 0 || c->writeDone) return;
-                c->writeDone = true;
-                ::shutdown(c->fd, SHUT_WR);
-                // A user that is done too, or that never got credit, goes now.
-                if (c->readDone || c->credit <= 0) {
-                    if (!c->readDone) {
-                        c->readDone = true;
-                        char head[3] = {3};
-                        put16(head + 1, id);
-                        _datagram(head, 3);
-                    }
-                    _release(c, id);
+            case 3: {  // SHUTDOWN: after the DATA before it, so through the lane
+                Delivery d;
+                Lane* lane;
+                {
+                    std::lock_guard<std::mutex> guard(c->lock);
+                    if (c->fd < 0 || c->writeDone) return;
+                    lane = c->lane;
+                    d.generation = c->generation;
                 }
+                d.id = id;
+                _deliver(lane, std::move(d));
                 return;
             }
             default:
@@ -614,16 +663,91 @@ private:
         }
     }
 
+    // Queues a delivery for the lane's writer; waits while the lane holds
+    // more than its bound.
+    void _deliver(Lane* lane, Delivery d) {
+        std::unique_lock<std::mutex> guard(lane->lock);
+        lane->room.wait(guard, [&] { return lane->queued < kLaneBytes; });
+        lane->queued += static_cast<size_t>(std::max(d.length, 0));
+        lane->deliveries.push_back(std::move(d));
+        lane->ready.notify_one();
+    }
+
+    void _writeLoop(Lane* lane) {
+        for (;;) {
+            Delivery d;
+            {
+                std::unique_lock<std::mutex> guard(lane->lock);
+                lane->ready.wait(guard, [&] { return !lane->deliveries.empty(); });
+                d = std::move(lane->deliveries.front());
+                lane->deliveries.pop_front();
+                lane->queued -= static_cast<size_t>(std::max(d.length, 0));
+                lane->room.notify_one();
+            }
+            Channel* c = &m_channels[d.id];
+            if (d.length < 0) {
+                _shutdown(c, d.id, d.generation);
+                continue;
+            }
+            int fd;
+            {
+                // Only this thread ends the channel's writing, so the
+                // descriptor stays the user's while it is written to.
+                std::lock_guard<std::mutex> guard(c->lock);
+                if (c->generation != d.generation || c->fd < 0 || c->writeDone) continue;
+                fd = c->fd;
+            }
+            if (!writeAll(fd, d.data, static_cast<size_t>(d.length))) continue;
+            // Credit goes back for every frame as soon as its bytes are
+            // written to the public user.
+            char window[7] = {5};
+            put16(window + 1, d.id);
+            put32(window + 3, static_cast<unsigned>(d.length));
+            {
+                std::lock_guard<std::mutex> guard(c->lock);
+                long long const at = nowNs();
+                c->grants.emplace_back(c->given, at);
+                c->given += d.length;
+                m_shared->upOwnNs += at - d.took;
+                ++m_shared->upOwnCount;
+            }
+            _datagram(window, 7);
+        }
+    }
+
+    // The engine's SHUTDOWN, once the DATA before it is written.
+    void _shutdown(Channel* c, unsigned id, unsigned generation) {
+        bool answer = false, done = false;
+        {
+            std::lock_guard<std::mutex> guard(c->lock);
+            if (c->generation != generation || c->fd < 0 || c->writeDone) return;
+            c->writeDone = true;
+            ::shutdown(c->fd, SHUT_WR);
+            // A user that is done too, or that never got credit, goes now.
+            if (c->readDone || c->credit <= 0) {
+                answer = !c->readDone;
+                c->readDone = true;
+                done = true;
+                _close(c);
+            }
+        }
+        if (answer) {
+            char head[3] = {3};
+            put16(head + 1, id);
+            _datagram(head, 3);
+        }
+        if (done) _free(id);
+    }
+
     int m_engineListener;
     int m_publicListener;
     Shared* m_shared;
     std::atomic<int> m_engine{-1};
-    int m_epoll = -1;
-    std::mutex m_writeLock;
+    Lane m_lanes[kLanes];
+    std::mutex m_writeLock;  // one frame at a time to the engine
     std::mutex m_idLock;
     std::vector<unsigned> m_free;
     std::vector<Channel> m_channels = std::vector<Channel>(65536);
-    std::vector<char> m_registered = std::vector<char>(65536, 0);
 };
 
 // ---- engine ------------------------------------------------------------------------
