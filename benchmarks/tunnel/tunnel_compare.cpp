@@ -20,7 +20,6 @@
 #include <fcntl.h>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
-#include <poll.h>
 #include <signal.h>
 #include <sys/epoll.h>
 #include <sys/mman.h>
@@ -287,20 +286,18 @@ void targetMain(int listener, Shared* shared) {
 // dictionary (every call is answered with "@" = "return"), kind 2 a tunnel
 // datagram: CONNECT 01, SHUTDOWN 03, DATA 04 (length LE 16), WINDOW 05 (LE 32).
 //
-// The double must not set the pace: no thread of it may carry every byte of a
-// bulk run, and no hand-over between threads may lengthen the credit loop.
-//   - Toward the engine, public users are dealt in turn to a few lanes; a
-//     lane's reader has an epoll set of its users, reads them within the
-//     engine's credit and sends DATA frames (the sends of all lanes share one
-//     lock, nothing else is serialised).
-//   - From the engine, one thread per engine connection takes frames off it.
-//     A DATA payload is spliced into a pipe of its channel and from there to
-//     the user: the bytes are never copied through the double, so this one
-//     thread keeps up, and the credit goes back without a hand-over. What
-//     the user does not take at once is left to its lane's writer, which
-//     waits for the user: a slow user holds up its lane's writer only.
-//   - WINDOW adds credit and lets the lane's reader read the user again.
-// An idle channel costs an epoll entry and a slot, no thread and no pipe.
+// The double must not set the pace, so no thread of it carries every byte of
+// a bulk run both in and out. Public users are dealt in turn to a few lanes;
+// a lane has two threads:
+//   - a public reader with an epoll set of its users: it reads them within
+//     the engine's credit and sends DATA frames to the engine (the sends of
+//     all lanes share one lock, nothing else is serialised);
+//   - a writer: it writes the DATA the engine sent to its users and returns
+//     the credit. Its writes block, so a slow user holds up its lane only.
+// One thread per engine connection only takes frames off it: DATA goes to
+// the lane's writer in the buffer it was read into (no copy on the way),
+// WINDOW adds credit and lets the lane's reader read the user again.
+// An idle channel costs an epoll entry and a slot, no thread.
 
 class Relay {
 public:
@@ -328,39 +325,34 @@ public:
     }
 
 private:
-    // A channel whose piped bytes its lane's writer is to send (each channel
-    // is queued at most once at a time, so a lane's queue is bounded by its
-    // channels), or, with shutdown set, the engine's SHUTDOWN after them.
+    // A DATA payload from the engine on its way to a user, in the frame it
+    // was read into; or, with a length of -1, the engine's SHUTDOWN, which
+    // must come after the DATA before it.
     struct Delivery {
         unsigned id = 0;
-        unsigned generation = 0;  // the channel's use it was meant for
+        unsigned generation = 0;  // the channel's use the frame was meant for
+        std::unique_ptr<char[]> frame;
+        char const* data = nullptr;
+        int length = -1;
+        long long took = 0;  // when the engine reader had the whole frame
     };
 
     struct Lane {
         int epoll = -1;  // the users this lane reads
         std::mutex lock;
-        std::condition_variable ready;
-        std::deque<Delivery> deliveries;  // for this lane's writer
+        std::condition_variable ready, room;
+        std::deque<Delivery> deliveries;  // to this lane's writer
+        size_t queued = 0;                // payload bytes in deliveries
     };
 
     struct Channel {
         std::mutex lock;
-        int fd = -1;  // the user, non-blocking
+        int fd = -1;
         Lane* lane = nullptr;
         unsigned generation = 0;  // counts the uses of this id
         long long credit = 0;     // bytes the engine lets us send
         bool readDone = false;
         bool writeDone = false;
-        // From the engine to the user: the pipe (made on the first DATA),
-        // the frames in it as (bytes, ns the engine reader had the frame),
-        // bytes of the first one written already, whether the lane's writer
-        // has the channel, and a SHUTDOWN waiting for the pipe to empty.
-        int pipe[2] = {-1, -1};
-        std::deque<std::pair<int, long long>> piped;
-        int pipedOut = 0;
-        bool writing = false;
-        bool shutdownAfter = false;
-        bool userGone = false;  // writing to the user failed
         // Credit round trips toward the engine: bytes sent so far with the
         // time each frame went, and the credit the engine has given back.
         long long sent = 0;
@@ -377,11 +369,10 @@ private:
     // Lanes: enough that 8 bulk streams spread over several cores, few
     // enough to leave cores to the engine and the users.
     static constexpr int kLanes = 4;
+    // Credit holds the engine to 128 KiB in flight per channel; this bound
+    // only holds back an engine that ignores it (its reader waits for room).
+    static constexpr size_t kLaneBytes = 8u << 20;
     static constexpr unsigned kMaxFrame = 1u << 20;
-    // A channel's pipe holds all the engine may send it (128 KiB of credit)
-    // however the payload falls on pages, so that filling it never waits
-    // for the user.
-    static constexpr int kPipeBytes = 1 << 20;
 
     static void put16(char* p, unsigned v) {
         p[0] = static_cast<char>(v);
@@ -425,13 +416,6 @@ private:
 
     void _datagram(char const* head, int n) { _sendFrame(m_engine, 2, head, n, nullptr, 0); }
 
-    void _sendWindow(unsigned id, long long amount) {
-        char window[7] = {5};
-        put16(window + 1, id);
-        put32(window + 3, static_cast<unsigned>(amount));
-        _datagram(window, 7);
-    }
-
     // Lets the lane's reader hear of the user's next bytes (once: one-shot),
     // as long as the engine gives credit; called with the channel's lock
     // held. Arming twice is harmless, so both the reader (on running dry)
@@ -452,14 +436,6 @@ private:
         ::epoll_ctl(c->lane->epoll, EPOLL_CTL_DEL, c->fd, nullptr);
         ::close(c->fd);
         c->fd = -1;
-        if (c->pipe[0] >= 0) {
-            ::close(c->pipe[0]);
-            ::close(c->pipe[1]);
-            c->pipe[0] = c->pipe[1] = -1;
-        }
-        c->piped.clear();
-        c->pipedOut = 0;
-        c->writing = c->shutdownAfter = c->userGone = false;
     }
 
     void _free(unsigned id) {
@@ -470,7 +446,7 @@ private:
     void _acceptLoop() {
         unsigned next = 0;
         for (;;) {
-            int fd = ::accept4(m_publicListener, nullptr, nullptr, SOCK_CLOEXEC | SOCK_NONBLOCK);
+            int fd = ::accept4(m_publicListener, nullptr, nullptr, SOCK_CLOEXEC);
             if (fd < 0) {
                 // Out of descriptors, say: wait for some to be let go.
                 if (errno != EINTR && errno != ECONNABORTED)
@@ -526,7 +502,10 @@ private:
             put32(connect + 4, ntohl(peer.sin_addr.s_addr));
             put16(connect + 8, ntohs(peer.sin_port));
             _datagram(connect, 10);
-            _sendWindow(id, 0x20000);
+            char window[7] = {5};
+            put16(window + 1, id);
+            put32(window + 3, 0x20000);
+            _datagram(window, 7);
         }
     }
 
@@ -585,136 +564,26 @@ private:
         }
     }
 
-    // Takes frames off an engine connection: the size, the head, then a
-    // DATA payload into its channel's pipe, any other frame into a buffer.
+    // Takes frames off an engine connection: the size, then the frame
+    // straight into a buffer of its own, which a DATA payload keeps on its
+    // way to the user.
     void _engineLoop(int engine) {
-        std::vector<char> frame(kMaxFrame);
         for (;;) {
             char size[4];
             if (!readAll(engine, size, 4)) break;
-            unsigned const total = get32(size);
-            if (total < 4 || total - 4 > kMaxFrame) break;  // a broken stream: the connection goes
-            unsigned const n = total - 4;
-            // 01 02, then DATA 04, the id and the length.
-            unsigned const head = std::min(n, 7u);
-            if (!readAll(engine, frame.data(), head)) break;
-            char const* p = frame.data() + 2;
-            if (head == 7 && frame[0] == 1 && frame[1] == 2 && p[0] == 4 && get16(p + 3) == n - 7) {
-                if (!_data(engine, get16(p + 1), static_cast<int>(n - 7), nowNs())) break;
-                continue;
-            }
-            if (!readAll(engine, frame.data() + head, n - head)) break;
-            if (n >= 2 && frame[0] == 1) _onFrame(engine, frame[1], p, static_cast<int>(n) - 2);
+            unsigned const n = get32(size);
+            if (n < 4 || n > kMaxFrame) break;  // a broken stream: the connection goes
+            std::unique_ptr<char[]> frame(new char[n - 4 + 1]);
+            if (!readAll(engine, frame.get(), n - 4)) break;
+            if (n >= 6 && frame[0] == 1) _onFrame(engine, std::move(frame), static_cast<int>(n) - 6, nowNs());
         }
         if (m_engine == engine) m_engine = -1;
         ::close(engine);
     }
 
-    // Moves count bytes of the engine connection to n's pipe (or nowhere,
-    // for a channel that is gone), then on to the user as far as the user
-    // takes them; false when the engine connection failed.
-    bool _data(int engine, unsigned id, int count, long long took) {
-        Channel* c = &m_channels[id];
-        int into = -1;
-        {
-            std::lock_guard<std::mutex> guard(c->lock);
-            // The first byte beyond a returned grant could only leave
-            // the engine once that grant had reached it.
-            c->received += count;
-            long long const at = nowNs();
-            while (!c->grants.empty() && c->grants.front().first < c->received) {
-                m_shared->upNs += at - c->grants.front().second;
-                ++m_shared->upCount;
-                c->grants.pop_front();
-            }
-            if (id != 0 && c->fd >= 0 && !c->writeDone && !c->shutdownAfter && !c->userGone) {
-                if (c->pipe[0] < 0) {
-                    // Filled here, waiting if need be; emptied to the user
-                    // without waiting.
-                    if (::pipe2(c->pipe, O_CLOEXEC) == 0) {
-                        ::fcntl(c->pipe[1], F_SETPIPE_SZ, kPipeBytes);
-                        ::fcntl(c->pipe[0], F_SETFL, O_NONBLOCK);
-                    } else {
-                        std::perror("relay double: pipe");
-                        c->userGone = true;
-                    }
-                }
-                if (!c->userGone) into = c->pipe[1];
-            }
-        }
-        // Only this thread puts bytes into the pipe and only the channel's
-        // end closes it, which needs this thread's SHUTDOWN first.
-        if (into < 0) {
-            char sink[4096];
-            for (int left = count; left > 0;) {
-                int const step = std::min(left, static_cast<int>(sizeof sink));
-                if (!readAll(engine, sink, static_cast<size_t>(step))) return false;
-                left -= step;
-            }
-            return true;
-        }
-        for (int left = count; left > 0;) {
-            ssize_t const moved =
-                ::splice(engine, nullptr, into, nullptr, static_cast<size_t>(left), SPLICE_F_MOVE);
-            if (moved < 0 && errno == EINTR) continue;
-            if (moved <= 0) return false;
-            left -= static_cast<int>(moved);
-        }
-        std::vector<long long> written;
-        bool handOver = false;
-        Lane* lane;
-        Delivery d;
-        {
-            std::lock_guard<std::mutex> guard(c->lock);
-            c->piped.emplace_back(count, took);
-            if (!c->writing) {
-                _flush(c, &written);
-                handOver = c->writing = !c->piped.empty();
-            }
-            lane = c->lane;
-            d.id = id;
-            d.generation = c->generation;
-        }
-        for (long long amount : written)
-            _sendWindow(id, amount);
-        if (handOver) _deliver(lane, d);
-        return true;
-    }
-
-    // Splices what the user takes of the pipe, without waiting; notes every
-    // frame now written whole for its credit to go back. Called with the
-    // channel's lock held.
-    void _flush(Channel* c, std::vector<long long>* written) {
-        while (!c->piped.empty()) {
-            auto& front = c->piped.front();
-            ssize_t const moved =
-                ::splice(c->pipe[0], nullptr, c->fd, nullptr, static_cast<size_t>(front.first - c->pipedOut),
-                         SPLICE_F_MOVE | SPLICE_F_NONBLOCK);
-            if (moved < 0 && errno == EINTR) continue;
-            if (moved < 0 && errno != EAGAIN) {
-                // The user is gone: what the engine sends it is dropped,
-                // and its credit not returned.
-                c->userGone = true;
-                c->piped.clear();
-                c->pipedOut = 0;
-            }
-            if (moved <= 0) return;  // the user's buffer is full
-            c->pipedOut += static_cast<int>(moved);
-            if (c->pipedOut < front.first) continue;
-            // Credit goes back for every frame as soon as its bytes are
-            // written to the public user.
-            long long const at = nowNs();
-            c->grants.emplace_back(c->given, at);
-            c->given += front.first;
-            m_shared->upOwnNs += at - front.second;
-            ++m_shared->upOwnCount;
-            written->push_back(front.first);
-            c->pipedOut = 0;
-            c->piped.pop_front();
-        }
-    }
-
-    void _onFrame(int engine, char kind, char const* p, int n) {
+    void _onFrame(int engine, std::unique_ptr<char[]> frame, int n, long long took) {
+        char const kind = frame[1];
+        char const* const p = frame.get() + 2;
         if (kind == 1) {
             static char const reply[] = {'@', 0, 6, 0, 0, 0, 'r', 'e', 't', 'u', 'r', 'n'};
             _sendFrame(engine, 1, reply, sizeof reply, nullptr, 0);
@@ -727,6 +596,35 @@ private:
         if (id == 0) return;
         Channel* c = &m_channels[id];
         switch (p[0]) {
+            case 4: {  // DATA
+                if (n < 5) return;
+                int const count = static_cast<int>(get16(p + 3));
+                if (count > n - 5) return;  // claims more than the frame holds
+                Delivery d;
+                Lane* lane;
+                {
+                    std::lock_guard<std::mutex> guard(c->lock);
+                    // The first byte beyond a returned grant could only leave
+                    // the engine once that grant had reached it.
+                    c->received += count;
+                    long long const at = nowNs();
+                    while (!c->grants.empty() && c->grants.front().first < c->received) {
+                        m_shared->upNs += at - c->grants.front().second;
+                        ++m_shared->upCount;
+                        c->grants.pop_front();
+                    }
+                    if (c->fd < 0 || c->writeDone) return;
+                    lane = c->lane;
+                    d.generation = c->generation;
+                }
+                d.id = id;
+                d.data = p + 5;
+                d.length = count;
+                d.took = took;
+                d.frame = std::move(frame);
+                _deliver(lane, std::move(d));
+                return;
+            }
             case 5: {  // WINDOW
                 if (n < 7) return;
                 std::lock_guard<std::mutex> guard(c->lock);
@@ -747,18 +645,17 @@ private:
                 _arm(c, id);
                 return;
             }
-            case 3: {  // SHUTDOWN: after the DATA before it
-                unsigned generation;
+            case 3: {  // SHUTDOWN: after the DATA before it, so through the lane
+                Delivery d;
+                Lane* lane;
                 {
                     std::lock_guard<std::mutex> guard(c->lock);
-                    if (c->fd < 0 || c->writeDone || c->shutdownAfter) return;
-                    if (c->writing) {
-                        c->shutdownAfter = true;  // the lane's writer ends it
-                        return;
-                    }
-                    generation = c->generation;
+                    if (c->fd < 0 || c->writeDone) return;
+                    lane = c->lane;
+                    d.generation = c->generation;
                 }
-                _shutdown(c, id, generation);
+                d.id = id;
+                _deliver(lane, std::move(d));
                 return;
             }
             default:
@@ -766,50 +663,55 @@ private:
         }
     }
 
+    // Queues a delivery for the lane's writer; waits while the lane holds
+    // more than its bound.
     void _deliver(Lane* lane, Delivery d) {
-        std::lock_guard<std::mutex> guard(lane->lock);
-        lane->deliveries.push_back(d);
+        std::unique_lock<std::mutex> guard(lane->lock);
+        lane->room.wait(guard, [&] { return lane->queued < kLaneBytes; });
+        lane->queued += static_cast<size_t>(std::max(d.length, 0));
+        lane->deliveries.push_back(std::move(d));
         lane->ready.notify_one();
     }
 
-    // Sends what the users of the lane did not take at once, waiting for
-    // each in turn.
     void _writeLoop(Lane* lane) {
         for (;;) {
             Delivery d;
             {
                 std::unique_lock<std::mutex> guard(lane->lock);
                 lane->ready.wait(guard, [&] { return !lane->deliveries.empty(); });
-                d = lane->deliveries.front();
+                d = std::move(lane->deliveries.front());
                 lane->deliveries.pop_front();
+                lane->queued -= static_cast<size_t>(std::max(d.length, 0));
+                lane->room.notify_one();
             }
             Channel* c = &m_channels[d.id];
-            for (;;) {
-                std::vector<long long> written;
-                int fd;
-                bool end = false, finish = false;
-                {
-                    std::lock_guard<std::mutex> guard(c->lock);
-                    if (c->generation != d.generation || c->fd < 0 || !c->writing) break;
-                    _flush(c, &written);
-                    fd = c->fd;
-                    if (c->piped.empty()) {
-                        c->writing = false;
-                        end = true;
-                        finish = c->shutdownAfter;
-                        c->shutdownAfter = false;
-                    }
-                }
-                for (long long amount : written)
-                    _sendWindow(d.id, amount);
-                if (finish) _shutdown(c, d.id, d.generation);
-                if (end) break;
-                // Only the channel's end closes fd, and that needs this
-                // thread's SHUTDOWN or the engine reader's, which waits
-                // while writing is set.
-                pollfd out{fd, POLLOUT, 0};
-                ::poll(&out, 1, 1000);
+            if (d.length < 0) {
+                _shutdown(c, d.id, d.generation);
+                continue;
             }
+            int fd;
+            {
+                // Only this thread ends the channel's writing, so the
+                // descriptor stays the user's while it is written to.
+                std::lock_guard<std::mutex> guard(c->lock);
+                if (c->generation != d.generation || c->fd < 0 || c->writeDone) continue;
+                fd = c->fd;
+            }
+            if (!writeAll(fd, d.data, static_cast<size_t>(d.length))) continue;
+            // Credit goes back for every frame as soon as its bytes are
+            // written to the public user.
+            char window[7] = {5};
+            put16(window + 1, d.id);
+            put32(window + 3, static_cast<unsigned>(d.length));
+            {
+                std::lock_guard<std::mutex> guard(c->lock);
+                long long const at = nowNs();
+                c->grants.emplace_back(c->given, at);
+                c->given += d.length;
+                m_shared->upOwnNs += at - d.took;
+                ++m_shared->upOwnCount;
+            }
+            _datagram(window, 7);
         }
     }
 
