@@ -11,6 +11,7 @@
 // hops. Users are threads of this process with blocking sockets.
 //
 //   tunnel_compare [rounds, default 3] [MiB per bulk run, default 512] [idle channels, default 2000]
+//                  [paths, default direct,socat,engine: a profiling run may take one]
 //
 // Printed: bulk Gbit/s both ways on 1 and 8 streams, engine CPU s/GB, the
 // round trip p50/p99 of a 14-byte exchange, the credit round trip of one
@@ -51,7 +52,9 @@
 #include "benchmarks/support/BlockingUser.h"
 #include "gt/core/lang/String.h"
 #include "gt/core/util/Array.h"
+#include "gt/core/util/CodePage.h"
 #include "gt/net/socket/SocketAddress.h"
+#include "gt/util/ILogRecorder.h"
 #include "gt/util/ThreadSafeLogRecorder.h"
 #include "tunnel/nat/Nat.h"
 #include "tunnel/nat/NatManager.h"
@@ -752,10 +755,27 @@ private:
 
 // ---- engine ------------------------------------------------------------------------
 
+// The engine's warnings and errors go to standard error, so that a failed
+// run shows its reason; its info lines are dropped.
+class WarningsToStderr : public gt::util::ILogRecorder {
+public:
+    void info(gt::core::String const&) override {}
+    void warn(gt::core::String const& message) override { _print("warning", message); }
+    void error(gt::core::String const& message) override { _print("error", message); }
+
+private:
+    static void _print(char const* level, gt::core::String const& message) {
+        gt::core::Binary text;
+        gt::core::convertToUtf8(message, &text);
+        std::fprintf(stderr, "engine %s: %.*s\n", level, text.length(), text.data());
+    }
+};
+
 void engineMain(unsigned short relayPort, unsigned short targetPort) {
     int devnull = ::open("/dev/null", O_WRONLY);
     ::dup2(devnull, 1);
-    gt::util::ThreadSafeLogRecorder log(nullptr);
+    WarningsToStderr warnings;
+    gt::util::ThreadSafeLogRecorder log(&warnings);
     tunnel::NatManager manager(&log, gt::net::SocketAddress());
     tunnel::Nat* worker = manager.create(1);
     worker->setAccessKey(u"bench");
@@ -789,7 +809,11 @@ double bulkUp(unsigned short port, Shared* shared, int streams, long long bytes)
     }
     for (auto& u : users)
         u.join();
-    if (!waitUntil([&] { return shared->sunk - before >= bytes * streams; }, 60000)) return 0;
+    if (!waitUntil([&] { return shared->sunk - before >= bytes * streams; }, 60000)) {
+        std::fprintf(stderr, "port %u, %d streams to the sink: %lld of %lld bytes arrived\n", port, streams,
+                     static_cast<long long>(shared->sunk - before), bytes * streams);
+        return 0;
+    }
     return static_cast<double>(bytes * streams) / seconds(start);
 }
 
@@ -811,7 +835,11 @@ double bulkDown(unsigned short port, int streams, long long bytes) {
     }
     for (auto& u : users)
         u.join();
-    if (got != bytes * streams) return 0;
+    if (got != bytes * streams) {
+        std::fprintf(stderr, "port %u, %d streams from the target: %lld of %lld bytes arrived\n", port,
+                     streams, static_cast<long long>(got), bytes * streams);
+        return 0;
+    }
     return static_cast<double>(got) / seconds(start);
 }
 
@@ -877,6 +905,7 @@ int main(int argc, char** argv) {
     int const rounds = argc > 1 ? std::max(1, std::atoi(argv[1])) : 3;
     long long const mib = argc > 2 ? std::max(1LL, std::atoll(argv[2])) : 512;
     int idle = argc > 3 ? std::max(0, std::atoi(argv[3])) : 2000;
+    std::string const only = argc > 4 ? argv[4] : "direct,socat,engine";
     ::signal(SIGPIPE, SIG_IGN);
     std::setvbuf(stdout, nullptr, _IOLBF, 0);
     rlimit limit;
@@ -970,8 +999,12 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "the engine did not open its tunnel\n");
         return finish(1);
     }
-    unsigned short const ports[PATHS] = {targetPort, socatUp ? socatPort : static_cast<unsigned short>(0),
-                                         publicPort};
+    auto chosen = [&](char const* name, unsigned short port) {
+        return only.find(name) != std::string::npos ? port : static_cast<unsigned short>(0);
+    };
+    unsigned short const ports[PATHS] = {
+        chosen("direct", targetPort), chosen("socat", socatUp ? socatPort : static_cast<unsigned short>(0)),
+        chosen("engine", publicPort)};
 
     std::vector<Row> rows;
     auto row = [&](std::string const& name, std::string const& unit) -> Row& {
