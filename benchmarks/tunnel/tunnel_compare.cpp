@@ -337,6 +337,7 @@ private:
         std::unique_ptr<char[]> frame;
         char const* data = nullptr;
         int length = -1;
+        int whole = 0;       // the frame's bytes, for its credit
         long long took = 0;  // when the engine reader had the whole frame
     };
 
@@ -356,6 +357,7 @@ private:
         long long credit = 0;     // bytes the engine lets us send
         bool readDone = false;
         bool writeDone = false;
+        int queued = 0;  // deliveries of this use in its lane
         // Credit round trips toward the engine: bytes sent so far with the
         // time each frame went, and the credit the engine has given back.
         long long sent = 0;
@@ -484,6 +486,7 @@ private:
                 c->credit = 0;
                 c->readDone = false;
                 c->writeDone = false;
+                c->queued = 0;
                 c->sent = c->returned = c->received = 0;
                 c->granted = -1;
                 c->given = 0x20000;
@@ -570,7 +573,16 @@ private:
     // Takes frames off an engine connection: the size, then the frame
     // straight into a buffer of its own, which a DATA payload keeps on its
     // way to the user.
+    // The channel the engine's DATA frames have been for, one after the
+    // other, since when.
+    struct Solo {
+        unsigned id = 0;
+        long long since = 0;
+    };
+    static constexpr long long kSoloNs = 1000000;
+
     void _engineLoop(int engine) {
+        Solo solo;
         for (;;) {
             char size[4];
             if (!readAll(engine, size, 4)) break;
@@ -578,13 +590,14 @@ private:
             if (n < 4 || n > kMaxFrame) break;  // a broken stream: the connection goes
             std::unique_ptr<char[]> frame(new char[n - 4 + 1]);
             if (!readAll(engine, frame.get(), n - 4)) break;
-            if (n >= 6 && frame[0] == 1) _onFrame(engine, std::move(frame), static_cast<int>(n) - 6, nowNs());
+            if (n >= 6 && frame[0] == 1)
+                _onFrame(engine, std::move(frame), static_cast<int>(n) - 6, nowNs(), &solo);
         }
         if (m_engine == engine) m_engine = -1;
         ::close(engine);
     }
 
-    void _onFrame(int engine, std::unique_ptr<char[]> frame, int n, long long took) {
+    void _onFrame(int engine, std::unique_ptr<char[]> frame, int n, long long took, Solo* solo) {
         char const kind = frame[1];
         char const* const p = frame.get() + 2;
         if (kind == 1) {
@@ -604,7 +617,8 @@ private:
                 int const count = static_cast<int>(get16(p + 3));
                 if (count > n - 5) return;  // claims more than the frame holds
                 Delivery d;
-                Lane* lane;
+                Lane* lane = nullptr;
+                int written = 0;
                 {
                     std::lock_guard<std::mutex> guard(c->lock);
                     // The first byte beyond a returned grant could only leave
@@ -617,12 +631,37 @@ private:
                         c->grants.pop_front();
                     }
                     if (c->fd < 0 || c->writeDone) return;
-                    lane = c->lane;
-                    d.generation = c->generation;
+                    // A channel that has had the engine's DATA to itself for a
+                    // while, with nothing of it in its lane, has what the
+                    // user takes at once written here: a hand-over to the
+                    // writer would lengthen each of its credit round trips,
+                    // and this thread has the time. Several busy channels
+                    // go through their lanes' writers, spread over cores.
+                    if (id != solo->id) {
+                        solo->id = id;
+                        solo->since = took;
+                    }
+                    if (took - solo->since > kSoloNs && c->queued == 0) {
+                        ssize_t const w =
+                            ::send(c->fd, p + 5, static_cast<size_t>(count), MSG_DONTWAIT | MSG_NOSIGNAL);
+                        if (w > 0) written = static_cast<int>(w);
+                    }
+                    if (written == count) {
+                        _written(c, count, took);
+                    } else {
+                        ++c->queued;
+                        lane = c->lane;
+                        d.generation = c->generation;
+                    }
+                }
+                if (written == count) {
+                    _sendWindow(id, count);
+                    return;
                 }
                 d.id = id;
-                d.data = p + 5;
-                d.length = count;
+                d.data = p + 5 + written;
+                d.length = count - written;
+                d.whole = count;
                 d.took = took;
                 d.frame = std::move(frame);
                 _deliver(lane, std::move(d));
@@ -654,6 +693,7 @@ private:
                 {
                     std::lock_guard<std::mutex> guard(c->lock);
                     if (c->fd < 0 || c->writeDone) return;
+                    ++c->queued;
                     lane = c->lane;
                     d.generation = c->generation;
                 }
@@ -690,6 +730,7 @@ private:
             Channel* c = &m_channels[d.id];
             if (d.length < 0) {
                 _shutdown(c, d.id, d.generation);
+                _done(c, d.generation);
                 continue;
             }
             int fd;
@@ -697,25 +738,39 @@ private:
                 // Only this thread ends the channel's writing, so the
                 // descriptor stays the user's while it is written to.
                 std::lock_guard<std::mutex> guard(c->lock);
-                if (c->generation != d.generation || c->fd < 0 || c->writeDone) continue;
-                fd = c->fd;
+                fd = c->generation != d.generation || c->writeDone ? -1 : c->fd;
             }
-            if (!writeAll(fd, d.data, static_cast<size_t>(d.length))) continue;
-            // Credit goes back for every frame as soon as its bytes are
-            // written to the public user.
-            char window[7] = {5};
-            put16(window + 1, d.id);
-            put32(window + 3, static_cast<unsigned>(d.length));
-            {
+            bool const ok = fd >= 0 && writeAll(fd, d.data, static_cast<size_t>(d.length));
+            if (ok) {
                 std::lock_guard<std::mutex> guard(c->lock);
-                long long const at = nowNs();
-                c->grants.emplace_back(c->given, at);
-                c->given += d.length;
-                m_shared->upOwnNs += at - d.took;
-                ++m_shared->upOwnCount;
+                _written(c, d.whole, d.took);
             }
-            _datagram(window, 7);
+            _done(c, d.generation);
+            if (ok) _sendWindow(d.id, d.whole);
         }
+    }
+
+    // A frame of n bytes is written to the user: its credit goes back (for
+    // every frame, as soon as its bytes are written). Called with the
+    // channel's lock held; the caller sends the WINDOW.
+    void _written(Channel* c, int n, long long took) {
+        long long const at = nowNs();
+        c->grants.emplace_back(c->given, at);
+        c->given += n;
+        m_shared->upOwnNs += at - took;
+        ++m_shared->upOwnCount;
+    }
+
+    void _done(Channel* c, unsigned generation) {
+        std::lock_guard<std::mutex> guard(c->lock);
+        if (c->generation == generation) --c->queued;
+    }
+
+    void _sendWindow(unsigned id, int amount) {
+        char window[7] = {5};
+        put16(window + 1, id);
+        put32(window + 3, static_cast<unsigned>(amount));
+        _datagram(window, 7);
     }
 
     // The engine's SHUTDOWN, once the DATA before it is written.
