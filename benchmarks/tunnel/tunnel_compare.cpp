@@ -289,18 +289,21 @@ void targetMain(int listener, Shared* shared) {
 // dictionary (every call is answered with "@" = "return"), kind 2 a tunnel
 // datagram: CONNECT 01, SHUTDOWN 03, DATA 04 (length LE 16), WINDOW 05 (LE 32).
 //
-// The double must not set the pace, so no thread of it carries every byte of
-// a bulk run both in and out. Public users are dealt in turn to a few lanes;
-// a lane has two threads:
+// The double must not set the pace: no thread of it may carry every byte of
+// a bulk run on several streams both in and out, and no hand-over between
+// threads may lengthen the credit loop of a single stream. Public users are
+// dealt in turn to a few lanes; a lane has two threads:
 //   - a public reader with an epoll set of its users: it reads them within
 //     the engine's credit and sends DATA frames to the engine (the sends of
 //     all lanes share one lock, nothing else is serialised);
 //   - a writer: it writes the DATA the engine sent to its users and returns
 //     the credit. Its writes block, so a slow user holds up its lane only.
-// One thread per engine connection only takes frames off it: DATA goes to
-// the lane's writer in the buffer it was read into (no copy on the way),
-// WINDOW adds credit and lets the lane's reader read the user again.
-// An idle channel costs an epoll entry and a slot, no thread.
+// One thread per engine connection takes frames off it: DATA goes to the
+// lane's writer in the buffer it was read into (no copy on the way), unless
+// its channel is the only one the engine has been sending to (then it is
+// written at once, see _onFrame); WINDOW adds credit and lets the lane's
+// reader read the user again. An idle channel costs an epoll entry and a
+// slot, no thread.
 
 class Relay {
 public:
