@@ -338,7 +338,7 @@ private:
         unsigned id = 0;
         unsigned generation = 0;  // the channel's use the frame was meant for
         std::unique_ptr<char[]> frame;
-        char const* data = nullptr;
+        char const* data = nullptr;  // what the user has not taken yet
         int length = -1;
         int whole = 0;       // the frame's bytes, for its credit
         long long took = 0;  // when the engine reader had the whole frame
