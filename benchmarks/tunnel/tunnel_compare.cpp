@@ -35,7 +35,6 @@
 #include <algorithm>
 #include <atomic>
 #include <chrono>
-#include <condition_variable>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -288,22 +287,8 @@ void targetMain(int listener, Shared* shared) {
 // Frames: size (LE 32, counting itself) | 01 | kind | body. Kind 1 is a
 // dictionary (every call is answered with "@" = "return"), kind 2 a tunnel
 // datagram: CONNECT 01, SHUTDOWN 03, DATA 04 (length LE 16), WINDOW 05 (LE 32).
-//
-// The double must not set the pace: no thread of it may carry every byte of
-// a bulk run on several streams both in and out, and no hand-over between
-// threads may lengthen the credit loop of a single stream. Public users are
-// dealt in turn to a few lanes; a lane has two threads:
-//   - a public reader with an epoll set of its users: it reads them within
-//     the engine's credit and sends DATA frames to the engine (the sends of
-//     all lanes share one lock, nothing else is serialised);
-//   - a writer: it writes the DATA the engine sent to its users and returns
-//     the credit. Its writes block, so a slow user holds up its lane only.
-// One thread per engine connection takes frames off it: DATA goes to the
-// lane's writer in the buffer it was read into (no copy on the way), unless
-// its channel is the only one the engine has been sending to (then it is
-// written at once, see _onFrame); WINDOW adds credit and lets the lane's
-// reader read the user again. An idle channel costs an epoll entry and a
-// slot, no thread.
+// One thread reads the engine connection and writes to public sockets; an
+// epoll thread accepts public users and reads them within the engine's credit.
 
 class Relay {
 public:
@@ -313,14 +298,9 @@ public:
     // Every engine connection gets a reader; the one that asked for
     // "tunnel_create" last carries the public users.
     void run() {
-        for (unsigned id = 65535; id >= 1; --id)
-            m_free.push_back(id);
-        for (Lane& lane : m_lanes) {
-            lane.epoll = ::epoll_create1(EPOLL_CLOEXEC);
-            std::thread([this, &lane] { _publicLoop(&lane); }).detach();
-            std::thread([this, &lane] { _writeLoop(&lane); }).detach();
-        }
-        std::thread([this] { _acceptLoop(); }).detach();
+        m_epoll = ::epoll_create1(EPOLL_CLOEXEC);
+        ::fcntl(m_publicListener, F_SETFL, ::fcntl(m_publicListener, F_GETFL) | O_NONBLOCK);
+        std::thread([this] { _publicLoop(); }).detach();
         for (;;) {
             int const engine = ::accept4(m_engineListener, nullptr, nullptr, SOCK_CLOEXEC);
             if (engine < 0) continue;
@@ -331,36 +311,13 @@ public:
     }
 
 private:
-    // A DATA payload from the engine on its way to a user, in the frame it
-    // was read into; or, with a length of -1, the engine's SHUTDOWN, which
-    // must come after the DATA before it.
-    struct Delivery {
-        unsigned id = 0;
-        unsigned generation = 0;  // the channel's use the frame was meant for
-        std::unique_ptr<char[]> frame;
-        char const* data = nullptr;  // what the user has not taken yet
-        int length = -1;
-        int whole = 0;       // the frame's bytes, for its credit
-        long long took = 0;  // when the engine reader had the whole frame
-    };
-
-    struct Lane {
-        int epoll = -1;  // the users this lane reads
-        std::mutex lock;
-        std::condition_variable ready, room;
-        std::deque<Delivery> deliveries;  // to this lane's writer
-        size_t queued = 0;                // payload bytes in deliveries
-    };
-
     struct Channel {
         std::mutex lock;
         int fd = -1;
-        Lane* lane = nullptr;
-        unsigned generation = 0;  // counts the uses of this id
-        long long credit = 0;     // bytes the engine lets us send
+        long long credit = 0;  // bytes the engine lets us send
+        bool armed = false;
         bool readDone = false;
         bool writeDone = false;
-        int queued = 0;  // deliveries of this use in its lane
         // Credit round trips toward the engine: bytes sent so far with the
         // time each frame went, and the credit the engine has given back.
         long long sent = 0;
@@ -373,14 +330,6 @@ private:
         long long given = 0;
         std::deque<std::pair<long long, long long>> grants;
     };
-
-    // Lanes: enough that 8 bulk streams spread over several cores, few
-    // enough to leave cores to the engine and the users.
-    static constexpr int kLanes = 4;
-    // Credit holds the engine to 128 KiB in flight per channel; this bound
-    // only holds back an engine that ignores it (its reader waits for room).
-    static constexpr size_t kLaneBytes = 8u << 20;
-    static constexpr unsigned kMaxFrame = 1u << 20;
 
     static void put16(char* p, unsigned v) {
         p[0] = static_cast<char>(v);
@@ -424,43 +373,84 @@ private:
 
     void _datagram(char const* head, int n) { _sendFrame(m_engine, 2, head, n, nullptr, 0); }
 
-    // Lets the lane's reader hear of the user's next bytes (once: one-shot),
-    // as long as the engine gives credit; called with the channel's lock
-    // held. Arming twice is harmless, so both the reader (on running dry)
-    // and the engine reader (on credit) simply arm.
-    void _arm(Channel* c, unsigned id) {
-        if (c->fd < 0 || c->readDone || c->credit <= 0) return;
+    void _arm(Channel* c) {
+        // Called with the channel's lock held.
+        if (c->armed || c->readDone || c->credit <= 0) return;
         epoll_event e{};
         e.events = EPOLLIN | EPOLLONESHOT;
-        e.data.u32 = id;
-        ::epoll_ctl(c->lane->epoll, EPOLL_CTL_MOD, c->fd, &e);
+        e.data.u32 = static_cast<unsigned>(&*c - &m_channels[0]);
+        ::epoll_ctl(m_epoll, c->fd >= 0 && m_registered[e.data.u32] ? EPOLL_CTL_MOD : EPOLL_CTL_ADD, c->fd,
+                    &e);
+        m_registered[e.data.u32] = true;
+        c->armed = true;
     }
 
-    // Closes the user once both directions are done; called with the
-    // channel's lock held. The id is let go later, by _free, once the last
-    // datagram of this use is sent: the engine must not hear of the id's
-    // next use first.
-    void _close(Channel* c) {
-        ::epoll_ctl(c->lane->epoll, EPOLL_CTL_DEL, c->fd, nullptr);
+    void _release(Channel* c, unsigned id) {
+        // Called with the channel's lock held, once both directions are done.
+        if (c->fd < 0) return;
+        if (m_registered[id]) ::epoll_ctl(m_epoll, EPOLL_CTL_DEL, c->fd, nullptr);
+        m_registered[id] = false;
         ::close(c->fd);
         c->fd = -1;
-    }
-
-    void _free(unsigned id) {
         std::lock_guard<std::mutex> guard(m_idLock);
         m_free.push_back(id);
     }
 
-    void _acceptLoop() {
-        unsigned next = 0;
+    void _publicLoop() {
+        epoll_event e{};
+        e.events = EPOLLIN;
+        e.data.u32 = 0;  // id 0 is never a channel: the listener
+        ::epoll_ctl(m_epoll, EPOLL_CTL_ADD, m_publicListener, &e);
+        for (unsigned id = 65535; id >= 1; --id)
+            m_free.push_back(id);
+        std::vector<char> buffer(65535);
+        epoll_event ready[256];
+        for (;;) {
+            int n = ::epoll_wait(m_epoll, ready, 256, -1);
+            for (int i = 0; i < n; ++i) {
+                unsigned const id = ready[i].data.u32;
+                if (id == 0) {
+                    _accept();
+                    continue;
+                }
+                Channel* c = &m_channels[id];
+                std::unique_lock<std::mutex> guard(c->lock);
+                c->armed = false;
+                _pump(c, id, &buffer);
+            }
+        }
+    }
+
+    // Sends what the user has, within the credit; called with the channel's
+    // lock held, by the epoll thread and by the engine reader as soon as
+    // credit arrives (no wake-up of the other thread on the way).
+    void _pump(Channel* c, unsigned id, std::vector<char>* buffer) {
+        while (c->fd >= 0 && c->credit > 0 && !c->readDone) {
+            int const want = static_cast<int>(std::min<long long>(c->credit, 65535));
+            ssize_t r = ::recv(c->fd, buffer->data(), static_cast<size_t>(want), MSG_DONTWAIT);
+            if (r < 0 && (errno == EAGAIN || errno == EINTR)) break;
+            char head[5] = {4};
+            put16(head + 1, id);
+            if (r <= 0) {
+                c->readDone = true;
+                head[0] = 3;
+                _datagram(head, 3);
+                if (c->writeDone) _release(c, id);
+                break;
+            }
+            c->credit -= r;
+            put16(head + 3, static_cast<unsigned>(r));
+            c->sent += r;
+            c->inFlight.emplace_back(c->sent, nowNs());
+            _sendFrame(m_engine, 2, head, 5, buffer->data(), static_cast<int>(r));
+        }
+        if (c->fd >= 0) _arm(c);
+    }
+
+    void _accept() {
         for (;;) {
             int fd = ::accept4(m_publicListener, nullptr, nullptr, SOCK_CLOEXEC);
-            if (fd < 0) {
-                // Out of descriptors, say: wait for some to be let go.
-                if (errno != EINTR && errno != ECONNABORTED)
-                    std::this_thread::sleep_for(std::chrono::milliseconds(10));
-                continue;
-            }
+            if (fd < 0) return;
             if (m_engine < 0) {
                 ::close(fd);
                 continue;
@@ -481,30 +471,17 @@ private:
                 m_free.pop_back();
             }
             Channel* c = &m_channels[id];
-            {
-                std::lock_guard<std::mutex> guard(c->lock);
-                c->fd = fd;
-                c->lane = &m_lanes[next++ % kLanes];
-                ++c->generation;
-                c->credit = 0;
-                c->readDone = false;
-                c->writeDone = false;
-                c->queued = 0;
-                c->sent = c->returned = c->received = 0;
-                c->granted = -1;
-                c->given = 0x20000;
-                c->inFlight.clear();
-                c->grants.clear();
-                // In the lane's set but silent until the engine's first WINDOW.
-                epoll_event e{};
-                e.events = EPOLLONESHOT;
-                e.data.u32 = id;
-                ::epoll_ctl(c->lane->epoll, EPOLL_CTL_ADD, fd, &e);
-            }
-            // No channel lock is held while sending to the engine: the
-            // engine reader needs it for the WINDOW that may answer, and an
-            // engine that stops reading while its own sends wait would
-            // otherwise never get there.
+            std::lock_guard<std::mutex> guard(c->lock);
+            c->fd = fd;
+            c->credit = 0;
+            c->armed = false;
+            c->readDone = false;
+            c->writeDone = false;
+            c->sent = c->returned = c->received = 0;
+            c->granted = -1;
+            c->given = 0x20000;
+            c->inFlight.clear();
+            c->grants.clear();
             char connect[10] = {1};
             put16(connect + 1, id);
             connect[3] = 2;  // TCP
@@ -518,91 +495,38 @@ private:
         }
     }
 
-    void _publicLoop(Lane* lane) {
-        std::vector<char> buffer(65535);
-        epoll_event ready[256];
-        for (;;) {
-            int n = ::epoll_wait(lane->epoll, ready, 256, -1);
-            for (int i = 0; i < n; ++i)
-                _pump(lane, ready[i].data.u32, buffer.data());
-        }
-    }
-
-    // Sends what the user has, within the credit. The user is read with the
-    // channel's lock held, so that credit and closing stay consistent with
-    // the engine reader; the frame is sent after, so that the engine reader
-    // never waits for a send to the engine. Only the lane's reader pumps a
-    // channel, which keeps its frames in order.
-    void _pump(Lane* lane, unsigned id, char* buffer) {
-        Channel* c = &m_channels[id];
-        for (;;) {
-            ssize_t r;
-            bool done = false;  // both ways: the id is let go after the SHUTDOWN
-            {
-                std::lock_guard<std::mutex> guard(c->lock);
-                // An event may outlive the channel's use: the id is then
-                // someone else's, perhaps in another lane.
-                if (c->lane != lane || c->fd < 0 || c->readDone || c->credit <= 0) return;
-                int const want = static_cast<int>(std::min<long long>(c->credit, 65535));
-                r = ::recv(c->fd, buffer, static_cast<size_t>(want), MSG_DONTWAIT);
-                if (r < 0 && (errno == EAGAIN || errno == EINTR)) {
-                    _arm(c, id);
-                    return;
-                }
-                if (r <= 0) {
-                    c->readDone = true;
-                    done = c->writeDone;
-                    if (done) _close(c);
-                } else {
-                    c->credit -= r;
-                    c->sent += r;
-                    c->inFlight.emplace_back(c->sent, nowNs());
-                }
-            }
-            if (r <= 0) {
-                char head[3] = {3};
-                put16(head + 1, id);
-                _datagram(head, 3);
-                if (done) _free(id);
-                return;
-            }
-            char head[5] = {4};
-            put16(head + 1, id);
-            put16(head + 3, static_cast<unsigned>(r));
-            _sendFrame(m_engine, 2, head, 5, buffer, static_cast<int>(r));
-        }
-    }
-
-    // Takes frames off an engine connection: the size, then the frame
-    // straight into a buffer of its own, which a DATA payload keeps on its
-    // way to the user.
-    // The channel the engine's DATA frames have been for, one after the
-    // other, since when.
-    struct Solo {
-        unsigned id = 0;
-        long long since = 0;
-    };
-    static constexpr long long kSoloNs = 1000000;
-
     void _engineLoop(int engine) {
-        Solo solo;
+        std::vector<char> buffer(1 << 20);
+        size_t have = 0;
         for (;;) {
-            char size[4];
-            if (!readAll(engine, size, 4)) break;
-            unsigned const n = get32(size);
-            if (n < 4 || n > kMaxFrame) break;  // a broken stream: the connection goes
-            std::unique_ptr<char[]> frame(new char[n - 4 + 1]);
-            if (!readAll(engine, frame.get(), n - 4)) break;
-            if (n >= 6 && frame[0] == 1)
-                _onFrame(engine, std::move(frame), static_cast<int>(n) - 6, nowNs(), &solo);
+            ssize_t r = ::recv(engine, buffer.data() + have, buffer.size() - have, 0);
+            if (r < 0 && errno == EINTR) continue;
+            if (r <= 0) break;
+            long long const took = nowNs();
+            have += static_cast<size_t>(r);
+            size_t pos = 0;
+            while (have - pos >= 4) {
+                unsigned const size = get32(buffer.data() + pos);
+                if (size < 4 || size > buffer.size()) {
+                    have = 0;  // a broken stream: the connection goes
+                    r = -1;
+                    break;
+                }
+                if (have - pos < size) break;
+                char const* body = buffer.data() + pos + 4;
+                if (size >= 6 && body[0] == 1)
+                    _onFrame(engine, body[1], body + 2, static_cast<int>(size) - 6, took);
+                pos += size;
+            }
+            if (r < 0) break;
+            std::memmove(buffer.data(), buffer.data() + pos, have - pos);
+            have -= pos;
         }
         if (m_engine == engine) m_engine = -1;
         ::close(engine);
     }
 
-    void _onFrame(int engine, std::unique_ptr<char[]> frame, int n, long long took, Solo* solo) {
-        char const kind = frame[1];
-        char const* const p = frame.get() + 2;
+    void _onFrame(int engine, char kind, char const* p, int n, long long took) {
         if (kind == 1) {
             static char const reply[] = {'@', 0, 6, 0, 0, 0, 'r', 'e', 't', 'u', 'r', 'n'};
             _sendFrame(engine, 1, reply, sizeof reply, nullptr, 0);
@@ -618,12 +542,11 @@ private:
             case 4: {  // DATA
                 if (n < 5) return;
                 int const count = static_cast<int>(get16(p + 3));
-                if (count > n - 5) return;  // claims more than the frame holds
-                Delivery d;
-                Lane* lane = nullptr;
-                int written = 0;
+                int fd;
                 {
                     std::lock_guard<std::mutex> guard(c->lock);
+                    fd = c->fd;
+                    if (c->writeDone) fd = -1;
                     // The first byte beyond a returned grant could only leave
                     // the engine once that grant had reached it.
                     c->received += count;
@@ -633,41 +556,22 @@ private:
                         ++m_shared->upCount;
                         c->grants.pop_front();
                     }
-                    if (c->fd < 0 || c->writeDone) return;
-                    // A channel that has had the engine's DATA to itself for a
-                    // while, with nothing of it in its lane, has what the
-                    // user takes at once written here: a hand-over to the
-                    // writer would lengthen each of its credit round trips,
-                    // and this thread has the time. Several busy channels
-                    // go through their lanes' writers, spread over cores.
-                    if (id != solo->id) {
-                        solo->id = id;
-                        solo->since = took;
-                    }
-                    if (took - solo->since > kSoloNs && c->queued == 0) {
-                        ssize_t const w =
-                            ::send(c->fd, p + 5, static_cast<size_t>(count), MSG_DONTWAIT | MSG_NOSIGNAL);
-                        if (w > 0) written = static_cast<int>(w);
-                    }
-                    if (written == count) {
-                        _written(c, count, took);
-                    } else {
-                        ++c->queued;
-                        lane = c->lane;
-                        d.generation = c->generation;
-                    }
                 }
-                if (written == count) {
-                    _sendWindow(id, count);
-                    return;
+                if (fd < 0 || !writeAll(fd, p + 5, static_cast<size_t>(count))) return;
+                // Credit goes back for every frame as soon as its bytes are
+                // written to the public user.
+                char window[7] = {5};
+                put16(window + 1, id);
+                put32(window + 3, static_cast<unsigned>(count));
+                {
+                    std::lock_guard<std::mutex> guard(c->lock);
+                    long long const at = nowNs();
+                    c->grants.emplace_back(c->given, at);
+                    c->given += count;
+                    m_shared->upOwnNs += at - took;
+                    ++m_shared->upOwnCount;
                 }
-                d.id = id;
-                d.data = p + 5 + written;
-                d.length = count - written;
-                d.whole = count;
-                d.took = took;
-                d.frame = std::move(frame);
-                _deliver(lane, std::move(d));
+                _datagram(window, 7);
                 return;
             }
             case 5: {  // WINDOW
@@ -687,21 +591,25 @@ private:
                         c->inFlight.pop_front();
                     }
                 }
-                _arm(c, id);
+                thread_local std::vector<char> buffer(65535);
+                _pump(c, id, &buffer);
                 return;
             }
-            case 3: {  // SHUTDOWN: after the DATA before it, so through the lane
-                Delivery d;
-                Lane* lane;
-                {
-                    std::lock_guard<std::mutex> guard(c->lock);
-                    if (c->fd < 0 || c->writeDone) return;
-                    ++c->queued;
-                    lane = c->lane;
-                    d.generation = c->generation;
+            case 3: {  // SHUTDOWN
+                std::lock_guard<std::mutex> guard(c->lock);
+                if (c->fd < 0 || c->writeDone) return;
+                c->writeDone = true;
+                ::shutdown(c->fd, SHUT_WR);
+                // A user that is done too, or that never got credit, goes now.
+                if (c->readDone || c->credit <= 0) {
+                    if (!c->readDone) {
+                        c->readDone = true;
+                        char head[3] = {3};
+                        put16(head + 1, id);
+                        _datagram(head, 3);
+                    }
+                    _release(c, id);
                 }
-                d.id = id;
-                _deliver(lane, std::move(d));
                 return;
             }
             default:
@@ -709,106 +617,16 @@ private:
         }
     }
 
-    // Queues a delivery for the lane's writer; waits while the lane holds
-    // more than its bound.
-    void _deliver(Lane* lane, Delivery d) {
-        std::unique_lock<std::mutex> guard(lane->lock);
-        lane->room.wait(guard, [&] { return lane->queued < kLaneBytes; });
-        lane->queued += static_cast<size_t>(std::max(d.length, 0));
-        lane->deliveries.push_back(std::move(d));
-        lane->ready.notify_one();
-    }
-
-    void _writeLoop(Lane* lane) {
-        for (;;) {
-            Delivery d;
-            {
-                std::unique_lock<std::mutex> guard(lane->lock);
-                lane->ready.wait(guard, [&] { return !lane->deliveries.empty(); });
-                d = std::move(lane->deliveries.front());
-                lane->deliveries.pop_front();
-                lane->queued -= static_cast<size_t>(std::max(d.length, 0));
-                lane->room.notify_one();
-            }
-            Channel* c = &m_channels[d.id];
-            if (d.length < 0) {
-                _shutdown(c, d.id, d.generation);
-                _done(c, d.generation);
-                continue;
-            }
-            int fd;
-            {
-                // Only this thread ends the channel's writing, so the
-                // descriptor stays the user's while it is written to.
-                std::lock_guard<std::mutex> guard(c->lock);
-                fd = c->generation != d.generation || c->writeDone ? -1 : c->fd;
-            }
-            bool const ok = fd >= 0 && writeAll(fd, d.data, static_cast<size_t>(d.length));
-            if (ok) {
-                std::lock_guard<std::mutex> guard(c->lock);
-                _written(c, d.whole, d.took);
-            }
-            _done(c, d.generation);
-            if (ok) _sendWindow(d.id, d.whole);
-        }
-    }
-
-    // A frame of n bytes is written to the user: its credit goes back (for
-    // every frame, as soon as its bytes are written). Called with the
-    // channel's lock held; the caller sends the WINDOW.
-    void _written(Channel* c, int n, long long took) {
-        long long const at = nowNs();
-        c->grants.emplace_back(c->given, at);
-        c->given += n;
-        m_shared->upOwnNs += at - took;
-        ++m_shared->upOwnCount;
-    }
-
-    void _done(Channel* c, unsigned generation) {
-        std::lock_guard<std::mutex> guard(c->lock);
-        if (c->generation == generation) --c->queued;
-    }
-
-    void _sendWindow(unsigned id, int amount) {
-        char window[7] = {5};
-        put16(window + 1, id);
-        put32(window + 3, static_cast<unsigned>(amount));
-        _datagram(window, 7);
-    }
-
-    // The engine's SHUTDOWN, once the DATA before it is written.
-    void _shutdown(Channel* c, unsigned id, unsigned generation) {
-        bool answer = false, done = false;
-        {
-            std::lock_guard<std::mutex> guard(c->lock);
-            if (c->generation != generation || c->fd < 0 || c->writeDone) return;
-            c->writeDone = true;
-            ::shutdown(c->fd, SHUT_WR);
-            // A user that is done too, or that never got credit, goes now.
-            if (c->readDone || c->credit <= 0) {
-                answer = !c->readDone;
-                c->readDone = true;
-                done = true;
-                _close(c);
-            }
-        }
-        if (answer) {
-            char head[3] = {3};
-            put16(head + 1, id);
-            _datagram(head, 3);
-        }
-        if (done) _free(id);
-    }
-
     int m_engineListener;
     int m_publicListener;
     Shared* m_shared;
     std::atomic<int> m_engine{-1};
-    Lane m_lanes[kLanes];
-    std::mutex m_writeLock;  // one frame at a time to the engine
+    int m_epoll = -1;
+    std::mutex m_writeLock;
     std::mutex m_idLock;
     std::vector<unsigned> m_free;
     std::vector<Channel> m_channels = std::vector<Channel>(65536);
+    std::vector<char> m_registered = std::vector<char>(65536, 0);
 };
 
 // ---- engine ------------------------------------------------------------------------
