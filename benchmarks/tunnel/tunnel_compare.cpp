@@ -287,8 +287,9 @@ void targetMain(int listener, Shared* shared) {
 // Frames: size (LE 32, counting itself) | 01 | kind | body. Kind 1 is a
 // dictionary (every call is answered with "@" = "return"), kind 2 a tunnel
 // datagram: CONNECT 01, SHUTDOWN 03, DATA 04 (length LE 16), WINDOW 05 (LE 32).
-// One thread reads the engine connection and writes to public sockets; an
-// epoll thread accepts public users and reads them within the engine's credit.
+// One thread reads the engine connection and writes to public sockets; a few
+// threads share an epoll set that accepts public users and reads them ahead
+// of the engine's credit, sending within it.
 
 class Relay {
 public:
@@ -300,7 +301,18 @@ public:
     void run() {
         m_epoll = ::epoll_create1(EPOLL_CLOEXEC);
         ::fcntl(m_publicListener, F_SETFL, ::fcntl(m_publicListener, F_GETFL) | O_NONBLOCK);
-        std::thread([this] { _publicLoop(); }).detach();
+        epoll_event e{};
+        e.events = EPOLLIN;
+        e.data.u32 = 0;  // id 0 is never a channel: the listener
+        ::epoll_ctl(m_epoll, EPOLL_CTL_ADD, m_publicListener, &e);
+        for (unsigned id = 65535; id >= 1; --id)
+            m_free.push_back(id);
+        // Several threads wait on the one epoll set (users are armed one
+        // shot, so each readiness goes to one thread): reading the users of
+        // several busy channels is spread over cores, and only the sends to
+        // the engine connection take turns.
+        for (int i = 0; i < kPublicThreads; ++i)
+            std::thread([this] { _publicLoop(); }).detach();
         for (;;) {
             int const engine = ::accept4(m_engineListener, nullptr, nullptr, SOCK_CLOEXEC);
             if (engine < 0) continue;
@@ -316,8 +328,15 @@ private:
         int fd = -1;
         long long credit = 0;  // bytes the engine lets us send
         bool armed = false;
-        bool readDone = false;
+        bool readDone = false;  // SHUTDOWN sent to the engine
         bool writeDone = false;
+        // Bytes read from the user ahead of the engine's credit, as a ring,
+        // so that credit coming back is spent on sending alone: a relay
+        // that reads the public side only once it has credit adds that
+        // read to every credit round trip. Allocated at the first byte.
+        std::vector<char> ahead;
+        size_t aheadStart = 0, aheadLength = 0;
+        bool userDone = false;  // the user's end of stream (or an error) was read
         // Credit round trips toward the engine: bytes sent so far with the
         // time each frame went, and the credit the engine has given back.
         long long sent = 0;
@@ -373,9 +392,14 @@ private:
 
     void _datagram(char const* head, int n) { _sendFrame(m_engine, 2, head, n, nullptr, 0); }
 
+    static constexpr int kPublicThreads = 4;
+    // Most bytes a channel reads ahead of its credit: one window.
+    static constexpr size_t kAhead = 0x20000;
+
     void _arm(Channel* c) {
-        // Called with the channel's lock held.
-        if (c->armed || c->readDone || c->credit <= 0) return;
+        // Called with the channel's lock held: the user is read while there
+        // is room ahead, whatever the credit.
+        if (c->armed || c->userDone || c->aheadLength >= kAhead) return;
         epoll_event e{};
         e.events = EPOLLIN | EPOLLONESHOT;
         e.data.u32 = static_cast<unsigned>(&*c - &m_channels[0]);
@@ -392,21 +416,17 @@ private:
         m_registered[id] = false;
         ::close(c->fd);
         c->fd = -1;
+        std::vector<char>().swap(c->ahead);
+        c->aheadStart = c->aheadLength = 0;
         std::lock_guard<std::mutex> guard(m_idLock);
         m_free.push_back(id);
     }
 
     void _publicLoop() {
-        epoll_event e{};
-        e.events = EPOLLIN;
-        e.data.u32 = 0;  // id 0 is never a channel: the listener
-        ::epoll_ctl(m_epoll, EPOLL_CTL_ADD, m_publicListener, &e);
-        for (unsigned id = 65535; id >= 1; --id)
-            m_free.push_back(id);
-        std::vector<char> buffer(65535);
-        epoll_event ready[256];
+        // A few events per wait, so that the busy users spread over the threads.
+        epoll_event ready[4];
         for (;;) {
-            int n = ::epoll_wait(m_epoll, ready, 256, -1);
+            int n = ::epoll_wait(m_epoll, ready, 4, -1);
             for (int i = 0; i < n; ++i) {
                 unsigned const id = ready[i].data.u32;
                 if (id == 0) {
@@ -416,33 +436,60 @@ private:
                 Channel* c = &m_channels[id];
                 std::unique_lock<std::mutex> guard(c->lock);
                 c->armed = false;
-                _pump(c, id, &buffer);
+                _pump(c, id, true);
             }
         }
     }
 
-    // Sends what the user has, within the credit; called with the channel's
-    // lock held, by the epoll thread and by the engine reader as soon as
-    // credit arrives (no wake-up of the other thread on the way).
-    void _pump(Channel* c, unsigned id, std::vector<char>* buffer) {
-        while (c->fd >= 0 && c->credit > 0 && !c->readDone) {
-            int const want = static_cast<int>(std::min<long long>(c->credit, 65535));
-            ssize_t r = ::recv(c->fd, buffer->data(), static_cast<size_t>(want), MSG_DONTWAIT);
-            if (r < 0 && (errno == EAGAIN || errno == EINTR)) break;
-            char head[5] = {4};
-            put16(head + 1, id);
-            if (r <= 0) {
-                c->readDone = true;
-                head[0] = 3;
-                _datagram(head, 3);
-                if (c->writeDone) _release(c, id);
-                break;
+    // Reads the user ahead into the ring (when fill) and sends from it
+    // within the credit; called with the channel's lock held, by the epoll
+    // threads and, without fill, by the engine reader as soon as credit
+    // arrives: the bytes read ahead go out with no wake-up of another
+    // thread on the way, and the reader is spared the reads of the users.
+    void _pump(Channel* c, unsigned id, bool fill) {
+        for (;;) {
+            // Fill the free part of the ring that follows its data.
+            while (fill && c->fd >= 0 && !c->userDone && c->aheadLength < kAhead) {
+                if (c->ahead.empty()) c->ahead.resize(kAhead);
+                size_t const end = (c->aheadStart + c->aheadLength) % kAhead;
+                size_t const room = std::min(kAhead - c->aheadLength, kAhead - end);
+                ssize_t r = ::recv(c->fd, c->ahead.data() + end, room, MSG_DONTWAIT);
+                if (r < 0 && errno == EINTR) continue;
+                if (r < 0 && errno == EAGAIN) break;
+                if (r <= 0) {
+                    c->userDone = true;
+                    break;
+                }
+                c->aheadLength += static_cast<size_t>(r);
+                if (static_cast<size_t>(r) < room) break;
             }
-            c->credit -= r;
-            put16(head + 3, static_cast<unsigned>(r));
-            c->sent += r;
-            c->inFlight.emplace_back(c->sent, nowNs());
-            _sendFrame(m_engine, 2, head, 5, buffer->data(), static_cast<int>(r));
+            // Send what the credit allows, a frame of at most 65535 bytes
+            // from each contiguous part of the ring.
+            bool sentAny = false;
+            while (c->fd >= 0 && c->credit > 0 && c->aheadLength > 0) {
+                size_t const part = std::min(c->aheadLength, kAhead - c->aheadStart);
+                int const n =
+                    static_cast<int>(std::min<long long>({c->credit, 65535, static_cast<long long>(part)}));
+                char head[5] = {4};
+                put16(head + 1, id);
+                put16(head + 3, static_cast<unsigned>(n));
+                c->credit -= n;
+                c->sent += n;
+                c->inFlight.emplace_back(c->sent, nowNs());
+                _sendFrame(m_engine, 2, head, 5, c->ahead.data() + c->aheadStart, n);
+                c->aheadStart = (c->aheadStart + static_cast<size_t>(n)) % kAhead;
+                c->aheadLength -= static_cast<size_t>(n);
+                sentAny = true;
+            }
+            // Room made by sending is filled again at once.
+            if (!fill || !sentAny || c->userDone || c->fd < 0) break;
+        }
+        if (c->fd >= 0 && c->userDone && c->aheadLength == 0 && !c->readDone) {
+            c->readDone = true;
+            char head[3] = {3};
+            put16(head + 1, id);
+            _datagram(head, 3);
+            if (c->writeDone) _release(c, id);
         }
         if (c->fd >= 0) _arm(c);
     }
@@ -477,6 +524,8 @@ private:
             c->armed = false;
             c->readDone = false;
             c->writeDone = false;
+            c->userDone = false;
+            c->aheadStart = c->aheadLength = 0;
             c->sent = c->returned = c->received = 0;
             c->granted = -1;
             c->given = 0x20000;
@@ -591,8 +640,8 @@ private:
                         c->inFlight.pop_front();
                     }
                 }
-                thread_local std::vector<char> buffer(65535);
-                _pump(c, id, &buffer);
+                // Only the send: the epoll threads read the user again.
+                _pump(c, id, false);
                 return;
             }
             case 3: {  // SHUTDOWN
