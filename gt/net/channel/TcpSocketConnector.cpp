@@ -33,8 +33,18 @@ void TcpSocketConnector::connect(SocketAddress const& remote, SocketAddress cons
     }
     errno = 0;
     Socket socket(Socket::TYPE_TCP);
+    // Only a given local address or port is bound before the connect. A bind
+    // to port 0 takes a port of its own for good (no other connection, to
+    // any peer, may share it, and it stays taken through TIME_WAIT), which
+    // runs the local port range dry under many short connections and costs
+    // a search of every bound port per connect; connect chooses among the
+    // ports that are free for this one peer. With an address alone the port
+    // is still left to connect.
+    bool const bindFirst = !local.address().isNone() || local.port() != 0;
+    bool const portLater = bindFirst && local.port() == 0;
     if (!socket.setBlocking(false) || (m_reuseAddress && !socket.setReuseAddress(true)) ||
-        !socket.bind(local) || !socket.connect(remote)) {
+        (portLater && !socket.setBindAddressNoPort(true)) || (bindFirst && !socket.bind(local)) ||
+        !socket.connect(remote)) {
         m_lastError = errno != 0 ? errno : EINVAL;
         socket = Socket(0);  // closed before the owner hears of it
         m_liveness.call(std::move(callback), nullptr);

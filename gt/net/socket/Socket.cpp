@@ -261,6 +261,10 @@ bool Socket::setLinger(bool on, int seconds) {
 
 bool Socket::setReuseAddress(bool on) { return setIntOption(m_handle, SOL_SOCKET, SO_REUSEADDR, on ? 1 : 0); }
 
+bool Socket::setBindAddressNoPort(bool on) {
+    return setIntOption(m_handle, IPPROTO_IP, IP_BIND_ADDRESS_NO_PORT, on ? 1 : 0);
+}
+
 bool Socket::setRecvTimeout(int ms) { return setTimeOption(m_handle, SO_RCVTIMEO, ms); }
 
 bool Socket::setSendTimeout(int ms) { return setTimeOption(m_handle, SO_SNDTIMEO, ms); }

@@ -51,6 +51,9 @@ public:
     bool isBlocking() const { return m_handle != -1 && m_blocking; }
     bool setLinger(bool on, int seconds);
     bool setReuseAddress(bool on);
+    // A later bind to an address with port 0 leaves the port to connect,
+    // which may share a local port among different peers.
+    bool setBindAddressNoPort(bool on);
     bool setRecvTimeout(int ms);
     bool setSendTimeout(int ms);
     bool setRecvBufferSize(int bytes);

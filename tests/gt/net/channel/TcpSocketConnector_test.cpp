@@ -99,6 +99,35 @@ TEST(TcpSocketConnectorTest, BindsToTheGivenLocalAddress) {
     EXPECT_EQ(outcome.socket.localAddress(), local);
 }
 
+// A local address without a port still binds the address (the port is left
+// to connect); no local address at all binds nothing before the connect.
+TEST(TcpSocketConnectorTest, LocalAddressWithoutPortOrNoneAtAll) {
+    Listener listener;
+    struct Case {
+        char const* name;
+        SocketAddress local;
+        unsigned expectedAddress;  // 0: whatever the system chooses
+    } const cases[] = {
+        {"address, port 0", SocketAddress(IpAddress(0x7F000002u), 0), 0x7F000002u},
+        {"none", SocketAddress::none(), 0},
+    };
+    for (Case const& c : cases) {
+        SCOPED_TRACE(c.name);
+        SocketEventSelector selector(1000);
+        TcpSocketConnector connector(&selector);
+        Outcome outcome;
+        connector.connect(listener.address, c.local, outcome.callback(), 3000);
+        ASSERT_TRUE(pumpUntil(selector, [&] { return outcome.calls > 0; }));
+        ASSERT_TRUE(outcome.gotSocket) << connector.lastError();
+        SocketAddress const got = outcome.socket.localAddress();
+        EXPECT_NE(got.port(), 0);
+        if (c.expectedAddress != 0) {
+            EXPECT_EQ(got.address().value(), c.expectedAddress);
+        }
+        EXPECT_EQ(outcome.socket.remoteAddress(), listener.address);
+    }
+}
+
 TEST(TcpSocketConnectorTest, RefusedConnectFailsAtOnce) {
     Socket unused(Socket::TYPE_TCP);
     ASSERT_TRUE(unused.bind(loopback(0)));  // bound, not listening: refused
