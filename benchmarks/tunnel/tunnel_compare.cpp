@@ -107,16 +107,18 @@ struct Shared {
     std::atomic<int> accepted;
     // Credit round trips the relay double sees, summed in nanoseconds, per
     // way. Toward the engine: from a DATA frame going out to the engine's
-    // WINDOW that returns its bytes. From the engine: from a WINDOW going out
-    // to the first DATA byte it lets the engine send, plus the double's own
-    // time from taking DATA in to returning its credit.
-    std::atomic<long long> downNs, downCount;
+    // WINDOW that returns its bytes, weighted by the frame's bytes (frames
+    // differ in size, and the mean time a byte of the window spends away is
+    // what says how much of the window is in flight). From the engine: from
+    // a WINDOW going out to the first DATA byte it lets the engine send, plus
+    // the double's own time from taking DATA in to returning its credit.
+    std::atomic<long long> downByteNs, downBytes;
     std::atomic<long long> upNs, upCount, upOwnNs, upOwnCount;
 
-    void clearCredit() { downNs = downCount = upNs = upCount = upOwnNs = upOwnCount = 0; }
+    void clearCredit() { downByteNs = downBytes = upNs = upCount = upOwnNs = upOwnCount = 0; }
     // Mean credit round trip in seconds, 0 without samples.
     double downLoop() const {
-        return downCount > 0 ? static_cast<double>(downNs) / static_cast<double>(downCount) * 1e-9 : 0;
+        return downBytes > 0 ? static_cast<double>(downByteNs) / static_cast<double>(downBytes) * 1e-9 : 0;
     }
     double upLoop() const {
         if (upCount == 0) return 0;
@@ -342,7 +344,12 @@ private:
         long long sent = 0;
         long long granted = -1;  // the engine's first WINDOW is its opening grant, not a return
         long long returned = 0;
-        std::deque<std::pair<long long, long long>> inFlight;  // (sent after the frame, ns)
+        struct Sent {
+            long long after;  // bytes sent once the frame was
+            long long ns;     // when it went
+            long long bytes;
+        };
+        std::deque<Sent> inFlight;
         // From the engine: bytes taken in, and each returned grant as
         // (credit before it, ns).
         long long received = 0;
@@ -475,7 +482,7 @@ private:
                 put16(head + 3, static_cast<unsigned>(n));
                 c->credit -= n;
                 c->sent += n;
-                c->inFlight.emplace_back(c->sent, nowNs());
+                c->inFlight.push_back({c->sent, nowNs(), n});
                 _sendFrame(m_engine, 2, head, 5, c->ahead.data() + c->aheadStart, n);
                 c->aheadStart = (c->aheadStart + static_cast<size_t>(n)) % kAhead;
                 c->aheadLength -= static_cast<size_t>(n);
@@ -634,9 +641,9 @@ private:
                 } else {
                     c->returned += amount;
                     long long const at = nowNs();
-                    while (!c->inFlight.empty() && c->inFlight.front().first <= c->returned) {
-                        m_shared->downNs += at - c->inFlight.front().second;
-                        ++m_shared->downCount;
+                    while (!c->inFlight.empty() && c->inFlight.front().after <= c->returned) {
+                        m_shared->downByteNs += (at - c->inFlight.front().ns) * c->inFlight.front().bytes;
+                        m_shared->downBytes += c->inFlight.front().bytes;
                         c->inFlight.pop_front();
                     }
                 }
@@ -946,8 +953,9 @@ int main(int argc, char** argv) {
     std::map<std::string, std::pair<std::vector<double>, std::vector<double>>> busy;
     // One channel moves at most its window per credit round trip. Under
     // bulk the loop holds the engine's work on a window and its wait for a
-    // 64 KiB return portion; reached/bound near 1 says the window was in
-    // flight all the time, so that the loop, not the copying, set the pace.
+    // 64 KiB return portion; reached/bound is the share of the window in
+    // flight on average (bytes moved per second times the time a byte is
+    // away, over the window): near 1, the loop, not the copying, set the pace.
     struct Loop {
         char const* name;
         std::vector<double> us, bound, reached;
