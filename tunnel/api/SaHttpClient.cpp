@@ -177,9 +177,6 @@ bool SaHttpClient::_requestOnChannel(HttpRequest const& request, HttpResponse* r
     }
     String const* length = received.findHeader(u"Content-Length");
     if (length && gt::core::Integer::parse(*length) != received.body.length()) return false;
-    // A length together with a transfer coding leaves the body's end in
-    // doubt: such a reply is not trusted, nor the connection after it.
-    if (length && received.findHeader(u"Transfer-Encoding")) return false;
     if (response) response->swap(received);
     return true;
 }

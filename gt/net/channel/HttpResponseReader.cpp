@@ -93,6 +93,12 @@ bool HttpResponseReader::_chooseBodyMode() {
     // Repeated headers of any letter case arrive joined under one name, so
     // lengths that disagree are seen here and refused.
     String const* length = m_response.findHeader(u"Content-Length");
+    // A length together with a transfer coding leaves the body's end in
+    // doubt: reading by the one where the server meant the other would
+    // take part of the body for the next reply (or the next reply for the
+    // body), so such a reply is refused along with the connection.
+    if (length && m_response.findHeader(u"Transfer-Encoding"))
+        return _fail(u"both Content-Length and Transfer-Encoding");
     if (length) {
         long long n = parseLength(*length);
         if (n == -1) return _fail(u"malformed or conflicting Content-Length headers");

@@ -150,6 +150,18 @@ std::vector<Case> const& cases() {
          {"200 OK:ab"},
          true,
          true},
+        // Framed both ways: whichever the reader chose, a server that meant
+        // the other would shift every later reply.
+        {"length and chunked",
+         "HTTP/1.1 200 OK\r\nContent-Length: 3\r\nTransfer-Encoding: chunked\r\n\r\n3\r\nabc\r\n0\r\n\r\n",
+         {},
+         false,
+         false},
+        {"chunked and length in different case and order",
+         "HTTP/1.1 200 OK\r\ntransfer-encoding: chunked\r\nCONTENT-LENGTH: 2\r\n\r\n2\r\nhi\r\n0\r\n\r\n",
+         {},
+         false,
+         false},
         {"chunked last in repeated transfer codings",
          "HTTP/1.1 200 OK\r\nTransfer-Encoding: gzip\r\ntransfer-encoding: "
          "chunked\r\n\r\n2\r\nhi\r\n0\r\n\r\n",
@@ -285,6 +297,8 @@ TEST(HttpResponseReader, ErrorsSayWhatWasWrong) {
         {"HTTP/1.1 200 OK\r\nContent-Length: 1\r\ncontent-length: 2\r\n\r\n",
          "malformed or conflicting Content-Length headers"},
         {std::string("HTTP/1.1 2\x01\r\n\r\n", 15), "control byte in the status line"},
+        {"HTTP/1.1 200 OK\r\nContent-Length: 1\r\nTransfer-Encoding: chunked\r\n\r\n",
+         "both Content-Length and Transfer-Encoding"},
     };
     for (auto const& c : cases) {
         HttpResponseReader reader(1 << 20, 1024);
