@@ -33,8 +33,10 @@
 
 #include <dirent.h>
 #include <algorithm>
+#include <array>
 #include <atomic>
 #include <chrono>
+#include <condition_variable>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -315,6 +317,8 @@ public:
         // the engine connection take turns.
         for (int i = 0; i < kPublicThreads; ++i)
             std::thread([this] { _publicLoop(); }).detach();
+        for (Writer& w : m_writers)
+            std::thread([this, &w] { _writerLoop(&w); }).detach();
         for (;;) {
             int const engine = ::accept4(m_engineListener, nullptr, nullptr, SOCK_CLOEXEC);
             if (engine < 0) continue;
@@ -355,6 +359,31 @@ private:
         long long received = 0;
         long long given = 0;
         std::deque<std::pair<long long, long long>> grants;
+        // DATA from the engine handed to a writer thread, guarded by that
+        // writer's lock: the payloads in a ring (allocated at the first
+        // hand-over, dropped at release) and per frame the bytes still to
+        // write, the credit it returns and when the engine reader took it in.
+        struct Out {
+            int left;
+            int count;
+            long long took;
+        };
+        int outFd = -1;
+        std::vector<char> out;
+        size_t outStart = 0, outLength = 0;
+        std::vector<Out> outFrames;  // from outHead on
+        size_t outHead = 0;
+        bool scheduled = false;        // in a writer's list or being written
+        bool shutdownPending = false;  // the engine's SHUTDOWN waits for the queued bytes
+    };
+
+    // A writer thread: the channels with bytes for it, in the order they
+    // got them. A channel is in one writer's list at most once.
+    struct Writer {
+        std::mutex lock;
+        std::condition_variable wake, room;
+        std::deque<unsigned> ready;
+        bool waiting = false;
     };
 
     static void put16(char* p, unsigned v) {
@@ -399,9 +428,191 @@ private:
 
     void _datagram(char const* head, int n) { _sendFrame(m_engine, 2, head, n, nullptr, 0); }
 
+    // Whole frames already encoded, in one write.
+    void _sendBytes(int fd, char const* data, size_t n) {
+        std::lock_guard<std::mutex> guard(m_writeLock);
+        while (n > 0) {
+            ssize_t w = ::send(fd, data, n, MSG_NOSIGNAL);
+            if (w < 0 && errno == EINTR) continue;
+            if (w <= 0) return;
+            data += w;
+            n -= static_cast<size_t>(w);
+        }
+    }
+
     static constexpr int kPublicThreads = 4;
     // Most bytes a channel reads ahead of its credit: one window.
     static constexpr size_t kAhead = 0x20000;
+    // Threads that write DATA from the engine to the users while several
+    // channels are busy (a channel always goes to the same one, so that its
+    // bytes stay in order).
+    static constexpr int kWriters = 4;
+    // Bytes a channel may have waiting for its writer: the engine's credit
+    // holds it to one window; twice that leaves room for a partial frame.
+    static constexpr size_t kOut = 2 * kAhead;
+    // A DATA frame for another channel within this time of the last one
+    // says that several channels are busy.
+    static constexpr long long kBusyNs = 1000000;
+
+    Writer& _writerOf(unsigned id) { return m_writers[id % kWriters]; }
+
+    // Which channels the engine reader saw DATA for lately. While one
+    // channel alone is busy its DATA goes straight to the user from the
+    // reader: a hand-over to another thread would add a wake-up to every
+    // credit round trip. While several are, the reader only copies and
+    // the writes to the users (the larger share of the work) spread over
+    // the writers.
+    struct Busy {
+        unsigned lastId = 0;
+        long long lastNs = 0;
+        long long severalUntil = 0;
+
+        bool several(unsigned id, long long now) {
+            if (id != lastId && now - lastNs < kBusyNs) severalUntil = now + 2 * kBusyNs;
+            lastId = id;
+            lastNs = now;
+            return now < severalUntil;
+        }
+    };
+
+    // Credit back for frames whose bytes are written to the user, one
+    // WINDOW each, in one write to the engine.
+    void _credit(Channel* c, unsigned id, Channel::Out const* frames, size_t n) {
+        if (n == 0) return;
+        char stack[13 * 16];
+        std::vector<char> heap;
+        char* out = stack;
+        if (n > 16) {
+            heap.resize(13 * n);
+            out = heap.data();
+        }
+        {
+            std::lock_guard<std::mutex> guard(c->lock);
+            for (size_t i = 0; i < n; ++i) {
+                long long const at = nowNs();
+                c->grants.emplace_back(c->given, at);
+                c->given += frames[i].count;
+                m_shared->upOwnNs += at - frames[i].took;
+                ++m_shared->upOwnCount;
+            }
+        }
+        for (size_t i = 0; i < n; ++i) {
+            char* f = out + 13 * i;
+            put32(f, 13);
+            f[4] = 1;
+            f[5] = 2;
+            f[6] = 5;
+            put16(f + 7, id);
+            put32(f + 9, static_cast<unsigned>(frames[i].count));
+        }
+        _sendBytes(m_engine, out, 13 * n);
+    }
+
+    // Appends a DATA payload to the channel's queue for its writer and
+    // wakes the writer if it sleeps; called with the writer's lock held,
+    // which it lets go.
+    void _queue(Writer* w, std::unique_lock<std::mutex>* held, Channel* c, unsigned id, int fd,
+                char const* data, int left, int count, long long took) {
+        if (c->out.empty()) c->out.resize(kOut);
+        // Only an engine that sends beyond its credit fills the ring: it
+        // waits for the writer then.
+        while (kOut - c->outLength < static_cast<size_t>(left))
+            w->room.wait(*held);
+        size_t const end = (c->outStart + c->outLength) % kOut;
+        size_t const first = std::min(static_cast<size_t>(left), kOut - end);
+        std::memcpy(c->out.data() + end, data, first);
+        std::memcpy(c->out.data(), data + first, static_cast<size_t>(left) - first);
+        c->outLength += static_cast<size_t>(left);
+        c->outFrames.push_back({left, count, took});
+        c->outFd = fd;
+        bool wake = false;
+        if (!c->scheduled) {
+            c->scheduled = true;
+            w->ready.push_back(id);
+            // One wake-up for all that arrives before the writer runs.
+            wake = w->waiting;
+            w->waiting = false;
+        }
+        held->unlock();
+        if (wake) w->wake.notify_one();
+    }
+
+    // Writes the queued DATA of one channel at a time, all its frames in
+    // one go, and returns the credit of each frame as its bytes are out.
+    // The engine's SHUTDOWN for a channel waits here until its bytes are.
+    void _writerLoop(Writer* w) {
+        std::vector<Channel::Out> frames;
+        for (;;) {
+            unsigned id;
+            Channel* c;
+            int fd;
+            iovec parts[2];
+            size_t total;
+            {
+                std::unique_lock<std::mutex> held(w->lock);
+                while (w->ready.empty()) {
+                    w->waiting = true;
+                    w->wake.wait(held);
+                }
+                w->waiting = false;
+                id = w->ready.front();
+                w->ready.pop_front();
+                c = &m_channels[id];
+                fd = c->outFd;
+                frames.assign(c->outFrames.begin() + static_cast<std::ptrdiff_t>(c->outHead),
+                              c->outFrames.end());
+                total = c->outLength;
+                size_t const first = std::min(total, kOut - c->outStart);
+                parts[0] = {c->out.data() + c->outStart, first};
+                parts[1] = {c->out.data(), total - first};
+            }
+            // The reader only appends behind these bytes, so they are
+            // written without the lock.
+            size_t written = 0, credited = 0, frameEnd = 0;
+            int part = parts[0].iov_len > 0 ? 0 : 1;
+            for (;;) {
+                size_t done = credited;
+                while (done < frames.size() && frameEnd + static_cast<size_t>(frames[done].left) <= written)
+                    frameEnd += static_cast<size_t>(frames[done++].left);
+                _credit(c, id, frames.data() + credited, done - credited);
+                credited = done;
+                if (written == total) break;
+                ssize_t n = ::writev(fd, parts + part, 2 - part);
+                if (n < 0 && errno == EINTR) continue;
+                if (n <= 0) break;  // a broken user: the rest goes without credit, as before
+                written += static_cast<size_t>(n);
+                while (part < 2 && static_cast<size_t>(n) >= parts[part].iov_len) {
+                    n -= static_cast<ssize_t>(parts[part].iov_len);
+                    ++part;
+                }
+                if (part < 2) {
+                    parts[part].iov_base = static_cast<char*>(parts[part].iov_base) + n;
+                    parts[part].iov_len -= static_cast<size_t>(n);
+                }
+            }
+            bool shutdown = false;
+            {
+                std::lock_guard<std::mutex> guard(w->lock);
+                c->outStart = (c->outStart + total) % kOut;
+                c->outLength -= total;
+                c->outHead += frames.size();
+                if (c->outHead == c->outFrames.size()) {
+                    c->outFrames.clear();
+                    c->outHead = 0;
+                    c->scheduled = false;
+                    shutdown = c->shutdownPending;
+                    c->shutdownPending = false;
+                } else {
+                    w->ready.push_back(id);  // more arrived meanwhile: after the other channels
+                }
+            }
+            w->room.notify_all();
+            if (shutdown) {
+                std::lock_guard<std::mutex> guard(c->lock);
+                _engineShutdown(c, id);
+            }
+        }
+    }
 
     void _arm(Channel* c) {
         // Called with the channel's lock held: the user is read while there
@@ -425,6 +636,13 @@ private:
         c->fd = -1;
         std::vector<char>().swap(c->ahead);
         c->aheadStart = c->aheadLength = 0;
+        {
+            // Nothing waits for a writer any more: the engine's SHUTDOWN
+            // came only after the queued bytes were written.
+            std::lock_guard<std::mutex> guard(_writerOf(id).lock);
+            std::vector<char>().swap(c->out);
+            c->outStart = c->outLength = 0;
+        }
         std::lock_guard<std::mutex> guard(m_idLock);
         m_free.push_back(id);
     }
@@ -554,6 +772,7 @@ private:
     void _engineLoop(int engine) {
         std::vector<char> buffer(1 << 20);
         size_t have = 0;
+        Busy busy;
         for (;;) {
             ssize_t r = ::recv(engine, buffer.data() + have, buffer.size() - have, 0);
             if (r < 0 && errno == EINTR) continue;
@@ -571,7 +790,7 @@ private:
                 if (have - pos < size) break;
                 char const* body = buffer.data() + pos + 4;
                 if (size >= 6 && body[0] == 1)
-                    _onFrame(engine, body[1], body + 2, static_cast<int>(size) - 6, took);
+                    _onFrame(engine, body[1], body + 2, static_cast<int>(size) - 6, took, &busy);
                 pos += size;
             }
             if (r < 0) break;
@@ -582,7 +801,7 @@ private:
         ::close(engine);
     }
 
-    void _onFrame(int engine, char kind, char const* p, int n, long long took) {
+    void _onFrame(int engine, char kind, char const* p, int n, long long took, Busy* busy) {
         if (kind == 1) {
             static char const reply[] = {'@', 0, 6, 0, 0, 0, 'r', 'e', 't', 'u', 'r', 'n'};
             _sendFrame(engine, 1, reply, sizeof reply, nullptr, 0);
@@ -598,6 +817,7 @@ private:
             case 4: {  // DATA
                 if (n < 5) return;
                 int const count = static_cast<int>(get16(p + 3));
+                if (n - 5 < count) return;  // a length beyond its frame
                 int fd;
                 {
                     std::lock_guard<std::mutex> guard(c->lock);
@@ -613,21 +833,39 @@ private:
                         c->grants.pop_front();
                     }
                 }
-                if (fd < 0 || !writeAll(fd, p + 5, static_cast<size_t>(count))) return;
+                if (fd < 0) return;
                 // Credit goes back for every frame as soon as its bytes are
-                // written to the public user.
-                char window[7] = {5};
-                put16(window + 1, id);
-                put32(window + 3, static_cast<unsigned>(count));
-                {
-                    std::lock_guard<std::mutex> guard(c->lock);
-                    long long const at = nowNs();
-                    c->grants.emplace_back(c->given, at);
-                    c->given += count;
-                    m_shared->upOwnNs += at - took;
-                    ++m_shared->upOwnCount;
+                // written to the public user. Behind bytes still queued for
+                // the channel's writer, or while several channels are busy,
+                // the frame goes to the writer.
+                Writer* w = &_writerOf(id);
+                bool const several = busy->several(id, took);
+                std::unique_lock<std::mutex> held(w->lock);
+                if (c->shutdownPending) return;
+                if (c->scheduled || several) {
+                    _queue(w, &held, c, id, fd, p + 5, count, count, took);
+                    return;
                 }
-                _datagram(window, 7);
+                held.unlock();
+                // Nothing of the channel waits (and only the reader queues),
+                // so the bytes go out straight, without blocking the reader
+                // on a slow user: what does not fit goes to the writer.
+                int done = 0;
+                while (done < count) {
+                    ssize_t sent = ::send(fd, p + 5 + done, static_cast<size_t>(count - done),
+                                          MSG_DONTWAIT | MSG_NOSIGNAL);
+                    if (sent < 0 && errno == EINTR) continue;
+                    if (sent < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) break;
+                    if (sent <= 0) return;  // a broken user: no credit
+                    done += static_cast<int>(sent);
+                }
+                if (done < count) {
+                    held.lock();
+                    _queue(w, &held, c, id, fd, p + 5 + done, count - done, count, took);
+                    return;
+                }
+                Channel::Out const frame{0, count, took};
+                _credit(c, id, &frame, 1);
                 return;
             }
             case 5: {  // WINDOW
@@ -652,24 +890,37 @@ private:
                 return;
             }
             case 3: {  // SHUTDOWN
-                std::lock_guard<std::mutex> guard(c->lock);
-                if (c->fd < 0 || c->writeDone) return;
-                c->writeDone = true;
-                ::shutdown(c->fd, SHUT_WR);
-                // A user that is done too, or that never got credit, goes now.
-                if (c->readDone || c->credit <= 0) {
-                    if (!c->readDone) {
-                        c->readDone = true;
-                        char head[3] = {3};
-                        put16(head + 1, id);
-                        _datagram(head, 3);
+                {
+                    std::lock_guard<std::mutex> guard(_writerOf(id).lock);
+                    if (c->scheduled) {
+                        c->shutdownPending = true;  // after the queued bytes, by the writer
+                        return;
                     }
-                    _release(c, id);
                 }
+                std::lock_guard<std::mutex> guard(c->lock);
+                _engineShutdown(c, id);
                 return;
             }
             default:
                 return;
+        }
+    }
+
+    // The engine is done sending on a channel; called with the channel's
+    // lock held, once the bytes before it are written to the user.
+    void _engineShutdown(Channel* c, unsigned id) {
+        if (c->fd < 0 || c->writeDone) return;
+        c->writeDone = true;
+        ::shutdown(c->fd, SHUT_WR);
+        // A user that is done too, or that never got credit, goes now.
+        if (c->readDone || c->credit <= 0) {
+            if (!c->readDone) {
+                c->readDone = true;
+                char head[3] = {3};
+                put16(head + 1, id);
+                _datagram(head, 3);
+            }
+            _release(c, id);
         }
     }
 
@@ -683,6 +934,7 @@ private:
     std::vector<unsigned> m_free;
     std::vector<Channel> m_channels = std::vector<Channel>(65536);
     std::vector<char> m_registered = std::vector<char>(65536, 0);
+    std::array<Writer, kWriters> m_writers;
 };
 
 // ---- engine ------------------------------------------------------------------------
