@@ -291,9 +291,11 @@ void targetMain(int listener, Shared* shared) {
 // Frames: size (LE 32, counting itself) | 01 | kind | body. Kind 1 is a
 // dictionary (every call is answered with "@" = "return"), kind 2 a tunnel
 // datagram: CONNECT 01, SHUTDOWN 03, DATA 04 (length LE 16), WINDOW 05 (LE 32).
-// One thread reads the engine connection and writes to public sockets; a few
-// threads share an epoll set that accepts public users and reads them ahead
-// of the engine's credit, sending within it.
+// One thread reads the engine connection and writes DATA to the public
+// sockets itself while one channel is busy; while several are, it hands the
+// payloads to a few writer threads (a channel to one of them). A few threads
+// share an epoll set that accepts public users and reads them ahead of the
+// engine's credit, sending within it.
 
 class Relay {
 public:
