@@ -939,6 +939,78 @@ private:
     std::array<Writer, kWriters> m_writers;
 };
 
+// ---- echoing peer ------------------------------------------------------------------
+// Stands in for the engine behind a second relay double, so that the round
+// trip through the double alone can be told from the engine's share: it
+// opens the tunnel, grants every channel a window, drops each channel's
+// first byte (the target's mode byte) and sends every other DATA byte back.
+
+void echoPeerMain(unsigned short relayPort) {
+    int const fd = connectTo(relayPort);
+    if (fd < 0) return;
+    auto frame = [&](char kind, char const* body, int n) {
+        char head[6];
+        unsigned const size = static_cast<unsigned>(6 + n);
+        for (int i = 0; i < 4; ++i)
+            head[i] = static_cast<char>(size >> (8 * i));
+        head[4] = 1;
+        head[5] = kind;
+        iovec parts[2] = {{head, 6}, {const_cast<char*>(body), static_cast<size_t>(n)}};
+        size_t const total = 6 + static_cast<size_t>(n);
+        return ::writev(fd, parts, 2) == static_cast<ssize_t>(total);  // small frames: whole or broken
+    };
+    char const open[] = "tunnel_create";
+    if (!frame(1, open, sizeof open - 1)) return;
+    std::vector<char> buffer(1 << 20);
+    std::vector<char> seen(65536, 0);
+    size_t have = 0;
+    for (;;) {
+        ssize_t r = ::recv(fd, buffer.data() + have, buffer.size() - have, 0);
+        if (r < 0 && errno == EINTR) continue;
+        if (r <= 0) return;
+        have += static_cast<size_t>(r);
+        size_t pos = 0;
+        while (have - pos >= 4) {
+            unsigned char const* b = reinterpret_cast<unsigned char const*>(buffer.data() + pos);
+            unsigned const size = b[0] | (b[1] << 8) | (b[2] << 16) | (static_cast<unsigned>(b[3]) << 24);
+            if (size < 6 || size > buffer.size()) return;
+            if (have - pos < size) break;
+            char* d = buffer.data() + pos + 6;
+            int const n = static_cast<int>(size) - 6;
+            if (b[5] == 2 && n >= 3) {
+                unsigned const id =
+                    static_cast<unsigned char>(d[1]) | (static_cast<unsigned char>(d[2]) << 8);
+                if (d[0] == 1) {  // CONNECT: a window for the double
+                    seen[id] = 0;
+                    char window[7] = {5, d[1], d[2], 0, 0, 2, 0};
+                    frame(2, window, 7);
+                } else if (d[0] == 4 && n >= 5) {  // DATA: back the same way
+                    int count = n - 5;
+                    char* data = d + 5;
+                    if (!seen[id] && count > 0) {
+                        seen[id] = 1;
+                        ++data;
+                        --count;
+                    }
+                    if (count > 0) {
+                        std::vector<char> back(5 + static_cast<size_t>(count));
+                        back[0] = 4;
+                        back[1] = d[1];
+                        back[2] = d[2];
+                        back[3] = static_cast<char>(count);
+                        back[4] = static_cast<char>(count >> 8);
+                        std::memcpy(back.data() + 5, data, static_cast<size_t>(count));
+                        frame(2, back.data(), static_cast<int>(back.size()));
+                    }
+                }
+            }
+            pos += size;
+        }
+        std::memmove(buffer.data(), buffer.data() + pos, have - pos);
+        have -= pos;
+    }
+}
+
 // ---- engine ------------------------------------------------------------------------
 
 // The engine's warnings and errors go to standard error, so that a failed
@@ -1117,6 +1189,20 @@ int main(int argc, char** argv) {
         r.run();
     });
     children.push_back(relay);
+    // A second relay double with an echoing peer in place of the engine.
+    unsigned short relayPort2, publicPort2;
+    int const relayListener2 = listenLoopback(&relayPort2);
+    int const publicListener2 = listenLoopback(&publicPort2);
+    children.push_back(forkChild([&] {
+        Relay r(relayListener2, publicListener2, shared);
+        r.run();
+    }));
+    children.push_back(forkChild([&] {
+        ::close(targetListener);
+        echoPeerMain(relayPort2);
+    }));
+    ::close(relayListener2);
+    ::close(publicListener2);
     pid_t const engine = forkChild([&] {
         ::close(targetListener);
         ::close(relayListener);
@@ -1202,6 +1288,7 @@ int main(int argc, char** argv) {
     double const gbit = 8e-9;
     double engineCpu = 0, engineBytes = 0, socatCpu = 0, socatBytes = 0;
     std::vector<double> cpuPerGb, cpuPerGbIdle;
+    std::vector<double> doubleAlone[2];  // p50, p99 through the relay double and an echoing peer
     // Per bulk row: the busiest engine thread and relay double thread, as a
     // share of one core. Near 1 says that thread set the pace.
     std::map<std::string, std::pair<std::vector<double>, std::vector<double>>> busy;
@@ -1289,6 +1376,11 @@ int main(int argc, char** argv) {
             std::vector<double> const rtt = roundTrips(port, 5000);
             row("round trip p50 (14 B)", "us").samples[path].push_back(percentile(rtt, 0.5));
             row("round trip p99 (14 B)", "us").samples[path].push_back(percentile(rtt, 0.99));
+            if (path == ENGINE) {
+                std::vector<double> const alone = roundTrips(publicPort2, 5000);
+                doubleAlone[0].push_back(percentile(alone, 0.5));
+                doubleAlone[1].push_back(percentile(alone, 0.99));
+            }
 
             if (path != ENGINE) continue;
             // The same bulk beside idle channels.
@@ -1328,6 +1420,11 @@ int main(int argc, char** argv) {
                     m[SOCAT] > 0 ? cell(m[ENGINE] / m[SOCAT]).c_str() : "-",
                     m[DIRECT] > 0 ? cell(m[ENGINE] / m[DIRECT]).c_str() : "-", r.unit.c_str());
     }
+    if (!doubleAlone[0].empty())
+        std::printf(
+            "\nround trip p50 / p99 through the relay double alone (an echoing peer in place of the engine "
+            "and target): %.2f / %.2f us\n",
+            median(doubleAlone[0]), median(doubleAlone[1]));
     std::printf("\ncredit round trip of one channel (128 KiB window), seen by the relay double:\n");
     std::printf("%-40s %12s %14s %14s\n", "", "loop, us", "bound, Gbit/s", "reached/bound");
     for (Loop const& l : loops) {

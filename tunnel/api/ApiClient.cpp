@@ -34,6 +34,16 @@ ApiClient::ApiClient(gt::util::IHttpAccess* transport, gt::net::URL const& root,
 
 ApiClient::~ApiClient() = default;
 
+int ApiClient::errorCode() const {
+    gt::core::LockGuard guard(&m_callLock);
+    return m_errorCode;
+}
+
+String ApiClient::errorMessage() const {
+    gt::core::LockGuard guard(&m_callLock);
+    return m_errorMessage;
+}
+
 void ApiClient::_fail(int code, String const& message) {
     m_errorCode = code;
     m_errorMessage = message;

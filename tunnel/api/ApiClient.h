@@ -53,8 +53,11 @@ public:
     // Milliseconds one "ping" took, or -1.
     int ping();
 
-    int errorCode() const { return m_errorCode; }
-    gt::core::String const& errorMessage() const { return m_errorMessage; }
+    // Why the last call failed. Read under the call lock and copied, since
+    // a call of another thread may be under way and rewrite them; a member
+    // that needs the error of its own call holds callLock() across both.
+    int errorCode() const;
+    gt::core::String errorMessage() const;
     gt::core::String const& sessionId() const { return m_sessionId; }
     gt::net::URL const& root() const { return m_root; }
 
@@ -110,7 +113,7 @@ private:
     int m_errorCode;
     gt::core::String m_errorMessage;
     gt::core::String m_sessionId;
-    gt::core::CriticalSection m_callLock;
+    mutable gt::core::CriticalSection m_callLock;
 };
 
 // The login-name rule: a name that is a canonical decimal number and does

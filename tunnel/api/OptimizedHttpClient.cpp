@@ -10,14 +10,9 @@ namespace tunnel {
 
 OptimizedHttpClient::OptimizedHttpClient(HostOptimizer* optimizer, gt::core::Array<String> const& hosts,
                                          int idleTimeoutMs, gt::net::SocketAddress const& local)
-    : m_optimizer(optimizer),
-      m_hosts(hosts),
-      m_client(nullptr),
-      m_idleTimeout(idleTimeoutMs),
-      m_local(local),
-      m_backOff(0) {}
+    : m_optimizer(optimizer), m_hosts(hosts), m_idleTimeout(idleTimeoutMs), m_local(local), m_backOff(0) {}
 
-OptimizedHttpClient::~OptimizedHttpClient() { delete m_client; }
+OptimizedHttpClient::~OptimizedHttpClient() = default;
 
 bool OptimizedHttpClient::isBackingOff() const { return m_backOff.interval() > 0 && !m_backOff.isExpired(); }
 
@@ -40,15 +35,13 @@ bool OptimizedHttpClient::request(HttpRequest const& request, HttpResponse* resp
         return true;
     }
     if (m_client) {
-        if (_try(m_client, request, response, https, timeoutMs)) return true;
-        delete m_client;
-        m_client = nullptr;
+        if (_try(m_client.get(), request, response, https, timeoutMs)) return true;
+        m_client.reset();
     }
     m_client = _newClient();
     if (!m_client) return false;
-    if (_try(m_client, request, response, https, timeoutMs)) return true;
-    delete m_client;
-    m_client = nullptr;
+    if (_try(m_client.get(), request, response, https, timeoutMs)) return true;
+    m_client.reset();
     return false;
 }
 
@@ -61,7 +54,7 @@ bool OptimizedHttpClient::_try(SaHttpClient* client, HttpRequest const& request,
     return true;
 }
 
-SaHttpClient* OptimizedHttpClient::_newClient() {
+std::unique_ptr<SaHttpClient> OptimizedHttpClient::_newClient() {
     if (isBackingOff()) return nullptr;
     gt::net::SocketAddress const server = m_optimizer->optimize(m_hosts);
     if (server == gt::net::SocketAddress::none()) {
@@ -69,7 +62,7 @@ SaHttpClient* OptimizedHttpClient::_newClient() {
         return nullptr;
     }
     m_backOff.start(0);
-    return new SaHttpClient(server, m_idleTimeout, m_local);
+    return std::make_unique<SaHttpClient>(server, m_idleTimeout, m_local);
 }
 
 }  // namespace tunnel

@@ -4,6 +4,8 @@
 // server answers, answering meanwhile with a reply that asks to wait.
 #pragma once
 
+#include <memory>
+
 #include "gt/core/lang/String.h"
 #include "gt/core/util/Array.h"
 #include "gt/core/util/Timer.h"
@@ -38,13 +40,13 @@ public:
     gt::net::SocketAddress currentServer() const;
 
 private:
-    SaHttpClient* _newClient();
+    std::unique_ptr<SaHttpClient> _newClient();
     bool _try(SaHttpClient* client, gt::net::HttpRequest const& request, gt::net::HttpResponse* response,
               bool https, int timeoutMs);
 
     HostOptimizer* m_optimizer;
     gt::core::Array<gt::core::String> m_hosts;
-    SaHttpClient* m_client;
+    std::unique_ptr<SaHttpClient> m_client;
     int m_idleTimeout;
     gt::net::SocketAddress m_local;
     gt::core::Timer m_backOff;

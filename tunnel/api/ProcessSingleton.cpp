@@ -24,14 +24,11 @@ constexpr int kOpenAttempts = 5;
 }  // namespace
 
 ProcessSingleton::ProcessSingleton(String const& path, bool createFolder)
-    : m_path(path), m_token(gt::core::GUID().toString()), m_file(nullptr), m_createFolder(createFolder) {}
+    : m_path(path), m_token(gt::core::GUID().toString()), m_createFolder(createFolder) {}
 
 ProcessSingleton::~ProcessSingleton() { unlock(); }
 
-void ProcessSingleton::_close() {
-    delete m_file;
-    m_file = nullptr;
-}
+void ProcessSingleton::_close() { m_file.reset(); }
 
 // The held file is still the one the path names (nobody deleted it between
 // our open and our lock).
@@ -51,8 +48,9 @@ bool ProcessSingleton::tryLock() {
     }
     for (int attempt = 0; attempt < kOpenAttempts && !m_file; ++attempt) {
         // Exclusive share: the opening fails at once while another holds it.
-        m_file = new RandomAccessFile(m_path, RandomAccessFile::OPEN_ALWAYS,
-                                      RandomAccessFile::ACCESS_READ_WRITE, RandomAccessFile::SHARE_NONE);
+        m_file = std::make_unique<RandomAccessFile>(m_path, RandomAccessFile::OPEN_ALWAYS,
+                                                    RandomAccessFile::ACCESS_READ_WRITE,
+                                                    RandomAccessFile::SHARE_NONE);
         if (!m_file->isOpen()) {
             _close();
             return false;

@@ -7,6 +7,8 @@
 // never both hold the lock, and only the holder deletes it.
 #pragma once
 
+#include <memory>
+
 #include "gt/core/io/RandomAccessFile.h"
 #include "gt/core/lang/String.h"
 
@@ -42,7 +44,7 @@ private:
 
     gt::core::String m_path;
     gt::core::String m_token;
-    gt::core::RandomAccessFile* m_file;
+    std::unique_ptr<gt::core::RandomAccessFile> m_file;
     bool m_createFolder;
 };
 

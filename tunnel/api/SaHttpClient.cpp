@@ -42,16 +42,12 @@ SaHttpClient::SaHttpClient(gt::net::SocketAddress const& server, int idleTimeout
       m_server(server),
       m_local(local),
       m_selector(0),
-      m_channel(nullptr),
       m_idleTimer(idleTimeoutMs),
       m_connections(0) {}
 
 SaHttpClient::~SaHttpClient() { _dropChannel(); }
 
-void SaHttpClient::_dropChannel() {
-    delete m_channel;
-    m_channel = nullptr;
-}
+void SaHttpClient::_dropChannel() { m_channel.reset(); }
 
 bool SaHttpClient::_checkAbort() {
     if (!abortCheck) return false;
@@ -122,7 +118,8 @@ bool SaHttpClient::_request(HttpRequest const& request, HttpResponse* response, 
         // Connecting may have used the whole time: then there is none left
         // for the exchange, and a channel time-out of 0 would mean no limit.
         if (deadline.isExpired()) return false;
-        m_channel = new HttpClientChannel(&socket, &m_selector, MAX_REPLY_BYTES, KEEP_BUFFER_BYTES);
+        m_channel =
+            std::make_unique<HttpClientChannel>(&socket, &m_selector, MAX_REPLY_BYTES, KEEP_BUFFER_BYTES);
         ++m_connections;
     }
 
@@ -162,7 +159,7 @@ bool SaHttpClient::_connect(gt::net::SocketAddress const& address, int timeoutMs
 
 bool SaHttpClient::_requestOnChannel(HttpRequest const& request, HttpResponse* response,
                                      gt::core::Timer const& deadline) {
-    HttpClientChannel* channel = m_channel;
+    HttpClientChannel* channel = m_channel.get();
     // The channel closes itself once the time is up, even while bytes trickle in.
     channel->setIdleTimeout(deadline.remaining());
     if (deadline.isExpired()) return false;

@@ -5,6 +5,8 @@
 // calls.
 #pragma once
 
+#include <memory>
+
 #include <functional>
 
 #include "gt/core/util/Timer.h"
@@ -71,7 +73,7 @@ private:
     gt::net::SocketAddress m_server;
     gt::net::SocketAddress m_local;
     gt::net::SocketEventSelector m_selector;
-    gt::net::HttpClientChannel* m_channel;
+    std::unique_ptr<gt::net::HttpClientChannel> m_channel;
     gt::core::Timer m_idleTimer;
     int m_connections;
 };

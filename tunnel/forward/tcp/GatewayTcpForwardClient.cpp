@@ -19,13 +19,12 @@ GatewayTcpForwardClient::GatewayTcpForwardClient(gt::net::SocketEventSelector* s
     : ForwardClient(selector, acl, channelId, target, bind, peer),
       m_state(State::INIT),
       m_connector(selector),
-      m_channel(nullptr),
       m_heldCredit(0),
       m_overrun(false),
       m_readPaused(false),
       m_loginDeadline(LOGIN_TIMEOUT_MS) {}
 
-GatewayTcpForwardClient::~GatewayTcpForwardClient() { delete m_channel; }
+GatewayTcpForwardClient::~GatewayTcpForwardClient() = default;
 
 void GatewayTcpForwardClient::mask(Binary& data) {
     char* p = data.data();

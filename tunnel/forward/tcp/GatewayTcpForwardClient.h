@@ -5,6 +5,8 @@
 // with MASK in both directions.
 #pragma once
 
+#include <memory>
+
 #include "gt/core/lang/Binary.h"
 #include "gt/core/lang/String.h"
 #include "gt/core/util/Timer.h"
@@ -76,7 +78,7 @@ private:
     gt::core::String m_password;
     State m_state;
     LocalConnector m_connector;
-    gt::net::TcpSocketChannel* m_channel;
+    std::unique_ptr<gt::net::TcpSocketChannel> m_channel;
     gt::core::Binary m_buffer;  // login line, then bytes waiting for the local connection
     int m_heldCredit;
     LocalCredit m_credit;  // relay bytes on their way to the local side

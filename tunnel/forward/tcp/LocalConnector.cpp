@@ -16,11 +16,11 @@ namespace tunnel {
 
 LocalConnector::LocalConnector(gt::net::SocketEventSelector* selector)
     : m_selector(selector),
-      m_connector(new gt::net::TcpSocketConnector(selector)),
+      m_connector(std::make_unique<gt::net::TcpSocketConnector>(selector)),
       m_starting(false),
       m_failedAtOnce(false) {}
 
-LocalConnector::~LocalConnector() { delete m_connector; }
+LocalConnector::~LocalConnector() = default;
 
 void LocalConnector::connect(SocketAddress const& target, SocketAddress* bind,
                              std::function<void(Socket*)> done) {
@@ -71,13 +71,13 @@ bool LocalConnector::isConnecting() const { return m_connector->isConnecting(); 
 
 bool LocalConnector::cancel() { return m_connector->cancel(); }
 
-gt::net::TcpSocketChannel* LocalConnector::openChannel(Socket* socket,
-                                                       gt::net::SocketEventSelector* selector) {
+std::unique_ptr<gt::net::TcpSocketChannel> LocalConnector::openChannel(
+    Socket* socket, gt::net::SocketEventSelector* selector) {
     socket->setNoDelay(true);
     // The kernel's own buffer sizes are kept: with buffers of a few KiB every
     // write waits for a delayed acknowledgement (up to 40 ms per 16 KiB here),
     // which throttles a channel to a few hundred KB/s.
-    gt::net::TcpSocketChannel* channel = new gt::net::TcpSocketChannel(socket, selector);
+    auto channel = std::make_unique<gt::net::TcpSocketChannel>(socket, selector);
     channel->setRecvKeepSize(16384);
     channel->setRecvBlock(ForwardClient::READ_BLOCK);
     channel->setSendKeepSize(16384);

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <functional>
+#include <memory>
 
 #include "gt/net/SocketEventSelector.h"
 #include "gt/net/socket/SocketAddress.h"
@@ -49,8 +50,8 @@ public:
 
     // A channel on the connected socket, set up for a forward client: no
     // delay, 16384-byte keep sizes, 15 min idle time-out. Nothing is read before the owner grants credit.
-    static gt::net::TcpSocketChannel* openChannel(gt::net::Socket* socket,
-                                                  gt::net::SocketEventSelector* selector);
+    static std::unique_ptr<gt::net::TcpSocketChannel> openChannel(gt::net::Socket* socket,
+                                                                  gt::net::SocketEventSelector* selector);
 
     // A source port for the loopback trick with lowByte in its low byte and
     // a random high byte that keeps it clear of the privileged ports (< 1024).
@@ -58,7 +59,7 @@ public:
 
 private:
     gt::net::SocketEventSelector* m_selector;
-    gt::net::TcpSocketConnector* m_connector;
+    std::unique_ptr<gt::net::TcpSocketConnector> m_connector;
     bool m_starting;      // connect() is running
     bool m_failedAtOnce;  // the connector refused while connect() was running
 };

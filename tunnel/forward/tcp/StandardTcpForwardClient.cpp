@@ -16,12 +16,11 @@ StandardTcpForwardClient::StandardTcpForwardClient(gt::net::SocketEventSelector*
     : ForwardClient(selector, acl, channelId, target, bind, peer),
       m_state(STATE_CONNECTING),
       m_connector(selector),
-      m_channel(nullptr),
       m_heldCredit(0),
       m_overrun(false),
       m_readPaused(false) {}
 
-StandardTcpForwardClient::~StandardTcpForwardClient() { delete m_channel; }
+StandardTcpForwardClient::~StandardTcpForwardClient() = default;
 
 void StandardTcpForwardClient::start() {
     if (m_state != STATE_CONNECTING || m_connector.isConnecting()) return;

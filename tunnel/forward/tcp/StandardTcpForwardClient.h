@@ -2,6 +2,8 @@
 // both directions with credit-based flow control.
 #pragma once
 
+#include <memory>
+
 #include "gt/core/lang/Binary.h"
 #include "tunnel/forward/ForwardClient.h"
 #include "tunnel/forward/tcp/LocalConnector.h"
@@ -52,7 +54,7 @@ private:
 
     int m_state;
     LocalConnector m_connector;
-    gt::net::TcpSocketChannel* m_channel;
+    std::unique_ptr<gt::net::TcpSocketChannel> m_channel;
     gt::core::Binary m_pending;  // bytes of the relay received while connecting
     int m_heldCredit;            // credit of the relay received while connecting
     LocalCredit m_credit;        // relay bytes on their way to the local side
