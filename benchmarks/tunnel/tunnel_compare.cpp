@@ -14,9 +14,12 @@
 //                  [paths, default direct,socat,engine: a profiling run may take one]
 //
 // Printed: bulk Gbit/s both ways on 1 and 8 streams, engine CPU s/GB, the
-// round trip p50/p99 of a 14-byte exchange, the credit round trip of one
-// channel with the bound it sets (window / loop), bulk beside idle channels, and
-// memory per idle channel at 1,000 and 10,000 channels, each with ratios.
+// round trip p50/p99 of a 14-byte exchange (and through the relay double
+// alone, with an echoing peer in place of engine and target), the credit
+// round trip of one channel with the bound it sets (window / loop), the
+// busiest thread of the engine and of the double in each bulk run, bulk
+// beside idle channels, and memory per idle channel at 1,000 and 10,000
+// channels, each with ratios.
 #include <arpa/inet.h>
 #include <fcntl.h>
 #include <netinet/in.h>
