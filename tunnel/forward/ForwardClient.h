@@ -21,9 +21,11 @@ public:
     // written locally: the initial credit plus slack. A relay that sends
     // beyond it ignores the credit, and the channel is closed.
     static constexpr int MAX_UNWRITTEN = INITIAL_WINDOW + 0x10000;
-    // Most bytes one read of the local connection takes: each read then
-    // fits one DATA datagram whose frame toward the relay stays below 64 KiB.
-    static constexpr int READ_BLOCK = 65536 - 4 - 2 - 5 - 1;
+    // Most bytes one read of the local connection takes: a whole window, so
+    // that a channel with all its credit takes it in one call (with 64 KiB
+    // reads a window took three, the last of a few bytes). The tunnel cuts
+    // the bytes into DATA frames that stay below 64 KiB toward the relay.
+    static constexpr int READ_BLOCK = INITIAL_WINDOW;
     // Time-outs of the local connection.
     static constexpr int CONNECT_TIMEOUT_MS = 10000;
     static constexpr int IDLE_TIMEOUT_MS = 900000;
