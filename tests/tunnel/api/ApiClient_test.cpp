@@ -201,6 +201,50 @@ TEST(ApiClient, CallsFromSeveralThreadsAreServedOneAtATime) {
     EXPECT_EQ(failures.load(), 0);
 }
 
+// The error of the last call is read whole while other threads' calls keep
+// rewriting it: never a message half replaced.
+TEST(ApiClient, ErrorReadWhileOtherThreadsCallIsAlwaysAWholeMessage) {
+    std::string const messages[2] = {std::string(200, 'a') + " first", std::string(300, 'b') + " second"};
+    FakeHttp http;
+    std::atomic<unsigned> turn{0};
+    http.answer = [&](gt::net::HttpRequest const& request, gt::net::HttpResponse& reply) {
+        std::string const& message = messages[turn.fetch_add(1) % 2];
+        gt::test::rpcReply(request, reply, "\"error\":{\"code\":7,\"message\":\"" + message + "\"}");
+        return true;
+    };
+    ApiClient client(&http, gt::net::URL(u"http://api.test/user"), u"sid");
+    std::atomic<bool> done{false};
+    std::vector<std::thread> callers;
+    for (int t = 0; t < 2; ++t) {
+        callers.emplace_back([&] {
+            for (int i = 0; i < 300; ++i)
+                client.call(u"/x", u"m", Dictionary<Any>(), nullptr, 1000);
+        });
+    }
+    int reads = 0, broken = 0;
+    std::thread reader([&] {
+        while (!done) {
+            std::string const got = utf8(client.errorMessage());
+            if (!got.empty() && got != messages[0] && got != messages[1]) ++broken;
+            ++reads;
+        }
+    });
+    for (std::thread& t : callers)
+        t.join();
+    done = true;
+    reader.join();
+    EXPECT_GT(reads, 0);
+    EXPECT_EQ(broken, 0);
+
+    // What a caller holds is its own: another thread's call does not
+    // change it (nor free it) afterwards.
+    auto const& held = client.errorMessage();
+    std::string const before = utf8(held);
+    std::thread([&] { client.call(u"/x", u"m", Dictionary<Any>(), nullptr, 1000); }).join();
+    EXPECT_NE(utf8(client.errorMessage()), before);
+    EXPECT_EQ(utf8(held), before);
+}
+
 TEST(ApiClient, LoginNameRule) {
     struct Case {
         char16_t const* name;
