@@ -10,6 +10,7 @@
 #include <sys/types.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdlib>
 #include <fstream>
@@ -74,6 +75,16 @@ inline long long readUntilEnd(int fd, size_t blockBytes) {
         if (r <= 0) return total;
         total += r;
     }
+}
+
+// One user of a target's sink: the mode byte 'S', bytes in blocks of
+// block, then the end of its stream; waits for the target's end.
+inline void sendToSink(int fd, long long bytes, std::vector<char> const& block) {
+    writeAll(fd, "S", 1);
+    for (long long left = bytes; left > 0; left -= static_cast<long long>(block.size()))
+        writeAll(fd, block.data(), static_cast<size_t>(std::min<long long>(left, block.size())));
+    ::shutdown(fd, SHUT_WR);
+    readUntilEnd(fd, block.size());
 }
 
 // Resident memory of a process; -1 when it cannot be read.

@@ -49,6 +49,7 @@ using bench::connectTo;
 using bench::readUntilEnd;
 using bench::rssBytes;
 using bench::seconds;
+using bench::sendToSink;
 using bench::waitUntil;
 using bench::writeAll;
 using gt::core::Binary;
@@ -347,11 +348,8 @@ double bulkToLocal(unsigned short port, Target& target, int channels, long long 
     for (int i = 0; i < channels; ++i) {
         users.emplace_back([&] {
             int fd = connectTo(port);
-            writeAll(fd, "S", 1);
-            for (long long left = bytes; left > 0; left -= static_cast<long long>(block.size()))
-                writeAll(fd, block.data(), static_cast<size_t>(std::min<long long>(left, block.size())));
-            ::shutdown(fd, SHUT_WR);
-            readUntilEnd(fd, 1 << 16);
+            if (fd < 0) return;
+            sendToSink(fd, bytes, block);
             ::close(fd);
         });
     }

@@ -70,6 +70,7 @@ using bench::connectTo;
 using bench::readUntilEnd;
 using bench::rssBytes;
 using bench::seconds;
+using bench::sendToSink;
 using bench::waitUntil;
 using bench::writeAll;
 
@@ -147,28 +148,30 @@ pid_t forkChild(std::function<void()> const& body) {
     return pid;
 }
 
-// CPU seconds (user + system) a process has used so far, its finished
-// children included.
-double cpuSeconds(pid_t pid) {
-    std::ifstream in("/proc/" + std::to_string(pid) + "/stat");
+// CPU seconds of a /proc stat file (a process's or one thread's): user and
+// system time, and the finished children's too when children is set.
+double statCpuSeconds(std::string const& path, bool children) {
+    std::ifstream in(path);
     std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
     size_t const close = text.rfind(')');
     if (close == std::string::npos) return 0;
-    std::vector<std::string> fields;
-    size_t pos = close + 2;
-    while (pos < text.size()) {
-        size_t end = text.find(' ', pos);
-        if (end == std::string::npos) end = text.size();
-        fields.push_back(text.substr(pos, end - pos));
-        pos = end + 1;
-    }
     // Fields from the state on: utime is the 12th, stime, cutime, cstime follow.
-    if (fields.size() < 15) return 0;
+    char const* p = text.c_str() + close + 2;
+    for (int field = 0; field < 11 && *p; ++field) {
+        char const* space = std::strchr(p, ' ');
+        p = space ? space + 1 : "";
+    }
     long long ticks = 0;
-    for (int i = 11; i <= 14; ++i)
-        ticks += std::atoll(fields[i].c_str());
+    for (int i = 0; i < (children ? 4 : 2) && *p; ++i) {
+        char* end = nullptr;
+        ticks += std::strtoll(p, &end, 10);
+        p = end;
+    }
     return static_cast<double>(ticks) / static_cast<double>(::sysconf(_SC_CLK_TCK));
 }
+
+// CPU seconds a process has used so far, its finished children included.
+double cpuSeconds(pid_t pid) { return statCpuSeconds("/proc/" + std::to_string(pid) + "/stat", true); }
 
 // CPU seconds each thread of a process has used so far, by thread id.
 std::map<std::string, double> threadCpuSeconds(pid_t pid) {
@@ -178,18 +181,7 @@ std::map<std::string, double> threadCpuSeconds(pid_t pid) {
     if (!dir) return out;
     while (dirent* e = ::readdir(dir)) {
         if (e->d_name[0] == '.') continue;
-        std::ifstream in(folder + "/" + e->d_name + "/stat");
-        std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-        size_t const close = text.rfind(')');
-        if (close == std::string::npos) continue;
-        // utime and stime are the 12th and 13th fields from the state on.
-        char const* p = text.c_str() + close + 2;
-        for (int field = 0; field < 11 && *p; ++field)
-            p = std::strchr(p, ' ') ? std::strchr(p, ' ') + 1 : "";
-        char* end = nullptr;
-        long long const user = std::strtoll(p, &end, 10);
-        long long const system = std::strtoll(end, nullptr, 10);
-        out[e->d_name] = static_cast<double>(user + system) / static_cast<double>(::sysconf(_SC_CLK_TCK));
+        out[e->d_name] = statCpuSeconds(folder + "/" + e->d_name + "/stat", false);
     }
     ::closedir(dir);
     return out;
@@ -412,36 +404,39 @@ private:
         iovec parts[3] = {{prefix, 6},
                           {const_cast<char*>(head), static_cast<size_t>(headLength)},
                           {const_cast<char*>(body), static_cast<size_t>(bodyLength)}};
-        std::lock_guard<std::mutex> guard(m_writeLock);
-        size_t left = 6 + static_cast<size_t>(headLength + bodyLength);
-        int first = 0;
-        while (left > 0) {
-            ssize_t w = ::writev(fd, parts + first, 3 - first);
-            if (w < 0 && errno == EINTR) continue;
-            if (w <= 0) return;
-            left -= static_cast<size_t>(w);
-            while (first < 3 && static_cast<size_t>(w) >= parts[first].iov_len) {
-                w -= static_cast<ssize_t>(parts[first].iov_len);
-                ++first;
-            }
-            if (first < 3) {
-                parts[first].iov_base = static_cast<char*>(parts[first].iov_base) + w;
-                parts[first].iov_len -= static_cast<size_t>(w);
-            }
-        }
+        _writeParts(fd, parts, 3);
     }
 
     void _datagram(char const* head, int n) { _sendFrame(m_engine, 2, head, n, nullptr, 0); }
 
     // Whole frames already encoded, in one write.
     void _sendBytes(int fd, char const* data, size_t n) {
+        iovec part = {const_cast<char*>(data), n};
+        _writeParts(fd, &part, 1);
+    }
+
+    // Writes every part under the write lock, so that frames of several
+    // threads never interleave; a broken connection ends it.
+    void _writeParts(int fd, iovec* parts, int count) {
         std::lock_guard<std::mutex> guard(m_writeLock);
-        while (n > 0) {
-            ssize_t w = ::send(fd, data, n, MSG_NOSIGNAL);
+        int first = 0;
+        while (first < count) {
+            ssize_t w = ::writev(fd, parts + first, count - first);
             if (w < 0 && errno == EINTR) continue;
             if (w <= 0) return;
-            data += w;
-            n -= static_cast<size_t>(w);
+            _skipWritten(parts, count, &first, static_cast<size_t>(w));
+        }
+    }
+
+    // Moves parts[*first..count) past n written bytes.
+    static void _skipWritten(iovec* parts, int count, int* first, size_t n) {
+        while (*first < count && n >= parts[*first].iov_len) {
+            n -= parts[*first].iov_len;
+            ++*first;
+        }
+        if (*first < count) {
+            parts[*first].iov_base = static_cast<char*>(parts[*first].iov_base) + n;
+            parts[*first].iov_len -= n;
         }
     }
 
@@ -586,14 +581,7 @@ private:
                 if (n < 0 && errno == EINTR) continue;
                 if (n <= 0) break;  // a broken user: the rest goes without credit, as before
                 written += static_cast<size_t>(n);
-                while (part < 2 && static_cast<size_t>(n) >= parts[part].iov_len) {
-                    n -= static_cast<ssize_t>(parts[part].iov_len);
-                    ++part;
-                }
-                if (part < 2) {
-                    parts[part].iov_base = static_cast<char*>(parts[part].iov_base) + n;
-                    parts[part].iov_len -= static_cast<size_t>(n);
-                }
+                _skipWritten(parts, 2, &part, static_cast<size_t>(n));
             }
             bool shutdown = false;
             {
@@ -1060,11 +1048,7 @@ double bulkUp(unsigned short port, Shared* shared, int streams, long long bytes)
         users.emplace_back([&] {
             int fd = connectTo(port);
             if (fd < 0) return;
-            writeAll(fd, "S", 1);
-            for (long long left = bytes; left > 0; left -= static_cast<long long>(block.size()))
-                writeAll(fd, block.data(), static_cast<size_t>(std::min<long long>(left, block.size())));
-            ::shutdown(fd, SHUT_WR);
-            readUntilEnd(fd, 1 << 17);
+            sendToSink(fd, bytes, block);
             ::close(fd);
         });
     }
@@ -1289,7 +1273,7 @@ int main(int argc, char** argv) {
         return rows.back();
     };
     double const gbit = 8e-9;
-    double engineCpu = 0, engineBytes = 0, socatCpu = 0, socatBytes = 0;
+    double socatCpu = 0, socatBytes = 0;
     std::vector<double> cpuPerGb, cpuPerGbIdle;
     std::vector<double> doubleAlone[2];  // p50, p99 through the relay double and an echoing peer
     // Per bulk row: the busiest engine thread and relay double thread, as a
@@ -1377,8 +1361,6 @@ int main(int argc, char** argv) {
                 std::this_thread::sleep_for(std::chrono::milliseconds(200));
                 double const cpu = cpuSeconds(watched) + (path == SOCAT ? cpuSeconds(socatHop) : 0) - cpu0;
                 if (path == ENGINE) {
-                    engineCpu += cpu;
-                    engineBytes += static_cast<double>(moved);
                     cpuPerGb.push_back(cpu / (static_cast<double>(moved) / 1e9));
                 } else {
                     socatCpu += cpu;
@@ -1473,7 +1455,5 @@ int main(int argc, char** argv) {
     if (opened > 0)
         std::printf("engine CPU per channel opened and closed:  %8.1f us (%d channels)\n",
                     openCpu / opened * 1e6, opened);
-    (void)engineCpu;
-    (void)engineBytes;
     return finish(0);
 }
