@@ -5,9 +5,8 @@
 // calls.
 #pragma once
 
-#include <memory>
-
 #include <functional>
+#include <memory>
 
 #include "gt/core/util/Timer.h"
 #include "gt/net/SocketEventSelector.h"
