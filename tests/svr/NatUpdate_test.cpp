@@ -1,12 +1,12 @@
 // Turning the cloud's forward list into forward workers.
 #include <gtest/gtest.h>
 
-#include <mutex>
 #include <string>
 #include <vector>
 
 #include "gt/core/lang/Any.h"
 #include "gt/util/ThreadSafeLogRecorder.h"
+#include "support/RecordingLog.h"
 #include "support/Text.h"
 #include "svr/service/NatUpdateService.h"
 #include "tunnel/nat/NatManager.h"
@@ -15,45 +15,30 @@ using gt::core::Any;
 using gt::core::Array;
 using gt::core::Dictionary;
 using gt::core::String;
+using gt::test::RecordingLog;
 using tunnel::NatManager;
 using tunnel::NatUpdateService;
 
 namespace {
 
-class Lines : public gt::util::ILogRecorder {
-public:
-    void info(String const& m) override { _add("I " + gt::test::utf8(m)); }
-    void warn(String const& m) override { _add("W " + gt::test::utf8(m)); }
-    void error(String const& m) override { _add("E " + gt::test::utf8(m)); }
-    // The lines from the service itself (workers log from their threads too).
-    std::vector<std::string> own() {
-        std::lock_guard<std::mutex> guard(m_mutex);
-        std::vector<std::string> out;
-        for (std::string const& line : m_lines)
-            if (line.find("[Forward] ") != std::string::npos && line.find("#") != std::string::npos &&
-                (line.find("Append") != std::string::npos || line.find("Updated") != std::string::npos ||
-                 line.find("Removed") != std::string::npos || line.find("Skipped") != std::string::npos))
-                out.push_back(line);
-        m_lines.clear();
-        return out;
-    }
-    std::vector<std::string> warnings() {
-        std::lock_guard<std::mutex> guard(m_mutex);
-        std::vector<std::string> out;
-        for (std::string const& line : m_lines)
-            if (line.compare(0, 2, "W ") == 0) out.push_back(line);
-        m_lines.clear();
-        return out;
-    }
+// The lines of the service's own steps since the last look (the workers
+// log from their threads too).
+std::vector<std::string> serviceLines(RecordingLog& log) {
+    std::vector<std::string> out;
+    for (std::string const& line : log.take())
+        if (line.find("[Forward] ") != std::string::npos && line.find("#") != std::string::npos &&
+            (line.find("Append") != std::string::npos || line.find("Updated") != std::string::npos ||
+             line.find("Removed") != std::string::npos || line.find("Skipped") != std::string::npos))
+            out.push_back(line);
+    return out;
+}
 
-private:
-    void _add(std::string const& line) {
-        std::lock_guard<std::mutex> guard(m_mutex);
-        m_lines.push_back(line);
-    }
-    std::mutex m_mutex;
-    std::vector<std::string> m_lines;
-};
+std::vector<std::string> warningsOf(RecordingLog& log) {
+    std::vector<std::string> out;
+    for (std::string const& line : log.take())
+        if (line.compare(0, 2, "W ") == 0) out.push_back(line);
+    return out;
+}
 
 Dictionary<Any> record(Any id) {
     Dictionary<Any> r;
@@ -91,12 +76,12 @@ TEST(NatUpdate, MalformedElementsAreSkippedWithAWarning) {
     mixed.add(Any(record(Any(u"oops"))));  // reads as 0
     mixed.add(Any(record(Any(u"9"))));     // a number in text form
     mixed.add(Any());                      // null
-    Lines log;
+    RecordingLog log;
     Array<Dictionary<Any> > valid = NatUpdateService::validForwards(mixed, &log);
     ASSERT_EQ(2, valid.count());
     EXPECT_EQ(3, gt::core::toLong(valid[0].get(u"id")));
     EXPECT_EQ(9, gt::core::toLong(valid[1].get(u"id")));
-    std::vector<std::string> warnings = log.warnings();
+    std::vector<std::string> warnings = warningsOf(log);
     ASSERT_EQ(7u, warnings.size());
     EXPECT_EQ("W [Forward] Skipped element 1 of the forward list: not an object.", warnings[0]);
     EXPECT_EQ("W [Forward] Skipped element 3 of the forward list: no valid id.", warnings[2]);
@@ -104,21 +89,21 @@ TEST(NatUpdate, MalformedElementsAreSkippedWithAWarning) {
 }
 
 TEST(NatUpdate, ALongListIsCutAtTheCapWithOneWarning) {
-    Lines log;
+    RecordingLog log;
     std::vector<long long> ids;
     for (long long id = 1; id <= NatUpdateService::MAX_FORWARDS + 5; ++id)
         ids.push_back(id);
     Array<Dictionary<Any> > valid = NatUpdateService::validForwards(list(ids), &log);
     ASSERT_EQ(NatUpdateService::MAX_FORWARDS, valid.count());
     EXPECT_EQ(NatUpdateService::MAX_FORWARDS, gt::core::toLong(valid[valid.count() - 1].get(u"id")));
-    std::vector<std::string> warnings = log.warnings();
+    std::vector<std::string> warnings = warningsOf(log);
     ASSERT_EQ(1u, warnings.size());
     EXPECT_EQ("W [Forward] Skipped elements 1024 to 1028 of the forward list: more than 1024 forwards.",
               warnings[0]);
 }
 
 TEST(NatUpdate, WorkersFollowTheList) {
-    Lines lines;
+    RecordingLog lines;
     gt::util::ThreadSafeLogRecorder log(&lines);
     NatManager manager(&log, gt::net::SocketAddress());
     struct Step {
@@ -140,6 +125,6 @@ TEST(NatUpdate, WorkersFollowTheList) {
     for (Step const& step : steps) {
         NatUpdateService::apply(NatUpdateService::validForwards(list(step.ids), &log), &manager, &log);
         EXPECT_EQ(step.workers, workerIds(manager));
-        EXPECT_EQ(step.lines, lines.own());
+        EXPECT_EQ(step.lines, serviceLines(lines));
     }
 }

@@ -5,27 +5,15 @@
 #include <string>
 #include <vector>
 
-#include "gt/util/ILogRecorder.h"
 #include "support/FakeClock.h"
+#include "support/RecordingLog.h"
 #include "support/Text.h"
 
-using gt::core::String;
+using gt::test::RecordingLog;
 using tunnel::EngineLog;
 
-namespace {
-
-class Lines : public gt::util::ILogRecorder {
-public:
-    void info(String const& message) override { lines.push_back("I " + gt::test::utf8(message)); }
-    void warn(String const& message) override { lines.push_back("W " + gt::test::utf8(message)); }
-    void error(String const& message) override { lines.push_back("E " + gt::test::utf8(message)); }
-    std::vector<std::string> lines;
-};
-
-}  // namespace
-
 TEST(EngineLog, DebugLinesAreOffUntilAskedFor) {
-    Lines sink;
+    RecordingLog sink;
     EngineLog log(&sink);
     EXPECT_FALSE(log.isDebug());
     log.debug(u"hidden");
@@ -34,7 +22,7 @@ TEST(EngineLog, DebugLinesAreOffUntilAskedFor) {
     log.debug(u"now shown");
     log.warn(u"w");
     log.error(u"e");
-    EXPECT_EQ(sink.lines, (std::vector<std::string>{"I shown", "I DEBUG: now shown", "W w", "E e"}));
+    EXPECT_EQ(sink.lines(), (std::vector<std::string>{"I shown", "I DEBUG: now shown", "W w", "E e"}));
     EngineLog silent(nullptr);
     silent.setDebug(true);
     silent.debug(u"nowhere");
@@ -44,13 +32,13 @@ TEST(EngineLog, DebugLinesAreOffUntilAskedFor) {
 // A peer that repeats one bad datagram 200,000 times costs two lines, not
 // 200,000.
 TEST(EngineLog, RepeatedLinesAreCollapsedWithACount) {
-    Lines sink;
+    RecordingLog sink;
     {
         EngineLog log(&sink);
         log.setDebug(true);
         for (int i = 0; i < 200000; ++i)
             log.debug(u"channelId NOT FOUND");
-        EXPECT_EQ(sink.lines.size(), 1u);
+        EXPECT_EQ(sink.lines().size(), 1u);
         log.warn(u"channelId NOT FOUND");  // another level is another line
         log.warn(u"other");
         log.warn(u"other");
@@ -59,33 +47,33 @@ TEST(EngineLog, RepeatedLinesAreCollapsedWithACount) {
         log.info(u"last");
         log.info(u"last");
     }  // the pending count is written at the end
-    EXPECT_EQ(sink.lines, (std::vector<std::string>{
-                              "I DEBUG: channelId NOT FOUND",
-                              "I DEBUG: (last line repeated 199999 more times)",
-                              "W channelId NOT FOUND",
-                              "W other",
-                              "W (last line repeated 1 more times)",
-                              "I third",
-                              "I last",
-                              "I (last line repeated 2 more times)",
-                          }));
+    EXPECT_EQ(sink.lines(), (std::vector<std::string>{
+                                "I DEBUG: channelId NOT FOUND",
+                                "I DEBUG: (last line repeated 199999 more times)",
+                                "W channelId NOT FOUND",
+                                "W other",
+                                "W (last line repeated 1 more times)",
+                                "I third",
+                                "I last",
+                                "I (last line repeated 2 more times)",
+                            }));
 }
 
 TEST(EngineLog, ACountWaitsAtMostAMinute) {
     gt::test::FakeClock clock;
-    Lines sink;
+    RecordingLog sink;
     EngineLog log(&sink);
     log.info(u"again");
     log.info(u"again");
     clock.advance(EngineLog::REPEAT_REPORT_MS - 1);
     log.tick();
-    EXPECT_EQ(sink.lines.size(), 1u);
+    EXPECT_EQ(sink.lines().size(), 1u);
     clock.advance(1);
     log.tick();
-    EXPECT_EQ(sink.lines, (std::vector<std::string>{"I again", "I (last line repeated 1 more times)"}));
+    EXPECT_EQ(sink.lines(), (std::vector<std::string>{"I again", "I (last line repeated 1 more times)"}));
     // Further repeats are counted afresh.
     log.info(u"again");
     log.flush();
-    EXPECT_EQ(sink.lines.back(), "I (last line repeated 1 more times)");
-    EXPECT_EQ(sink.lines.size(), 3u);
+    EXPECT_EQ(sink.lines().back(), "I (last line repeated 1 more times)");
+    EXPECT_EQ(sink.lines().size(), 3u);
 }
