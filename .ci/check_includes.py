@@ -4,8 +4,8 @@
 Layers, lowest first (a file may include its own layer and those below):
   gt/core < gt/net < gt/util < gt/svc < tunnel/util < tunnel engine
   (tunnel/nat, tunnel/client, tunnel/forward, tunnel/NatTunnel)
-  < tunnel/api, tunnel/encrypt < svr < app < app/gui
-The cloud API (tunnel/api, tunnel/encrypt) never includes the engine: the
+  < tunnel/api, tunnel/encrypt, tunnel/Config < svr < app < app/gui
+The cloud API (tunnel/api, tunnel/encrypt, tunnel/Config) never includes the engine: the
 desktop client links it without the engine. Tests under tests/<layer> follow
 the rule of the layer they test; tests/support and benchmarks are not checked.
 Prints one line per wrong include and exits 1 when there is any.
@@ -28,12 +28,13 @@ LAYERS = [
     ("tunnel/NatTunnel", 5),
     ("tunnel/api/", 6),
     ("tunnel/encrypt/", 6),
+    ("tunnel/Config", 6),
     ("svr/", 7),
     ("app/", 8),
     ("app/gui/", 9),
 ]
 ENGINE = ("tunnel/nat/", "tunnel/client/", "tunnel/forward/", "tunnel/NatTunnel")
-CLOUD_API = ("tunnel/api/", "tunnel/encrypt/")
+CLOUD_API = ("tunnel/api/", "tunnel/encrypt/", "tunnel/Config")
 NAMES = {rank: prefix.rstrip("/") for prefix, rank in reversed(LAYERS)}
 NAMES[5] = "tunnel engine"
 INCLUDE = re.compile(r'^\s*#\s*include\s+"([^"]+)"')

@@ -1,30 +1,12 @@
-// The service program's console: log line form, and the signals that tell
-// the console-mode loop to end.
+// The signals that tell the service program's console-mode loop to end.
+#include "svr/util/ConsoleClosingDetector.h"
+
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include "support/Text.h"
-#include "svr/ConsoleLogRecorder.h"
-#include "svr/util/ConsoleClosingDetector.h"
-
 using gt::core::ConsoleClosingDetector;
-using gt::util::ConsoleLogRecorder;
-
-TEST(ConsoleLogRecorder, LineForm) {
-    struct Case {
-        char16_t const* marker;
-        char const* line;
-    } const cases[] = {
-        {u" ", "09:05:07 [Device] logged in."},
-        {u" <WARN> ", "09:05:07 <WARN> [Device] logged in."},
-        {u" <ERR> ", "09:05:07 <ERR> [Device] logged in."},
-    };
-    for (auto const& c : cases)
-        EXPECT_EQ(c.line,
-                  gt::test::utf8(ConsoleLogRecorder::format(u"09:05:07", c.marker, u"[Device] logged in.")));
-}
 
 namespace {
 
