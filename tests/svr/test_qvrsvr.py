@@ -89,7 +89,9 @@ class ConsoleRun(StackTest):
         started = time.monotonic()
         code, output = self.stack.run_svr('--exit')
         self.assertEqual((0, ''), (code, output))
-        self.assertLess(time.monotonic() - started, 5.5)
+        # Code 0 says the lock came free within --exit's 5 s; this tells a
+        # return from a wait that runs on.
+        self.assertLess(time.monotonic() - started, 15)
         self.assertEqual(0, svr.wait_exit(10))
         svr.wait_line('Service is shuting down...')
         self.assertIn('logout', cloud_methods(self.stack))
@@ -182,7 +184,7 @@ class WithoutCloud(unittest.TestCase):
                 open(signal_file, 'wb').close()
                 started = time.monotonic()
                 self.assertEqual((9, ''), self.stack.run_svr(option))
-                self.assertLess(time.monotonic() - started, 3)
+                self.assertLess(time.monotonic() - started, 3)  # not --exit's 5 s wait
                 self.assertFalse(os.path.exists(signal_file))
 
     def test_option_errors(self):
