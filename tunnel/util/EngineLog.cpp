@@ -1,4 +1,4 @@
-#include "tunnel/nat/EngineLog.h"
+#include "tunnel/util/EngineLog.h"
 
 #include "gt/core/lang/Long.h"
 #include "gt/util/ILogRecorder.h"

@@ -1,4 +1,4 @@
-#include "tunnel/nat/NatAcl.h"
+#include "tunnel/util/NatAcl.h"
 
 #include "gt/core/lang/Fatal.h"
 #include "gt/core/util/MD5.h"

@@ -2,6 +2,7 @@
 #pragma once
 
 #include "gt/core/lang/String.h"
+#include "gt/net/socket/SocketAddress.h"
 
 namespace tunnel {
 
@@ -15,6 +16,11 @@ struct TunnelConfig {
     // The local target, "host:port"; the host "loopback" keeps the public
     // peer's address visible to the local service.
     gt::core::String target;
+
+    // "a.b.c.d:port": the text before the first ':' as a dotted IPv4 address
+    // (a host name gives 0.0.0.0, which fails at once), the text after it as
+    // a decimal port kept in 16 bits (unusable: 0).
+    static gt::net::SocketAddress parseServer(gt::core::String const& server);
 };
 
 }  // namespace tunnel

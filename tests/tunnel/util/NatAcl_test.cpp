@@ -1,4 +1,4 @@
-#include "tunnel/nat/NatAcl.h"
+#include "tunnel/util/NatAcl.h"
 
 #include <gtest/gtest.h>
 
