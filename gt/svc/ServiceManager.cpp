@@ -339,7 +339,7 @@ int ServiceManager::_start(std::string const& key) {
     launching.status.processId = pid;
     launching.startTime = ServiceRegistry::processStartTime(pid);
     if (!registry.writeState(key, launching)) {
-        ::kill(pid, SIGKILL);
+        ServiceRegistry::signalProcess(pid, launching.startTime, SIGKILL);
         return SERVICE_ERROR_IO;
     }
     registry.unlock();
@@ -358,7 +358,7 @@ int ServiceManager::_start(std::string const& key) {
         bool alive = ServiceRegistry::isAlive(pid, launching.startTime);
         bool late = detail::nowMs() >= until;
         if (!alive || late) {
-            if (alive) ::kill(pid, SIGKILL);
+            if (alive) ServiceRegistry::signalProcess(pid, launching.startTime, SIGKILL);
             StateRecord stopped;
             stopped.status.exitCode = alive ? SERVICE_ERROR_REQUEST_TIMEOUT : SERVICE_ERROR_PROCESS_ABORTED;
             registry.writeState(key, stopped);
@@ -386,8 +386,7 @@ int ServiceManager::control(core::String const& name, int control, ServiceStatus
         !(state.status.controlsAccepted & ACCEPT_STOP)) {
         return SERVICE_ERROR_CANNOT_ACCEPT_CTRL;
     }
-    if (::kill(state.status.processId, SIGTERM) != 0) {
-        int const error = errno;  // the report below may change errno
+    if (int const error = ServiceRegistry::signalProcess(state.status.processId, state.startTime, SIGTERM)) {
         ::fprintf(stderr, "service manager: cannot signal %s: %s\n", toUtf8(config.name).c_str(),
                   toUtf8(core::systemErrorText(error)).c_str());
         return error == ESRCH ? SERVICE_ERROR_NOT_ACTIVE : SERVICE_ERROR_ACCESS_DENIED;

@@ -10,6 +10,7 @@
 #include <sys/file.h>
 #include <sys/random.h>
 #include <sys/stat.h>
+#include <sys/syscall.h>
 #include <time.h>
 #include <unistd.h>
 
@@ -293,11 +294,27 @@ long long ServiceRegistry::processStartTime(int pid) {
 }
 
 bool ServiceRegistry::isAlive(int pid, long long startTime) {
-    if (pid <= 0) return false;
+    if (pid <= 0 || startTime == 0) return false;
     if (::kill(pid, 0) != 0 && errno == ESRCH) return false;
-    long long actual = processStartTime(pid);
-    if (actual == 0) return false;
-    return startTime == 0 || actual == startTime;
+    return processStartTime(pid) == startTime;
+}
+
+int ServiceRegistry::signalProcess(int pid, long long startTime, int sig) {
+    if (pid <= 0 || startTime == 0) return ESRCH;
+    // A pidfd holds on to the process the pid names now: when the start time
+    // read afterwards is ours, the process behind the pidfd is ours (a
+    // process that ended meanwhile makes the send fail, it never reaches
+    // the next owner of the number).
+    int fd = static_cast<int>(::syscall(SYS_pidfd_open, pid, 0));
+    if (fd < 0 && errno != ENOSYS) return errno;
+    int error = 0;
+    if (processStartTime(pid) != startTime) {
+        error = ESRCH;
+    } else if (fd >= 0 ? ::syscall(SYS_pidfd_send_signal, fd, sig, nullptr, 0) != 0 : ::kill(pid, sig) != 0) {
+        error = errno;
+    }
+    if (fd >= 0) ::close(fd);
+    return error;
 }
 
 std::string ServiceRegistry::newToken() {

@@ -55,8 +55,12 @@ public:
     // Every key with a record, sorted.
     bool keys(std::vector<std::string>* out) const;
 
-    // The process exists, is no zombie and started at startTime (0: any).
+    // The process exists, is no zombie and started at startTime. A pid alone
+    // (startTime 0) names nobody: the number may have gone to another process.
     static bool isAlive(int pid, long long startTime);
+    // Sends sig to the process only while it is the one that started at
+    // startTime; 0, or the errno of the failure (ESRCH: gone or not ours).
+    static int signalProcess(int pid, long long startTime, int sig);
     // Start time of a process in clock ticks since boot; 0 when unknown.
     static long long processStartTime(int pid);
     // Fresh random token text.

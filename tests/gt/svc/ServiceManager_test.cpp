@@ -2,6 +2,7 @@
 
 #include <signal.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 
 #include <algorithm>
 #include <filesystem>
@@ -216,6 +217,71 @@ TEST_F(ServiceManagerTest, KilledServiceReadsAsStoppedAndMayStartAgain) {
     EXPECT_EQ(m_manager.control(u"Svc", CONTROL_STOP, &status), SERVICE_ERROR_NOT_ACTIVE);
     EXPECT_EQ(m_manager.start(u"Svc"), SERVICE_OK);
     EXPECT_TRUE(waitForState("Svc", SERVICE_RUNNING));
+}
+
+// A process the test starts that is nobody's service.
+class Stranger {
+public:
+    Stranger() {
+        m_pid = ::fork();
+        if (m_pid == 0) {
+            ::execl("/bin/sleep", "sleep", "60", static_cast<char*>(nullptr));
+            ::_exit(127);
+        }
+    }
+    ~Stranger() {
+        if (m_pid <= 0) return;
+        ::kill(m_pid, SIGKILL);
+        ::waitpid(m_pid, nullptr, 0);
+    }
+    Stranger(Stranger const&) = delete;
+    Stranger& operator=(Stranger const&) = delete;
+
+    int pid() const { return m_pid; }
+    // Still running: no signal reached it.
+    bool alive() const { return m_pid > 0 && ::waitpid(m_pid, nullptr, WNOHANG) == 0; }
+
+private:
+    pid_t m_pid = -1;
+};
+
+TEST_F(ServiceManagerTest, StateNamingAnotherProcessIsStaleAndThatProcessIsNeverSignalled) {
+    ASSERT_EQ(create("Svc", commandLine("normal")), SERVICE_OK);
+    Stranger stranger;
+    ASSERT_GT(stranger.pid(), 0);
+    // A running, connected service that takes STOP, but its start time is
+    // missing or not the process's: the pid alone says nothing.
+    struct Case {
+        char const* name;
+        char const* startTime;  // the line, or empty for none
+    } const cases[] = {
+        {"no start time", ""},
+        {"start time 0", "starttime=0\n"},
+        {"another start time", "starttime=1\n"},
+        {"not a number", "starttime=soon\n"},
+    };
+    std::string tool = GT_SVC_TOOL;
+    for (auto const& c : cases) {
+        SCOPED_TRACE(c.name);
+        m_dir.writeFile("registry/svc.state", "state=4\naccepted=1\nexit=0\ncheckpoint=0\nwaithint=0\npid=" +
+                                                  std::to_string(stranger.pid()) + "\n" + c.startTime +
+                                                  "token=0123456789abcdef01234567\nconnected=1\n");
+        ServiceStatus status;
+        EXPECT_EQ(m_manager.control(u"Svc", CONTROL_STOP, &status), SERVICE_ERROR_NOT_ACTIVE);
+        EXPECT_EQ(status.state, SERVICE_STOPPED);
+        EXPECT_EQ(status.processId, 0);
+        EXPECT_TRUE(stranger.alive());
+        EXPECT_EQ(state("Svc"), SERVICE_STOPPED);
+    }
+    // The tool, the same.
+    m_dir.writeFile("registry/svc.state", "state=4\naccepted=1\npid=" + std::to_string(stranger.pid()) +
+                                              "\ntoken=x\nconnected=1\n");
+    EXPECT_EQ(runProgram({tool, "stop", "Svc"}), 1);
+    EXPECT_TRUE(stranger.alive());
+    // The stale state keeps nobody from starting the service.
+    EXPECT_EQ(m_manager.start(u"Svc"), SERVICE_OK);
+    EXPECT_TRUE(waitForState("Svc", SERVICE_RUNNING));
+    EXPECT_TRUE(stranger.alive());
 }
 
 TEST_F(ServiceManagerTest, DeleteWhileRunningMarksTheServiceUntilItStops) {
