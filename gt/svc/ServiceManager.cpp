@@ -77,8 +77,8 @@ bool readAll(int fd, void* buffer, size_t size) {
 // neither our child nor in our process group), stdin from /dev/null, stdout
 // and stderr appended to the log. Returns its pid, or 0 with *error set to
 // the errno of the failed step (exec included).
-int spawnDetached(std::vector<std::string> const& args, std::vector<std::string> const& env,
-                  std::string const& logPath, int* error) {
+int spawnDetached(std::vector<std::string> const& args, std::vector<std::string> const& env, int logFd,
+                  int* error) {
     std::vector<char*> argv;
     for (auto const& a : args)
         argv.push_back(const_cast<char*>(a.c_str()));
@@ -89,19 +89,16 @@ int spawnDetached(std::vector<std::string> const& args, std::vector<std::string>
     envp.push_back(nullptr);
 
     int nullFd = ::open("/dev/null", O_RDONLY | O_CLOEXEC);
-    int logFd = ::open(logPath.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0600);
     int fds[2];
-    if (nullFd < 0 || logFd < 0 || ::pipe2(fds, O_CLOEXEC) != 0) {
+    if (nullFd < 0 || ::pipe2(fds, O_CLOEXEC) != 0) {
         *error = errno;
         if (nullFd >= 0) ::close(nullFd);
-        if (logFd >= 0) ::close(logFd);
         return 0;
     }
     pid_t child = ::fork();
     if (child < 0) {
         *error = errno;
         ::close(nullFd);
-        ::close(logFd);
         ::close(fds[0]);
         ::close(fds[1]);
         return 0;
@@ -130,7 +127,6 @@ int spawnDetached(std::vector<std::string> const& args, std::vector<std::string>
         ::_exit(127);
     }
     ::close(nullFd);
-    ::close(logFd);
     ::close(fds[1]);
     int status = 0;
     while (::waitpid(child, &status, 0) < 0 && errno == EINTR) {
@@ -321,16 +317,19 @@ int ServiceManager::_start(std::string const& key) {
 
     std::string logPath = registry.path(key, ".log");
     struct stat st;
-    if (::stat(logPath.c_str(), &st) == 0 && st.st_size > LOG_ROTATE_BYTES) {
+    if (::lstat(logPath.c_str(), &st) == 0 && S_ISREG(st.st_mode) && st.st_size > LOG_ROTATE_BYTES) {
         ::rename(logPath.c_str(), (logPath + ".1").c_str());
     }
+    int logFd = detail::openRegularFile(logPath, O_WRONLY | O_CREAT | O_APPEND, false);
+    if (logFd < 0) return SERVICE_ERROR_IO;
     int connectMs = connectTimeoutMs();
     StateRecord launching;
     launching.token = ServiceRegistry::newToken();
     launching.status.state = SERVICE_START_PENDING;
     int error = 0;
     int pid = spawnDetached(args, childEnvironment(folder, toUtf8(config.name), launching.token, connectMs),
-                            logPath, &error);
+                            logFd, &error);
+    ::close(logFd);
     if (pid == 0) {
         ::fprintf(stderr, "service manager: cannot start %s (%s): %s\n", toUtf8(config.name).c_str(),
                   args[0].c_str(), toUtf8(core::systemErrorText(error)).c_str());

@@ -72,6 +72,34 @@ bool findInt(std::string const& text, char const* key, int* value) {
 
 }  // namespace
 
+int openRegularFile(std::string const& path, int flags, bool quietWhenMissing) {
+    // Never blocks (a FIFO would wait for a writer) and never follows a link.
+    int fd = ::open(path.c_str(), flags | O_CLOEXEC | O_NOCTTY | O_NONBLOCK | O_NOFOLLOW, 0600);
+    int error = fd < 0 ? errno : 0;
+    struct stat st;
+    if (fd >= 0 && ::fstat(fd, &st) != 0) error = errno;
+    if (error == 0 && S_ISREG(st.st_mode)) {
+        // Plain blocking I/O on the file from here on (and in a child it is handed to).
+        ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+        return fd;
+    }
+    if (fd >= 0) ::close(fd);
+    if (error == ENOENT && quietWhenMissing) {
+        errno = ENOENT;
+        return -1;
+    }
+    // ELOOP: a link; ENXIO: a FIFO without a reader or a socket, opened for writing.
+    if (error == 0 || error == ELOOP || error == ENXIO) {
+        ::fprintf(stderr, "service manager: %s is not a regular file\n", path.c_str());
+        errno = error == 0 ? EINVAL : error;
+    } else {
+        ::fprintf(stderr, "service manager: cannot open %s: %s\n", path.c_str(),
+                  toUtf8(core::systemErrorText(error)).c_str());
+        errno = error;
+    }
+    return -1;
+}
+
 // Stored texts keep every character (the path conversion would turn '\' into '/').
 std::string toUtf8(core::String const& s) {
     std::string out;
@@ -129,12 +157,8 @@ bool ServiceRegistry::lock(int timeoutMs) {
     if (m_lockFd >= 0) return true;
     if (!ensureFolder()) return false;
     std::string name = m_folder + "/.lock";
-    int fd = ::open(name.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
-    if (fd < 0) {
-        ::fprintf(stderr, "service manager: cannot open %s: %s\n", name.c_str(),
-                  toUtf8(core::systemErrorText(errno)).c_str());
-        return false;
-    }
+    int fd = openRegularFile(name, O_RDWR | O_CREAT, false);
+    if (fd < 0) return false;
     long long until = nowMs() + timeoutMs;
     for (;;) {
         if (::flock(fd, LOCK_EX | LOCK_NB) == 0) break;
@@ -371,7 +395,10 @@ bool ServiceRegistry::refresh(std::string const& key, ServiceConfig* config, Sta
 
 bool writeFileAtomically(std::string const& path, std::string const& content) {
     std::string temp = path + ".tmp" + std::to_string(::getpid());
-    int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
+    // Whatever a crash (or someone else) left under the temporary name goes;
+    // the file is then made new, never opened through a link.
+    ::unlink(temp.c_str());
+    int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0600);
     if (fd < 0) {
         ::fprintf(stderr, "service manager: cannot write %s: %s\n", temp.c_str(),
                   toUtf8(core::systemErrorText(errno)).c_str());
@@ -407,13 +434,8 @@ bool writeFileAtomically(std::string const& path, std::string const& content) {
 
 int readSmallFile(std::string const& path, std::string* out, size_t maxBytes) {
     out->clear();
-    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) {
-        if (errno == ENOENT) return 0;
-        ::fprintf(stderr, "service manager: cannot read %s: %s\n", path.c_str(),
-                  toUtf8(core::systemErrorText(errno)).c_str());
-        return -1;
-    }
+    int fd = openRegularFile(path, O_RDONLY, true);
+    if (fd < 0) return errno == ENOENT ? 0 : -1;
     char buffer[4096];
     for (;;) {
         ssize_t n = ::read(fd, buffer, sizeof(buffer));

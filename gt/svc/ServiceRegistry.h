@@ -80,7 +80,13 @@ private:
 // Writes content to path through a temporary file in the same folder and a
 // rename; false (reason logged to stderr) on failure.
 bool writeFileAtomically(std::string const& path, std::string const& content);
-// Reads at most maxBytes; 1 read, 0 missing, -1 error or too big.
+// Opens a regular file without waiting and without following a link (a FIFO,
+// a device, a folder or a link is refused); the descriptor is close-on-exec
+// and blocking. -1 with errno set and the reason logged to stderr, except for
+// a missing file when quietWhenMissing.
+int openRegularFile(std::string const& path, int flags, bool quietWhenMissing);
+// Reads a regular file of at most maxBytes; 1 read, 0 missing, -1 error,
+// not a regular file or too big.
 int readSmallFile(std::string const& path, std::string* out, size_t maxBytes = 65536);
 // Text as UTF-8, every character kept; a lone surrogate becomes U+FFFD.
 std::string toUtf8(core::String const& s);

@@ -367,6 +367,82 @@ TEST_F(ServiceManagerTest, DamagedFilesAreReportedNotTrusted) {
     EXPECT_TRUE(configs[0].name == u"Good");
 }
 
+TEST_F(ServiceManagerTest, FilesThatAreNoRegularFilesAreRefusedWithoutWaiting) {
+    // A FIFO would block a plain open for ever (with the registry locked, so
+    // every other caller too); a link would be followed to a file of the
+    // link's choice. Each operation runs in the tool under a deadline.
+    std::string tool = GT_SVC_TOOL;
+    std::string out = m_dir.path("out.txt");
+    m_dir.writeFile("elsewhere.service",
+                    "name=Elsewhere\ndisplay=E\ncommand=/bin/true\nstart=3\ndeleted=0\n");
+    m_dir.writeFile("elsewhere.state", "state=1\npid=0\n");
+    m_dir.writeFile("elsewhere.log", "");
+    auto run = [&](std::vector<std::string> args, int exitCode, std::string const& expected) {
+        SCOPED_TRACE(args[1]);
+        EXPECT_EQ(runProgram(args, out, 10000), exitCode);
+        std::string text = m_dir.readFile("out.txt");
+        EXPECT_NE(text.find(expected), std::string::npos) << text;
+    };
+    struct Case {
+        char const* name;
+        char const* key;
+        char const* suffix;
+        bool fifo;  // else a symbolic link to a good file
+    } const cases[] = {
+        {"RecordFifo", "recordfifo", ".service", true},
+        {"RecordLink", "recordlink", ".service", false},
+        {"StateFifo", "statefifo", ".state", true},
+        {"StateLink", "statelink", ".state", false},
+    };
+    for (auto const& c : cases) {
+        SCOPED_TRACE(c.name);
+        ASSERT_EQ(create(c.name, commandLine("normal")), SERVICE_OK);
+        std::string key = c.key;
+        std::string file = registryFile(key + c.suffix);
+        ::unlink(file.c_str());
+        if (c.fifo) {
+            ASSERT_EQ(::mkfifo(file.c_str(), 0600), 0);
+        } else {
+            ASSERT_EQ(::symlink(m_dir.path(std::string("elsewhere") + c.suffix).c_str(), file.c_str()), 0);
+        }
+        std::string refusal = key + c.suffix + " is not a regular file";
+        run({tool, "query", c.name}, 1, refusal);
+        run({tool, "list"}, 0, refusal);
+        run({tool, "start", c.name}, 1, refusal);
+        run({tool, "stop", c.name}, 1, refusal);
+        run({tool, "delete", c.name}, 1, refusal);
+        run({tool, "create", c.name, "/bin/true"}, 1, refusal);
+    }
+
+    // The log: the start is refused, the service stays as it was.
+    for (bool fifo : {true, false}) {
+        char const* name = fifo ? "LogFifo" : "LogLink";
+        SCOPED_TRACE(name);
+        ASSERT_EQ(create(name, commandLine("normal")), SERVICE_OK);
+        std::string key = fifo ? "logfifo" : "loglink";
+        std::string file = registryFile(key + ".log");
+        if (fifo) {
+            ASSERT_EQ(::mkfifo(file.c_str(), 0600), 0);
+        } else {
+            ASSERT_EQ(::symlink(m_dir.path("elsewhere.log").c_str(), file.c_str()), 0);
+        }
+        run({tool, "start", name}, 1, key + ".log is not a regular file");
+        EXPECT_EQ(state(name), SERVICE_STOPPED);
+    }
+
+    // The registry's lock file.
+    ASSERT_EQ(::unlink(registryFile(".lock").c_str()), 0);
+    ASSERT_EQ(::symlink(m_dir.path("elsewhere.lock").c_str(), registryFile(".lock").c_str()), 0);
+    run({tool, "list"}, 1, ".lock is not a regular file");
+    EXPECT_FALSE(m_dir.exists("elsewhere.lock"));
+
+    // What the links pointed to is as it was.
+    EXPECT_EQ(m_dir.readFile("elsewhere.service"),
+              "name=Elsewhere\ndisplay=E\ncommand=/bin/true\nstart=3\ndeleted=0\n");
+    EXPECT_EQ(m_dir.readFile("elsewhere.state"), "state=1\npid=0\n");
+    EXPECT_EQ(m_dir.readFile("elsewhere.log"), "");
+}
+
 TEST_F(ServiceManagerTest, BootStartsAutomaticServicesOnly) {
     struct Case {
         char const* name;
