@@ -7,8 +7,8 @@
 #include <vector>
 
 #include "gt/core/io/SystemFolders.h"
+#include "gt/core/lang/Binary.h"
 #include "gt/svc/ServiceManager.h"
-#include "gt/svc/ServiceRegistry.h"
 
 using namespace gt;
 using namespace gt::svc;
@@ -28,6 +28,11 @@ char const USAGE[] =
     "The registry folder is $GT_SERVICE_REGISTRY, else $XDG_STATE_HOME/gtsvc, else ~/.local/state/gtsvc.\n";
 
 core::String text(char const* s) { return core::String::fromUtf8(s); }
+
+std::string utf8(core::String const& s) {
+    core::Binary bytes = s.toBinary();
+    return std::string(bytes.data(), static_cast<size_t>(bytes.length()));
+}
 
 char const* stateName(int state) {
     switch (state) {
@@ -138,10 +143,9 @@ int main(int argc, char** argv) {
         if (r == SERVICE_OK) r = manager.queryStatus(name, &status);
         if (r != SERVICE_OK) return failed("query", r);
         ::printf("name: %s\ndisplay: %s\ncommand: %s\nstart: %s\nstate: %s\npid: %d\nexit code: %d\n%s",
-                 detail::toUtf8(config.name).c_str(), detail::toUtf8(config.displayName).c_str(),
-                 detail::toUtf8(config.commandLine).c_str(), startName(config.startType),
-                 stateName(status.state), status.processId, status.exitCode,
-                 config.markedForDelete ? "marked for delete\n" : "");
+                 utf8(config.name).c_str(), utf8(config.displayName).c_str(),
+                 utf8(config.commandLine).c_str(), startName(config.startType), stateName(status.state),
+                 status.processId, status.exitCode, config.markedForDelete ? "marked for delete\n" : "");
         return 0;
     }
     if (command == "list" && args.size() == 1) {
@@ -151,8 +155,8 @@ int main(int argc, char** argv) {
         for (auto const& config : configs) {
             ServiceStatus status;
             manager.queryStatus(config.name, &status);
-            ::printf("%s\t%s\t%s\t%s\n", detail::toUtf8(config.name).c_str(), stateName(status.state),
-                     startName(config.startType), detail::toUtf8(config.displayName).c_str());
+            ::printf("%s\t%s\t%s\t%s\n", utf8(config.name).c_str(), stateName(status.state),
+                     startName(config.startType), utf8(config.displayName).c_str());
         }
         return 0;
     }

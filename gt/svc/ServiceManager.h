@@ -23,7 +23,6 @@
 // with SERVICE_ERROR_ACCESS_DENIED while queries and list still work.
 #pragma once
 
-#include <string>
 #include <vector>
 
 #include "gt/core/lang/String.h"
@@ -69,7 +68,7 @@ public:
     static bool writeAutostartEntry(core::String const& program, core::String const& fileName);
 
 private:
-    int _start(std::string const& key);
+    int _start(core::String const& key);
 
     core::String m_folder;
 };
