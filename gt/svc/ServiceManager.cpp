@@ -443,27 +443,50 @@ int ServiceManager::boot() {
     return failed;
 }
 
-bool ServiceManager::writeAutostartEntry(String const& program, String const& fileName) {
+String ServiceManager::autostartFolder() {
     String const config = core::getAppDataDirectory();
-    if (config.isEmpty()) return false;
-    String const folder = config + u"/autostart";
-    if (!detail::makeFolder(folder)) return false;
-    // Exec quoting of desktop entries: the program in double quotes with '"',
-    // '`', '$' and '\' escaped by a backslash; then the backslashes of the
-    // whole value doubled once more, as the entry is a string value.
-    String quoted = u"\"";
-    for (int i = 0; i < program.length(); ++i) {
-        core::Char c = program[i];
-        if (c == u'"' || c == u'`' || c == u'$' || c == u'\\') quoted += u'\\';
-        quoted += c;
+    return config.isEmpty() ? String() : config + u"/autostart";
+}
+
+bool ServiceManager::writeAutostartEntry(String const& program, String const& fileName,
+                                         String const& registry) {
+    String const folder = autostartFolder();
+    if (folder.isEmpty()) {
+        report(u"service manager: no home folder for the autostart entry");
+        return false;
     }
-    quoted += u'"';
-    String const exec = String(quoted).replace(u"\\", u"\\\\");
+    if (!detail::makeFolder(folder)) return false;
+    // Exec quoting of desktop entries: each argument in double quotes with
+    // '"', '`', '$' and '\' escaped by a backslash; then the backslashes of
+    // the whole value doubled once more, as the entry is a string value.
+    auto quoted = [](String const& argument) {
+        String out = u"\"";
+        for (int i = 0; i < argument.length(); ++i) {
+            core::Char c = argument[i];
+            if (c == u'"' || c == u'`' || c == u'$' || c == u'\\') out += u'\\';
+            out += c;
+        }
+        return out + u'"';
+    };
+    String command = quoted(program) + u" boot";
+    if (!registry.isEmpty()) command = u"env " + quoted(u"GT_SERVICE_REGISTRY=" + registry) + u" " + command;
+    command.replace(u"\\", u"\\\\");
     String const text =
         u"[Desktop Entry]\nType=Application\nName=gtsvc boot\n"
         u"Comment=Starts the automatic services of this user\nExec=" +
-        exec + u" boot\nTerminal=false\nNoDisplay=true\nX-GNOME-Autostart-enabled=true\n";
+        command + u"\nTerminal=false\nNoDisplay=true\nX-GNOME-Autostart-enabled=true\n";
     return detail::writeFileAtomically(folder + u"/" + fileName, text.toBinary());
+}
+
+int ServiceManager::removeAutostartEntry(String const& fileName) {
+    String const folder = autostartFolder();
+    if (folder.isEmpty()) return 0;
+    String const path = folder + u"/" + fileName;
+    // A link in its place goes itself; what it points to stays.
+    if (::unlink(core::detail::nativePath(path).c_str()) == 0) return 1;
+    if (errno == ENOENT) return 0;
+    report(u"service manager: cannot remove " + path + u": " + core::systemErrorText(errno));
+    return -1;
 }
 
 }  // namespace svc

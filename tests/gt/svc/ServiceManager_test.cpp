@@ -473,6 +473,20 @@ TEST_F(ServiceManagerTest, AutostartEntryRunsBootAtLogin) {
     EXPECT_EQ(entry.rfind("[Desktop Entry]\n", 0), 0u);
     EXPECT_NE(entry.find("\nType=Application\n"), std::string::npos);
     EXPECT_NE(entry.find("\nExec=\"/opt/my \\\\\"tools\\\\\"/gtsvc\" boot\n"), std::string::npos) << entry;
+
+    // With a registry folder the entry carries it, quoted the same way.
+    ASSERT_TRUE(ServiceManager::writeAutostartEntry(u"/opt/gtsvc", u"other.desktop", u"/my $state"));
+    entry = m_dir.readFile("config/autostart/other.desktop");
+    EXPECT_NE(entry.find("\nExec=env \"GT_SERVICE_REGISTRY=/my \\\\$state\" \"/opt/gtsvc\" boot\n"),
+              std::string::npos)
+        << entry;
+    EXPECT_TRUE(ServiceManager::autostartFolder() == m_dir.str("config/autostart"));
+
+    // And it can be taken away again.
+    EXPECT_EQ(ServiceManager::removeAutostartEntry(u"other.desktop"), 1);
+    EXPECT_FALSE(m_dir.exists("config/autostart/other.desktop"));
+    EXPECT_EQ(ServiceManager::removeAutostartEntry(u"other.desktop"), 0);
+    EXPECT_TRUE(m_dir.exists("config/autostart/gtsvc.desktop"));
 }
 
 TEST_F(ServiceManagerTest, DefaultFolderFollowsTheEnvironment) {
@@ -491,6 +505,8 @@ TEST_F(ServiceManagerTest, ToolDrivesTheManager) {
     std::string tool = GT_SVC_TOOL;
     std::string out = m_dir.path("out.txt");
     std::string command = service() + " normal";
+    ScopedEnv config("XDG_CONFIG_HOME", m_dir.path("config").c_str());
+    std::string entry = m_dir.path("config/autostart/gtsvc.desktop");
     struct Step {
         std::vector<std::string> args;
         int exitCode;
@@ -511,6 +527,21 @@ TEST_F(ServiceManagerTest, ToolDrivesTheManager) {
         {{tool, "delete", "Svc"}, 0, ""},
         {{tool, "stop", "Svc"}, 0, ""},
         {{tool, "query", "Svc"}, 1, "does not exist"},
+        // A wrong command line says what is wrong.
+        {{tool, "frob"}, 2, "gtsvc: unknown command \"frob\"\nusage: gtsvc"},
+        {{tool, "create", "Other", command, "--start"}, 2, "create: --start needs a value"},
+        {{tool, "create", "Other", command, "--colour", "red"}, 2, "create: unknown option \"--colour\""},
+        {{tool, "query"}, 2, "query: one service name needed"},
+        {{tool, "--help"}, 0, "autostart --remove"},
+        // The autostart entry: where it went, with the registry folder, and the undo.
+        {{tool, "autostart"},
+         0,
+         "wrote " + entry + ": runs \"" + tool +
+             " boot\" at each login with GT_SERVICE_REGISTRY=" + m_dir.path("registry") + "\n"},
+        {{tool, "autostart"}, 0, "undo with \"gtsvc autostart --remove\""},
+        {{tool, "autostart", "--remove"}, 0, "removed " + entry},
+        {{tool, "autostart", "--remove"}, 0, "no entry at " + entry},
+        {{tool, "autostart", "--all"}, 2, "autostart: only --remove is taken"},
     };
     for (auto const& step : steps) {
         SCOPED_TRACE(step.args.size() > 1 ? step.args[1] + " " + (step.args.size() > 2 ? step.args[2] : "")
