@@ -79,8 +79,8 @@ int startTypeOf(String const& s) {
 String number(long long value) { return gt::core::detail::formatDecimal(value); }
 
 int failed(String const& command, int error) {
-    Console::printlnError(u"gtsvc " + command + u": " + String::fromUtf8(serviceErrorText(error)) + u" (" +
-                          number(error) + u")");
+    Console::printlnError(u"gtsvc " + command + u": " + serviceErrorText(error) + u" (" + number(error) +
+                          u")");
     return 1;
 }
 

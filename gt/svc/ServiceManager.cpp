@@ -195,40 +195,40 @@ int readService(String const& folder, String const& name, ServiceConfig* config,
 
 }  // namespace
 
-char const* serviceErrorText(int error) {
+String serviceErrorText(int error) {
     switch (error) {
         case SERVICE_OK:
-            return "done";
+            return u"done";
         case SERVICE_ERROR_FILE_NOT_FOUND:
-            return "the service's program cannot be run";
+            return u"the service's program cannot be run";
         case SERVICE_ERROR_ACCESS_DENIED:
-            return "access denied";
+            return u"access denied";
         case SERVICE_ERROR_INVALID_PARAMETER:
-            return "invalid parameter";
+            return u"invalid parameter";
         case SERVICE_ERROR_IO:
-            return "the service registry cannot be read or written";
+            return u"the service registry cannot be read or written";
         case SERVICE_ERROR_REQUEST_TIMEOUT:
-            return "the service did not respond to the start in time";
+            return u"the service did not respond to the start in time";
         case SERVICE_ERROR_ALREADY_RUNNING:
-            return "the service is already running";
+            return u"the service is already running";
         case SERVICE_ERROR_DISABLED:
-            return "the service is disabled";
+            return u"the service is disabled";
         case SERVICE_ERROR_DOES_NOT_EXIST:
-            return "the service does not exist";
+            return u"the service does not exist";
         case SERVICE_ERROR_CANNOT_ACCEPT_CTRL:
-            return "the service cannot accept the control now";
+            return u"the service cannot accept the control now";
         case SERVICE_ERROR_NOT_ACTIVE:
-            return "the service is not running";
+            return u"the service is not running";
         case SERVICE_ERROR_CONTROLLER_CONNECT:
-            return "not started by the service manager";
+            return u"not started by the service manager";
         case SERVICE_ERROR_PROCESS_ABORTED:
-            return "the service process ended unexpectedly";
+            return u"the service process ended unexpectedly";
         case SERVICE_ERROR_MARKED_FOR_DELETE:
-            return "the service is marked for deletion";
+            return u"the service is marked for deletion";
         case SERVICE_ERROR_EXISTS:
-            return "the service already exists";
+            return u"the service already exists";
         default:
-            return "unknown error";
+            return u"unknown error";
     }
 }
 
@@ -436,7 +436,7 @@ int ServiceManager::boot() {
         if (config.startType > START_AUTO || config.markedForDelete) continue;
         int r = _start(ServiceRegistry::keyOf(config.name));
         if (r != SERVICE_OK && r != SERVICE_ERROR_ALREADY_RUNNING) {
-            report(u"service manager: " + config.name + u": " + String::fromUtf8(serviceErrorText(r)));
+            report(u"service manager: " + config.name + u": " + serviceErrorText(r));
             ++failed;
         }
     }
