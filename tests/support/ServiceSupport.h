@@ -15,7 +15,6 @@
 #include <gtest/gtest.h>
 
 #include "gt/svc/ServiceManager.h"
-#include "gt/svc/ServiceRegistry.h"
 #include "support/TempDir.h"
 #include "support/Wait.h"
 

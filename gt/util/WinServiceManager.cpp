@@ -1,8 +1,5 @@
 #include "gt/util/WinServiceManager.h"
 
-#include <errno.h>
-#include <time.h>
-
 #include <atomic>
 
 #include "gt/core/lang/Thread.h"
@@ -15,8 +12,10 @@ using namespace gt::svc;
 
 namespace {
 
-std::atomic<int> g_polls{300};
-std::atomic<int> g_intervalMs{100};
+// The waits of start and stop (setWait); atomics, since a test shortens them
+// from another thread while a wait runs.
+std::atomic<int> s_polls{300};
+std::atomic<int> s_intervalMs{100};
 
 // Our start types to the manager's.
 int managerStartType(int startType) {
@@ -92,8 +91,8 @@ core::String WinServiceManager::binaryPath() const {
 }
 
 void WinServiceManager::setWait(int polls, int intervalMs) {
-    g_polls.store(polls > 0 ? polls : 1);
-    g_intervalMs.store(intervalMs >= 0 ? intervalMs : 0);
+    s_polls.store(polls > 0 ? polls : 1);
+    s_intervalMs.store(intervalMs >= 0 ? intervalMs : 0);
 }
 
 bool WinServiceManager::_waitFor(int wanted) const {
@@ -101,7 +100,7 @@ bool WinServiceManager::_waitFor(int wanted) const {
     ServiceStatus status;
     // The limits are read on each round so that a shortened wait also ends
     // one that is under way.
-    for (int i = 0; i < g_polls.load(); ++i) {
+    for (int i = 0; i < s_polls.load(); ++i) {
         int r = manager.queryStatus(m_name, &status);
         // A service deleted while it ran goes together with its process.
         if (r == SERVICE_ERROR_DOES_NOT_EXIST && wanted == SERVICE_STOPPED) return true;
@@ -109,7 +108,7 @@ bool WinServiceManager::_waitFor(int wanted) const {
         if (status.state == wanted) return true;
         // A service that fell back to stopped will not start by waiting.
         if (wanted == SERVICE_RUNNING && status.state == SERVICE_STOPPED) return false;
-        if (i + 1 < g_polls.load()) core::Thread::sleep(g_intervalMs.load());
+        if (i + 1 < s_polls.load()) core::Thread::sleep(s_intervalMs.load());
     }
     return false;
 }
