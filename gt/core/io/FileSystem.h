@@ -41,7 +41,9 @@ void listDirectories(String const& dir, Array<String>& out, bool recursive);
 int countFiles(String const& dir);
 int countDirectories(String const& dir);
 
-// Creates every missing level; true when the whole path is a folder at the end.
+// Creates every missing level; true when the whole path is a folder at the
+// end. On failure errno holds the reason of the first level that could not
+// be made.
 bool createDirectories(String const& path);
 // Deletes everything below dir (deepest first); dir itself stays. Failures
 // are not reported.
