@@ -197,6 +197,27 @@ class WithoutCloud(unittest.TestCase):
                     result = self.stack.run_svr(argv)
                 self.assertEqual((9, expected), result)
 
+    def test_a_lock_that_cannot_be_had_says_why_before_the_usual_line(self):
+        victim = os.path.join(self.stack.tmp, 'victim')
+        with open(victim, 'wb') as f:
+            f.write(b'precious data')
+        lock = self.stack.data_file('svr.lock')
+        with self.subTest(case='data folder cannot be made'):
+            with open(self.stack.base, 'wb'):
+                pass  # a file where the folder's parent belongs
+            self.assertEqual((4, 'QvrSvr v2.0.7\nError: Cannot create the folder %s: Not a directory (20)\n'
+                                 'Error: Only one instance allowed.\n' % self.stack.data_dir),
+                             self.stack.run_svr('--console'))
+            os.remove(self.stack.base)
+        with self.subTest(case='lock file is a link'):
+            os.makedirs(self.stack.data_dir)
+            os.symlink(victim, lock)
+            self.assertEqual((4, 'QvrSvr v2.0.7\nError: Cannot open the lock file %s: Too many levels of '
+                                 'symbolic links (40)\nError: Only one instance allowed.\n' % lock),
+                             self.stack.run_svr('--console'))
+            with open(victim, 'rb') as f:
+                self.assertEqual(b'precious data', f.read())
+
     def test_service_outside_the_manager_fails(self):
         self.assertEqual(9, self.stack.run_svr('--service')[0])
 
