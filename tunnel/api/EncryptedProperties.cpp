@@ -12,6 +12,7 @@
 #include "gt/core/io/NativePath.h"
 #include "gt/core/io/Path.h"
 #include "gt/core/io/SystemFolders.h"
+#include "gt/core/lang/SystemError.h"
 #include "gt/core/util/BraceText.h"
 #include "gt/core/util/GUID.h"
 #include "gt/core/util/TEA.h"
@@ -27,22 +28,33 @@ namespace {
 
 char16_t const kAppDir[] = u"%APP_DIR%";
 
-// Writes bytes to a file of mode 0600 in one go; false on any failure (the
-// file is then removed).
-bool writePrivateFile(std::string const& path, Binary const& bytes) {
-    int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
-    if (fd < 0) return false;
+// Writes bytes to a new file of mode 0600 in one go; 0, or the system error
+// number of the failing step (the file is then removed).
+int writePrivateFile(std::string const& path, Binary const& bytes) {
+    int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+    if (fd < 0) return errno;
+    int error = 0;
     int done = 0;
     while (done < bytes.length()) {
         ssize_t n = ::write(fd, bytes.data() + done, static_cast<size_t>(bytes.length() - done));
         if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) break;
+        if (n <= 0) {
+            error = n < 0 ? errno : EIO;
+            break;
+        }
         done += static_cast<int>(n);
     }
-    bool ok = done == bytes.length() && ::fsync(fd) == 0;
-    if (::close(fd) != 0) ok = false;
-    if (!ok) ::unlink(path.c_str());
-    return ok;
+    if (error == 0 && ::fsync(fd) != 0) error = errno;
+    if (::close(fd) != 0 && error == 0) error = errno;
+    if (error != 0) ::unlink(path.c_str());
+    return error;
+}
+
+bool holdsNul(String const& text) {
+    for (int i = 0; i < text.length(); ++i) {
+        if (text[i] == 0) return true;
+    }
+    return false;
 }
 
 }  // namespace
@@ -102,32 +114,66 @@ String EncryptedProperties::get(String const& key) const {
     return value ? *value : String();
 }
 
-void EncryptedProperties::setAll(Dictionary<String> const& values) {
+bool EncryptedProperties::canStore(String const& key, String const& value) {
+    return gt::core::isBraceTextKey(key) && gt::core::isBraceTextValue(value) && !holdsNul(value);
+}
+
+bool EncryptedProperties::setAll(Dictionary<String> const& values) {
+    if (_refuse(values)) return false;
     m_raw = values;
     _expand();
     m_saved = _save();
+    return m_saved;
 }
 
-void EncryptedProperties::set(String const& key, String const& value) {
+bool EncryptedProperties::set(String const& key, String const& value) {
+    Dictionary<String> one;
+    one.set(key, value);
+    if (_refuse(one)) return false;
     m_raw.set(key, value);
     _expand();
     m_saved = _save();
+    return m_saved;
+}
+
+// Written as it is, such an entry would read back as something else: a value
+// "1.2.3.4}device.token{x" would end its own entry and replace another key.
+bool EncryptedProperties::_refuse(Dictionary<String> const& values) {
+    for (auto const& entry : values) {
+        if (canStore(entry.first, entry.second)) continue;
+        m_saved = false;
+        if (!gt::core::isBraceTextKey(entry.first)) {
+            m_saveError = u"The key \"" + entry.first +
+                          u"\" cannot be stored: a key holds no braces, blanks or control characters.";
+        } else {
+            m_saveError = u"The value of \"" + entry.first +
+                          u"\" cannot be stored: its braces do not pair up or it holds a NUL character.";
+        }
+        return true;
+    }
+    return false;
 }
 
 // A reader (the other program) must never see half a file: the bytes go to
 // a private temporary file in the same folder, which then replaces the file.
 bool EncryptedProperties::_save() {
+    m_saveError.clear();
     String const folder = gt::core::dirName(m_path);
-    if (!folder.isEmpty() && !gt::core::isDirectory(folder)) gt::core::createDirectories(folder);
+    if (!folder.isEmpty() && !gt::core::isDirectory(folder) && !gt::core::createDirectories(folder)) {
+        m_saveError = u"Cannot create the folder " + folder + u": " + gt::core::systemErrorText(errno);
+        return false;
+    }
     std::string const target = gt::core::detail::nativePath(m_path);
     std::string const temporary =
         target + "." + gt::core::detail::nativePath(gt::core::GUID().toString()) + ".tmp";
-    if (!writePrivateFile(temporary, encode(m_raw, m_password))) return false;
-    if (::rename(temporary.c_str(), target.c_str()) != 0) {
+    int error = writePrivateFile(temporary, encode(m_raw, m_password));
+    if (error == 0 && ::rename(temporary.c_str(), target.c_str()) != 0) {
+        error = errno;
         ::unlink(temporary.c_str());
-        return false;
     }
-    return true;
+    if (error == 0) return true;
+    m_saveError = u"Cannot write " + m_path + u": " + gt::core::systemErrorText(error);
+    return false;
 }
 
 }  // namespace tunnel
