@@ -218,6 +218,24 @@ class WithoutCloud(unittest.TestCase):
             with open(victim, 'rb') as f:
                 self.assertEqual(b'precious data', f.read())
 
+    def test_settings_the_file_cannot_hold_are_refused(self):
+        helper = [self.stack.program('svr_test_helper')]
+        self.stack.bind_device('real-token')
+        done = subprocess.run(helper + ['set', 'net.local_ip', '1.2.3.4}device.token{attacker-token'],
+                              env=self.stack.env, stderr=subprocess.PIPE, timeout=30)
+        self.assertEqual(1, done.returncode)
+        self.assertIn('"net.local_ip" cannot be stored', done.stderr.decode('utf-8'))
+        done = subprocess.run(helper + ['get', 'device.token'], env=self.stack.env, stdout=subprocess.PIPE,
+                              timeout=30)
+        self.assertEqual(b'real-token\n', done.stdout)
+
+    def test_a_local_address_that_cannot_be_bound_is_reported(self):
+        self.stack.bind_device(settings={'net.local_ip': 'eth0'})
+        svr = self.stack.start_svr()
+        svr.wait_line('[Device] The specific local IP address is enabled. IP: eth0', 15)
+        svr.wait_line('[Device] The local IP address is no IPv4 address to bind to; connections are not bound: '
+                      'eth0', 15)
+
     def test_service_outside_the_manager_fails(self):
         self.assertEqual(9, self.stack.run_svr('--service')[0])
 
