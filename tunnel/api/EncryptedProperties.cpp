@@ -11,7 +11,9 @@
 #include "gt/core/io/FileSystem.h"
 #include "gt/core/io/NativePath.h"
 #include "gt/core/io/Path.h"
+#include "gt/core/io/RandomAccessFile.h"
 #include "gt/core/io/SystemFolders.h"
+#include "gt/core/lang/Integer.h"
 #include "gt/core/lang/SystemError.h"
 #include "gt/core/util/BraceText.h"
 #include "gt/core/util/GUID.h"
@@ -20,6 +22,7 @@
 
 using gt::core::Binary;
 using gt::core::Dictionary;
+using gt::core::RandomAccessFile;
 using gt::core::String;
 
 namespace tunnel {
@@ -82,24 +85,66 @@ Binary EncryptedProperties::encode(Dictionary<String> const& raw, String const& 
 }
 
 Dictionary<String> EncryptedProperties::decode(Binary const& bytes, String const& password) {
+    Dictionary<String> raw;
+    _decode(bytes, password, &raw);
+    return raw;
+}
+
+String EncryptedProperties::_decode(Binary const& bytes, String const& password, Dictionary<String>* raw) {
     Binary plain;
+    bool deciphered = true;
     if (password.isEmpty()) {
         plain = bytes;
     } else {
-        gt::core::TEA::decrypt(&plain, bytes, Encryptor::teaKey(password));
+        deciphered = gt::core::TEA::decrypt(&plain, bytes, Encryptor::teaKey(password));
     }
-    Dictionary<String> raw;
-    gt::core::parseBraceText(plain.utf8ToString(), &raw);
-    return raw;
+    String const text = plain.utf8ToString();
+    gt::core::parseBraceText(text, raw);
+    if (!deciphered) return u"is no enciphered settings file";
+    // Deciphered with another key (a file copied from another computer, whose
+    // key comes from its host name), the bytes are noise: hardly ever UTF-8
+    // text, and text without entries.
+    if (plain.isEmpty()) return String();
+    if (text.toBinary() != plain || raw->isEmpty()) {
+        return u"cannot be deciphered with this computer's key (written on another computer, or damaged)";
+    }
+    return String();
 }
 
 void EncryptedProperties::load() {
     m_raw.clear();
     m_values.clear();
+    m_loadError.clear();
     Binary bytes;
-    if (!gt::core::File::readAll(m_path, &bytes, MAX_FILE_BYTES)) bytes.clear();
-    m_raw = decode(bytes, m_password);
+    String const problem = _read(&bytes);
+    if (!problem.isEmpty()) {
+        m_loadError = u"The settings file " + m_path + u" " + problem;
+        return;
+    }
+    String const undeciphered = _decode(bytes, m_password, &m_raw);
+    if (!undeciphered.isEmpty()) m_loadError = u"The settings file " + m_path + u" " + undeciphered;
     _expand();
+}
+
+// Empty when the bytes were read or the file is missing; else what is wrong.
+String EncryptedProperties::_read(Binary* bytes) const {
+    RandomAccessFile file(m_path, RandomAccessFile::OPEN_EXISTING, RandomAccessFile::ACCESS_READ,
+                          RandomAccessFile::SHARE_READ_WRITE);
+    if (!file.isOpen()) {
+        if (file.lastError() == ENOENT) return String();
+        return u"cannot be read: " + gt::core::systemErrorText(file.lastError());
+    }
+    struct stat st;
+    if (::fstat(file.handle(), &st) != 0) return u"cannot be read: " + gt::core::systemErrorText(errno);
+    if (!S_ISREG(st.st_mode)) return u"is not a regular file";
+    if (file.size() > MAX_FILE_BYTES) {
+        return u"is larger than " + gt::core::Integer(MAX_FILE_BYTES).toString() + u" bytes";
+    }
+    if (!file.read(bytes, MAX_FILE_BYTES) || file.size() > file.position()) {
+        bytes->clear();
+        return u"cannot be read whole (it changed while being read)";
+    }
+    return String();
 }
 
 void EncryptedProperties::_expand() {

@@ -25,6 +25,11 @@ public:
     // Reads the file again; a missing, unreadable or undecryptable file
     // gives an empty store.
     void load();
+    // Why the last load found no usable settings in a file that is there: it
+    // cannot be read, is no regular file, is too large, or does not decipher
+    // with this password. Begins with the file's path; empty after a good
+    // load and when the file is missing.
+    gt::core::String const& lastLoadError() const { return m_loadError; }
     // The value with "%APP_DIR%" expanded, or an empty text.
     gt::core::String get(gt::core::String const& key) const;
     // Replaces every entry and writes the file (creating its folder); true
@@ -57,6 +62,10 @@ public:
 
 private:
     void _expand();
+    gt::core::String _read(gt::core::Binary* bytes) const;
+    // decode, telling why the bytes gave no usable settings (empty when they did).
+    static gt::core::String _decode(gt::core::Binary const& bytes, gt::core::String const& password,
+                                    gt::core::Dictionary<gt::core::String>* raw);
     bool _refuse(gt::core::Dictionary<gt::core::String> const& values);
     bool _save();
 
@@ -66,6 +75,7 @@ private:
     gt::core::Dictionary<gt::core::String> m_raw;
     bool m_saved;
     gt::core::String m_saveError;
+    gt::core::String m_loadError;
 };
 
 }  // namespace tunnel

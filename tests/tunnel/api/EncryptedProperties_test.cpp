@@ -103,6 +103,53 @@ TEST(EncryptedProperties, WrongPasswordOrDamagedFileNeverThrows) {
     EXPECT_TRUE(damaged.values().isEmpty());
 }
 
+// A file that is there but gives no settings reads as an empty store, as a
+// missing one does; the reason is kept so that the service can say it.
+TEST(EncryptedProperties, AFileThatGivesNoSettingsTellsWhy) {
+    enum Kind { MISSING, GOOD, EMPTY, FOLDER, FIFO, OVERSIZED, NOT_ENCIPHERED, OTHER_KEY };
+    struct Case {
+        char const* name;
+        Kind kind;
+        char const* reason;  // after the path; null: no reason
+    } const cases[] = {
+        {"missing", MISSING, nullptr},
+        {"good", GOOD, nullptr},
+        {"empty", EMPTY, nullptr},
+        {"folder", FOLDER, "cannot be read: Is a directory (21)"},
+        {"fifo", FIFO, "is not a regular file"},
+        {"oversized", OVERSIZED, "is larger than 4194304 bytes"},
+        {"not enciphered", NOT_ENCIPHERED, "is no enciphered settings file"},
+        {"another computer's key", OTHER_KEY,
+         "cannot be deciphered with this computer's key (written on another computer, or damaged)"},
+    };
+    for (Case const& c : cases) {
+        SCOPED_TRACE(c.name);
+        TempDir dir;
+        std::string const file = dir.path("properties.cfg");
+        if (c.kind == GOOD || c.kind == OTHER_KEY) {
+            EncryptedProperties writer(dir.str("properties.cfg"),
+                                       c.kind == GOOD ? u"host-pw" : u"other-host");
+            ASSERT_TRUE(writer.setAll(sample()));
+        }
+        if (c.kind == EMPTY) dir.writeFile("properties.cfg", "");
+        int made = 0;
+        if (c.kind == FOLDER) made = ::mkdir(file.c_str(), 0700);
+        if (c.kind == FIFO) made = ::mkfifo(file.c_str(), 0600);
+        ASSERT_EQ(0, made);
+        if (c.kind == OVERSIZED)
+            dir.writeFile("properties.cfg", std::string(EncryptedProperties::MAX_FILE_BYTES + 1, 'x'));
+        if (c.kind == NOT_ENCIPHERED) dir.writeFile("properties.cfg", "device.token{plain}");
+
+        EncryptedProperties props(dir.str("properties.cfg"), u"host-pw");
+        if (c.reason == nullptr) {
+            EXPECT_TRUE(props.lastLoadError().isEmpty()) << utf8(props.lastLoadError());
+        } else {
+            EXPECT_EQ("The settings file " + file + " " + c.reason, utf8(props.lastLoadError()));
+        }
+        EXPECT_EQ(c.kind == GOOD ? 2 : 0, props.values().count());
+    }
+}
+
 TEST(EncryptedProperties, FileIsReplacedWholeWithPrivateMode) {
     TempDir dir;
     EncryptedProperties props(dir.str("properties.cfg"), u"pw");
