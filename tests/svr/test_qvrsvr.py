@@ -146,6 +146,17 @@ class ConsoleRun(StackTest):
         self.assertIsNone(svr.proc.poll())
 
 
+    def test_a_clock_reset_that_cannot_be_a_time_fails_one_login_only(self):
+        self.start()
+        self.assertEqual('ok', self.stack.cloud.command(json.dumps(
+            {'cmd': 'fault', 'kind': '316', 'method': 'login', 'times': 1, 'reset': '-9223372036854775808'})))
+        self.stack.bind_device()
+        svr = self.stack.start_svr()
+        svr.wait_line('[Device] Failed to login: HTTP: The server\'s clock reset is not a time: '
+                      '"-9223372036854775808"', 30)
+        svr.wait_line('[Device] logged in.', 30)
+        self.assertIsNone(svr.proc.poll())
+
     def test_local_address_binding(self):
         self.start()
         self.stack.bind_device(settings={'net.local_ip': '127.0.0.1'})
