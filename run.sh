@@ -56,9 +56,9 @@ test)
     ;;
 demo)
     install_missing
-    echo "== building the service program"
+    echo "== building the service program, its settings helper and the service manager tool"
     cmake -S "$ROOT" -B "$ROOT/build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
-    cmake --build "$ROOT/build" -j "$(jobs)" --target QvrSvr svr_test_helper
+    cmake --build "$ROOT/build" -j "$(jobs)" --target QvrSvr svr_test_helper gtsvc
     shift
     exec python3 "$ROOT/demo/demo.py" --build "$ROOT/build" "$@"
     ;;

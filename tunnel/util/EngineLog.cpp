@@ -35,7 +35,10 @@ void EngineLog::flush() {
     if (m_repeats <= 0) return;
     long long const n = m_repeats;
     m_repeats = 0;
-    _emit(m_lastLevel, u"(last line repeated " + gt::core::Long(n).toString() + u" more times)");
+    // The sink is shared (the worker's state lines, other workers): another
+    // line may stand between the repeated one and its count, so the count
+    // names its line.
+    _emit(m_lastLevel, u"(last line repeated " + gt::core::Long(n).toString() + u" more times) " + m_last);
 }
 
 void EngineLog::_write(Level level, String const& message) {

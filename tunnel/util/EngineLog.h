@@ -1,6 +1,8 @@
 // The tunnel engine's log lines on their way to the owner's log recorder:
 // debug lines only when asked for, and a line repeated back to back written
-// once, followed by how many times it came again.
+// once, followed by how many times it came again: "(last line repeated N
+// more times) " and the line, since other writers of the sink may have put
+// lines in between.
 #pragma once
 
 #include "gt/core/lang/String.h"

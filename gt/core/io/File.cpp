@@ -51,6 +51,18 @@ bool File::write(String const& path, Binary const& data) {
     return stream.isOpen() && stream.write(data);
 }
 
+bool File::create(String const& path, Binary const& data) {
+    bool written;
+    {
+        RandomAccessFile file(path, RandomAccessFile::CREATE_NEW | RandomAccessFile::NO_FOLLOW,
+                              RandomAccessFile::ACCESS_WRITE, RandomAccessFile::SHARE_READ);
+        if (!file.isOpen()) return false;
+        written = file.write(data);
+    }
+    if (!written) ::unlink(detail::nativePath(path).c_str());
+    return written;
+}
+
 bool File::append(String const& path, Binary const& data) {
     FileOutputStream stream(path, true);
     return stream.isOpen() && stream.write(data);
@@ -91,6 +103,12 @@ bool File::move(String const& source, String const& destination) {
     struct stat st;
     if (::lstat(to.c_str(), &st) == 0 || errno != ENOENT) return false;
     return ::rename(from.c_str(), to.c_str()) == 0;
+}
+
+bool File::replace(String const& source, String const& destination) {
+    std::string from = detail::nativePath(source);
+    std::string to = detail::nativePath(destination);
+    return !from.empty() && !to.empty() && ::rename(from.c_str(), to.c_str()) == 0;
 }
 
 bool File::remove(String const& path) {

@@ -163,23 +163,33 @@ int countDirectories(String const& dir) { return count(dir, false); }
 
 bool createDirectories(String const& path, int mode) {
     String normal = normalizePath(path);
-    if (normal.isEmpty()) return false;
+    if (normal.isEmpty()) {
+        errno = EINVAL;
+        return false;
+    }
     if (isDirectory(normal)) return true;
     std::string native = detail::nativePath(normal);
     // Walk the levels; a leading '/' (or several) stays in the prefix.
     std::string prefix;
     size_t start = 0;
+    int failure = 0;
     while (start <= native.size()) {
         size_t end = native.find('/', start);
         if (end == std::string::npos) end = native.size();
         if (end > start) {
             prefix.append(native, start, end - start);
-            if (!isFolder(prefix)) ::mkdir(prefix.c_str(), static_cast<mode_t>(mode));
+            if (!isFolder(prefix) && ::mkdir(prefix.c_str(), static_cast<mode_t>(mode)) != 0 && errno != EEXIST && failure == 0) {
+                failure = errno;
+            }
         }
         prefix.push_back('/');
         start = end + 1;
     }
-    return isFolder(native);
+    if (isFolder(native)) return true;
+    // The first level that could not be made tells why; a file in the way
+    // gives ENOTDIR.
+    errno = failure != 0 ? failure : ENOTDIR;
+    return false;
 }
 
 void removeDirectoryContents(String const& dir) {

@@ -43,6 +43,7 @@ int countDirectories(String const& dir);
 
 // Creates every missing level with mode (before the umask; 0700 keeps a
 // private folder private); true when the whole path is a folder at the end.
+// On failure errno holds the reason of the first level that could not be made.
 bool createDirectories(String const& path, int mode = 0777);
 // Deletes everything below dir (deepest first); dir itself stays. Failures
 // are not reported.

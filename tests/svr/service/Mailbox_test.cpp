@@ -1,6 +1,8 @@
 // The two mailbox files shared with the desktop client: the signal file that
 // takes commands and the status file that receives reports.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <filesystem>
 #include <string>
@@ -107,6 +109,67 @@ TEST(FileSignal, SendWritesOnlyIntoAnEmptyFile) {
     }
 }
 
+// Whoever can place an entry in the data folder must not reach another file
+// through the mailbox: a link is never read, cut or written through; the
+// instance replaces what is not a regular file by an empty mailbox.
+TEST(FileSignal, ALinkOrFifoInPlaceOfTheMailboxLeavesEveryOtherFileAlone) {
+    struct Case {
+        char const* name;
+        std::string victim;
+        bool fifo;
+    } const cases[] = {
+        {"link to a file of the user", "precious data", false},
+        {"link to a file holding a command", "exit", false},
+        {"link to an empty file", "", false},
+        {"fifo", "", true},
+    };
+    for (Case const& c : cases) {
+        SCOPED_TRACE(c.name);
+        TempDir dir;
+        gt::core::String const path = dir.str("svr.signal");
+        FileSignal signal(path);
+        dir.writeFile("victim", c.victim);
+        if (c.fifo) {
+            ASSERT_EQ(0, ::mkfifo(dir.path("svr.signal").c_str(), 0600));
+        } else {
+            ASSERT_EQ(0, ::symlink(dir.path("victim").c_str(), dir.path("svr.signal").c_str()));
+        }
+        // A sender never writes through it either.
+        EXPECT_FALSE(FileSignal::send(path, gt::test::bin("refresh")));
+        Binary out("stale");
+        EXPECT_FALSE(signal.receive(&out));
+        EXPECT_EQ(c.victim, dir.readFile("victim"));
+        struct stat st;
+        ASSERT_EQ(0, ::lstat(dir.path("svr.signal").c_str(), &st));
+        EXPECT_TRUE(S_ISREG(st.st_mode));
+        EXPECT_EQ(0, st.st_size);
+        // The mailbox works again at once.
+        EXPECT_TRUE(FileSignal::send(path, gt::test::bin("refresh")));
+        EXPECT_TRUE(signal.receive(&out));
+        EXPECT_EQ("refresh", gt::test::bytes(out));
+        EXPECT_EQ(c.victim, dir.readFile("victim"));
+    }
+}
+
+// The mailbox is emptied by putting an empty file in its place: a link that
+// appears beside it, where the empty file is prepared, is taken away rather
+// than written through.
+TEST(FileSignal, EmptyingNeverWritesThroughALinkBesideTheMailbox) {
+    TempDir dir;
+    gt::core::String const path = dir.str("svr.signal");
+    FileSignal signal(path);
+    dir.writeFile("victim", "precious data");
+    Binary out;
+    EXPECT_FALSE(signal.receive(&out));
+    ASSERT_EQ(0, ::symlink(dir.path("victim").c_str(), dir.path("svr.signal.new").c_str()));
+    ASSERT_TRUE(FileSignal::send(path, gt::test::bin("exit")));
+    EXPECT_TRUE(signal.receive(&out));
+    EXPECT_EQ("exit", gt::test::bytes(out));
+    EXPECT_EQ("", dir.readFile("svr.signal"));
+    EXPECT_EQ("precious data", dir.readFile("victim"));
+    EXPECT_FALSE(dir.exists("svr.signal.new"));
+}
+
 TEST(SignalService, CommandWords) {
     struct Case {
         std::string bytes;
@@ -193,6 +256,32 @@ TEST(StatusFile, WrittenOnlyIntoAnEmptyMailbox) {
             EXPECT_EQ(c.content, dir.readFile("status.json.tmp"));
         }
         EXPECT_FALSE(dir.exists("status.json.tmp.new"));
+    }
+}
+
+// The status mailbox and the file the report is prepared in: a link at
+// either never carries the report to the file it points to.
+TEST(StatusFile, ALinkInPlaceOfTheMailboxOrItsTemporaryFileLeavesTheTargetAlone) {
+    struct Case {
+        char const* name;
+        char const* link;
+        bool written;
+    } const cases[] = {
+        {"mailbox is a link to an empty file", "status.json.tmp", false},
+        {"temporary file is a link", "status.json.tmp.new", true},
+    };
+    for (Case const& c : cases) {
+        SCOPED_TRACE(c.name);
+        TempDir dir;
+        dir.writeFile("victim", "");
+        if (std::string(c.link) != "status.json.tmp") dir.writeFile("status.json.tmp", "");
+        ASSERT_EQ(0, ::symlink(dir.path("victim").c_str(), dir.path(c.link).c_str()));
+        EXPECT_EQ(c.written, StatusService::writeReport(dir.str("status.json.tmp"), report(Array<Any>())));
+        EXPECT_EQ("", dir.readFile("victim"));
+        EXPECT_FALSE(dir.exists("status.json.tmp.new"));
+        if (c.written) {
+            EXPECT_EQ("{\r\n\t\"forwards\":[\r\n\t]\r\n}", dir.readFile("status.json.tmp"));
+        }
     }
 }
 

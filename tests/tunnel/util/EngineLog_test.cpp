@@ -48,15 +48,15 @@ TEST(EngineLog, RepeatedLinesAreCollapsedWithACount) {
         log.info(u"last");
     }  // the pending count is written at the end
     EXPECT_EQ(sink.lines(), (std::vector<std::string>{
-                                "I DEBUG: channelId NOT FOUND",
-                                "I DEBUG: (last line repeated 199999 more times)",
-                                "W channelId NOT FOUND",
-                                "W other",
-                                "W (last line repeated 1 more times)",
-                                "I third",
-                                "I last",
-                                "I (last line repeated 2 more times)",
-                            }));
+                              "I DEBUG: channelId NOT FOUND",
+                              "I DEBUG: (last line repeated 199999 more times) channelId NOT FOUND",
+                              "W channelId NOT FOUND",
+                              "W other",
+                              "W (last line repeated 1 more times) other",
+                              "I third",
+                              "I last",
+                              "I (last line repeated 2 more times) last",
+                          }));
 }
 
 TEST(EngineLog, ACountWaitsAtMostAMinute) {
@@ -70,10 +70,28 @@ TEST(EngineLog, ACountWaitsAtMostAMinute) {
     EXPECT_EQ(sink.lines().size(), 1u);
     clock.advance(1);
     log.tick();
-    EXPECT_EQ(sink.lines(), (std::vector<std::string>{"I again", "I (last line repeated 1 more times)"}));
+    EXPECT_EQ(sink.lines(), (std::vector<std::string>{"I again", "I (last line repeated 1 more times) again"}));
     // Further repeats are counted afresh.
     log.info(u"again");
     log.flush();
-    EXPECT_EQ(sink.lines().back(), "I (last line repeated 1 more times)");
+    EXPECT_EQ(sink.lines().back(), "I (last line repeated 1 more times) again");
     EXPECT_EQ(sink.lines().size(), 3u);
+}
+
+// The sink is shared: the worker's own state lines and the other workers'
+// lines land between a repeated line and its count. The count names its line.
+TEST(EngineLog, TheCountNamesItsLineWhateverCameBetween) {
+    RecordingLog sink;
+    EngineLog log(&sink);
+    log.warn(u"[Tunnel] Relay probe failed: Connection refused (111)");
+    log.warn(u"[Tunnel] Relay probe failed: Connection refused (111)");
+    sink.info(u"[Tunnel] Tunnel closed. (127.0.0.1:7000)");  // another writer of the sink
+    log.info(u"next");
+    EXPECT_EQ(sink.lines(),
+              (std::vector<std::string>{
+                  "W [Tunnel] Relay probe failed: Connection refused (111)",
+                  "I [Tunnel] Tunnel closed. (127.0.0.1:7000)",
+                  "W (last line repeated 1 more times) [Tunnel] Relay probe failed: Connection refused (111)",
+                  "I next",
+              }));
 }

@@ -1,5 +1,6 @@
 #include "gt/core/io/FileSystem.h"
 
+#include <errno.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <sys/time.h>
@@ -96,7 +97,17 @@ TEST_F(FileSystemTest, CreateDirectories) {
     EXPECT_TRUE(gt::core::createDirectories(deep));  // already there
     EXPECT_TRUE(gt::core::createDirectories(dir.str("x//w/")));
     EXPECT_TRUE(gt::core::isDirectory(dir.str("x/w")));
-    EXPECT_FALSE(gt::core::createDirectories(dir.str("tree/1.txt/sub")));
+    // A failure leaves its reason in errno, for the caller's log line.
+    struct Failure {
+        char const* path;
+        int error;
+    } const failures[] = {{"tree/1.txt/sub", ENOTDIR}, {"tree/1.txt", ENOTDIR}};
+    for (Failure const& f : failures) {
+        SCOPED_TRACE(f.path);
+        errno = 0;
+        EXPECT_FALSE(gt::core::createDirectories(dir.str(f.path)));
+        EXPECT_EQ(errno, f.error);
+    }
     EXPECT_FALSE(gt::core::createDirectories(String()));
 
     // Every level made gets the mode asked for; levels that were there keep theirs.

@@ -111,6 +111,33 @@ TEST_F(FileTest, MoveNeverReplaces) {
     EXPECT_FALSE(File::move(dir.str("missing"), dir.str("d")));
 }
 
+// Create and replace never write through a link: a link in the way fails
+// the creation and is itself replaced by the rename.
+TEST_F(FileTest, CreateAndReplaceLeaveWhatALinkPointsTo) {
+    dir.writeFile("victim", "keep");
+    ASSERT_EQ(::symlink(dir.path("victim").c_str(), dir.path("link").c_str()), 0);
+    ASSERT_EQ(::symlink(dir.path("absent").c_str(), dir.path("dangling").c_str()), 0);
+    EXPECT_FALSE(File::create(dir.str("link"), bin("new")));
+    EXPECT_FALSE(File::create(dir.str("dangling"), bin("new")));
+    EXPECT_FALSE(dir.exists("absent"));
+    ASSERT_TRUE(File::create(dir.str("fresh"), bin("new")));
+    EXPECT_EQ(dir.readFile("fresh"), "new");
+    EXPECT_FALSE(File::create(dir.str("fresh"), bin("other")));
+    EXPECT_EQ(dir.readFile("fresh"), "new");
+
+    ASSERT_TRUE(File::replace(dir.str("fresh"), dir.str("link")));
+    EXPECT_FALSE(dir.exists("fresh"));
+    EXPECT_EQ(dir.readFile("link"), "new");
+    struct stat st;
+    ASSERT_EQ(::lstat(dir.path("link").c_str(), &st), 0);
+    EXPECT_TRUE(S_ISREG(st.st_mode));
+    EXPECT_EQ(dir.readFile("victim"), "keep");
+
+    ::mkdir(dir.path("folder").c_str(), 0700);
+    EXPECT_FALSE(File::replace(dir.str("link"), dir.str("folder")));
+    EXPECT_FALSE(File::replace(dir.str("missing"), dir.str("other")));
+}
+
 TEST_F(FileTest, Remove) {
     dir.writeFile("ro", "x");
     ::chmod(dir.path("ro").c_str(), 0444);
