@@ -54,6 +54,8 @@
 #include <vector>
 
 #include "benchmarks/support/BlockingUser.h"
+#include "benchmarks/support/EngineChild.h"
+#include "benchmarks/support/ProcessStats.h"
 #include "gt/core/lang/String.h"
 #include "gt/core/util/Array.h"
 #include "gt/core/util/CodePage.h"
@@ -65,14 +67,31 @@
 
 namespace {
 
+using bench::busiestThread;
 using bench::Clock;
+using bench::closeAll;
 using bench::connectTo;
-using bench::readUntilEnd;
+using bench::cpuSeconds;
+using bench::forkChild;
+using bench::openDescriptors;
+using bench::openIdle;
+using bench::readAll;
 using bench::rssBytes;
 using bench::seconds;
-using bench::sendToSink;
+using bench::threadCpuSeconds;
 using bench::waitUntil;
 using bench::writeAll;
+
+// Bytes per second of streams users each sending bytes to the sink.
+double bulkUp(unsigned short port, struct Shared* shared, int streams, long long bytes);
+// Bytes per second of streams users each fetching bytes from the target.
+double bulkDown(unsigned short port, int streams, long long bytes) {
+    return bench::bulkFromTarget(port, streams, bytes, 1 << 17);
+}
+// Round trips of a 14-byte exchange with the echo, in microseconds, sorted.
+std::vector<double> roundTrips(unsigned short port, int rounds) {
+    return bench::roundTrips(port, 14, 50, rounds);
+}
 
 // ---- sockets ------------------------------------------------------------------
 
@@ -91,18 +110,6 @@ int listenLoopback(unsigned short* port) {
     ::getsockname(fd, reinterpret_cast<sockaddr*>(&a), &n);
     *port = ntohs(a.sin_port);
     return fd;
-}
-
-bool readAll(int fd, void* data, size_t n) {
-    char* p = static_cast<char*>(data);
-    while (n > 0) {
-        ssize_t r = ::recv(fd, p, n, 0);
-        if (r < 0 && errno == EINTR) continue;
-        if (r <= 0) return false;
-        p += r;
-        n -= static_cast<size_t>(r);
-    }
-    return true;
 }
 
 // ---- processes ----------------------------------------------------------------
@@ -136,77 +143,6 @@ struct Shared {
 
 long long nowNs() {
     return std::chrono::duration_cast<std::chrono::nanoseconds>(Clock::now().time_since_epoch()).count();
-}
-
-pid_t forkChild(std::function<void()> const& body) {
-    pid_t pid = ::fork();
-    if (pid == 0) {
-        ::prctl(PR_SET_PDEATHSIG, SIGKILL);  // never outlive the benchmark
-        body();
-        ::_exit(0);
-    }
-    return pid;
-}
-
-// CPU seconds of a /proc stat file (a process's or one thread's): user and
-// system time, and the finished children's too when children is set.
-double statCpuSeconds(std::string const& path, bool children) {
-    std::ifstream in(path);
-    std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    size_t const close = text.rfind(')');
-    if (close == std::string::npos) return 0;
-    // Fields from the state on: utime is the 12th, stime, cutime, cstime follow.
-    char const* p = text.c_str() + close + 2;
-    for (int field = 0; field < 11 && *p; ++field) {
-        char const* space = std::strchr(p, ' ');
-        p = space ? space + 1 : "";
-    }
-    long long ticks = 0;
-    for (int i = 0; i < (children ? 4 : 2) && *p; ++i) {
-        char* end = nullptr;
-        ticks += std::strtoll(p, &end, 10);
-        p = end;
-    }
-    return static_cast<double>(ticks) / static_cast<double>(::sysconf(_SC_CLK_TCK));
-}
-
-// CPU seconds a process has used so far, its finished children included.
-double cpuSeconds(pid_t pid) { return statCpuSeconds("/proc/" + std::to_string(pid) + "/stat", true); }
-
-// CPU seconds each thread of a process has used so far, by thread id.
-std::map<std::string, double> threadCpuSeconds(pid_t pid) {
-    std::map<std::string, double> out;
-    std::string const folder = "/proc/" + std::to_string(pid) + "/task";
-    DIR* dir = ::opendir(folder.c_str());
-    if (!dir) return out;
-    while (dirent* e = ::readdir(dir)) {
-        if (e->d_name[0] == '.') continue;
-        out[e->d_name] = statCpuSeconds(folder + "/" + e->d_name + "/stat", false);
-    }
-    ::closedir(dir);
-    return out;
-}
-
-// How busy the busiest thread of a process was between two readings, as a
-// share of one core over the seconds between them.
-double busiestThread(std::map<std::string, double> const& before, std::map<std::string, double> const& after,
-                     double elapsed) {
-    double most = 0;
-    for (auto const& t : after) {
-        auto const was = before.find(t.first);
-        most = std::max(most, t.second - (was == before.end() ? 0 : was->second));
-    }
-    return elapsed > 0 ? most / elapsed : 0;
-}
-
-int openDescriptors(pid_t pid) {
-    DIR* dir = ::opendir(("/proc/" + std::to_string(pid) + "/fd").c_str());
-    if (!dir) return -1;
-    int n = 0;
-    while (dirent* e = ::readdir(dir))
-        if (e->d_name[0] != '.') ++n;
-    ::closedir(dir);
-    return n;
 }
 
 // ---- target ---------------------------------------------------------------------
@@ -1002,108 +938,10 @@ void echoPeerMain(unsigned short relayPort) {
     }
 }
 
-// ---- engine ------------------------------------------------------------------------
-
-// The engine's warnings and errors go to standard error, so that a failed
-// run shows its reason; its info lines are dropped.
-class WarningsToStderr : public gt::util::ILogRecorder {
-public:
-    void info(gt::core::String const&) override {}
-    void warn(gt::core::String const& message) override { _print("warning", message); }
-    void error(gt::core::String const& message) override { _print("error", message); }
-
-private:
-    static void _print(char const* level, gt::core::String const& message) {
-        gt::core::Binary text;
-        gt::core::convertToUtf8(message, &text);
-        std::fprintf(stderr, "engine %s: %.*s\n", level, text.length(), text.data());
-    }
-};
-
-void engineMain(unsigned short relayPort, unsigned short targetPort) {
-    int devnull = ::open("/dev/null", O_WRONLY);
-    ::dup2(devnull, 1);
-    WarningsToStderr warnings;
-    gt::util::ThreadSafeLogRecorder log(&warnings);
-    tunnel::NatManager manager(&log, gt::net::SocketAddress());
-    tunnel::Nat* worker = manager.create(1);
-    worker->setAccessKey(u"bench");
-    worker->setTarget(u"tcp", u"127.0.0.1:" + gt::core::String::fromUtf8(std::to_string(targetPort).c_str()));
-    gt::core::Array<gt::core::String> servers;
-    servers.add(u"127.0.0.1:" + gt::core::String::fromUtf8(std::to_string(relayPort).c_str()));
-    worker->setPrimaryServers(servers);
-    for (;;)
-        ::pause();  // ended by the parent
-}
-
 // ---- measurements ---------------------------------------------------------------------
 
-// Bytes per second of streams users each sending bytes to the sink.
 double bulkUp(unsigned short port, Shared* shared, int streams, long long bytes) {
-    long long const before = shared->sunk;
-    std::vector<char> block(1 << 17, 's');
-    auto const start = Clock::now();
-    std::vector<std::thread> users;
-    for (int i = 0; i < streams; ++i) {
-        users.emplace_back([&] {
-            int fd = connectTo(port);
-            if (fd < 0) return;
-            sendToSink(fd, bytes, block);
-            ::close(fd);
-        });
-    }
-    for (auto& u : users)
-        u.join();
-    if (!waitUntil([&] { return shared->sunk - before >= bytes * streams; }, 60000)) {
-        std::fprintf(stderr, "port %u, %d streams to the sink: %lld of %lld bytes arrived\n", port, streams,
-                     static_cast<long long>(shared->sunk - before), bytes * streams);
-        return 0;
-    }
-    return static_cast<double>(bytes * streams) / seconds(start);
-}
-
-// Bytes per second of streams users each fetching bytes from the target.
-double bulkDown(unsigned short port, int streams, long long bytes) {
-    auto const start = Clock::now();
-    std::vector<std::thread> users;
-    std::atomic<long long> got{0};
-    for (int i = 0; i < streams; ++i) {
-        users.emplace_back([&] {
-            int fd = connectTo(port);
-            if (fd < 0) return;
-            char request[9] = {'G'};
-            std::memcpy(request + 1, &bytes, 8);
-            writeAll(fd, request, 9);
-            got += readUntilEnd(fd, 1 << 17);
-            ::close(fd);
-        });
-    }
-    for (auto& u : users)
-        u.join();
-    if (got != bytes * streams) {
-        std::fprintf(stderr, "port %u, %d streams from the target: %lld of %lld bytes arrived\n", port,
-                     streams, static_cast<long long>(got), bytes * streams);
-        return 0;
-    }
-    return static_cast<double>(got) / seconds(start);
-}
-
-// Round trips of a 14-byte exchange with the echo, in microseconds, sorted.
-std::vector<double> roundTrips(unsigned short port, int rounds) {
-    std::vector<double> us;
-    int fd = connectTo(port);
-    if (fd < 0) return us;
-    writeAll(fd, "E", 1);
-    char buffer[14];
-    std::memset(buffer, 'r', sizeof buffer);
-    for (int i = -50; i < rounds; ++i) {
-        auto const start = Clock::now();
-        if (!writeAll(fd, buffer, sizeof buffer) || !readAll(fd, buffer, sizeof buffer)) break;
-        if (i >= 0) us.push_back(seconds(start) * 1e6);
-    }
-    ::close(fd);
-    std::sort(us.begin(), us.end());
-    return us;
+    return bench::bulkToSink(port, streams, bytes, 1 << 17, [shared] { return shared->sunk.load(); });
 }
 
 double percentile(std::vector<double> const& sorted, double p) {
@@ -1116,23 +954,6 @@ double median(std::vector<double> v) {
     if (v.empty()) return 0;
     std::sort(v.begin(), v.end());
     return v.size() % 2 ? v[v.size() / 2] : (v[v.size() / 2 - 1] + v[v.size() / 2]) / 2;
-}
-
-// Opens n connections that never speak; returns them.
-std::vector<int> openIdle(unsigned short port, int n) {
-    std::vector<int> fds;
-    for (int i = 0; i < n; ++i) {
-        int fd = connectTo(port);
-        if (fd < 0) break;
-        fds.push_back(fd);
-    }
-    return fds;
-}
-
-void closeAll(std::vector<int>* fds) {
-    for (int fd : *fds)
-        ::close(fd);
-    fds->clear();
 }
 
 enum Path { DIRECT, SOCAT, ENGINE, PATHS };
@@ -1194,7 +1015,10 @@ int main(int argc, char** argv) {
         ::close(targetListener);
         ::close(relayListener);
         ::close(publicListener);
-        engineMain(relayPort, targetPort);
+        bench::runEngine(relayPort, targetPort, true, [] {
+            for (;;)
+                ::pause();  // ended by the parent
+        });
     });
     children.push_back(engine);
 
