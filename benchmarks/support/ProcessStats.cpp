@@ -3,6 +3,7 @@
 #include <dirent.h>
 #include <signal.h>
 #include <sys/prctl.h>
+#include <sys/resource.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -47,6 +48,14 @@ pid_t forkChild(std::function<void()> const& body) {
         ::_exit(0);
     }
     return pid;
+}
+
+long long raiseDescriptorLimit() {
+    rlimit limit;
+    if (::getrlimit(RLIMIT_NOFILE, &limit) != 0) return -1;
+    limit.rlim_cur = limit.rlim_max;
+    ::setrlimit(RLIMIT_NOFILE, &limit);
+    return static_cast<long long>(limit.rlim_cur);
 }
 
 long long rssBytes(pid_t pid) {

@@ -15,6 +15,10 @@ namespace bench {
 // the benchmark. -1 when fork failed.
 pid_t forkChild(std::function<void()> const& body);
 
+// Raises this process's descriptor limit to its hard limit; the limit now
+// in force, or -1 when it cannot be read.
+long long raiseDescriptorLimit();
+
 // Resident memory of a process; -1 when it cannot be read.
 long long rssBytes(pid_t pid);
 

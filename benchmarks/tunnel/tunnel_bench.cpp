@@ -9,7 +9,6 @@
 //
 //   tunnel_bench [bulk MiB per channel, default 64] [idle channels, default 1000]
 #include <signal.h>
-#include <sys/resource.h>
 #include <sys/socket.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -339,14 +338,12 @@ int main(int argc, char** argv) {
     long long const mib = argc > 1 ? std::atoll(argv[1]) : 64;
     int idle = argc > 2 ? std::atoi(argv[2]) : 1000;
     ::signal(SIGPIPE, SIG_IGN);
-    rlimit limit;
-    if (::getrlimit(RLIMIT_NOFILE, &limit) == 0) {
-        limit.rlim_cur = limit.rlim_max;
-        ::setrlimit(RLIMIT_NOFILE, &limit);
-        int const fit = static_cast<int>((limit.rlim_cur - 200) / 4);
+    long long const limit = bench::raiseDescriptorLimit();
+    if (limit >= 0) {
+        int const fit = static_cast<int>((limit - 200) / 4);
         if (idle > fit) {
             std::printf("(descriptor limit %lu: %d idle channels instead of %d)\n",
-                        static_cast<unsigned long>(limit.rlim_cur), fit, idle);
+                        static_cast<unsigned long>(limit), fit, idle);
             idle = fit;
         }
     }
