@@ -37,7 +37,7 @@
 #include "gt/net/socket/SocketAddress.h"
 #include "support/Loopback.h"
 #include "tunnel/client/ProtocolChannel.h"
-#include "tunnel/nat/TunnelDatagram.h"
+#include "tunnel/client/TunnelDatagram.h"
 
 using bench::rssBytes;
 using bench::waitUntil;
