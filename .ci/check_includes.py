@@ -6,7 +6,9 @@ Layers, lowest first (a file may include its own layer and those below):
   (tunnel/nat, tunnel/client, tunnel/forward, tunnel/NatTunnel)
   < tunnel/api, tunnel/encrypt < svr < app < app/gui
 The cloud API (tunnel/api, tunnel/encrypt) never includes the engine: the
-desktop client links it without the engine. Tests under tests/<layer> follow
+desktop client links it without the engine. The client (app, app/gui) never
+includes the engine or the service program (svr), whose classes share names
+with its own (tunnel::IContext, tunnel::StatusService). Tests under tests/<layer> follow
 the rule of the layer they test; tests/support and benchmarks are not checked.
 Prints one line per wrong include and exits 1 when there is any.
 """
@@ -34,6 +36,8 @@ LAYERS = [
 ]
 ENGINE = ("tunnel/nat/", "tunnel/client/", "tunnel/forward/", "tunnel/NatTunnel")
 CLOUD_API = ("tunnel/api/", "tunnel/encrypt/")
+CLIENT = ("app/",)
+SERVICE = ("svr/",)
 NAMES = {rank: prefix.rstrip("/") for prefix, rank in reversed(LAYERS)}
 NAMES[5] = "tunnel engine"
 INCLUDE = re.compile(r'^\s*#\s*include\s+"([^"]+)"')
@@ -74,6 +78,9 @@ def main():
                                           % (rel, number, NAMES[own[1]], m.group(1), NAMES[target[1]]))
                         elif own[0] in CLOUD_API and m.group(1).startswith(ENGINE):
                             faults.append("%s:%d: the cloud API includes the tunnel engine (%s)"
+                                          % (rel, number, m.group(1)))
+                        elif own[0].startswith(CLIENT) and m.group(1).startswith(ENGINE + SERVICE):
+                            faults.append("%s:%d: the desktop client includes the engine or the service (%s)"
                                           % (rel, number, m.group(1)))
     for fault in faults:
         print(fault)
