@@ -212,8 +212,15 @@ TEST_F(ClientTest, ActionsShareTheOneApiClientAcrossThreads) {
     tunnel::User user;
     ASSERT_TRUE(client->apiClient()->queryMyUser(&user)) << utf8(client->apiClient()->errorMessage());
     EXPECT_EQ(utf8(user.name), "8613800000000");
-    for (gt::core::Any const& call : gt::test::recorded(cloud))
+    for (gt::core::Any const& call : gt::test::recorded(cloud)) {
         EXPECT_EQ(gt::test::textOf(call, u"encrypted"), "true");
+        // The cloud is told the version the client compares with.
+        if (gt::test::textOf(call, u"method") == "login") {
+            Dictionary<gt::core::Any> const& params =
+                gt::test::fieldsOf(call).get(u"params").cast<Dictionary<gt::core::Any> >();
+            EXPECT_EQ(utf8(gt::core::toString(params.get(u"version"))), utf8(ClientConstants::VERSION));
+        }
+    }
 }
 
 }  // namespace
