@@ -145,7 +145,8 @@ bool WinReg::setValue(String const& name, Any const& value) {
         }
         Dictionary<Any>& key = slot->cast<Dictionary<Any> >();
         Any* values = key.find(kValues);
-        if (values == nullptr || !values->is<Dictionary<Any> >()) values = &key.set(kValues, Dictionary<Any>());
+        if (values == nullptr || !values->is<Dictionary<Any> >())
+            values = &key.set(kValues, Dictionary<Any>());
         Dictionary<Any>& byName = values->cast<Dictionary<Any> >();
         // A value written again keeps the spelling of its name.
         if (Dictionary<Any> const* old = dictionaryIn(byName, name.toLower())) {
@@ -199,8 +200,8 @@ void WinReg::valueNames(Array<String>* out) const {
     Dictionary<Any> const* values = _values(keys);
     if (values == nullptr) return;
     for (auto const& entry : *values) {
-        Dictionary<Any> const* value = entry.second.is<Dictionary<Any> >() ? &entry.second.cast<Dictionary<Any> >()
-                                                                           : nullptr;
+        Dictionary<Any> const* value =
+            entry.second.is<Dictionary<Any> >() ? &entry.second.cast<Dictionary<Any> >() : nullptr;
         out->add(value != nullptr ? gt::core::toString(value->get(kName)) : entry.first);
     }
 }
