@@ -125,15 +125,24 @@ bool Process::start(String const& commandLine) {
     return start(info);
 }
 
+bool Process::start(std::vector<String> const& arguments) {
+    if (isStarted()) return false;
+    StartInfo info;
+    info.arguments = arguments;
+    return start(info);
+}
+
 bool Process::start(StartInfo const& info) {
     if (isStarted()) return false;
-    if (info.commandLine.length() > MAX_COMMAND_LINE) return false;
     SpawnPlan plan;
     if (!plan.ok()) return false;
 
-    std::vector<String> args;
-    detail::splitArguments(info.commandLine, args);
-    if (args.empty()) return false;
+    std::vector<String> args = info.arguments;
+    if (args.empty()) {
+        if (info.commandLine.length() > MAX_COMMAND_LINE) return false;
+        detail::splitArguments(info.commandLine, args);
+    }
+    if (args.empty() || args[0].isEmpty()) return false;
     for (auto const& arg : args) {
         Binary bytes = arg.toBinary();
         plan.m_args.emplace_back(bytes.data(), static_cast<size_t>(bytes.length()));

@@ -116,6 +116,28 @@ TEST(Process, ArgumentsAreSplitWithoutAShell) {
     EXPECT_EQ(dir.readFile("out"), "a  b $HOME;x cd ef\n");
 }
 
+TEST(Process, ArgumentVectorsReachTheChildAsTheyAre) {
+    TempDir dir;
+    RandomAccessFile out(dir.str("out"), RandomAccessFile::OPEN_ALWAYS, RandomAccessFile::ACCESS_WRITE,
+                         RandomAccessFile::SHARE_READ_WRITE);
+    Process::StartInfo info;
+    // The command line is not read when there are arguments.
+    info.commandLine = u"/bin/false";
+    info.arguments = {u"/usr/bin/printf", u"[%s]\\n", u"a  b", u"\" -x=\"y", String(), u"$HOME;x"};
+    info.redirectOutput = true;
+    info.stdOutput = &out;
+    Process p;
+    ASSERT_TRUE(p.start(info));
+    ASSERT_TRUE(ended(p));
+    EXPECT_EQ(p.exitCode(), 0);
+    EXPECT_EQ(dir.readFile("out"), "[a  b]\n[\" -x=\"y]\n[]\n[$HOME;x]\n");
+
+    Process refused;
+    EXPECT_FALSE(refused.start(std::vector<String>{}));
+    EXPECT_FALSE(refused.start(std::vector<String>{String(), u"x"}));
+    EXPECT_FALSE(refused.isStarted());
+}
+
 TEST(Process, RedirectsToFilesAndWorkingDirectory) {
     TempDir dir;
     dir.writeFile("in", "hello from a file");
