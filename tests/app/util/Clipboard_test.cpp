@@ -1,7 +1,5 @@
 #include "app/util/Clipboard.h"
 
-#include <stdlib.h>
-
 #include <memory>
 #include <thread>
 
@@ -11,6 +9,7 @@
 
 #include <gtest/gtest.h>
 
+#include "support/ScopedEnv.h"
 #include "support/TempDir.h"
 #include "support/Text.h"
 
@@ -22,14 +21,12 @@ using gt::test::str;
 // A QGuiApplication on the offscreen platform for each test.
 class ClipboardTest : public ::testing::Test {
 protected:
-    ClipboardTest() {
-        ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
-        ::setenv("XDG_RUNTIME_DIR", m_runtime.path().c_str(), 1);
-        m_app.reset(new QGuiApplication(m_argc, m_argv));
-    }
+    ClipboardTest() { m_app.reset(new QGuiApplication(m_argc, m_argv)); }
 
 private:
     gt::test::TempDir m_runtime;
+    gt::test::ScopedEnv m_platform{"QT_QPA_PLATFORM", "offscreen"};
+    gt::test::ScopedEnv m_runtimeDir{"XDG_RUNTIME_DIR", m_runtime.path().c_str()};
     int m_argc = 1;
     char m_name[16] = "clipboard_test";
     char* m_argv[2] = {m_name, nullptr};
