@@ -13,20 +13,8 @@ namespace tunnel {
 
 namespace {
 
-// How often a running command or a killed child is looked at.
-constexpr int kChildStepMs = 10;
 // A killed child ends at once; this only bounds the wait for the kernel.
 constexpr int kKillWaitMs = 5000;
-
-// Waits up to ms for the child to end; whether it did.
-bool waitForEnd(Process const& child, int ms) {
-    gt::core::Timer deadline(ms);
-    while (child.isRunning()) {
-        if (deadline.isExpired()) return false;
-        gt::core::Thread::sleep(kChildStepMs);
-    }
-    return true;
-}
 
 // Starts program with its arguments, the three standard streams on the null
 // device (no window, nothing typed or read at a terminal).
@@ -41,7 +29,7 @@ bool startHidden(Process& child, std::vector<String> const& arguments) {
 void killAndReap(Process& child) {
     if (!child.isStarted()) return;
     child.kill();
-    waitForEnd(child, kKillWaitMs);
+    child.wait(kKillWaitMs);
     child.close();
 }
 
@@ -93,7 +81,7 @@ bool SvrControlService::runSvrProgram(String const& verb, String const& paramete
     if (verb != VERB_OPEN && verb != VERB_RUNAS) return false;
     Process command;
     if (!startHidden(command, {m_svrExeFile, parameter})) return false;
-    if (waitForEnd(command, m_runTimeoutMs)) return true;
+    if (command.wait(m_runTimeoutMs)) return true;
     // A command that hangs must not hold the window for ever.
     killAndReap(command);
     return false;

@@ -16,9 +16,7 @@
 #include "gt/core/lang/Fatal.h"
 #include "gt/core/lang/Integer.h"
 #include "gt/core/lang/Process.h"
-#include "gt/core/lang/Thread.h"
 #include "gt/core/util/JSON.h"
-#include "gt/core/util/Timer.h"
 #include "gt/net/HttpResponse.h"
 #include "gt/net/socket/IpAddress.h"
 #include "gt/util/RawHttpClient.h"
@@ -83,15 +81,9 @@ bool startUpdater(Process& child, std::vector<String> const& arguments, bool hid
 
 // Waits until the child ends, killing it once limitMs have passed; its exit code.
 int waitForExit(Process& child, int limitMs) {
-    gt::core::Timer limit(limitMs);
-    while (child.isRunning() && !limit.isExpired())
-        gt::core::Thread::sleep(DownloadService::WAIT_STEP_MS);
-    if (child.isRunning()) {
+    if (!child.wait(limitMs)) {
         child.kill();
-        gt::core::Timer reaped(kKillWaitMs);
-        while (child.isRunning() && !reaped.isExpired())
-            gt::core::Thread::sleep(10);
-        if (child.isRunning()) return kKilledCode;
+        if (!child.wait(kKillWaitMs)) return kKilledCode;
     }
     return child.exitCode();
 }

@@ -38,9 +38,8 @@ public:
     static constexpr int EXIT_DONE = 0;
     static constexpr int EXIT_CANCELLED = 2;       // upgrade and download
     static constexpr int EXIT_UPDATE_FOUND = 102;  // compare
-    // How often a running updater is looked at, and the longest it may run
-    // before it is killed (its exit code is then 9).
-    static constexpr int WAIT_STEP_MS = 100;
+    // The longest the updater may run before it is killed (its exit code is
+    // then 9).
     static constexpr int COMPARE_LIMIT_MS = 5 * 60 * 1000;
     static constexpr int RUN_LIMIT_MS = 6 * 60 * 60 * 1000;
     // One HTTP GET of download().

@@ -13,6 +13,8 @@
 #include "gt/core/io/ISystemFileObject.h"
 #include "gt/core/io/RandomAccessFile.h"
 #include "gt/core/lang/CommandLine.h"
+#include "gt/core/lang/Thread.h"
+#include "gt/core/util/Timer.h"
 
 extern char** environ;
 
@@ -28,6 +30,7 @@ struct Process::Info {
 namespace {
 
 constexpr int MAX_COMMAND_LINE = 65534;
+constexpr int WAIT_STEP_MS = 5;
 
 int codeOf(int status) {
     if (WIFEXITED(status)) return WEXITSTATUS(status);
@@ -93,6 +96,15 @@ int Process::exitCode() const {
     if (m_info->pid == 0) return 0;
     _poll();
     return m_info->reaped ? m_info->exitCode : STILL_ACTIVE;
+}
+
+bool Process::wait(int ms) const {
+    Timer deadline(ms);
+    while (isRunning()) {
+        if (deadline.isExpired()) return false;
+        Thread::sleep(WAIT_STEP_MS);
+    }
+    return true;
 }
 
 int Process::pid() const { return m_info->pid != 0 ? static_cast<int>(m_info->pid) : -1; }

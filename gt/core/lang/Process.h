@@ -68,6 +68,9 @@ public:
     // runs, 0 when nothing was started.
     int exitCode() const;
     int pid() const;
+    // Waits up to ms (looking every few milliseconds) for the child to end;
+    // true once it has ended (or when nothing was started).
+    bool wait(int ms) const;
     void kill();
     // Lets go of the child (it is neither waited for nor killed); the object
     // can start again afterwards.
