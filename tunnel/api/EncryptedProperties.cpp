@@ -1,19 +1,10 @@
 #include "tunnel/api/EncryptedProperties.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
-#include <cerrno>
-#include <cstdio>
-
 #include "gt/core/io/File.h"
 #include "gt/core/io/FileSystem.h"
-#include "gt/core/io/NativePath.h"
 #include "gt/core/io/Path.h"
 #include "gt/core/io/SystemFolders.h"
 #include "gt/core/util/BraceText.h"
-#include "gt/core/util/GUID.h"
 #include "gt/core/util/TEA.h"
 #include "tunnel/encrypt/Encryptor.h"
 
@@ -26,24 +17,6 @@ namespace tunnel {
 namespace {
 
 char16_t const kAppDir[] = u"%APP_DIR%";
-
-// Writes bytes to a file of mode 0600 in one go; false on any failure (the
-// file is then removed).
-bool writePrivateFile(std::string const& path, Binary const& bytes) {
-    int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
-    if (fd < 0) return false;
-    int done = 0;
-    while (done < bytes.length()) {
-        ssize_t n = ::write(fd, bytes.data() + done, static_cast<size_t>(bytes.length() - done));
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) break;
-        done += static_cast<int>(n);
-    }
-    bool ok = done == bytes.length() && ::fsync(fd) == 0;
-    if (::close(fd) != 0) ok = false;
-    if (!ok) ::unlink(path.c_str());
-    return ok;
-}
 
 }  // namespace
 
@@ -119,15 +92,7 @@ void EncryptedProperties::set(String const& key, String const& value) {
 bool EncryptedProperties::_save() {
     String const folder = gt::core::dirName(m_path);
     if (!folder.isEmpty() && !gt::core::isDirectory(folder)) gt::core::createDirectories(folder);
-    std::string const target = gt::core::detail::nativePath(m_path);
-    std::string const temporary =
-        target + "." + gt::core::detail::nativePath(gt::core::GUID().toString()) + ".tmp";
-    if (!writePrivateFile(temporary, encode(m_raw, m_password))) return false;
-    if (::rename(temporary.c_str(), target.c_str()) != 0) {
-        ::unlink(temporary.c_str());
-        return false;
-    }
-    return true;
+    return gt::core::File::writeReplacing(m_path, encode(m_raw, m_password));
 }
 
 }  // namespace tunnel

@@ -11,6 +11,7 @@
 #include "gt/core/io/NativePath.h"
 #include "gt/core/io/RandomAccessFile.h"
 #include "gt/core/util/DateTime.h"
+#include "gt/core/util/GUID.h"
 
 namespace gt {
 namespace core {
@@ -49,6 +50,26 @@ Binary File::readAll(String const& path, int limit) {
 bool File::write(String const& path, Binary const& data) {
     FileOutputStream stream(path, false);
     return stream.isOpen() && stream.write(data);
+}
+
+bool File::writeReplacing(String const& path, Binary const& data) {
+    std::string const target = detail::nativePath(path);
+    if (target.empty()) return false;
+    std::string const temporary = target + "." + detail::nativePath(GUID().toString()) + ".tmp";
+    int fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0600);
+    if (fd < 0) return false;
+    int done = 0;
+    while (done < data.length()) {
+        ssize_t n = ::write(fd, data.data() + done, static_cast<size_t>(data.length() - done));
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) break;
+        done += static_cast<int>(n);
+    }
+    bool ok = done == data.length() && ::fsync(fd) == 0;
+    if (::close(fd) != 0) ok = false;
+    if (ok && ::rename(temporary.c_str(), target.c_str()) == 0) return true;
+    ::unlink(temporary.c_str());
+    return false;
 }
 
 bool File::append(String const& path, Binary const& data) {
