@@ -4,7 +4,9 @@
 
 #include "app/ClientConstants.h"
 #include "app/IBusyRunner.h"
+#include "app/service/DownloadService.h"
 #include "gt/core/io/File.h"
+#include "gt/core/io/SystemFolders.h"
 #include "gt/core/util/Dictionary.h"
 #include "gt/core/util/Strings.h"
 #include "tunnel/Config.h"
@@ -70,6 +72,23 @@ void Client::setActived(bool actived) {
 }
 
 bool Client::isActived() const { return File::isFile(ClientConstants::ACTIVED_FILE()); }
+
+bool Client::checkUpgrade(bool* hasUpdate, String* error) {
+    DownloadService updater(this);
+    bool const answered = updater.compareUpgrade(
+        u"检查更新", gt::net::URL(m_configProperties.get(UPGRADE_URL_KEY)), String(), String(), hasUpdate);
+    if (!answered && error) *error = updater.lastError();
+    return answered;
+}
+
+bool Client::applyUpgrade(String* error) {
+    DownloadService updater(this);
+    bool const started =
+        updater.launchUpgrade(u"应用升级", gt::net::URL(m_configProperties.get(UPGRADE_URL_KEY)), String(),
+                              String(), gt::core::getProgramFile(), false);
+    if (!started && error) *error = updater.lastError();
+    return started;
+}
 
 bool Client::hasNewVersion() const {
     return compareVersions(m_configProperties.get(VERSION_NEW_KEY), ClientConstants::VERSION) > 0;

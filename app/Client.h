@@ -70,6 +70,18 @@ public:
     // Whether such a request is there (a file, not a folder, of that name).
     bool isActived() const;
 
+    // Asks the updater (compare mode, behind the busy dialog "检查更新")
+    // whether the configured "upgrade_url" offers a newer client. True when
+    // it answered; *hasUpdate then tells. On false the reason goes to error
+    // when given.
+    bool checkUpgrade(bool* hasUpdate, gt::core::String* error);
+    // Starts the updater in upgrade mode (busy dialog "应用升级") on the
+    // configured "upgrade_url", to run this program again afterwards, and
+    // returns without waiting: the caller ends the client next, so that its
+    // files can be replaced. False, with the reason in error when given, when
+    // the updater did not start.
+    bool applyUpgrade(gt::core::String* error = nullptr);
+
     // Whether the configured "version_new" is above the client's version.
     bool hasNewVersion() const;
     // Whether the client's version is below the configured "version_min".

@@ -7,6 +7,7 @@
 #include <memory>
 #include <string>
 
+#include "app/ClientConstants.h"
 #include "app/IContext.h"
 #include "gt/core/io/File.h"
 #include "gt/core/io/FileSystem.h"
@@ -100,8 +101,7 @@ String makePrivateFolder() {
 char16_t const* const DownloadService::LIST_FILE_NAME = u"download_list.json";
 
 DownloadService::DownloadService(IContext* context)
-    : DownloadService(context, gt::core::getProgramDirectory() + u"/Upgrader",
-                      gt::core::getProgramDirectory() + u"/Upgrader.ex_") {}
+    : DownloadService(context, ClientConstants::UPGRADER_FILE(), ClientConstants::UPGRADER_NEW_FILE()) {}
 
 DownloadService::DownloadService(IContext* context, String const& upgraderFile, String const& upgraderNewFile)
     : m_context(context),
