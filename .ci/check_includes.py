@@ -8,7 +8,9 @@ Layers, lowest first (a file may include its own layer and those below):
 gt/svc and gt/net both link only the core: they stand side by side and never
 include each other (gt/util links both). The cloud API (tunnel/api,
 tunnel/encrypt, tunnel/Config) never includes the engine: the desktop client
-links it without the engine. Tests under tests/<layer> follow
+links it without the engine. The client (app, app/gui) never includes the
+engine or the service program (svr), whose classes share names with its own
+(tunnel::IContext, tunnel::StatusService). Tests under tests/<layer> follow
 the rule of the layer they test; tests/support and benchmarks are not checked.
 Prints one line per wrong include and exits 1 when there is any.
 """
@@ -39,6 +41,8 @@ ENGINE = ("tunnel/nat/", "tunnel/client/", "tunnel/forward/", "tunnel/NatTunnel"
 CLOUD_API = ("tunnel/api/", "tunnel/encrypt/", "tunnel/Config")
 # Layers side by side: neither links the other.
 APART = [("gt/svc/", "gt/net/")]
+CLIENT = ("app/",)
+SERVICE = ("svr/",)
 NAMES = {rank: prefix.rstrip("/") for prefix, rank in reversed(LAYERS)}
 NAMES[5] = "tunnel engine"
 INCLUDE = re.compile(r'^\s*#\s*include\s+"([^"]+)"')
@@ -83,6 +87,9 @@ def main():
                         elif (own[0], target[0]) in APART or (target[0], own[0]) in APART:
                             faults.append("%s:%d: %s includes %s from %s, which it does not link"
                                           % (rel, number, NAMES[own[1]], m.group(1), NAMES[target[1]]))
+                        elif own[0].startswith(CLIENT) and m.group(1).startswith(ENGINE + SERVICE):
+                            faults.append("%s:%d: the desktop client includes the engine or the service (%s)"
+                                          % (rel, number, m.group(1)))
     for fault in faults:
         print(fault)
     if faults:

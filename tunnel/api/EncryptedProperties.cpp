@@ -1,22 +1,13 @@
 #include "tunnel/api/EncryptedProperties.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
-#include <cerrno>
-#include <cstdio>
-
 #include "gt/core/io/File.h"
 #include "gt/core/io/FileSystem.h"
-#include "gt/core/io/NativePath.h"
 #include "gt/core/io/Path.h"
 #include "gt/core/io/RandomAccessFile.h"
 #include "gt/core/io/SystemFolders.h"
 #include "gt/core/lang/Integer.h"
 #include "gt/core/lang/SystemError.h"
 #include "gt/core/util/BraceText.h"
-#include "gt/core/util/GUID.h"
 #include "gt/core/util/TEA.h"
 #include "tunnel/encrypt/Encryptor.h"
 
@@ -30,28 +21,6 @@ namespace tunnel {
 namespace {
 
 char16_t const kAppDir[] = u"%APP_DIR%";
-
-// Writes bytes to a new file of mode 0600 in one go; 0, or the system error
-// number of the failing step (the file is then removed).
-int writePrivateFile(std::string const& path, Binary const& bytes) {
-    int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
-    if (fd < 0) return errno;
-    int error = 0;
-    int done = 0;
-    while (done < bytes.length()) {
-        ssize_t n = ::write(fd, bytes.data() + done, static_cast<size_t>(bytes.length() - done));
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) {
-            error = n < 0 ? errno : EIO;
-            break;
-        }
-        done += static_cast<int>(n);
-    }
-    if (error == 0 && ::fsync(fd) != 0) error = errno;
-    if (::close(fd) != 0 && error == 0) error = errno;
-    if (error != 0) ::unlink(path.c_str());
-    return error;
-}
 
 bool holdsNul(String const& text) {
     for (int i = 0; i < text.length(); ++i) {
@@ -208,16 +177,8 @@ bool EncryptedProperties::_save() {
         m_saveError = u"Cannot create the folder " + folder + u": " + gt::core::systemErrorText(errno);
         return false;
     }
-    std::string const target = gt::core::detail::nativePath(m_path);
-    std::string const temporary =
-        target + "." + gt::core::detail::nativePath(gt::core::GUID().toString()) + ".tmp";
-    int error = writePrivateFile(temporary, encode(m_raw, m_password));
-    if (error == 0 && ::rename(temporary.c_str(), target.c_str()) != 0) {
-        error = errno;
-        ::unlink(temporary.c_str());
-    }
-    if (error == 0) return true;
-    m_saveError = u"Cannot write " + m_path + u": " + gt::core::systemErrorText(error);
+    if (gt::core::File::writeReplacing(m_path, encode(m_raw, m_password))) return true;
+    m_saveError = u"Cannot write " + m_path + u": " + gt::core::systemErrorText(errno);
     return false;
 }
 

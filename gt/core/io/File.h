@@ -27,6 +27,12 @@ public:
     // path already (a link too, which is never followed). A file whose write
     // failed is removed again.
     static bool create(String const& path, Binary const& data);
+    // Replaces the content as one step: the bytes go to a private temporary
+    // file (mode 0600) in the same folder, reach the disk, and the file is
+    // renamed over path, so a reader in another process sees the old content
+    // or the new, never a part. False (path untouched, the temporary file
+    // gone) on any failure, with errno telling why.
+    static bool writeReplacing(String const& path, Binary const& data);
     // Creates the file when missing and writes at its end.
     static bool append(String const& path, Binary const& data);
     // Overwrites an existing destination; copying a file onto itself fails.

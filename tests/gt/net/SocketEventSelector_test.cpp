@@ -514,6 +514,32 @@ TEST(SocketEventSelectorThreadTest, TheThreadOfTheFirstTurnOwnsTheTable) {
     EXPECT_EQ(0, selector.handlerCount());
 }
 
+// A blocking client whose calls come from different threads, one at a time,
+// hands its selector to each caller: the table then belongs to that thread.
+TEST(SocketEventSelectorThreadTest, AHandedOverSelectorBelongsToItsNewThread) {
+    std::vector<Event> log;
+    Recorder handler(0, &log, 0);
+    ReadablePair a, b;
+    SocketEventSelector selector(0);
+    ASSERT_TRUE(selector.addEventHandler(a.handle(), &handler));
+    selector.runOnce(0);
+    for (int call = 0; call < 3; ++call) {
+        SCOPED_TRACE(call);
+        bool added = false;
+        std::thread caller([&] {
+            selector.moveToCurrentThread();
+            selector.runOnce(0);
+            added = selector.addEventHandler(b.handle(), &handler);
+            selector.removeEventHandler(b.handle());
+        });
+        caller.join();
+        EXPECT_TRUE(added);
+    }
+    selector.moveToCurrentThread();
+    selector.removeEventHandler(a.handle());
+    EXPECT_EQ(0, selector.handlerCount());
+}
+
 void reportToStandardError(gt::core::String const& message, gt::core::String const&, int) {
     fprintf(stderr, "fatal:%s\n", gt::test::utf8(message).c_str());
 }

@@ -5,6 +5,8 @@
 #include <unistd.h>
 
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <string>
 
 #include "gt/core/lang/Any.h"
@@ -235,6 +237,23 @@ TEST(StatusFile, ReportBytes) {
         EXPECT_EQ(c.bytes, dir.readFile("status.json.tmp"));
         EXPECT_FALSE(dir.exists("status.json.tmp.new"));
     }
+}
+
+// The report's bytes are pinned by a file the client's reader is tested
+// against too (tests/app/StatusService_test.cpp).
+TEST(StatusFile, WriterMatchesTheSharedGoldenReport) {
+    Array<Any> forwards;
+    forwards.add(Any(forward(7, 43, 2, nullptr)));
+    forwards.add(Any(forward(18, -1, 0, "连接失败")));
+    forwards.add(Any(forward(25, 12000, 5, nullptr)));
+    forwards.add(Any(forward(4294967296LL, 0, 0, nullptr)));
+    TempDir dir;
+    dir.writeFile("status.json.tmp", "");
+    ASSERT_TRUE(StatusService::writeReport(dir.str("status.json.tmp"), report(forwards)));
+    std::ifstream golden(GT_TEST_DATA_DIR "/status/status.json.tmp", std::ios::binary);
+    ASSERT_TRUE(golden.is_open());
+    std::string const expected((std::istreambuf_iterator<char>(golden)), std::istreambuf_iterator<char>());
+    EXPECT_EQ(dir.readFile("status.json.tmp"), expected);
 }
 
 TEST(StatusFile, WrittenOnlyIntoAnEmptyMailbox) {

@@ -1,9 +1,11 @@
 #include "gt/core/io/File.h"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "gt/core/io/FileSystem.h"
 #include "gt/core/io/RandomAccessFile.h"
 #include "support/TempDir.h"
 #include "support/Text.h"
@@ -57,6 +59,29 @@ TEST_F(FileTest, WriteReplacesTheWholeContent) {
     EXPECT_TRUE(dir.exists("f"));
     EXPECT_EQ(dir.readFile("f"), "");
     EXPECT_FALSE(File::write(dir.str("no/such/f"), bin("x")));
+}
+
+TEST_F(FileTest, WriteReplacingSwapsInAPrivateFileAndLeavesNoTemporary) {
+    dir.writeFile("f", "old");
+    // A reader that opened the old file keeps reading the old content whole.
+    int held = ::open(dir.path("f").c_str(), O_RDONLY | O_CLOEXEC);
+    ASSERT_GE(held, 0);
+    EXPECT_TRUE(File::writeReplacing(dir.str("f"), bin("new content")));
+    char buffer[64];
+    ssize_t n = ::read(held, buffer, sizeof buffer);
+    ::close(held);
+    EXPECT_EQ(std::string(buffer, n > 0 ? static_cast<size_t>(n) : 0u), "old");
+    EXPECT_EQ(dir.readFile("f"), "new content");
+    struct stat st;
+    ASSERT_EQ(::stat(dir.path("f").c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0600u);
+
+    // A folder where the file should be, and a missing folder: nothing changes.
+    ASSERT_EQ(::mkdir(dir.path("blocked").c_str(), 0700), 0);
+    EXPECT_FALSE(File::writeReplacing(dir.str("blocked"), bin("x")));
+    EXPECT_FALSE(File::writeReplacing(dir.str("no/such/f"), bin("x")));
+    EXPECT_FALSE(File::writeReplacing(String(), bin("x")));
+    EXPECT_EQ(gt::core::countFiles(dir.str()), 1);  // no temporary file left behind
 }
 
 TEST_F(FileTest, AppendCreatesAndExtends) {
