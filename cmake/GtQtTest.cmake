@@ -12,7 +12,8 @@ set(GT_QT_LSAN_SUPPRESSIONS ${PROJECT_SOURCE_DIR}/tests/support/qt_lsan.supp)
 
 function(gt_qt_test name)
     cmake_parse_arguments(ARG "" "" "SOURCES;DEPS" ${ARGN})
-    add_executable(${name} ${ARG_SOURCES})
+    # The support header is listed so that AUTOMOC sees its QObject classes.
+    add_executable(${name} ${ARG_SOURCES} ${PROJECT_SOURCE_DIR}/tests/support/GuiTest.h)
     set_target_properties(${name} PROPERTIES AUTOMOC ON)
     target_link_libraries(${name} PRIVATE ${ARG_DEPS} test_support Qt6::Test)
     add_test(NAME ${name} COMMAND ${name})

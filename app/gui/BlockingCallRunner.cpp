@@ -21,23 +21,22 @@ void BlockingCallRunner::execute(QString const& text, std::function<void()> cons
     ++m_depth;
 
     std::exception_ptr error;
+    auto guarded = [&action, &error] {
+        try {
+            action();
+        } catch (...) {
+            error = std::current_exception();
+        }
+    };
     gt::core::Semaphore done;
     {
         gt::core::Thread thread;
-        bool started = thread.start([&action, &error, &done] {
-            try {
-                action();
-            } catch (...) {
-                error = std::current_exception();
-            }
+        bool started = thread.start([&guarded, &done] {
+            guarded();
             done.signal();
         });
         if (!started) {
-            try {
-                action();
-            } catch (...) {
-                error = std::current_exception();
-            }
+            guarded();
         } else {
             for (;;) {
                 QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);

@@ -3,9 +3,13 @@
 // event loop with a deadline.
 #pragma once
 
+#include <QAbstractButton>
 #include <QApplication>
+#include <QDesktopServices>
+#include <QList>
 #include <QPointer>
 #include <QTimer>
+#include <QUrl>
 #include <QWidget>
 #include <QtTest>
 #include <chrono>
@@ -42,7 +46,8 @@ inline std::shared_ptr<bool> whenShown(QWidget* widget, std::function<void()> ac
     using Clock = std::chrono::steady_clock;
     auto ran = std::make_shared<bool>(false);
     auto deadline = std::make_shared<Clock::time_point>(Clock::now() + std::chrono::milliseconds(ms));
-    auto timer = new QTimer();
+    // A child of the widget, so that it goes with it at the latest.
+    auto timer = new QTimer(widget);
     QPointer<QWidget> target(widget);
     auto finish = [timer] {
         timer->stop();
@@ -69,6 +74,32 @@ inline std::shared_ptr<bool> whenShown(QWidget* widget, std::function<void()> ac
     timer->start(5);
     return ran;
 }
+
+// Clicks the button named name among the children of parent.
+inline void click(QWidget* parent, char const* name) {
+    auto button = parent->findChild<QAbstractButton*>(QString::fromLatin1(name));
+    QVERIFY2(button, name);
+    QTest::mouseClick(button, Qt::LeftButton);
+}
+
+// Takes the links handed to the desktop for a scheme while it lives
+// (QDesktopServices::setUrlHandler).
+class UrlSink : public QObject {
+    Q_OBJECT
+public:
+    explicit UrlSink(QString scheme) : m_scheme(std::move(scheme)) {
+        QDesktopServices::setUrlHandler(m_scheme, this, "open");
+    }
+    ~UrlSink() override { QDesktopServices::unsetUrlHandler(m_scheme); }
+
+    QList<QUrl> urls;
+
+public slots:
+    void open(QUrl const& url) { urls.append(url); }
+
+private:
+    QString m_scheme;
+};
 
 // Types text into the focused widget as key events carrying the text, one
 // per character (QTest::keyClicks asserts on characters outside Latin-1).

@@ -7,15 +7,6 @@
 
 #include "support/GuiTest.h"
 
-// Receives the links that openUrl() hands to the desktop for a test scheme.
-class UrlSink : public QObject {
-    Q_OBJECT
-public:
-    QList<QUrl> urls;
-public slots:
-    void open(QUrl const& url) { urls.append(url); }
-};
-
 class GuiUtilTest : public QObject {
     Q_OBJECT
 private slots:
@@ -95,11 +86,9 @@ private slots:
     }
 
     void openUrlHandsEncodedLinksToTheHandler() {
-        UrlSink sink;
-        QDesktopServices::setUrlHandler(QStringLiteral("qvtest"), &sink, "open");
+        gt::test::UrlSink sink(QStringLiteral("qvtest"));
         openUrl(QStringLiteral("qvtest:///repair?type=svr"));
         openUrl(QStringLiteral("qvtest:///path?q=%E4%B8%AD"));
-        QDesktopServices::unsetUrlHandler(QStringLiteral("qvtest"));
         QCOMPARE(sink.urls.size(), 2);
         QCOMPARE(sink.urls[0].path(), QStringLiteral("/repair"));
         QCOMPARE(sink.urls[0].query(), QStringLiteral("type=svr"));

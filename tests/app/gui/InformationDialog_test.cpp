@@ -12,18 +12,6 @@
 
 namespace {
 
-class UrlSink : public QObject {
-    Q_OBJECT
-public:
-    QList<QUrl> urls;
-public slots:
-    void open(QUrl const& url) { urls.append(url); }
-};
-
-void click(QDialog& box, char const* name) {
-    QTest::mouseClick(box.findChild<QAbstractButton*>(name), Qt::LeftButton);
-}
-
 // Clicks the first character of `text` in the browser.
 void clickText(QTextBrowser* browser, QString const& text) {
     QTextCursor found = browser->document()->find(text);
@@ -47,10 +35,10 @@ private slots:
             std::function<void(QDialog&)> step;
             bool result;
         } const cases[] = {
-            {"yes", [](QDialog& b) { click(b, "btn_1"); }, true},
+            {"yes", [](QDialog& b) { gt::test::click(&b, "btn_1"); }, true},
             {"Enter", [](QDialog& b) { QTest::keyClick(&b, Qt::Key_Return); }, true},
-            {"no", [](QDialog& b) { click(b, "btn_2"); }, false},
-            {"close", [](QDialog& b) { click(b, "btnClose"); }, false},
+            {"no", [](QDialog& b) { gt::test::click(&b, "btn_2"); }, false},
+            {"close", [](QDialog& b) { gt::test::click(&b, "btnClose"); }, false},
             {"Escape", [](QDialog& b) { QTest::keyClick(&b, Qt::Key_Escape); }, false},
         };
         for (auto const& c : cases) {
@@ -74,8 +62,8 @@ private slots:
 
     void informationHasOneButton() {
         std::function<void(QDialog&)> const steps[] = {
-            [](QDialog& b) { click(b, "btn_2"); },
-            [](QDialog& b) { click(b, "btnClose"); },
+            [](QDialog& b) { gt::test::click(&b, "btn_2"); },
+            [](QDialog& b) { gt::test::click(&b, "btnClose"); },
             [](QDialog& b) { QTest::keyClick(&b, Qt::Key_Return); },
         };
         for (auto const& step : steps) {
@@ -108,8 +96,7 @@ private slots:
     }
 
     void linksOpenOutsideAndTheBoxStays() {
-        UrlSink sink;
-        QDesktopServices::setUrlHandler(QStringLiteral("https"), &sink, "open");
+        gt::test::UrlSink sink(QStringLiteral("https"));
         InformationDialog box(nullptr, true);
         QTextBrowser* browser = box.findChild<QTextBrowser*>("textBrowser");
         QString before;
@@ -117,13 +104,12 @@ private slots:
             before = browser->toPlainText();
             clickText(browser, QStringLiteral("详细说明"));
             QTest::qWait(50);
-            click(box, "btn_2");
+            gt::test::click(&box, "btn_2");
         });
         box.information(
             QStringLiteral("网关授权"),
             QStringLiteral("访问者必须同时运行网关服务（<a href='https://help.example/gateway.html'>"
                            "<font color='#CE891D'>详细说明</font></a>）。"));
-        QDesktopServices::unsetUrlHandler(QStringLiteral("https"));
         QVERIFY(*ran);
         QCOMPARE(sink.urls.size(), 1);
         QCOMPARE(sink.urls[0], QUrl(QStringLiteral("https://help.example/gateway.html")));

@@ -38,10 +38,6 @@ bool ask(InputDialog& box, QString const& proposal, std::function<void(InputDial
     return result;
 }
 
-void click(InputDialog& box, char const* name) {
-    QTest::mouseClick(box.findChild<QAbstractButton*>(name), Qt::LeftButton);
-}
-
 // Chinese text as the input method commits it (QTest::keyClicks asserts on it).
 void commit(QLineEdit* edit, QString const& text) {
     QInputMethodEvent event;
@@ -84,7 +80,7 @@ private slots:
             [](InputDialog& b, QLineEdit* edit) {
                 commit(edit, QStringLiteral("设备一"));
                 gt::test::typeText(edit, QStringLiteral("号"));
-                click(b, "btn_1");
+                gt::test::click(&b, "btn_1");
             },
             &seen));
         QVERIFY(seen.shown.isEmpty());
@@ -97,8 +93,8 @@ private slots:
             char const* name;
             std::function<void(InputDialog&, QLineEdit*)> step;
         } const cases[] = {
-            {"cancel", [](InputDialog& b, QLineEdit*) { click(b, "btn_2"); }},
-            {"close", [](InputDialog& b, QLineEdit*) { click(b, "btnClose"); }},
+            {"cancel", [](InputDialog& b, QLineEdit*) { gt::test::click(&b, "btn_2"); }},
+            {"close", [](InputDialog& b, QLineEdit*) { gt::test::click(&b, "btnClose"); }},
             {"Escape", [](InputDialog&, QLineEdit* e) { QTest::keyClick(e, Qt::Key_Escape); }},
         };
         for (auto const& c : cases) {
@@ -131,7 +127,7 @@ private slots:
                     QTest::keyClick(edit, Qt::Key_Delete);  // the proposal is selected
                     QTest::keyClicks(edit, c.typed);
                 }
-                click(b, "btn_1");
+                gt::test::click(&b, "btn_1");
             });
             QVERIFY2(ok, c.name);
             QCOMPARE(box.text(), QString::fromUtf8(c.result));
@@ -147,7 +143,7 @@ private slots:
             [&](InputDialog& b, QLineEdit* edit) {
                 QTest::keyClicks(edit, "s3cret");
                 display = edit->displayText();
-                click(b, "btn_1");
+                gt::test::click(&b, "btn_1");
             },
             &seen, QLineEdit::Password));
         QCOMPARE(seen.echo, QLineEdit::Password);

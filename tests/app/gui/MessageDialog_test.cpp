@@ -56,10 +56,6 @@ int run(Kind kind, QString const& title, QString const& text, std::function<void
     return result;
 }
 
-void click(MessageDialog& box, char const* name) {
-    QTest::mouseClick(box.findChild<QAbstractButton*>(name), Qt::LeftButton);
-}
-
 }  // namespace
 
 class MessageDialogTest : public QObject {
@@ -74,10 +70,10 @@ private slots:
             std::function<void(MessageDialog&)> step;
             int result;
         } const cases[] = {
-            {"yes button", [](MessageDialog& b) { click(b, "btn_1"); }, 1},
+            {"yes button", [](MessageDialog& b) { gt::test::click(&b, "btn_1"); }, 1},
             {"Enter chooses the default", [](MessageDialog& b) { QTest::keyClick(&b, Qt::Key_Return); }, 1},
-            {"no button", [](MessageDialog& b) { click(b, "btn_2"); }, 0},
-            {"close button", [](MessageDialog& b) { click(b, "btnClose"); }, 0},
+            {"no button", [](MessageDialog& b) { gt::test::click(&b, "btn_2"); }, 0},
+            {"close button", [](MessageDialog& b) { gt::test::click(&b, "btnClose"); }, 0},
             {"Escape", [](MessageDialog& b) { QTest::keyClick(&b, Qt::Key_Escape); }, 0},
         };
         for (auto const& c : cases) {
@@ -100,9 +96,9 @@ private slots:
                            {WARNING, "icon_msgbox_warning"},
                            {COMPLETE, "icon_msgbox_complete"}};
         std::function<void(MessageDialog&)> const steps[] = {
-            [](MessageDialog& b) { click(b, "btn_2"); },
+            [](MessageDialog& b) { gt::test::click(&b, "btn_2"); },
             [](MessageDialog& b) { QTest::keyClick(&b, Qt::Key_Return); },
-            [](MessageDialog& b) { click(b, "btnClose"); },
+            [](MessageDialog& b) { gt::test::click(&b, "btnClose"); },
         };
         for (auto const& k : kinds) {
             for (auto const& step : steps) {

@@ -10,10 +10,6 @@
 
 namespace {
 
-void click(QDialog& box, char const* name) {
-    QTest::mouseClick(box.findChild<QAbstractButton*>(name), Qt::LeftButton);
-}
-
 struct Seen {
     int current = -2;
     int count = -1;
@@ -61,23 +57,25 @@ private slots:
             {"one item, OK",
              {QStringLiteral("only")},
              0,
-             [](QDialog& b, QComboBox*) { click(b, "btn_1"); },
+             [](QDialog& b, QComboBox*) { gt::test::click(&b, "btn_1"); },
              0,
              0},
-            {"preselection kept", three, 2, [](QDialog& b, QComboBox*) { click(b, "btn_1"); }, 2, 2},
+            {"preselection kept", three, 2, [](QDialog& b, QComboBox*) { gt::test::click(&b, "btn_1"); }, 2,
+             2},
             {"changed choice", three, 0,
              [](QDialog& b, QComboBox* c) {
                  c->setCurrentIndex(1);
-                 click(b, "btn_1");
+                 gt::test::click(&b, "btn_1");
              },
              0, 1},
             {"Enter accepts", three, 1, [](QDialog& b, QComboBox*) { QTest::keyClick(&b, Qt::Key_Return); },
              1, 1},
             {"beyond the list: none, OK gives -1", three, 7,
-             [](QDialog& b, QComboBox*) { click(b, "btn_1"); }, -1, -1},
-            {"negative: none", three, -3, [](QDialog& b, QComboBox*) { click(b, "btn_1"); }, -1, -1},
-            {"cancel", three, 1, [](QDialog& b, QComboBox*) { click(b, "btn_2"); }, 1, -1},
-            {"close", three, 1, [](QDialog& b, QComboBox*) { click(b, "btnClose"); }, 1, -1},
+             [](QDialog& b, QComboBox*) { gt::test::click(&b, "btn_1"); }, -1, -1},
+            {"negative: none", three, -3, [](QDialog& b, QComboBox*) { gt::test::click(&b, "btn_1"); }, -1,
+             -1},
+            {"cancel", three, 1, [](QDialog& b, QComboBox*) { gt::test::click(&b, "btn_2"); }, 1, -1},
+            {"close", three, 1, [](QDialog& b, QComboBox*) { gt::test::click(&b, "btnClose"); }, 1, -1},
             {"Escape", three, 1, [](QDialog& b, QComboBox*) { QTest::keyClick(&b, Qt::Key_Escape); }, 1, -1},
         };
         for (auto const& c : cases) {
@@ -111,7 +109,7 @@ private slots:
     void cancelClearsTheList() {
         SelectDialog box;
         choose(box, {QStringLiteral("a"), QStringLiteral("b")}, 0,
-               [](QDialog& b, QComboBox*) { click(b, "btn_2"); });
+               [](QDialog& b, QComboBox*) { gt::test::click(&b, "btn_2"); });
         QCOMPARE(box.findChild<QComboBox*>("comboBox")->count(), 0);
     }
 
@@ -120,7 +118,8 @@ private slots:
         SelectDialog box;
         Seen seen;
         choose(
-            box, {QStringLiteral("a")}, 0, [](QDialog& b, QComboBox*) { click(b, "btn_1"); }, &seen);
+            box, {QStringLiteral("a")}, 0, [](QDialog& b, QComboBox*) { gt::test::click(&b, "btn_1"); },
+            &seen);
         QCOMPARE(seen.hint, QSize(0, 35));
     }
 
