@@ -1,0 +1,54 @@
+// Child program for the crash filter's tests: installs the client's crash
+// filter, then fails the way its first argument names:
+//   segv          writes through a null pointer
+//   overflow      recurses until the stack is gone
+//   abort         calls abort()
+//   thread-segv   a second thread writes through a null pointer
+//   race          two threads write through a null pointer at the same moment
+//   none          exits with 0
+#include <atomic>
+#include <cstdlib>
+#include <cstring>
+#include <thread>
+
+#include "app/gui/CrashFilter.h"
+
+namespace {
+
+int* volatile s_null = nullptr;
+std::atomic<int> s_ready{0};
+
+void writeNull() { *s_null = 1; }
+
+int recurse(int depth) {
+    volatile char block[4096];
+    block[0] = static_cast<char>(depth);
+    return recurse(depth + 1) + block[0];
+}
+
+void raceOne() {
+    s_ready.fetch_add(1);
+    while (s_ready.load() < 2) {
+    }
+    writeNull();
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (!installCrashFilter()) return 3;
+    char const* what = argc > 1 ? argv[1] : "";
+    if (std::strcmp(what, "segv") == 0) writeNull();
+    if (std::strcmp(what, "overflow") == 0) return recurse(0);
+    if (std::strcmp(what, "abort") == 0) std::abort();
+    if (std::strcmp(what, "thread-segv") == 0) {
+        std::thread(writeNull).join();
+    }
+    if (std::strcmp(what, "race") == 0) {
+        std::thread a(raceOne);
+        std::thread b(raceOne);
+        a.join();
+        b.join();
+    }
+    return 0;
+}
