@@ -5,7 +5,6 @@
 #include "gt/net/socket/IpAddress.h"
 #include "svr/SvrConstants.h"
 #include "tunnel/Config.h"
-#include "tunnel/api/SaHttpClient.h"
 
 using gt::core::String;
 using gt::net::SocketAddress;
@@ -24,12 +23,8 @@ Application::Application(gt::util::ThreadSafeLogRecorder* log)
     : m_log(log),
       m_properties(SvrConstants::propertiesFile(), SvrConstants::propertiesKey()),
       m_natManager(m_log, _localAddress()),
-      m_saOptimizer(_apiSAOP(_localAddress())),
-      m_hostOptimizer(&m_saOptimizer),
-      m_optimizedClient(&m_hostOptimizer, Config::hosts(), 120000, _localAddress()),
-      m_encryptedClient(&m_optimizedClient, Config::encryption()),
-      m_sharedClient(&m_encryptedClient),
-      m_apiClient(&m_sharedClient, deviceRoot(), String()),
+      m_apiAccess(deviceRoot(), Config::hosts(), Config::encryption(), _localAddress()),
+      m_apiClient(&m_apiAccess, deviceRoot(), String()),
       m_accountService(this),
       m_natUpdateService(this),
       m_statusService(this),
@@ -52,15 +47,6 @@ void Application::process() {
 
 SocketAddress Application::_localAddress() const {
     return SocketAddress(gt::net::IpAddress(m_properties.get(LOCAL_IP_KEY)), 0);
-}
-
-SaOptimizer::Tester Application::_apiSAOP(SocketAddress const& local) {
-    return [local](SocketAddress const& candidate) {
-        SaHttpClient direct(candidate, -1, local);
-        EncryptedHttpClient encrypted(&direct, Config::encryption());
-        ApiClient probe(&encrypted, deviceRoot(), String());
-        return probe.ping() >= 0;
-    };
 }
 
 }  // namespace tunnel

@@ -15,12 +15,8 @@
 #include "svr/service/NatUpdateService.h"
 #include "svr/service/SignalService.h"
 #include "svr/service/StatusService.h"
-#include "tunnel/api/EncryptedHttpClient.h"
+#include "tunnel/api/ApiAccess.h"
 #include "tunnel/api/EncryptedProperties.h"
-#include "tunnel/api/HostOptimizer.h"
-#include "tunnel/api/OptimizedHttpClient.h"
-#include "tunnel/api/SaOptimizer.h"
-#include "tunnel/api/SharedHttpClient.h"
 #include "tunnel/nat/NatManager.h"
 
 namespace tunnel {
@@ -44,10 +40,6 @@ public:
     AccountService* accountService() override { return &m_accountService; }
     void exit() override { m_exit = true; }
 
-    // The probe of a candidate API server: an encrypted "ping" from the
-    // local address through short-lived clients.
-    static SaOptimizer::Tester _apiSAOP(gt::net::SocketAddress const& local);
-
 private:
     // "net.local_ip" of the settings as a bind address (port 0); the
     // none-address when empty or not an address.
@@ -56,11 +48,9 @@ private:
     gt::util::ThreadSafeLogRecorder* m_log;
     EncryptedProperties m_properties;
     NatManager m_natManager;
-    SaOptimizer m_saOptimizer;
-    HostOptimizer m_hostOptimizer;
-    OptimizedHttpClient m_optimizedClient;
-    EncryptedHttpClient m_encryptedClient;
-    SharedHttpClient m_sharedClient;
+    // The request stack on the device root, every connection (probes too)
+    // made from the local bind address.
+    ApiAccess m_apiAccess;
     DeviceApiClient m_apiClient;
     AccountService m_accountService;
     NatUpdateService m_natUpdateService;

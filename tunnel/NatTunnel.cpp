@@ -6,9 +6,9 @@
 #include "gt/core/util/Dictionary.h"
 #include "gt/util/Clock.h"
 #include "tunnel/client/DicRpc.h"
+#include "tunnel/client/TunnelDatagram.h"
 #include "tunnel/forward/Forward.h"
 #include "tunnel/nat/Detector.h"
-#include "tunnel/nat/TunnelDatagram.h"
 
 using gt::core::Binary;
 using gt::core::String;

@@ -21,7 +21,9 @@
 
 namespace tunnel {
 
-class Forward;
+inline namespace engine {
+class Forward;  // tunnel/forward/Forward.h
+}
 
 class NatTunnel : public IActionDown {
 public:

@@ -42,8 +42,8 @@
 #include "gt/util/ThreadSafeLogRecorder.h"
 #include "support/Loopback.h"
 #include "tunnel/client/ProtocolChannel.h"
+#include "tunnel/client/TunnelDatagram.h"
 #include "tunnel/nat/NatManager.h"
-#include "tunnel/nat/TunnelDatagram.h"
 
 using bench::connectTo;
 using bench::readUntilEnd;

@@ -7,8 +7,11 @@
 #include "gt/core/util/JSON.h"
 #include "gt/net/HttpRequest.h"
 #include "gt/net/HttpResponse.h"
+#include "gt/net/socket/IpAddress.h"
+#include "support/CloudSupport.h"
 #include "support/Text.h"
 #include "svr/DeviceApiClient.h"
+#include "tunnel/api/ApiAccess.h"
 
 using gt::core::Any;
 using gt::core::Array;
@@ -152,5 +155,38 @@ TEST(DeviceApiClient, EnumForwardsNeedsAnArray) {
         EXPECT_EQ("/device/instance", server.targets[0]);
         EXPECT_EQ("enum_forwards", server.method(0));
         EXPECT_EQ(c.ok ? c.count : 1, forwards.count());
+    }
+}
+
+// The stack as the service's Application holds it: one ApiAccess on the
+// device root, every connection from "net.local_ip" (empty: any address).
+TEST(DeviceApiClientCloud, LogsInThroughTheServiceStackFromTheLocalAddress) {
+    struct Case {
+        char16_t const* localIp;
+        char const* loginIp;  // where the cloud saw the device log in from
+    } const cases[] = {{u"", "127.0.0.1"}, {u"127.0.0.2", "127.0.0.2"}};
+    for (Case const& c : cases) {
+        SCOPED_TRACE(c.loginIp);
+        gt::test::TestCloud cloud("tests/peers/cloud_demo_state.json", {"RELAY=127.0.0.1:7000"});
+        gt::net::URL const root(gt::test::apiRoot(cloud.port(), "/device"));
+        Array<String> hosts;
+        hosts.add(gt::test::hostEntry(cloud.port()));
+        tunnel::ApiAccess access(root, hosts, gt::test::demoSpec(),
+                                 gt::net::SocketAddress(gt::net::IpAddress(c.localIp), 0));
+        DeviceApiClient api(&access, root, String());
+        ASSERT_TRUE(api.login(u"demo-device-token")) << gt::test::utf8(api.errorMessage());
+        Dictionary<Any> device;
+        ASSERT_TRUE(api.queryMyDevice(&device)) << gt::test::utf8(api.errorMessage());
+        EXPECT_EQ(c.loginIp, gt::test::utf8(gt::core::toString(device.get(u"login_ip"))));
+
+        Array<Any> calls = gt::test::recorded(cloud);
+        ASSERT_EQ(3, calls.count());
+        // The probe pinged the device root before the first real call.
+        EXPECT_EQ("ping", gt::test::textOf(calls[0], u"method"));
+        EXPECT_EQ("/api/device/util", gt::test::textOf(calls[0], u"path"));
+        EXPECT_EQ("login", gt::test::textOf(calls[1], u"method"));
+        EXPECT_EQ("/api/device/account", gt::test::textOf(calls[1], u"path"));
+        for (Any const& call : calls)
+            EXPECT_EQ("true", gt::test::textOf(call, u"encrypted"));
     }
 }

@@ -3,6 +3,9 @@
 //   shared lock -> body encryption and clock offset -> server selection,
 //   retry and back-off -> one kept-alive connection to the chosen server.
 // An ApiClient over it gets encrypted, server-optimised, thread-safe calls.
+// It is the one place that builds the layers, their order and idle time-out:
+// each program's context holds one (the service's Application on the
+// "/device" root from its local bind address, the desktop client's on "/user").
 #pragma once
 
 #include "gt/core/lang/String.h"
@@ -25,7 +28,8 @@ public:
 
     // apiUrl is the program root the probe pings ("/util" is appended);
     // hosts are the server entries; spec the body encryption. local is the
-    // address every connection is made from (the none-endpoint: any).
+    // address every connection, probes included, is made from (the
+    // none-endpoint: any).
     ApiAccess(gt::net::URL const& apiUrl, gt::core::Array<gt::core::String> const& hosts,
               gt::core::String const& spec,
               gt::net::SocketAddress const& local = gt::net::SocketAddress::none());
@@ -36,8 +40,9 @@ public:
     bool request(gt::net::HttpRequest const& request, gt::net::HttpResponse* response, bool https,
                  int timeoutMs) override;
 
-    // The probe: one encrypted "ping" through throw-away clients bound to the
-    // candidate address; passes when it answers.
+    // The probe: one encrypted "ping" on apiUrl through throw-away clients,
+    // connected from local to the candidate address; passes when it answers.
+    // It runs on the optimizer's workers and keeps copies of its arguments.
     static SaOptimizer::Tester _apiSAOP(gt::net::URL const& apiUrl, gt::core::String const& spec,
                                         gt::net::SocketAddress const& local = gt::net::SocketAddress::none());
 

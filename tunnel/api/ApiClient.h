@@ -17,6 +17,8 @@
 
 namespace tunnel {
 
+// The desktop client's records (tunnel/api/user). Forward is the record of
+// a mapping; the engine's forwarder is tunnel::engine::Forward.
 class User;
 class Region;
 class Node;
@@ -61,8 +63,10 @@ public:
     gt::core::String const& sessionId() const { return m_sessionId; }
     gt::net::URL const& root() const { return m_root; }
 
-#ifdef TUNNEL_API_USER
-    // The account calls of the desktop client (compiled into its library only).
+    // The account calls of the desktop client. They are defined in its
+    // library, tunnel_api_user (tunnel/api/user/ApiClientUser.cpp): every
+    // program sees one member list, and one that calls them without linking
+    // that library fails to link.
     bool enumConfigs(gt::core::Dictionary<gt::core::String>* configs);
     bool login(gt::core::String const& name, gt::core::String const& password);
     void logout();
@@ -89,7 +93,6 @@ public:
     bool createPrefixFree(gt::core::String const& prefixName);
     bool queryPlan(Plan* plan);
     bool queryQuota(QuotaInfo* quota);
-#endif
 
 protected:
     // For the members of a program's own calls: hold callLock() across the

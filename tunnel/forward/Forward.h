@@ -16,6 +16,13 @@
 
 namespace tunnel {
 
+// The desktop client's record of a mapping is a tunnel::Forward too
+// (tunnel/api/user/Forward.h). Both keep that spelling; the inline namespace
+// gives this one the linker name tunnel::engine::Forward, so the two never
+// share a symbol. Declare it ahead only as below, never as a bare
+// "class Forward;" in namespace tunnel.
+inline namespace engine {
+
 class Forward : public IActionUp {
 public:
     // Most channels one tunnel keeps open; further CONNECTs are refused so
@@ -89,4 +96,5 @@ private:
     EngineLog* m_log;
 };
 
+}  // namespace engine
 }  // namespace tunnel

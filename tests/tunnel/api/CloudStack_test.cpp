@@ -65,7 +65,7 @@ TEST(CloudStack, SkewedClockIsCorrectedWithOneResend) {
     TestCloud cloud("tests/peers/cloud_demo_state.json", kDefines);
     ASSERT_EQ(cloud.command("clock 3600").substr(0, 2), "ok");
     tunnel::SaHttpClient server(gt::net::SocketAddress(gt::net::IpAddress(u"127.0.0.1"), cloud.port()),
-                                120000);
+                                ApiAccess::IDLE_TIMEOUT_MS);
     tunnel::EncryptedHttpClient encrypted(&server, gt::test::demoSpec());
     ApiClient client(&encrypted, apiRoot(cloud.port(), "/user"), String());
     ASSERT_GE(client.ping(), 0) << utf8(client.errorMessage());
@@ -86,7 +86,7 @@ TEST(CloudStack, SecondOrBareClockResetFailsTheCall) {
         TestCloud cloud("tests/peers/cloud_demo_state.json", kDefines);
         ASSERT_EQ(cloud.command(fault).substr(0, 2), "ok");
         tunnel::SaHttpClient server(gt::net::SocketAddress(gt::net::IpAddress(u"127.0.0.1"), cloud.port()),
-                                    120000);
+                                    ApiAccess::IDLE_TIMEOUT_MS);
         tunnel::EncryptedHttpClient encrypted(&server, gt::test::demoSpec());
         ApiClient client(&encrypted, apiRoot(cloud.port(), "/user"), String());
         EXPECT_EQ(client.ping(), -1);
@@ -183,7 +183,7 @@ TEST(CloudStack, ReplyFaultsOfTheEncryptedLayer) {
         SCOPED_TRACE(c.fault);
         TestCloud cloud("tests/peers/cloud_demo_state.json", kDefines);
         tunnel::SaHttpClient server(gt::net::SocketAddress(gt::net::IpAddress(u"127.0.0.1"), cloud.port()),
-                                    120000);
+                                    ApiAccess::IDLE_TIMEOUT_MS);
         tunnel::EncryptedHttpClient encrypted(&server, gt::test::demoSpec());
         ApiClient client(&encrypted, apiRoot(cloud.port(), "/user"), String());
         ASSERT_EQ(cloud.command(c.fault).substr(0, 2), "ok");
@@ -225,10 +225,10 @@ TEST(SaHttpClientCloud, KeepsOneConnectionUnlessIdleTimeOutOrCloseSaysOtherwise)
         char const* conns;  // after two requests
     };
     Case const cases[] = {
-        {120000, nullptr, "ok 1"},
+        {ApiAccess::IDLE_TIMEOUT_MS, nullptr, "ok 1"},
         {-1, nullptr, "ok 2"},
         {0, nullptr, "ok 2"},
-        {120000, "fault connection_close times=1", "ok 2"},
+        {ApiAccess::IDLE_TIMEOUT_MS, "fault connection_close times=1", "ok 2"},
     };
     for (Case const& c : cases) {
         SCOPED_TRACE(c.idleMs);
@@ -260,7 +260,7 @@ TEST(SaHttpClientCloud, BrokenOrLateRepliesFailAndTheNextRequestConnectsAnew) {
         TestCloud cloud("tests/peers/cloud_demo_state.json", kDefines);
         ASSERT_EQ(cloud.command(fault).substr(0, 2), "ok");
         tunnel::SaHttpClient client(gt::net::SocketAddress(gt::net::IpAddress(u"127.0.0.1"), cloud.port()),
-                                    120000);
+                                    ApiAccess::IDLE_TIMEOUT_MS);
         gt::net::HttpResponse response;
         EXPECT_FALSE(client.request(pingRequest(cloud.port()), &response, false, 700));
         ASSERT_TRUE(client.request(pingRequest(cloud.port()), &response, false, 3000));
@@ -272,7 +272,7 @@ TEST(SaHttpClientCloud, BrokenOrLateRepliesFailAndTheNextRequestConnectsAnew) {
 TEST(SaHttpClientCloud, RefusesHttpsAndNestedRequestsWithoutTouchingTheNetwork) {
     TestCloud cloud("tests/peers/cloud_demo_state.json", kDefines);
     tunnel::SaHttpClient client(gt::net::SocketAddress(gt::net::IpAddress(u"127.0.0.1"), cloud.port()),
-                                120000);
+                                ApiAccess::IDLE_TIMEOUT_MS);
     gt::net::HttpResponse response;
     EXPECT_FALSE(client.request(pingRequest(cloud.port()), &response, true, 3000));
     EXPECT_EQ(connections(cloud), "ok 0");
@@ -291,14 +291,15 @@ TEST(SaHttpClientCloud, ConnectsFromTheGivenLocalAddress) {
     TestCloud cloud("tests/peers/cloud_demo_state.json", kDefines);
     gt::net::SocketAddress const local(gt::net::IpAddress(u"127.0.0.2"), 0);
     tunnel::SaHttpClient client(gt::net::SocketAddress(gt::net::IpAddress(u"127.0.0.1"), cloud.port()),
-                                120000, local);
+                                ApiAccess::IDLE_TIMEOUT_MS, local);
     gt::net::HttpResponse response;
     ASSERT_TRUE(client.request(pingRequest(cloud.port()), &response, false, 3000));
     // The double records the device's login address; a plain ping shows it
     // only through the connection count, so check that the bind was used by
     // asking for a local address no interface has.
     tunnel::SaHttpClient unbindable(gt::net::SocketAddress(gt::net::IpAddress(u"127.0.0.1"), cloud.port()),
-                                    120000, gt::net::SocketAddress(gt::net::IpAddress(u"192.0.2.1"), 0));
+                                    ApiAccess::IDLE_TIMEOUT_MS,
+                                    gt::net::SocketAddress(gt::net::IpAddress(u"192.0.2.1"), 0));
     EXPECT_FALSE(unbindable.request(pingRequest(cloud.port()), &response, false, 3000));
 }
 
@@ -308,7 +309,8 @@ TEST(SaHttpClientCloud, ClosedPortFailsQuickly) {
         TestCloud cloud("tests/peers/cloud_demo_state.json", kDefines);
         port = cloud.port();
     }
-    tunnel::SaHttpClient client(gt::net::SocketAddress(gt::net::IpAddress(u"127.0.0.1"), port), 120000);
+    tunnel::SaHttpClient client(gt::net::SocketAddress(gt::net::IpAddress(u"127.0.0.1"), port),
+                                ApiAccess::IDLE_TIMEOUT_MS);
     gt::net::HttpResponse response;
     EXPECT_FALSE(client.request(pingRequest(port), &response, false, 3000));
 }

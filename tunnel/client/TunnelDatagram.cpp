@@ -1,4 +1,4 @@
-#include "tunnel/nat/TunnelDatagram.h"
+#include "tunnel/client/TunnelDatagram.h"
 
 #include "gt/core/lang/Fatal.h"
 
