@@ -26,6 +26,7 @@
 #include "app/IBusyRunner.h"
 #include "app/StatusService.h"
 #include "app/SvrControlService.h"
+#include "app/gui/BlockingCallRunner.h"
 #include "gt/core/lang/String.h"
 #include "gt/core/util/Timer.h"
 #include "gt/util/dist/TaskPool.h"
@@ -187,6 +188,7 @@ private:
     ForwardManageWidget* m_forwardWidget;
     DeviceManageWidget* m_deviceWidget;
     AclManageWidget* m_aclWidget;
+    BlockingCallRunner m_runner;  // execute() and executeResult()
     tunnel::Client m_client;
     tunnel::DeviceManager m_deviceManager;
     tunnel::AclManager m_aclManager;

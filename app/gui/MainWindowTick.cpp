@@ -33,6 +33,11 @@ bool twice(Call const& call) {
     return call() || call();
 }
 
+// A text that did not come from this program, for a rich-text box.
+QString richText(QString const& plain) {
+    return plain.toHtmlEscaped().replace(QStringLiteral("\r\n"), QStringLiteral("<br>")).replace('\n', QStringLiteral("<br>"));
+}
+
 QString versionText() { return QStringLiteral("版本 ") + toQString(tunnel::ClientConstants::VERSION); }
 
 }  // namespace
@@ -74,8 +79,8 @@ void MainWindow::_firstTick() {
     m_started = true;
     checkVersion();
     if (!m_svrControl.start()) {
-        InformationDialog dialog(this, false);
-        dialog.information(QStringLiteral("异常"), toQString(m_svrControl.lastError()));
+        InformationDialog dialog(this, true);
+        dialog.information(QStringLiteral("异常"), richText(toQString(m_svrControl.lastError())));
     }
 }
 
@@ -104,7 +109,7 @@ void MainWindow::_updateStatusLine() {
 void MainWindow::_showWarning(QString const& title, QString const& text) {
     QWidget* parent = QApplication::activeWindow();
     MessageDialog dialog(parent ? parent : this);
-    dialog.warning(title, plainToRich(text));
+    dialog.warning(title, text);
 }
 
 bool MainWindow::refreshAccount() {
@@ -220,7 +225,7 @@ void MainWindow::on_btnUpgrade_clicked() {
     String error;
     if (!m_client.checkUpgrade(&hasUpdate, &error)) {
         MessageDialog box(this);
-        box.information(QStringLiteral("升级"), plainToRich(QStringLiteral("未能完成版本检测。\r\n") + toQString(error)));
+        box.information(QStringLiteral("升级"), QStringLiteral("未能完成版本检测。<br>") + richText(toQString(error)));
         return;
     }
     if (!hasUpdate) {
@@ -237,15 +242,15 @@ bool MainWindow::repair(String const& type) {
     bool const all = type.isEmpty();
     if (all || type == String(u"svr")) {
         if (!m_svrControl.start()) {
-            InformationDialog dialog(this, false);
-            dialog.information(QStringLiteral("故障诊断"), toQString(m_svrControl.lastError()));
+            InformationDialog dialog(this, true);
+            dialog.information(QStringLiteral("故障诊断"), richText(toQString(m_svrControl.lastError())));
             return false;
         }
     }
     if (all || type == String(u"device")) {
         if (!m_deviceWidget->checkDeviceBinding()) {
-            InformationDialog dialog(this, false);
-            dialog.information(QStringLiteral("故障诊断"), m_deviceWidget->statusText());
+            InformationDialog dialog(this, true);
+            dialog.information(QStringLiteral("故障诊断"), richText(m_deviceWidget->statusText()));
             return false;
         }
     }

@@ -16,6 +16,7 @@
 #include "app/ClientConstants.h"
 #include "app/gui/CrashFilter.h"
 #include "app/gui/MainWindow.h"
+#include "app/gui/QuitSignals.h"
 #include "gt/core/io/FileSystem.h"
 #include "tunnel/api/ProcessSingleton.h"
 
@@ -35,6 +36,8 @@ int main(int argc, char** argv) {
     // Number text stays free of the user's locale.
     std::setlocale(LC_NUMERIC, "C");
     QApplication::setWindowIcon(QIcon(QStringLiteral(":/rc/icon_logo.png")));
+    // SIGTERM and the terminal's signals close the client in order.
+    QuitSignals quitSignals;
 
     MainWindow window(std::move(lock));
     window.show();
