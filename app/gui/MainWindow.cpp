@@ -112,7 +112,8 @@ MainWindow::~MainWindow() {
 
 QWidget* MainWindow::body() const { return m_ui->widgetMain; }
 
-bool MainWindow::isLoggedIn() const { return !m_client.apiClient()->sessionId().isEmpty(); }
+// The task pool's worker may be in a call that ends the session meanwhile.
+bool MainWindow::isLoggedIn() { return m_client.apiClient()->hasSession(); }
 
 bool MainWindow::hasTray() const { return m_trayIcon->isVisible(); }
 

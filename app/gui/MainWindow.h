@@ -109,7 +109,7 @@ public:
     // The window's body, parent of every page.
     QWidget* body() const;
     // Whether the account has a session with the cloud.
-    bool isLoggedIn() const;
+    bool isLoggedIn();
     // Whether a tray icon is shown (there is a tray on this desktop).
     bool hasTray() const;
 
