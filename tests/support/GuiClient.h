@@ -2,8 +2,11 @@
 // tests of the windows: one cloud per test program (the demo account), the
 // window's endpoints pointing at it, its single-instance lock, the saved
 // account in the settings file, and a data folder emptied between tests.
-// Needs the private home of QtTestMain.h.
+// Its test programs start with GT_GUI_CLIENT_TEST_MAIN, which gives them a
+// private home before anything computes a path.
 #pragma once
+
+#include <stdlib.h>
 
 #include <QApplication>
 #include <QDir>
@@ -14,12 +17,30 @@
 #include "app/gui/GuiUtil.h"
 #include "app/gui/MainWindow.h"
 #include "gt/core/io/FileSystem.h"
+#include "support/GuiTest.h"
+#include "support/TempDir.h"
 #include "support/TestCloud.h"
 #include "tunnel/api/EncryptedProperties.h"
 #include "tunnel/api/ProcessSingleton.h"
 
 namespace gt {
 namespace test {
+
+// The shared data folder (GT_COMMON_APPDATA), the per-user settings
+// (XDG_CONFIG_HOME) and our service registry (GT_SERVICE_REGISTRY) in a fresh
+// temporary folder, removed at the end; made before the client computes its
+// paths, which it does once per process.
+class GuiClientHome {
+public:
+    GuiClientHome() {
+        ::setenv("GT_COMMON_APPDATA", m_dir.path("appdata").c_str(), 1);
+        ::setenv("XDG_CONFIG_HOME", m_dir.path("config").c_str(), 1);
+        ::setenv("GT_SERVICE_REGISTRY", m_dir.path("services").c_str(), 1);
+    }
+
+private:
+    TempDir m_dir;
+};
 
 class GuiClient {
 public:
@@ -79,3 +100,9 @@ private:
 
 }  // namespace test
 }  // namespace gt
+
+// main() of a Qt Test program of the client's windows; its home is made
+// before main runs.
+#define GT_GUI_CLIENT_TEST_MAIN(TestObject)                  \
+    static ::gt::test::GuiClientHome const s_guiClientHome; \
+    GT_GUI_TEST_MAIN(TestObject)

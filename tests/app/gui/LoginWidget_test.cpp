@@ -9,12 +9,11 @@
 #include "app/gui/MainWindow.h"
 #include "support/DialogWatcher.h"
 #include "support/GuiClient.h"
-#include "support/QtTestMain.h"
-#include "support/WhenReady.h"
+#include "support/GuiTest.h"
 
 using gt::test::DialogWatcher;
 using gt::test::GuiClient;
-using gt::test::WhenReady;
+using gt::test::whenShown;
 
 namespace {
 
@@ -67,6 +66,7 @@ private:
 
 private slots:
     void initTestCase() {
+        gt::test::filterQtMessages();
         QApplication::setQuitOnLastWindowClosed(false);
         m_env.reset(new GuiClient);
     }
@@ -81,10 +81,9 @@ private slots:
         m_window = m_env->open();
         QVERIFY(m_window);
         ShowRecorder shows(panel());
-        WhenReady login([&] { return panel()->isVisible(); },
-                        [&] { typeAndLogIn(GuiClient::NAME, GuiClient::PASSWORD); });
+        auto login = whenShown(panel(), [&] { typeAndLogIn(GuiClient::NAME, GuiClient::PASSWORD); }, kLoginMs);
         QTRY_VERIFY_WITH_TIMEOUT(m_window->isLoggedIn() && !panel()->isVisible(), kLoginMs);
-        QVERIFY(login.fired());
+        QVERIFY(*login);
         // The first appearance is immediate, not a slide.
         QCOMPARE(shows.positions, QList<QPoint>{QPoint(0, 0)});
         QTRY_COMPARE(button("btnAccount")->text(), QString(GuiClient::CLOUD_NAME));
@@ -110,14 +109,16 @@ private slots:
         m_window = m_env->open();
         QString shownName;
         QString shownPassword;
-        WhenReady login([&] { return panel()->isVisible(); },
-                        [&] {
-                            shownName = editName()->text();
-                            shownPassword = editPwd()->text();
-                            typeAndLogIn(GuiClient::NAME, GuiClient::PASSWORD);
-                        });
+        auto login = whenShown(
+            panel(),
+            [&] {
+                shownName = editName()->text();
+                shownPassword = editPwd()->text();
+                typeAndLogIn(GuiClient::NAME, GuiClient::PASSWORD);
+            },
+            kLoginMs);
         QTRY_VERIFY_WITH_TIMEOUT(m_window->isLoggedIn(), kLoginMs);
-        QVERIFY(login.fired());
+        QVERIFY(*login);
         DialogWatcher::Seen const* warning = dialogs.find("未能登录");
         QVERIFY2(warning, qPrintable(dialogs.titles()));
         QCOMPARE(warning->text, QString("用户名或密码错误"));
@@ -147,22 +148,24 @@ private slots:
         m_window = m_env->open();
         QString keptName;
         QString keptPassword;
-        int loginsBefore = -1;
-        WhenReady bad([&] { return panel()->isVisible(); },
-                      [&] {
-                          loginsBefore = loginNames().size();
-                          typeAndLogIn(name, password);
-                          keptName = editName()->text();
-                          keptPassword = editPwd()->text();
-                      });
-        // Then the right account, which ends the panel.
-        WhenReady good([&] { return bad.fired() && !dialogs.seen().isEmpty(); },
-                       [&] {
-                           QCOMPARE(loginNames().size(), loginsBefore + (title == "提示" ? 0 : 1));
-                           typeAndLogIn(GuiClient::NAME, GuiClient::PASSWORD);
-                       });
+        int logins = -1;
+        auto login = whenShown(
+            panel(),
+            [&] {
+                // The warning runs its own loop inside the click.
+                int const before = loginNames().size();
+                typeAndLogIn(name, password);
+                logins = loginNames().size() - before;
+                keptName = editName()->text();
+                keptPassword = editPwd()->text();
+                // Then the right account, which ends the panel.
+                typeAndLogIn(GuiClient::NAME, GuiClient::PASSWORD);
+            },
+            kLoginMs);
         QTRY_VERIFY_WITH_TIMEOUT(m_window->isLoggedIn(), kLoginMs);
-        QVERIFY(good.fired());
+        QVERIFY(*login);
+        // An empty field sends nothing.
+        QCOMPARE(logins, title == "提示" ? 0 : 1);
         QCOMPARE(dialogs.seen().size(), 1);
         QCOMPARE(dialogs.seen()[0].title, title);
         QCOMPARE(dialogs.seen()[0].text, text);
@@ -172,14 +175,16 @@ private slots:
 
     void returnInThePasswordFieldLogsIn() {
         m_window = m_env->open();
-        WhenReady login([&] { return panel()->isVisible(); },
-                        [&] {
-                            QTest::keyClicks(editName(), GuiClient::NAME);
-                            QTest::keyClicks(editPwd(), GuiClient::PASSWORD);
-                            QTest::keyClick(editPwd(), Qt::Key_Return);
-                        });
+        auto login = whenShown(
+            panel(),
+            [&] {
+                QTest::keyClicks(editName(), GuiClient::NAME);
+                QTest::keyClicks(editPwd(), GuiClient::PASSWORD);
+                QTest::keyClick(editPwd(), Qt::Key_Return);
+            },
+            kLoginMs);
         QTRY_VERIFY_WITH_TIMEOUT(m_window->isLoggedIn() && !panel()->isVisible(), kLoginMs);
-        QVERIFY(login.fired());
+        QVERIFY(*login);
     }
 
     void logoutKeepsTheNameAndForgetsThePassword() {
@@ -189,14 +194,18 @@ private slots:
         ShowRecorder shows(panel());
         QString shownName;
         QString shownPassword;
-        WhenReady again([&] { return panel()->isVisible(); },
-                        [&] {
-                            QCOMPARE(GuiClient::setting(u"user.pwd"), QString());
-                            QCOMPARE(GuiClient::setting(u"user.name"), QString(GuiClient::NAME));
-                            shownName = editName()->text();
-                            shownPassword = editPwd()->text();
-                            typeAndLogIn(GuiClient::NAME, GuiClient::PASSWORD);
-                        });
+        QString savedName;
+        QString savedPassword = "not read";
+        auto again = whenShown(
+            panel(),
+            [&] {
+                savedName = GuiClient::setting(u"user.name");
+                savedPassword = GuiClient::setting(u"user.pwd");
+                shownName = editName()->text();
+                shownPassword = editPwd()->text();
+                typeAndLogIn(GuiClient::NAME, GuiClient::PASSWORD);
+            },
+            kLoginMs);
         // "更换登录" of the tray menu.
         QAction* logout = nullptr;
         for (QAction* action : m_window->findChildren<QAction*>())
@@ -204,7 +213,9 @@ private slots:
         QVERIFY(logout);
         logout->trigger();
         QVERIFY(!m_window->isLoggedIn());
-        QTRY_VERIFY_WITH_TIMEOUT(again.fired() && m_window->isLoggedIn() && !panel()->isVisible(), kLoginMs);
+        QTRY_VERIFY_WITH_TIMEOUT(*again && m_window->isLoggedIn() && !panel()->isVisible(), kLoginMs);
+        QCOMPARE(savedName, QString(GuiClient::NAME));
+        QVERIFY(savedPassword.isEmpty());
         QCOMPARE(shownName, QString(GuiClient::NAME));
         QVERIFY(shownPassword.isEmpty());
         // After a login the panel slides in from above the body.
@@ -214,5 +225,5 @@ private slots:
     }
 };
 
-GT_QT_TEST_MAIN(LoginWidgetTest)
+GT_GUI_CLIENT_TEST_MAIN(LoginWidgetTest)
 #include "LoginWidget_test.moc"

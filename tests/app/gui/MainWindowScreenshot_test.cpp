@@ -11,7 +11,7 @@
 
 #include "app/gui/MainWindow.h"
 #include "support/GuiClient.h"
-#include "support/QtTestMain.h"
+#include "support/GuiTest.h"
 
 using gt::test::GuiClient;
 
@@ -47,5 +47,5 @@ private slots:
     }
 };
 
-GT_QT_TEST_MAIN(MainWindowScreenshotTest)
+GT_GUI_CLIENT_TEST_MAIN(MainWindowScreenshotTest)
 #include "MainWindowScreenshot_test.moc"

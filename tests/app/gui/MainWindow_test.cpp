@@ -21,7 +21,7 @@
 #include "gt/core/io/SystemFolders.h"
 #include "support/DialogWatcher.h"
 #include "support/GuiClient.h"
-#include "support/QtTestMain.h"
+#include "support/GuiTest.h"
 
 using gt::test::DialogWatcher;
 using gt::test::GuiClient;
@@ -57,6 +57,7 @@ private:
 
 private slots:
     void initTestCase() {
+        gt::test::filterQtMessages();
         QApplication::setQuitOnLastWindowClosed(false);
         m_env.reset(new GuiClient);
     }
@@ -235,5 +236,5 @@ private slots:
     }
 };
 
-GT_QT_TEST_MAIN(MainWindowTest)
+GT_GUI_CLIENT_TEST_MAIN(MainWindowTest)
 #include "MainWindow_test.moc"
