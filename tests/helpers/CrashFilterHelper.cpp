@@ -20,10 +20,15 @@ std::atomic<int> s_ready{0};
 
 void writeNull() { *s_null = 1; }
 
+int recurse(int depth);
+// Called through a pointer the compiler cannot see through: the recursion is
+// the point.
+int (*volatile s_recurse)(int) = recurse;
+
 int recurse(int depth) {
     volatile char block[4096];
     block[0] = static_cast<char>(depth);
-    return recurse(depth + 1) + block[0];
+    return s_recurse(depth + 1) + block[0];
 }
 
 void raceOne() {

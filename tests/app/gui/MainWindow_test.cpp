@@ -17,7 +17,7 @@
 #include "app/gui/GuiUtil.h"
 #include "app/gui/MainTexts.h"
 #include "app/gui/MainWindow.h"
-#include "gt/core/io/FileSystem.h"
+#include "gt/core/io/File.h"
 #include "gt/core/io/SystemFolders.h"
 #include "support/DialogWatcher.h"
 #include "support/GuiClient.h"
@@ -69,7 +69,7 @@ private slots:
         m_env->cloud().command("forget");
     }
 
-    void statusLine_data() {
+    void statusLineText_data() {
         QTest::addColumn<bool>("running");
         QTest::addColumn<QString>("binding");
         QTest::addColumn<QString>("html");
@@ -87,7 +87,7 @@ private slots:
             << "<span>后台组件异常 <a href='app:///repair?type=svr'><font color='#CE891D'>"
                "<small>点击修复</small></font></a></span>";
     }
-    void statusLine() {
+    void statusLineText() {
         QFETCH(bool, running);
         QFETCH(QString, binding);
         QFETCH(QString, html);
@@ -152,7 +152,7 @@ private slots:
         QCOMPARE(second.exitStatus(), QProcess::NormalExit);
         QCOMPARE(second.exitCode(), 2);
         QTRY_VERIFY(m_window->isVisible() && !m_window->isMinimized());
-        QTRY_VERIFY(!gt::core::isFile(tunnel::ClientConstants::ACTIVED_FILE()));
+        QTRY_VERIFY(!gt::core::File::isFile(tunnel::ClientConstants::ACTIVED_FILE()));
     }
 
     void closeButtonEndsWhenLoggedOutAndNeverStrandsTheWindow() {
