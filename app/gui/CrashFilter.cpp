@@ -137,7 +137,8 @@ size_t buildReport(int signal, unsigned long long address) {
 // data address, else 0 (a signal sent by raise or kill).
 unsigned long long crashAddress(siginfo_t* info, void* context) {
 #if defined(__x86_64__)
-    if (context) return static_cast<unsigned long long>(static_cast<ucontext_t*>(context)->uc_mcontext.gregs[REG_RIP]);
+    if (context)
+        return static_cast<unsigned long long>(static_cast<ucontext_t*>(context)->uc_mcontext.gregs[REG_RIP]);
 #elif defined(__aarch64__)
     if (context) return static_cast<unsigned long long>(static_cast<ucontext_t*>(context)->uc_mcontext.pc);
 #else

@@ -53,7 +53,7 @@ private:
     void _warn(QString const& title, QString const& text);
 
     std::unique_ptr<Ui::LoginWidget> m_ui;
-    MainWindow* m_mainWindow;  // not owned
+    MainWindow* m_mainWindow;                         // not owned
     std::unique_ptr<QPropertyAnimation> m_animation;  // goes before the form
     bool m_firstShow;
     bool m_busy;

@@ -21,7 +21,8 @@ QString storeLink(QString const& url, QString const& word) {
 }  // namespace
 
 QString MainTexts::statusLine(bool serviceRunning, QString const& bindingText) {
-    if (!serviceRunning) return QStringLiteral("<span>后台组件异常") + repairLink(REPAIR_SVR_LINK) + "</span>";
+    if (!serviceRunning)
+        return QStringLiteral("<span>后台组件异常") + repairLink(REPAIR_SVR_LINK) + "</span>";
     if (bindingText.isEmpty()) return QStringLiteral("Quorvane正在运行");
     return QStringLiteral("<span>") + bindingText.toHtmlEscaped() + repairLink(REPAIR_DEVICE_LINK) +
            QStringLiteral("</span>");
@@ -32,11 +33,13 @@ QString MainTexts::accountSummary(tunnel::QuotaInfo const& quota, tunnel::Plan c
                    toQString(formatTraffic(quota.limit.traffic_free - quota.used.traffic_free)) +
                    QStringLiteral("<br>");
     text += QStringLiteral("已购流量：") +
-            toQString(formatTraffic(quota.limit.traffic_paid - quota.used.traffic_paid)) + QStringLiteral(" ") +
-            storeLink(WebLinks::storeTraffic(), QStringLiteral("加购")) + QStringLiteral("<br>");
+            toQString(formatTraffic(quota.limit.traffic_paid - quota.used.traffic_paid)) +
+            QStringLiteral(" ") + storeLink(WebLinks::storeTraffic(), QStringLiteral("加购")) +
+            QStringLiteral("<br>");
     long long const remain = plan.remain.seconds();
     if (remain <= 0) {
-        text += QStringLiteral("套餐剩余：无套餐 ") + storeLink(WebLinks::storePlan(), QStringLiteral("升级"));
+        text +=
+            QStringLiteral("套餐剩余：无套餐 ") + storeLink(WebLinks::storePlan(), QStringLiteral("升级"));
     } else {
         text += QStringLiteral("套餐剩余：") + QString::number(remain / 86400) + QStringLiteral(" 天 ") +
                 storeLink(WebLinks::storeRenew(), QStringLiteral("续期"));

@@ -16,8 +16,8 @@
 #include "app/gui/LoginWidget.h"
 #include "app/gui/SettingDialog.h"
 #include "app/gui/UiScale.h"
-#include "app/gui/WindowMover.h"
 #include "app/gui/WebLinks.h"
+#include "app/gui/WindowMover.h"
 #include "gt/core/lang/Fatal.h"
 #include "gt/net/URL.h"
 #include "tunnel/Config.h"
@@ -118,7 +118,8 @@ bool MainWindow::isLoggedIn() { return m_client.apiClient()->hasSession(); }
 bool MainWindow::hasTray() const { return m_trayIcon->isVisible(); }
 
 void MainWindow::_buildMenus() {
-    m_actOpenUI = m_trayMenu->addAction(QStringLiteral("打开主界面"), this, &MainWindow::_on_actOpenUI_triggered);
+    m_actOpenUI =
+        m_trayMenu->addAction(QStringLiteral("打开主界面"), this, &MainWindow::_on_actOpenUI_triggered);
     m_trayMenu->addAction(QStringLiteral("设置"), this, &MainWindow::_on_actSetting_triggered);
     m_trayMenu->addAction(QStringLiteral("检测版本更新"), this, &MainWindow::_on_actUpgrade_triggered);
     m_trayMenu->addSeparator();
@@ -133,7 +134,8 @@ void MainWindow::_buildMenus() {
     m_trayMenu->addSeparator();
     m_trayMenu->addAction(QStringLiteral("更换登录"), this, &MainWindow::_on_actLogout_triggered);
     // Its text depends on the service mode at the moment the menu opens.
-    m_actExit = m_trayMenu->addAction(QStringLiteral("默认关闭方式"), this, &MainWindow::_on_actExit_triggered);
+    m_actExit =
+        m_trayMenu->addAction(QStringLiteral("默认关闭方式"), this, &MainWindow::_on_actExit_triggered);
     stylePopup(m_trayMenu);
     connect(m_trayMenu, &QMenu::aboutToShow, this, &MainWindow::_updateMenuTexts);
 
@@ -256,15 +258,15 @@ void MainWindow::_on_actUtilAcl_triggered() { m_aclWidget->showPage(); }
 
 void MainWindow::_on_systemTray_activated(QSystemTrayIcon::ActivationReason reason) {
     switch (reason) {
-    case QSystemTrayIcon::Context:
-        // The tray opens its context menu itself; the texts follow the state.
-        _updateMenuTexts();
-        break;
-    case QSystemTrayIcon::Trigger:
-        if (!isVisible() || isMinimized()) _showWindow();
-        break;
-    default:
-        break;
+        case QSystemTrayIcon::Context:
+            // The tray opens its context menu itself; the texts follow the state.
+            _updateMenuTexts();
+            break;
+        case QSystemTrayIcon::Trigger:
+            if (!isVisible() || isMinimized()) _showWindow();
+            break;
+        default:
+            break;
     }
 }
 

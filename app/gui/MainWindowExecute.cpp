@@ -4,7 +4,9 @@
 // executeResult here.
 #include "app/gui/MainWindow.h"
 
-void MainWindow::execute(QString const& text, std::function<void()> const& action) { m_runner.execute(text, action); }
+void MainWindow::execute(QString const& text, std::function<void()> const& action) {
+    m_runner.execute(text, action);
+}
 
 bool MainWindow::executeResult(QString const& text, std::function<bool()> const& action) {
     return m_runner.executeResult(text, action);

@@ -35,7 +35,9 @@ bool twice(Call const& call) {
 
 // A text that did not come from this program, for a rich-text box.
 QString richText(QString const& plain) {
-    return plain.toHtmlEscaped().replace(QStringLiteral("\r\n"), QStringLiteral("<br>")).replace('\n', QStringLiteral("<br>"));
+    return plain.toHtmlEscaped()
+        .replace(QStringLiteral("\r\n"), QStringLiteral("<br>"))
+        .replace('\n', QStringLiteral("<br>"));
 }
 
 QString versionText() { return QStringLiteral("版本 ") + toQString(tunnel::ClientConstants::VERSION); }
@@ -180,15 +182,15 @@ bool MainWindow::checkVersion() {
         if (question.question(QStringLiteral("版本更新"),
                               QStringLiteral("有必要资源更新，需要更新后才能正常使用。是否立即更新？"))) {
             switch (_startUpgrade()) {
-            case UPGRADE_STARTED:
-                _leave(0);
-            case UPDATER_FAILED:
-                // The reason has been shown and the service runs again: the
-                // program stays usable rather than vanish without a word.
-                m_ui->btnUpgrade->setText(versionText() + QStringLiteral(" 有新版本"));
-                return true;
-            case STOP_FAILED:
-                break;
+                case UPGRADE_STARTED:
+                    _leave(0);
+                case UPDATER_FAILED:
+                    // The reason has been shown and the service runs again: the
+                    // program stays usable rather than vanish without a word.
+                    m_ui->btnUpgrade->setText(versionText() + QStringLiteral(" 有新版本"));
+                    return true;
+                case STOP_FAILED:
+                    break;
             }
         }
         _leave(0);
@@ -225,7 +227,8 @@ void MainWindow::on_btnUpgrade_clicked() {
     String error;
     if (!m_client.checkUpgrade(&hasUpdate, &error)) {
         MessageDialog box(this);
-        box.information(QStringLiteral("升级"), QStringLiteral("未能完成版本检测。<br>") + richText(toQString(error)));
+        box.information(QStringLiteral("升级"),
+                        QStringLiteral("未能完成版本检测。<br>") + richText(toQString(error)));
         return;
     }
     if (!hasUpdate) {

@@ -18,9 +18,10 @@ PlaceholderPage::PlaceholderPage(QWidget* parent, MainWindow* mainWindow, QStrin
     QToolButton* close = new QToolButton(this);
     close->setObjectName(QStringLiteral("btnClose"));
     close->setCursor(Qt::PointingHandCursor);
-    close->setStyleSheet(QStringLiteral("QToolButton { border-image: url(:/rc/btn_close.png); }"
-                                        "QToolButton:hover { border-image: url(:/rc/btn_close_hover.png); }"
-                                        "QToolButton:pressed { border-image: url(:/rc/btn_close_pressed.png); }"));
+    close->setStyleSheet(
+        QStringLiteral("QToolButton { border-image: url(:/rc/btn_close.png); }"
+                       "QToolButton:hover { border-image: url(:/rc/btn_close_hover.png); }"
+                       "QToolButton:pressed { border-image: url(:/rc/btn_close_pressed.png); }"));
     close->setGeometry(width() - 48, 16, 32, 24);
     connect(close, &QToolButton::clicked, this, &PlaceholderPage::closePage);
     setProperty("windowMove", true);

@@ -58,7 +58,8 @@ public:
     TestCloud& cloud() { return m_cloud; }
 
     MainWindow::CloudEndpoints endpoints() const {
-        core::String const host = core::String::fromUtf8(("127.0.0.1:" + std::to_string(m_cloud.port())).c_str());
+        core::String const host =
+            core::String::fromUtf8(("127.0.0.1:" + std::to_string(m_cloud.port())).c_str());
         MainWindow::CloudEndpoints endpoints;
         endpoints.apiUrl = core::String(u"http://") + host;
         endpoints.hosts.add(host);
@@ -103,6 +104,6 @@ private:
 
 // main() of a Qt Test program of the client's windows; its home is made
 // before main runs.
-#define GT_GUI_CLIENT_TEST_MAIN(TestObject)                  \
+#define GT_GUI_CLIENT_TEST_MAIN(TestObject)                 \
     static ::gt::test::GuiClientHome const s_guiClientHome; \
     GT_GUI_TEST_MAIN(TestObject)

@@ -30,7 +30,11 @@ gt::net::URL appendPath(gt::net::URL const& root, String const& path) {
 }  // namespace
 
 ApiClient::ApiClient(gt::util::IHttpAccess* transport, gt::net::URL const& root, String const& sessionId)
-    : m_webClient(transport), m_root(root), m_errorCode(0), m_sessionId(sessionId), m_hasSession(!sessionId.isEmpty()) {}
+    : m_webClient(transport),
+      m_root(root),
+      m_errorCode(0),
+      m_sessionId(sessionId),
+      m_hasSession(!sessionId.isEmpty()) {}
 
 ApiClient::~ApiClient() = default;
 

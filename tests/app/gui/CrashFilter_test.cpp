@@ -62,10 +62,8 @@ TEST_F(CrashFilterTest, EachCrashLeavesOneReportAndEndsByItsSignal) {
         char const* what;
         int signal;
     } const cases[] = {
-        {"segv", SIGSEGV},
-        {"overflow", SIGSEGV},  // handled on the alternate stack
-        {"abort", SIGABRT},
-        {"thread-segv", SIGSEGV},
+        {"segv", SIGSEGV},  {"overflow", SIGSEGV},  // handled on the alternate stack
+        {"abort", SIGABRT}, {"thread-segv", SIGSEGV},
         {"race", SIGSEGV},  // two threads at once: still one report
     };
     for (auto const& c : cases) {

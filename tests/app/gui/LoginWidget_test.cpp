@@ -55,11 +55,13 @@ private:
 
     // The login requests the cloud recorded, as their "name" params.
     QStringList loginNames() {
-        QJsonArray const calls = QJsonDocument::fromJson(QByteArray::fromStdString(m_env->cloud().calls())).array();
+        QJsonArray const calls =
+            QJsonDocument::fromJson(QByteArray::fromStdString(m_env->cloud().calls())).array();
         QStringList names;
         for (QJsonValue const& call : calls) {
             QJsonObject const record = call.toObject();
-            if (record["method"].toString() == "login") names << record["params"].toObject()["name"].toString();
+            if (record["method"].toString() == "login")
+                names << record["params"].toObject()["name"].toString();
         }
         return names;
     }
@@ -83,7 +85,8 @@ private slots:
         m_window = m_env->open();
         QVERIFY(m_window);
         ShowRecorder shows(panel());
-        auto login = whenShown(panel(), [&] { typeAndLogIn(GuiClient::NAME, GuiClient::PASSWORD); }, kLoginMs);
+        auto login = whenShown(
+            panel(), [&] { typeAndLogIn(GuiClient::NAME, GuiClient::PASSWORD); }, kLoginMs);
         QTRY_VERIFY_WITH_TIMEOUT(m_window->isLoggedIn() && !panel()->isVisible(), kLoginMs);
         QVERIFY(*login);
         // The first appearance is immediate, not a slide.
@@ -134,12 +137,16 @@ private slots:
         QTest::addColumn<QString>("password");
         QTest::addColumn<QString>("title");
         QTest::addColumn<QString>("text");
-        QTest::newRow("wrong password") << GuiClient::NAME << "wrong" << "未能登录" << "用户名或密码错误";
-        QTest::newRow("unknown name") << "nobody" << GuiClient::PASSWORD << "未能登录" << "用户名或密码错误";
+        QTest::newRow("wrong password") << GuiClient::NAME << "wrong"
+                                        << "未能登录"
+                                        << "用户名或密码错误";
+        QTest::newRow("unknown name") << "nobody" << GuiClient::PASSWORD << "未能登录"
+                                      << "用户名或密码错误";
         QTest::newRow("no password") << GuiClient::NAME << ""
-                                     << "提示" << "请输入您的账号和密码，账号可使用用户名或手机号。";
-        QTest::newRow("no name") << "" << GuiClient::PASSWORD
-                                 << "提示" << "请输入您的账号和密码，账号可使用用户名或手机号。";
+                                     << "提示"
+                                     << "请输入您的账号和密码，账号可使用用户名或手机号。";
+        QTest::newRow("no name") << "" << GuiClient::PASSWORD << "提示"
+                                 << "请输入您的账号和密码，账号可使用用户名或手机号。";
     }
     void badEntriesWarnAndKeepTheFields() {
         QFETCH(QString, name);

@@ -101,8 +101,8 @@ private slots:
         QTest::addColumn<qlonglong>("remain");
         QTest::addColumn<QString>("text");
         qlonglong const gib = 1LL << 30;
-        QTest::newRow("fresh account") << 0LL << gib << 0LL << 0LL
-                                       << "免费流量：1.00 G\n已购流量：0 M 加购\n套餐剩余：无套餐 升级";
+        QTest::newRow("fresh account")
+            << 0LL << gib << 0LL << 0LL << "免费流量：1.00 G\n已购流量：0 M 加购\n套餐剩余：无套餐 升级";
         QTest::newRow("used above limit") << 2 * gib << gib << 5 * gib << 86399LL
                                           << "免费流量：0 M\n已购流量：5.00 G 加购\n套餐剩余：0 天 续期";
         QTest::newRow("thirty days") << (100LL << 20) << gib << (100LL << 20) << 30 * 86400LL
@@ -186,8 +186,8 @@ private slots:
         QStringList texts;
         for (QAction* action : menu->actions())
             if (!action->isSeparator()) texts << action->text();
-        QCOMPARE(texts, (QStringList{"隐藏主界面", "设置", "检测版本更新", "访问官网", "控制台", "加购升级", "帮助中心",
-                                     "更换登录", "退出并关闭映射"}));
+        QCOMPARE(texts, (QStringList{"隐藏主界面", "设置", "检测版本更新", "访问官网", "控制台", "加购升级",
+                                     "帮助中心", "更换登录", "退出并关闭映射"}));
     }
 
     void escapeClosesAnOpenPage() {
@@ -216,7 +216,8 @@ private slots:
     }
 
     void newerVersionIsShownOnTheVersionButton() {
-        m_env->cloud().command("fault result method=enum_configs value={\"configs\":{\"version_new\":\"2.0.10\"}}");
+        m_env->cloud().command(
+            "fault result method=enum_configs value={\"configs\":{\"version_new\":\"2.0.10\"}}");
         openLoggedIn();
         QTRY_COMPARE(m_window->findChild<QPushButton*>("btnUpgrade")->text(), QString("版本 2.0.9 有新版本"));
     }
@@ -224,7 +225,8 @@ private slots:
     // A forced update whose updater cannot start: the reason is shown, the
     // service program runs again and the client goes on.
     void forcedUpdateWithoutUpdaterKeepsTheClient() {
-        m_env->cloud().command("fault result method=enum_configs value={\"configs\":{\"version_min\":\"9.0\"}}");
+        m_env->cloud().command(
+            "fault result method=enum_configs value={\"configs\":{\"version_min\":\"9.0\"}}");
         DialogWatcher dialogs(true);
         openLoggedIn();
         QTRY_COMPARE_WITH_TIMEOUT(statusLine()->text(), QString(kRunning), kLoginMs);
