@@ -155,6 +155,27 @@ private slots:
         QTRY_VERIFY(!gt::core::File::isFile(tunnel::ClientConstants::ACTIVED_FILE()));
     }
 
+    // The status mailbox is read every 3 s, and only while the window shows.
+    void statusReportIsReadOnlyWhileTheWindowShows() {
+        openLoggedIn();
+        // The service program would answer requests itself.
+        m_window->svrControl()->killConsole();
+        m_window->hide();
+        QFile report(toQString(tunnel::ClientConstants::STATUS_FILE()));
+        QByteArray const text = "{\"forwards\":[{\"id\":100,\"ping\":12,\"channels\":1}]}";
+        QVERIFY(report.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        report.write(text);
+        report.close();
+        // More than one status period passes while hidden.
+        QTest::qWait(MainWindow::STATUS_INTERVAL_MS + 500);
+        QVERIFY(report.open(QIODevice::ReadOnly));
+        QCOMPARE(report.readAll(), text);
+        report.close();
+        m_window->show();
+        // Read and emptied: the next request is pending.
+        QTRY_COMPARE_WITH_TIMEOUT(QFileInfo(report.fileName()).size(), 0, 2 * MainWindow::STATUS_INTERVAL_MS);
+    }
+
     void closeButtonEndsWhenLoggedOutAndNeverStrandsTheWindow() {
         m_window = m_env->open();
         // Before the first tick nobody is logged in: the window closes.
