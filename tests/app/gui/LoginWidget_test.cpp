@@ -77,8 +77,6 @@ private slots:
         m_window.reset();
         GuiClient::clearData();
         m_env->cloud().command("forget");
-        // The step helpers go with deleteLater.
-        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     }
 
     void typedAccountLogsInAndIsSaved() {

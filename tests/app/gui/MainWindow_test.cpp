@@ -243,6 +243,18 @@ private slots:
         QTRY_COMPARE(m_window->findChild<QPushButton*>("btnUpgrade")->text(), QString("版本 2.0.9 有新版本"));
     }
 
+    // No updater beside the program: the check says so and nothing ends.
+    void manualUpdateCheckWithoutUpdaterSaysWhy() {
+        openLoggedIn();
+        DialogWatcher dialogs;
+        QTest::mouseClick(m_window->findChild<QPushButton*>("btnUpgrade"), Qt::LeftButton);
+        DialogWatcher::Seen const* answer = dialogs.find("升级");
+        QVERIFY2(answer, qPrintable(dialogs.titles()));
+        QVERIFY2(answer->text.startsWith("未能完成版本检测。\n") && answer->text.size() > 10,
+                 qPrintable(answer->text));
+        QVERIFY(m_window->isVisible());
+    }
+
     // A forced update whose updater cannot start: the reason is shown, the
     // service program runs again and the client goes on.
     void forcedUpdateWithoutUpdaterKeepsTheClient() {
