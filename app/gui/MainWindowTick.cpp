@@ -114,37 +114,31 @@ void MainWindow::_showWarning(QString const& title, QString const& text) {
     dialog.warning(title, text);
 }
 
+bool MainWindow::_refreshed(bool ok) {
+    if (!ok) _showWarning(QStringLiteral("未能刷新"), toQString(m_client.apiClient()->errorMessage()));
+    return ok;
+}
+
 bool MainWindow::refreshAccount() {
     tunnel::ApiClient* api = m_client.apiClient();
-    bool const ok = twice([&] { return api->queryMyUser(&m_user); }) &&
+    if (!_refreshed(twice([&] { return api->queryMyUser(&m_user); }) &&
                     twice([&] { return api->queryQuota(&m_quota); }) &&
-                    twice([&] { return api->queryPlan(&m_plan); });
-    if (!ok) {
-        _showWarning(QStringLiteral("未能刷新"), toQString(api->errorMessage()));
+                    twice([&] { return api->queryPlan(&m_plan); })))
         return false;
-    }
     _updateAccountButton();
     return true;
 }
 
 bool MainWindow::refreshDevices() {
-    tunnel::ApiClient* api = m_client.apiClient();
     Array<tunnel::Device> devices;
-    if (!api->enumDevices(&devices)) {
-        _showWarning(QStringLiteral("未能刷新"), toQString(api->errorMessage()));
-        return false;
-    }
+    if (!_refreshed(m_client.apiClient()->enumDevices(&devices))) return false;
     m_deviceManager.setDevices(devices);
     return true;
 }
 
 bool MainWindow::refreshAcls() {
-    tunnel::ApiClient* api = m_client.apiClient();
     Array<tunnel::Acl> acls;
-    if (!api->enumAcls(&acls)) {
-        _showWarning(QStringLiteral("未能刷新"), toQString(api->errorMessage()));
-        return false;
-    }
+    if (!_refreshed(m_client.apiClient()->enumAcls(&acls))) return false;
     m_aclManager.setAcls(acls);
     return true;
 }

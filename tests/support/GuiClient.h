@@ -51,8 +51,12 @@ public:
     static constexpr char const* PASSWORD = "demo-password";
     static constexpr char const* SPEC = "tea(qvdemo)";
 
+    // For the test's initTestCase: closing a window in a test does not end
+    // the application, and the offscreen platform's notices are dropped.
     GuiClient() : m_cloud("tests/peers/cloud_demo_state.json", {"RELAY=127.0.0.1:9"}) {
         core::createDirectories(tunnel::ClientConstants::DATA_DIR());
+        filterQtMessages();
+        QApplication::setQuitOnLastWindowClosed(false);
     }
 
     TestCloud& cloud() { return m_cloud; }
@@ -86,6 +90,16 @@ public:
         tunnel::EncryptedProperties file = settings();
         file.set(u"user.name", fromQString(name));
         file.set(u"user.pwd", fromQString(password));
+    }
+
+    // For the test's cleanup: the window goes (it logs out and stops its
+    // service program), then every file of the data folder, the cloud's
+    // faults and its record of calls.
+    void reset(std::unique_ptr<MainWindow>& window) {
+        window.reset();
+        clearData();
+        m_cloud.command("clear");
+        m_cloud.command("forget");
     }
 
     // Every file of the data folder goes; the folder stays.

@@ -21,7 +21,6 @@ class MainWindowScreenshotTest : public QObject {
 private slots:
     void mainWindowAfterLogin() {
         QCOMPARE(QGuiApplication::platformName(), QString("xcb"));
-        QApplication::setQuitOnLastWindowClosed(false);
         GuiClient env;
         GuiClient::saveAccount(GuiClient::NAME, GuiClient::PASSWORD);
         std::unique_ptr<MainWindow> window = env.open();

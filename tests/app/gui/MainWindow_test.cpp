@@ -56,18 +56,8 @@ private:
     }
 
 private slots:
-    void initTestCase() {
-        gt::test::filterQtMessages();
-        QApplication::setQuitOnLastWindowClosed(false);
-        m_env.reset(new GuiClient);
-    }
-
-    void cleanup() {
-        m_window.reset();
-        GuiClient::clearData();
-        m_env->cloud().command("clear");
-        m_env->cloud().command("forget");
-    }
+    void initTestCase() { m_env.reset(new GuiClient); }
+    void cleanup() { m_env->reset(m_window); }
 
     void statusLineText_data() {
         QTest::addColumn<bool>("running");
