@@ -10,7 +10,8 @@ set -euo pipefail
 cd "$(dirname "$0")"
 ROOT=$(pwd)
 
-PACKAGES=(cmake ninja-build g++ libgtest-dev libgmock-dev python3 ccache clang-format)
+PACKAGES=(cmake ninja-build g++ libgtest-dev libgmock-dev python3 ccache clang-format
+    qt6-base-dev libqt6svg6 xvfb xauth fonts-wqy-microhei)
 
 install_missing() {
     local missing=()
@@ -58,9 +59,9 @@ test)
     ;;
 demo)
     install_missing
-    echo "== building the service program"
+    echo "== building the service program, its settings helper and the service manager tool"
     cmake -S "$ROOT" -B "$ROOT/build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
-    cmake --build "$ROOT/build" -j "$(jobs)" --target QvrSvr svr_test_helper
+    cmake --build "$ROOT/build" -j "$(jobs)" --target QvrSvr svr_test_helper gtsvc
     shift
     exec python3 "$ROOT/demo/demo.py" --build "$ROOT/build" "$@"
     ;;

@@ -2,11 +2,15 @@
 """Checks that no layer includes a header of a layer above it.
 
 Layers, lowest first (a file may include its own layer and those below):
-  gt/core < gt/net < gt/util < gt/svc < tunnel/util < tunnel engine
+  gt/core < gt/svc < gt/net < gt/util < tunnel/util < tunnel engine
   (tunnel/nat, tunnel/client, tunnel/forward, tunnel/NatTunnel)
-  < tunnel/api, tunnel/encrypt < svr < app < app/gui
-The cloud API (tunnel/api, tunnel/encrypt) never includes the engine: the
-desktop client links it without the engine. Tests under tests/<layer> follow
+  < tunnel/api, tunnel/encrypt, tunnel/Config < svr < app < app/gui
+gt/svc and gt/net both link only the core: they stand side by side and never
+include each other (gt/util links both). The cloud API (tunnel/api,
+tunnel/encrypt, tunnel/Config) never includes the engine: the desktop client
+links it without the engine. The client (app, app/gui) never includes the
+engine or the service program (svr), whose classes share names with its own
+(tunnel::IContext, tunnel::StatusService). Tests under tests/<layer> follow
 the rule of the layer they test; tests/support and benchmarks are not checked.
 Prints one line per wrong include and exits 1 when there is any.
 """
@@ -17,9 +21,9 @@ import sys
 # (path prefix, rank); the longest matching prefix wins.
 LAYERS = [
     ("gt/core/", 0),
-    ("gt/net/", 1),
-    ("gt/util/", 2),
-    ("gt/svc/", 3),
+    ("gt/svc/", 1),
+    ("gt/net/", 2),
+    ("gt/util/", 3),
     ("tunnel/util/", 4),
     ("tunnel/nat/", 5),
     ("tunnel/client/", 5),
@@ -28,12 +32,17 @@ LAYERS = [
     ("tunnel/NatTunnel", 5),
     ("tunnel/api/", 6),
     ("tunnel/encrypt/", 6),
+    ("tunnel/Config", 6),
     ("svr/", 7),
     ("app/", 8),
     ("app/gui/", 9),
 ]
 ENGINE = ("tunnel/nat/", "tunnel/client/", "tunnel/forward/", "tunnel/NatTunnel")
-CLOUD_API = ("tunnel/api/", "tunnel/encrypt/")
+CLOUD_API = ("tunnel/api/", "tunnel/encrypt/", "tunnel/Config")
+# Layers side by side: neither links the other.
+APART = [("gt/svc/", "gt/net/")]
+CLIENT = ("app/",)
+SERVICE = ("svr/",)
 NAMES = {rank: prefix.rstrip("/") for prefix, rank in reversed(LAYERS)}
 NAMES[5] = "tunnel engine"
 INCLUDE = re.compile(r'^\s*#\s*include\s+"([^"]+)"')
@@ -74,6 +83,12 @@ def main():
                                           % (rel, number, NAMES[own[1]], m.group(1), NAMES[target[1]]))
                         elif own[0] in CLOUD_API and m.group(1).startswith(ENGINE):
                             faults.append("%s:%d: the cloud API includes the tunnel engine (%s)"
+                                          % (rel, number, m.group(1)))
+                        elif (own[0], target[0]) in APART or (target[0], own[0]) in APART:
+                            faults.append("%s:%d: %s includes %s from %s, which it does not link"
+                                          % (rel, number, NAMES[own[1]], m.group(1), NAMES[target[1]]))
+                        elif own[0].startswith(CLIENT) and m.group(1).startswith(ENGINE + SERVICE):
+                            faults.append("%s:%d: the desktop client includes the engine or the service (%s)"
                                           % (rel, number, m.group(1)))
     for fault in faults:
         print(fault)

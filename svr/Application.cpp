@@ -32,7 +32,14 @@ Application::Application(gt::util::ThreadSafeLogRecorder* log)
       m_exit(false) {
     GT_ASSERT(m_log);
     String const localIp = m_properties.get(LOCAL_IP_KEY);
-    if (!localIp.isEmpty()) m_log->info(u"[Device] The specific local IP address is enabled. IP: " + localIp);
+    if (!localIp.isEmpty()) {
+        m_log->info(u"[Device] The specific local IP address is enabled. IP: " + localIp);
+        if (_localAddress().address().isNone()) {
+            m_log->warn(
+                u"[Device] The local IP address is no IPv4 address to bind to; connections are not bound: " +
+                localIp);
+        }
+    }
 }
 
 Application::~Application() = default;

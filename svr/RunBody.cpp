@@ -23,6 +23,10 @@ int runBody(std::function<bool()> const& keepRunning, std::function<void()> cons
     Console::println(String(SvrConstants::PROGRAM_NAME) + u" v" + SvrConstants::VERSION);
     ProcessSingleton singleton(SvrConstants::lockFile(), true);
     if (!singleton.tryLock()) {
+        // The caller (the desktop client) knows this case by its exit code
+        // alone; the line before it tells a person what really stood in the way.
+        String const cause = singleton.lastErrorText();
+        if (!cause.isEmpty()) Console::println(u"Error: " + cause);
         Console::println(u"Error: Only one instance allowed.");
         return RUN_LOCKED;
     }

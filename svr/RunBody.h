@@ -10,7 +10,7 @@ namespace tunnel {
 
 enum RunResult {
     RUN_OK = 0,      // normal end
-    RUN_LOCKED = 4,  // another instance holds the lock
+    RUN_LOCKED = 4,  // another instance holds the lock, or it cannot be had (the cause is printed)
     RUN_FAILED = 9,  // the run ended by an exception
 };
 

@@ -1,8 +1,7 @@
 #include "svr/SvrConstants.h"
 
 #include "gt/core/io/SystemFolders.h"
-#include "gt/core/util/MD5.h"
-#include "gt/net/socket/SocketAddress.h"
+#include "tunnel/api/DataFolder.h"
 
 using gt::core::String;
 
@@ -12,7 +11,7 @@ char16_t const* const SvrConstants::PROGRAM_NAME = u"QvrSvr";
 char16_t const* const SvrConstants::VERSION = u"2.0.7";
 
 String const& SvrConstants::dataDir() {
-    static String const dir = gt::core::getCommonAppDataDirectory() + u"/Quorvane2";
+    static String const dir = DataFolder::path();
     return dir;
 }
 
@@ -24,17 +23,17 @@ String const& SvrConstants::lockFile() {
 }
 
 String const& SvrConstants::propertiesKey() {
-    static String const key = gt::core::md5Hex(gt::net::hostName().toBinary());
+    static String const key = DataFolder::propertiesPassword();
     return key;
 }
 
 String const& SvrConstants::propertiesFile() {
-    static String const path = inDataDir(u"properties.cfg");
+    static String const path = inDataDir(DataFolder::PROPERTIES_FILE);
     return path;
 }
 
 String const& SvrConstants::statusFile() {
-    static String const path = inDataDir(u"status.json.tmp");
+    static String const path = inDataDir(DataFolder::STATUS_FILE);
     return path;
 }
 

@@ -8,7 +8,6 @@
 #include "tunnel/client/DicRpc.h"
 #include "tunnel/client/TunnelDatagram.h"
 #include "tunnel/forward/Forward.h"
-#include "tunnel/nat/Detector.h"
 
 using gt::core::Binary;
 using gt::core::String;
@@ -31,7 +30,7 @@ NatTunnel::NatTunnel(gt::net::SocketEventSelector* selector, TunnelConfig const&
       m_protocol(config.protocol),
       m_target(config.target),
       m_acl(acl),
-      m_client(selector, Detector::parseServer(config.server), bind, config.accessKey),
+      m_client(selector, TunnelConfig::parseServer(config.server), bind, config.accessKey),
       m_pingTimer(0),
       m_log(log),
       m_averagePing(-1),

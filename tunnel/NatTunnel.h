@@ -15,9 +15,9 @@
 #include "tunnel/client/Error.h"
 #include "tunnel/client/TunnelDataClient.h"
 #include "tunnel/forward/IActionDown.h"
-#include "tunnel/nat/EngineLog.h"
-#include "tunnel/nat/NatAcl.h"
-#include "tunnel/nat/TunnelConfig.h"
+#include "tunnel/util/EngineLog.h"
+#include "tunnel/util/NatAcl.h"
+#include "tunnel/util/TunnelConfig.h"
 
 namespace tunnel {
 

@@ -1,22 +1,14 @@
 // What the benchmarks' users and their bookkeeping share: blocking loopback
-// sockets, wall-clock figures and a child process's resident memory.
+// sockets, wall-clock figures, and the bulk and round-trip measurements a
+// user makes against a target ('S' sink, 'G' + 8 bytes n: fetch n bytes,
+// 'E' echo; the first byte of a connection chooses).
 #pragma once
 
-#include <arpa/inet.h>
-#include <errno.h>
-#include <netinet/in.h>
-#include <netinet/tcp.h>
-#include <sys/socket.h>
 #include <sys/types.h>
-#include <unistd.h>
 
-#include <algorithm>
 #include <chrono>
-#include <cstdlib>
-#include <fstream>
+#include <cstddef>
 #include <functional>
-#include <string>
-#include <thread>
 #include <vector>
 
 namespace bench {
@@ -28,73 +20,43 @@ inline double seconds(Clock::time_point start) {
 }
 
 // Polls done every 2 ms; false when ms passed first.
-inline bool waitUntil(std::function<bool()> const& done, int ms) {
-    auto const until = Clock::now() + std::chrono::milliseconds(ms);
-    while (!done()) {
-        if (Clock::now() > until) return false;
-        std::this_thread::sleep_for(std::chrono::milliseconds(2));
-    }
-    return true;
-}
+bool waitUntil(std::function<bool()> const& done, int ms);
 
 // A blocking connection to 127.0.0.1:port with Nagle off; -1 when refused.
-inline int connectTo(unsigned short port) {
-    int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    sockaddr_in a{};
-    a.sin_family = AF_INET;
-    a.sin_port = htons(port);
-    a.sin_addr.s_addr = htonl(0x7F000001u);
-    if (::connect(fd, reinterpret_cast<sockaddr*>(&a), sizeof a) != 0) {
-        ::close(fd);
-        return -1;
-    }
-    int one = 1;
-    ::setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
-    return fd;
-}
+int connectTo(unsigned short port);
 
-inline bool writeAll(int fd, void const* data, size_t n) {
-    char const* p = static_cast<char const*>(data);
-    while (n > 0) {
-        ssize_t w = ::send(fd, p, n, MSG_NOSIGNAL);
-        if (w < 0 && errno == EINTR) continue;
-        if (w <= 0) return false;
-        p += w;
-        n -= static_cast<size_t>(w);
-    }
-    return true;
-}
+bool writeAll(int fd, void const* data, size_t n);
+
+// Reads exactly n bytes; false at end of stream or an error.
+bool readAll(int fd, void* data, size_t n);
 
 // Reads until end of stream or an error, in blocks of blockBytes; the bytes read.
-inline long long readUntilEnd(int fd, size_t blockBytes) {
-    std::vector<char> buffer(blockBytes);
-    long long total = 0;
-    for (;;) {
-        ssize_t r = ::recv(fd, buffer.data(), buffer.size(), 0);
-        if (r < 0 && errno == EINTR) continue;
-        if (r <= 0) return total;
-        total += r;
-    }
-}
+long long readUntilEnd(int fd, size_t blockBytes);
 
 // One user of a target's sink: the mode byte 'S', bytes in blocks of
 // block, then the end of its stream; waits for the target's end.
-inline void sendToSink(int fd, long long bytes, std::vector<char> const& block) {
-    writeAll(fd, "S", 1);
-    for (long long left = bytes; left > 0; left -= static_cast<long long>(block.size()))
-        writeAll(fd, block.data(), static_cast<size_t>(std::min<long long>(left, block.size())));
-    ::shutdown(fd, SHUT_WR);
-    readUntilEnd(fd, block.size());
-}
+void sendToSink(int fd, long long bytes, std::vector<char> const& block);
 
-// Resident memory of a process; -1 when it cannot be read.
-inline long long rssBytes(pid_t pid) {
-    std::ifstream in("/proc/" + std::to_string(pid) + "/status");
-    std::string line;
-    while (std::getline(in, line)) {
-        if (line.compare(0, 6, "VmRSS:") == 0) return std::atoll(line.c_str() + 6) * 1024;
-    }
-    return -1;
-}
+// Opens up to n connections that never speak (fewer when one is refused).
+std::vector<int> openIdle(unsigned short port, int n);
+
+void closeAll(std::vector<int>* fds);
+
+// Bytes per second of streams parallel users each sending bytes to the
+// target's sink in blocks of blockBytes, timed until sunk() (the target's
+// count of bytes taken in) has grown by all of them; 0, with the shortfall
+// on standard error, when they did not arrive within a minute.
+double bulkToSink(unsigned short port, int streams, long long bytes, size_t blockBytes,
+                  std::function<long long()> const& sunk);
+
+// Bytes per second of streams parallel users each fetching bytes from the
+// target, read in blocks of blockBytes; 0, with the shortfall on standard
+// error, when fewer arrived.
+double bulkFromTarget(unsigned short port, int streams, long long bytes, size_t blockBytes);
+
+// Round trips of a messageBytes exchange with the target's echo after
+// warmUp unmeasured ones, in microseconds, sorted; fewer than rounds when
+// the connection broke.
+std::vector<double> roundTrips(unsigned short port, size_t messageBytes, int warmUp, int rounds);
 
 }  // namespace bench

@@ -8,12 +8,7 @@
 // tunnel and once directly against the target, and printed with the ratio.
 //
 //   tunnel_bench [bulk MiB per channel, default 64] [idle channels, default 1000]
-#include <arpa/inet.h>
-#include <fcntl.h>
-#include <netinet/in.h>
-#include <netinet/tcp.h>
 #include <signal.h>
-#include <sys/resource.h>
 #include <sys/socket.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -23,35 +18,29 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <fstream>
 #include <functional>
 #include <memory>
+#include <numeric>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "benchmarks/support/BlockingUser.h"
+#include "benchmarks/support/EngineChild.h"
+#include "benchmarks/support/ProcessStats.h"
 #include "gt/core/lang/Binary.h"
-#include "gt/core/util/Array.h"
 #include "gt/core/util/Dictionary.h"
 #include "gt/net/ISocketEventHandler.h"
 #include "gt/net/SocketEventSelector.h"
 #include "gt/net/channel/TcpSocketChannel.h"
 #include "gt/net/socket/Socket.h"
 #include "gt/net/socket/SocketAddress.h"
-#include "gt/util/ThreadSafeLogRecorder.h"
 #include "support/Loopback.h"
 #include "tunnel/client/ProtocolChannel.h"
 #include "tunnel/client/TunnelDatagram.h"
-#include "tunnel/nat/NatManager.h"
 
-using bench::connectTo;
-using bench::readUntilEnd;
 using bench::rssBytes;
-using bench::seconds;
-using bench::sendToSink;
 using bench::waitUntil;
-using bench::writeAll;
 using gt::core::Binary;
 using gt::net::Socket;
 using gt::net::SocketAddress;
@@ -97,7 +86,7 @@ private:
 
 // ---- local target ---------------------------------------------------------
 // The first byte of a connection chooses its behaviour: 'S' sink (reads and
-// counts until end of file), 'G' + 4 bytes n: writes n bytes and closes, 'E'
+// counts until end of file), 'G' + 8 bytes n: writes n bytes and closes, 'E'
 // echo. A connection that sends nothing is held idle.
 class Target {
 public:
@@ -147,9 +136,9 @@ private:
             c->channel->send(pos == 0 ? data : Binary(data, pos, data.length() - pos));
         } else if (c->mode == 'G') {
             c->header.append(data.data() + pos, data.length() - pos);
-            if (c->header.length() >= 4 && c->toWrite == 0) {
-                unsigned n;
-                std::memcpy(&n, c->header.data(), 4);
+            if (c->header.length() >= 8 && c->toWrite == 0) {
+                long long n;
+                std::memcpy(&n, c->header.data(), 8);
                 c->toWrite = n;
                 _fill(c);
             }
@@ -276,15 +265,13 @@ private:
 
 // Forks a child that runs body(fd) with one end of a socket pair and exits
 // when body returns; the parent keeps the other end.
-pid_t forkChild(int* parentEnd, std::function<void(int)> const& body) {
+pid_t forkLinked(int* parentEnd, std::function<void(int)> const& body) {
     int pair[2];
     if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, pair) != 0) return -1;
-    pid_t pid = ::fork();
-    if (pid == 0) {
+    pid_t pid = bench::forkChild([&] {
         ::close(pair[0]);
         body(pair[1]);
-        ::_exit(0);
-    }
+    });
     ::close(pair[1]);
     *parentEnd = pair[0];
     return pid;
@@ -300,21 +287,6 @@ void sendByte(int fd) {
     char c = 1;
     while (::write(fd, &c, 1) < 0 && errno == EINTR) {
     }
-}
-
-// The engine: one forward worker until the parent closes its end.
-void engineMain(int fd, unsigned short relayPort, unsigned short targetPort) {
-    int devnull = ::open("/dev/null", O_WRONLY);
-    ::dup2(devnull, 1);
-    gt::util::ThreadSafeLogRecorder log(nullptr);
-    tunnel::NatManager manager(&log, SocketAddress());
-    tunnel::Nat* worker = manager.create(1);
-    worker->setAccessKey(u"bench");
-    worker->setTarget(u"tcp", u"127.0.0.1:" + gt::core::String::fromUtf8(std::to_string(targetPort).c_str()));
-    gt::core::Array<gt::core::String> servers;
-    servers.add(u"127.0.0.1:" + gt::core::String::fromUtf8(std::to_string(relayPort).c_str()));
-    worker->setPrimaryServers(servers);
-    waitByte(fd);  // returns when the parent closes its end
 }
 
 // Direct counterpart of the engine's idle channels: a process holding n
@@ -341,71 +313,18 @@ void holderMain(int fd, unsigned short targetPort) {
 
 // MB/s of channels parallel users each sending bytes to the target's sink.
 double bulkToLocal(unsigned short port, Target& target, int channels, long long bytes) {
-    long long const before = target.sunk;
-    std::vector<char> block(1 << 16, 's');
-    auto const start = std::chrono::steady_clock::now();
-    std::vector<std::thread> users;
-    for (int i = 0; i < channels; ++i) {
-        users.emplace_back([&] {
-            int fd = connectTo(port);
-            if (fd < 0) return;
-            sendToSink(fd, bytes, block);
-            ::close(fd);
-        });
-    }
-    for (auto& u : users)
-        u.join();
-    waitUntil([&] { return target.sunk - before >= bytes * channels; }, 60000);
-    return static_cast<double>(bytes * channels) / 1e6 / seconds(start);
+    return bench::bulkToSink(port, channels, bytes, 1 << 16, [&] { return target.sunk.load(); }) / 1e6;
 }
 
 // MB/s of channels parallel users each fetching bytes from the target.
 double bulkFromLocal(unsigned short port, int channels, long long bytes) {
-    auto const start = std::chrono::steady_clock::now();
-    std::vector<std::thread> users;
-    std::atomic<long long> got{0};
-    for (int i = 0; i < channels; ++i) {
-        users.emplace_back([&] {
-            int fd = connectTo(port);
-            char request[5] = {'G'};
-            unsigned const n = static_cast<unsigned>(bytes);
-            std::memcpy(request + 1, &n, 4);
-            writeAll(fd, request, 5);
-            got += readUntilEnd(fd, 1 << 16);
-            ::close(fd);
-        });
-    }
-    for (auto& u : users)
-        u.join();
-    if (got != bytes * channels) std::fprintf(stderr, "short transfer: %lld bytes\n", got.load());
-    return static_cast<double>(got) / 1e6 / seconds(start);
+    return bench::bulkFromTarget(port, channels, bytes, 1 << 16) / 1e6;
 }
 
 // Mean round trip in microseconds of a 32-byte request answered by the echo.
 double latencyUs(unsigned short port, int rounds) {
-    int fd = connectTo(port);
-    writeAll(fd, "E", 1);
-    char buffer[32];
-    std::memset(buffer, 'r', sizeof buffer);
-    auto exchange = [&] {
-        writeAll(fd, buffer, sizeof buffer);
-        size_t have = 0;
-        while (have < sizeof buffer) {
-            ssize_t r = ::recv(fd, buffer + have, sizeof buffer - have, 0);
-            if (r <= 0) return false;
-            have += static_cast<size_t>(r);
-        }
-        return true;
-    };
-    for (int i = 0; i < 20; ++i)
-        exchange();  // warm up
-    auto const start = std::chrono::steady_clock::now();
-    for (int i = 0; i < rounds; ++i) {
-        if (!exchange()) break;
-    }
-    double const us = seconds(start) * 1e6 / rounds;
-    ::close(fd);
-    return us;
+    std::vector<double> const us = bench::roundTrips(port, 32, 20, rounds);
+    return us.empty() ? 0 : std::accumulate(us.begin(), us.end(), 0.0) / static_cast<double>(us.size());
 }
 
 void row(char const* name, char const* unit, double tunnel, double direct) {
@@ -419,14 +338,12 @@ int main(int argc, char** argv) {
     long long const mib = argc > 1 ? std::atoll(argv[1]) : 64;
     int idle = argc > 2 ? std::atoi(argv[2]) : 1000;
     ::signal(SIGPIPE, SIG_IGN);
-    rlimit limit;
-    if (::getrlimit(RLIMIT_NOFILE, &limit) == 0) {
-        limit.rlim_cur = limit.rlim_max;
-        ::setrlimit(RLIMIT_NOFILE, &limit);
-        int const fit = static_cast<int>((limit.rlim_cur - 200) / 4);
+    long long const limit = bench::raiseDescriptorLimit();
+    if (limit >= 0) {
+        int const fit = static_cast<int>((limit - 200) / 4);
         if (idle > fit) {
             std::printf("(descriptor limit %lu: %d idle channels instead of %d)\n",
-                        static_cast<unsigned long>(limit.rlim_cur), fit, idle);
+                        static_cast<unsigned long>(limit), fit, idle);
             idle = fit;
         }
     }
@@ -436,8 +353,11 @@ int main(int argc, char** argv) {
     Target target;
     int engineFd = -1, holderFd = -1;
     unsigned short const relayPort = relay.port(), targetPort = target.port();
-    pid_t const engine = forkChild(&engineFd, [&](int fd) { engineMain(fd, relayPort, targetPort); });
-    pid_t const holder = forkChild(&holderFd, [&](int fd) { holderMain(fd, targetPort); });
+    pid_t const engine = forkLinked(&engineFd, [&](int fd) {
+        bench::runEngine(relayPort, targetPort, false,
+                         [&] { waitByte(fd); });  // until the parent closes its end
+    });
+    pid_t const holder = forkLinked(&holderFd, [&](int fd) { holderMain(fd, targetPort); });
 
     std::atomic<bool> stop{false};
     std::thread relayThread([&] { relay.run(stop); });
@@ -454,9 +374,7 @@ int main(int argc, char** argv) {
     // channels, beside a process holding as many plain connections.
     long long const engineBefore = rssBytes(engine);
     int const acceptedBefore = target.accepted;
-    std::vector<int> users;
-    for (int i = 0; i < idle; ++i)
-        users.push_back(connectTo(pub));
+    std::vector<int> users = bench::openIdle(pub, idle);
     waitUntil([&] { return target.accepted - acceptedBefore >= idle; }, 30000);
     std::this_thread::sleep_for(std::chrono::milliseconds(300));
     long long const engineAfter = rssBytes(engine);
@@ -465,8 +383,7 @@ int main(int argc, char** argv) {
     if (::write(holderFd, &idle, sizeof idle) != sizeof idle) return 1;
     waitByte(holderFd);
     long long const holderAfter = rssBytes(holder);
-    for (int fd : users)
-        ::close(fd);
+    bench::closeAll(&users);
     std::this_thread::sleep_for(std::chrono::milliseconds(1500));  // closed channels cleaned up
 
     std::printf("one forward on loopback; tunnel = public user -> relay double -> engine -> target\n");

@@ -225,6 +225,12 @@ void SocketEventSelector::_queueFired() {
     m_touched.clear();
 }
 
+void SocketEventSelector::moveToCurrentThread() {
+    GT_ASSERT(!m_dispatching);
+    m_owner = std::this_thread::get_id();
+    m_started = true;
+}
+
 void SocketEventSelector::runOnce(int ms) {
     if (m_dispatching) return;
     if (!m_started) {

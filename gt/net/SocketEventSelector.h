@@ -5,8 +5,9 @@
 // handlers that had an event or said that their interest changed (handlers
 // that do not report their interest are asked every turn). The selector
 // belongs to one thread: the one that constructed it until its first turn,
-// then the one that runs its turns. Handlers are added and removed on that
-// thread only; a call from another thread is a fatal error.
+// then the one that runs its turns (or the one it was handed over to).
+// Handlers are added and removed on that thread only; a call from another
+// thread is a fatal error.
 #pragma once
 
 #include <sys/epoll.h>
@@ -74,6 +75,13 @@ public:
     // idle handlers keep none; null while it is lent out.
     gt::core::Binary* borrowScratch();
     void returnScratch();
+
+    // Makes the calling thread the owner, for a blocking client whose loop
+    // runs on whichever thread calls it: the caller makes sure that the
+    // threads take turns (a lock held across each whole call), so that no
+    // other thread uses the selector from now on until it is handed over
+    // again. Never from inside a turn.
+    void moveToCurrentThread();
 
     // One readiness turn waiting at most ms (-1: no limit). Returns at once
     // when called from inside a handler.

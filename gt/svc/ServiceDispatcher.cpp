@@ -1,16 +1,12 @@
 #include "gt/svc/ServiceDispatcher.h"
 
-#include <errno.h>
 #include <signal.h>
-#include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
-#include <time.h>
 #include <unistd.h>
 
 #include <atomic>
 #include <mutex>
-#include <string>
 #include <thread>
 
 #include "gt/core/lang/Thread.h"
@@ -19,40 +15,46 @@
 namespace gt {
 namespace svc {
 
+using core::String;
+using detail::report;
 using detail::ServiceRegistry;
 using detail::StateRecord;
 
 namespace {
 
 // Written by the signal handler, read by the dispatcher loop.
-std::atomic<int> g_stopRequests{0};
-std::atomic<bool> g_dispatching{false};
-std::atomic<int> g_lastError{0};
+std::atomic<int> s_stopRequests{0};
+std::atomic<bool> s_dispatching{false};
+std::atomic<int> s_lastError{0};
 
+// The service the dispatcher runs, from the manager's environment and the table.
 struct Current {
-    std::string folder;
-    std::string key;
-    std::string token;
-    core::String name;       // from the manager
-    core::String entryName;  // from the table
+    String folder;
+    String key;
+    String token;
+    String name;       // from the manager
+    String entryName;  // from the table
     ServiceDispatcher::ControlHandler handler = nullptr;
     int handle = 0;
     long long startTime = 0;
 };
 
-std::mutex g_mutex;
-Current g_current;
-int g_nextHandle = 0;
+// s_current and s_nextHandle: under s_mutex (the main function registers
+// and reports from its own thread).
+std::mutex s_mutex;
+Current s_current;
+int s_nextHandle = 0;
 
-extern "C" void onStopSignal(int) { g_stopRequests.fetch_add(1, std::memory_order_relaxed); }
+extern "C" void onStopSignal(int) { s_stopRequests.fetch_add(1, std::memory_order_relaxed); }
 
 bool fail(int error) {
-    g_lastError.store(error);
+    s_lastError.store(error);
     return false;
 }
 
-bool sameName(core::String const& a, core::String const& b) {
-    return ServiceRegistry::keyOf(a) == ServiceRegistry::keyOf(b) && !ServiceRegistry::keyOf(a).empty();
+bool sameName(String const& a, String const& b) {
+    String const key = ServiceRegistry::keyOf(a);
+    return !key.isEmpty() && key == ServiceRegistry::keyOf(b);
 }
 
 // Confirms the start to the manager: the state file must carry our token.
@@ -67,7 +69,7 @@ bool connect(Current& current) {
         StateRecord state;
         if (registry.readState(current.key, &state) <= 0 || state.token != current.token ||
             state.status.state == SERVICE_STOPPED) {
-            ::fprintf(stderr, "service dispatcher: the service manager did not start this process\n");
+            report(u"service dispatcher: the service manager did not start this process");
             return false;
         }
         if (state.status.processId > 0) {
@@ -90,30 +92,30 @@ bool connect(Current& current) {
 }  // namespace
 
 bool ServiceDispatcher::run(std::vector<Entry> const& table) {
-    if (g_dispatching.exchange(true)) return fail(SERVICE_ERROR_ALREADY_RUNNING);
+    if (s_dispatching.exchange(true)) return fail(SERVICE_ERROR_ALREADY_RUNNING);
     struct Release {
-        ~Release() { g_dispatching.store(false); }
+        ~Release() { s_dispatching.store(false); }
     } release;
 
     char const* name = ::getenv("GT_SERVICE_NAME");
     char const* token = ::getenv("GT_SERVICE_TOKEN");
     char const* folder = ::getenv("GT_SERVICE_REGISTRY");
     if (!name || !*name || !token || !*token || !folder || !*folder) {
-        ::fprintf(stderr, "service dispatcher: not started by the service manager\n");
+        report(u"service dispatcher: not started by the service manager");
         return fail(SERVICE_ERROR_CONTROLLER_CONNECT);
     }
     Current current;
-    current.folder = folder;
-    current.token = token;
-    current.name = core::String::fromUtf8(name);
+    current.folder = String::fromUtf8(folder);
+    current.token = String::fromUtf8(token);
+    current.name = String::fromUtf8(name);
     current.key = ServiceRegistry::keyOf(current.name);
     Entry const* entry = nullptr;
     for (auto const& e : table) {
         if (e.main && sameName(e.name, current.name)) entry = &e;
     }
     if (!entry && table.size() == 1 && table[0].main) entry = &table[0];
-    if (!entry || current.key.empty()) {
-        ::fprintf(stderr, "service dispatcher: no service %s in this program\n", name);
+    if (!entry || current.key.isEmpty()) {
+        report(u"service dispatcher: no service " + current.name + u" in this program");
         return fail(SERVICE_ERROR_DOES_NOT_EXIST);
     }
     current.entryName = entry->name;
@@ -123,11 +125,11 @@ bool ServiceDispatcher::run(std::vector<Entry> const& table) {
     ::memset(&action, 0, sizeof(action));
     action.sa_handler = onStopSignal;
     sigemptyset(&action.sa_mask);
-    g_stopRequests.store(0);
+    s_stopRequests.store(0);
     ::sigaction(SIGTERM, &action, &previous);
     {
-        std::lock_guard<std::mutex> guard(g_mutex);
-        g_current = current;
+        std::lock_guard<std::mutex> guard(s_mutex);
+        s_current = current;
     }
 
     std::atomic<bool> done{false};
@@ -138,11 +140,11 @@ bool ServiceDispatcher::run(std::vector<Entry> const& table) {
     });
     // Controls are handed to the service on this thread, as they arrive.
     while (!done.load()) {
-        if (g_stopRequests.exchange(0) > 0) {
+        if (s_stopRequests.exchange(0) > 0) {
             ControlHandler handler;
             {
-                std::lock_guard<std::mutex> guard(g_mutex);
-                handler = g_current.handler;
+                std::lock_guard<std::mutex> guard(s_mutex);
+                handler = s_current.handler;
             }
             if (handler) handler(CONTROL_STOP);
         }
@@ -152,35 +154,35 @@ bool ServiceDispatcher::run(std::vector<Entry> const& table) {
 
     ::sigaction(SIGTERM, &previous, nullptr);
     {
-        std::lock_guard<std::mutex> guard(g_mutex);
-        g_current = Current();
+        std::lock_guard<std::mutex> guard(s_mutex);
+        s_current = Current();
     }
     return true;
 }
 
-ServiceDispatcher::StatusHandle ServiceDispatcher::registerControlHandler(core::String const& name,
+ServiceDispatcher::StatusHandle ServiceDispatcher::registerControlHandler(String const& name,
                                                                           ControlHandler handler) {
-    std::lock_guard<std::mutex> guard(g_mutex);
-    if (g_current.key.empty()) {
-        g_lastError.store(SERVICE_ERROR_CONTROLLER_CONNECT);
+    std::lock_guard<std::mutex> guard(s_mutex);
+    if (s_current.key.isEmpty()) {
+        s_lastError.store(SERVICE_ERROR_CONTROLLER_CONNECT);
         return 0;
     }
-    if (!sameName(name, g_current.name) && !sameName(name, g_current.entryName)) {
-        g_lastError.store(SERVICE_ERROR_DOES_NOT_EXIST);
+    if (!sameName(name, s_current.name) && !sameName(name, s_current.entryName)) {
+        s_lastError.store(SERVICE_ERROR_DOES_NOT_EXIST);
         return 0;
     }
-    g_current.handler = handler;
-    if (++g_nextHandle <= 0) g_nextHandle = 1;
-    g_current.handle = g_nextHandle;
-    return g_current.handle;
+    s_current.handler = handler;
+    if (++s_nextHandle <= 0) s_nextHandle = 1;
+    s_current.handle = s_nextHandle;
+    return s_current.handle;
 }
 
 bool ServiceDispatcher::setStatus(StatusHandle handle, ServiceStatus const& status) {
     Current current;
     {
-        std::lock_guard<std::mutex> guard(g_mutex);
-        if (handle == 0 || handle != g_current.handle) return fail(SERVICE_ERROR_INVALID_HANDLE);
-        current = g_current;
+        std::lock_guard<std::mutex> guard(s_mutex);
+        if (handle == 0 || handle != s_current.handle) return fail(SERVICE_ERROR_INVALID_HANDLE);
+        current = s_current;
     }
     if (status.state < SERVICE_STOPPED || status.state > SERVICE_RUNNING) {
         return fail(SERVICE_ERROR_INVALID_PARAMETER);
@@ -208,7 +210,7 @@ bool ServiceDispatcher::setStatus(StatusHandle handle, ServiceStatus const& stat
     return registry.writeState(current.key, state) ? true : fail(SERVICE_ERROR_IO);
 }
 
-int ServiceDispatcher::lastError() { return g_lastError.load(); }
+int ServiceDispatcher::lastError() { return s_lastError.load(); }
 
 }  // namespace svc
 }  // namespace gt

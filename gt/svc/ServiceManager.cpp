@@ -3,16 +3,18 @@
 #include <errno.h>
 #include <fcntl.h>
 #include <signal.h>
-#include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
-#include <time.h>
 #include <unistd.h>
 
+#include <string>
+
+#include "gt/core/io/NativePath.h"
 #include "gt/core/io/SystemFolders.h"
 #include "gt/core/lang/CommandLine.h"
+#include "gt/core/lang/NumberText.h"
 #include "gt/core/lang/SystemError.h"
 #include "gt/core/lang/Thread.h"
 #include "gt/svc/ServiceRegistry.h"
@@ -22,17 +24,18 @@ extern char** environ;
 namespace gt {
 namespace svc {
 
+using core::String;
+using detail::report;
 using detail::ServiceRegistry;
 using detail::StateRecord;
-using detail::toUtf8;
 
 namespace {
 
-int const DEFAULT_CONNECT_TIMEOUT_MS = 30000;
+constexpr int kDefaultConnectTimeoutMs = 30000;
 // A log that grew past this is moved aside to "<name>.log.1" at the next start.
-off_t const LOG_ROTATE_BYTES = 1 << 20;
+constexpr off_t kLogRotateBytes = 1 << 20;
 
-bool hasControlCharacter(core::String const& s) {
+bool hasControlCharacter(String const& s) {
     for (int i = 0; i < s.length(); ++i) {
         if (s[i] < 0x20 || s[i] == 0x7F) return true;
     }
@@ -44,7 +47,12 @@ bool adminSwitch() {
     return !(value && ::strcmp(value, "0") == 0);
 }
 
-std::string folderOf(core::String const& folder) { return toUtf8(folder); }
+// Text as the bytes a program gets in its arguments and environment (UTF-8,
+// every character kept; a backslash stays one).
+std::string bytesOf(String const& s) {
+    core::Binary bytes = s.toBinary();
+    return std::string(bytes.data(), static_cast<size_t>(bytes.length()));
+}
 
 // Writes all of buffer to fd, ignoring interruptions (used between fork and exec).
 void writeAll(int fd, void const* buffer, size_t size) {
@@ -77,8 +85,8 @@ bool readAll(int fd, void* buffer, size_t size) {
 // neither our child nor in our process group), stdin from /dev/null, stdout
 // and stderr appended to the log. Returns its pid, or 0 with *error set to
 // the errno of the failed step (exec included).
-int spawnDetached(std::vector<std::string> const& args, std::vector<std::string> const& env,
-                  std::string const& logPath, int* error) {
+int spawnDetached(std::vector<std::string> const& args, std::vector<std::string> const& env, int logFd,
+                  int* error) {
     std::vector<char*> argv;
     for (auto const& a : args)
         argv.push_back(const_cast<char*>(a.c_str()));
@@ -89,19 +97,16 @@ int spawnDetached(std::vector<std::string> const& args, std::vector<std::string>
     envp.push_back(nullptr);
 
     int nullFd = ::open("/dev/null", O_RDONLY | O_CLOEXEC);
-    int logFd = ::open(logPath.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0600);
     int fds[2];
-    if (nullFd < 0 || logFd < 0 || ::pipe2(fds, O_CLOEXEC) != 0) {
+    if (nullFd < 0 || ::pipe2(fds, O_CLOEXEC) != 0) {
         *error = errno;
         if (nullFd >= 0) ::close(nullFd);
-        if (logFd >= 0) ::close(logFd);
         return 0;
     }
     pid_t child = ::fork();
     if (child < 0) {
         *error = errno;
         ::close(nullFd);
-        ::close(logFd);
         ::close(fds[0]);
         ::close(fds[1]);
         return 0;
@@ -130,7 +135,6 @@ int spawnDetached(std::vector<std::string> const& args, std::vector<std::string>
         ::_exit(127);
     }
     ::close(nullFd);
-    ::close(logFd);
     ::close(fds[1]);
     int status = 0;
     while (::waitpid(child, &status, 0) < 0 && errno == EINTR) {
@@ -153,8 +157,8 @@ int spawnDetached(std::vector<std::string> const& args, std::vector<std::string>
     return pid;
 }
 
-std::vector<std::string> childEnvironment(std::string const& folder, std::string const& name,
-                                          std::string const& token, int connectMs) {
+std::vector<std::string> childEnvironment(String const& folder, String const& name, String const& token,
+                                          int connectMs) {
     static char const* const ours[] = {
         "GT_SERVICE_REGISTRY=", "GT_SERVICE_NAME=", "GT_SERVICE_TOKEN=", "GT_SERVICE_CONNECT_TIMEOUT_MS="};
     std::vector<std::string> env;
@@ -164,9 +168,9 @@ std::vector<std::string> childEnvironment(std::string const& folder, std::string
             skip = skip || ::strncmp(*e, prefix, ::strlen(prefix)) == 0;
         if (!skip) env.push_back(*e);
     }
-    env.push_back(std::string(ours[0]) + folder);
-    env.push_back(std::string(ours[1]) + name);
-    env.push_back(std::string(ours[2]) + token);
+    env.push_back(ours[0] + bytesOf(folder));
+    env.push_back(ours[1] + bytesOf(name));
+    env.push_back(ours[2] + bytesOf(token));
     env.push_back(std::string(ours[3]) + std::to_string(connectMs));
     return env;
 }
@@ -174,8 +178,7 @@ std::vector<std::string> childEnvironment(std::string const& folder, std::string
 // Takes the registry's lock and reads the service's record and state:
 // SERVICE_OK, SERVICE_ERROR_IO when the registry cannot be locked or read,
 // SERVICE_ERROR_DOES_NOT_EXIST when there is no such service.
-int lockAndRead(ServiceRegistry& registry, std::string const& key, ServiceConfig* config,
-                StateRecord* state) {
+int lockAndRead(ServiceRegistry& registry, String const& key, ServiceConfig* config, StateRecord* state) {
     if (!registry.lock()) return SERVICE_ERROR_IO;
     bool exists = false;
     if (!registry.refresh(key, config, state, &exists)) return SERVICE_ERROR_IO;
@@ -183,88 +186,84 @@ int lockAndRead(ServiceRegistry& registry, std::string const& key, ServiceConfig
 }
 
 // The record and state of a service as they are now, for the queries.
-int readService(core::String const& folder, core::String const& name, ServiceConfig* config,
-                StateRecord* state) {
-    std::string key = ServiceRegistry::keyOf(name);
-    if (key.empty()) return SERVICE_ERROR_DOES_NOT_EXIST;
-    ServiceRegistry registry(folderOf(folder));
+int readService(String const& folder, String const& name, ServiceConfig* config, StateRecord* state) {
+    String const key = ServiceRegistry::keyOf(name);
+    if (key.isEmpty()) return SERVICE_ERROR_DOES_NOT_EXIST;
+    ServiceRegistry registry(folder);
     return lockAndRead(registry, key, config, state);
 }
 
 }  // namespace
 
-char const* serviceErrorText(int error) {
+String serviceErrorText(int error) {
     switch (error) {
         case SERVICE_OK:
-            return "done";
+            return u"done";
         case SERVICE_ERROR_FILE_NOT_FOUND:
-            return "the service's program cannot be run";
+            return u"the service's program cannot be run";
         case SERVICE_ERROR_ACCESS_DENIED:
-            return "access denied";
+            return u"access denied";
         case SERVICE_ERROR_INVALID_PARAMETER:
-            return "invalid parameter";
+            return u"invalid parameter";
         case SERVICE_ERROR_IO:
-            return "the service registry cannot be read or written";
+            return u"the service registry cannot be read or written";
         case SERVICE_ERROR_REQUEST_TIMEOUT:
-            return "the service did not respond to the start in time";
+            return u"the service did not respond to the start in time";
         case SERVICE_ERROR_ALREADY_RUNNING:
-            return "the service is already running";
+            return u"the service is already running";
         case SERVICE_ERROR_DISABLED:
-            return "the service is disabled";
+            return u"the service is disabled";
         case SERVICE_ERROR_DOES_NOT_EXIST:
-            return "the service does not exist";
+            return u"the service does not exist";
         case SERVICE_ERROR_CANNOT_ACCEPT_CTRL:
-            return "the service cannot accept the control now";
+            return u"the service cannot accept the control now";
         case SERVICE_ERROR_NOT_ACTIVE:
-            return "the service is not running";
+            return u"the service is not running";
         case SERVICE_ERROR_CONTROLLER_CONNECT:
-            return "not started by the service manager";
+            return u"not started by the service manager";
         case SERVICE_ERROR_PROCESS_ABORTED:
-            return "the service process ended unexpectedly";
+            return u"the service process ended unexpectedly";
         case SERVICE_ERROR_MARKED_FOR_DELETE:
-            return "the service is marked for deletion";
+            return u"the service is marked for deletion";
         case SERVICE_ERROR_EXISTS:
-            return "the service already exists";
+            return u"the service already exists";
         default:
-            return "unknown error";
+            return u"unknown error";
     }
 }
 
 ServiceManager::ServiceManager() : m_folder(defaultFolder()) {}
 
-ServiceManager::ServiceManager(core::String const& folder) : m_folder(folder) {}
+ServiceManager::ServiceManager(String const& folder) : m_folder(folder) {}
 
 ServiceManager::~ServiceManager() = default;
 
-core::String ServiceManager::defaultFolder() {
+String ServiceManager::defaultFolder() {
     char const* value = ::getenv("GT_SERVICE_REGISTRY");
-    if (value && *value) return core::String::fromUtf8(value);
-    value = ::getenv("XDG_STATE_HOME");
-    if (value && *value == '/') return core::String::fromUtf8(value) + u"/gtsvc";
-    core::String home = core::getUserProfileDirectory();
-    if (home.isEmpty()) return core::String();
-    return home + u"/.local/state/gtsvc";
+    if (value && *value) return String::fromUtf8(value);
+    String state = core::getStateDirectory();
+    return state.isEmpty() ? String() : state + u"/gtsvc";
 }
 
 bool ServiceManager::isAdmin() const {
     if (!adminSwitch()) return false;
-    ServiceRegistry registry(folderOf(m_folder));
-    return registry.ensureFolder() && ::access(registry.folder().c_str(), W_OK | X_OK) == 0;
+    ServiceRegistry registry(m_folder);
+    return registry.ensureFolder() && ::access(core::detail::nativePath(m_folder).c_str(), W_OK | X_OK) == 0;
 }
 
 int ServiceManager::connectTimeoutMs() {
-    return detail::environmentMs("GT_SERVICE_CONNECT_TIMEOUT_MS", DEFAULT_CONNECT_TIMEOUT_MS);
+    return detail::environmentMs("GT_SERVICE_CONNECT_TIMEOUT_MS", kDefaultConnectTimeoutMs);
 }
 
 int ServiceManager::create(ServiceConfig const& config) {
     if (!adminSwitch()) return SERVICE_ERROR_ACCESS_DENIED;
-    std::string key = ServiceRegistry::keyOf(config.name);
-    if (key.empty() || config.startType < START_BOOT || config.startType > START_DISABLED ||
+    String const key = ServiceRegistry::keyOf(config.name);
+    if (key.isEmpty() || config.startType < START_BOOT || config.startType > START_DISABLED ||
         config.commandLine.isEmpty() || hasControlCharacter(config.displayName) ||
         hasControlCharacter(config.commandLine)) {
         return SERVICE_ERROR_INVALID_PARAMETER;
     }
-    ServiceRegistry registry(folderOf(m_folder));
+    ServiceRegistry registry(m_folder);
     if (!registry.lock()) return SERVICE_ERROR_IO;
     ServiceConfig existing;
     StateRecord state;
@@ -274,15 +273,15 @@ int ServiceManager::create(ServiceConfig const& config) {
     ServiceConfig record = config;
     record.markedForDelete = false;
     if (record.displayName.isEmpty()) record.displayName = record.name;
-    ::unlink(registry.path(key, ".state").c_str());
+    ::unlink(core::detail::nativePath(registry.path(key, u".state")).c_str());
     return registry.writeRecord(key, record) ? SERVICE_OK : SERVICE_ERROR_IO;
 }
 
-int ServiceManager::remove(core::String const& name) {
+int ServiceManager::remove(String const& name) {
     if (!adminSwitch()) return SERVICE_ERROR_ACCESS_DENIED;
-    std::string key = ServiceRegistry::keyOf(name);
-    if (key.empty()) return SERVICE_ERROR_DOES_NOT_EXIST;
-    ServiceRegistry registry(folderOf(m_folder));
+    String const key = ServiceRegistry::keyOf(name);
+    if (key.isEmpty()) return SERVICE_ERROR_DOES_NOT_EXIST;
+    ServiceRegistry registry(m_folder);
     ServiceConfig config;
     StateRecord state;
     if (int error = lockAndRead(registry, key, &config, &state)) return error;
@@ -295,16 +294,15 @@ int ServiceManager::remove(core::String const& name) {
     return SERVICE_OK;
 }
 
-int ServiceManager::start(core::String const& name) {
+int ServiceManager::start(String const& name) {
     if (!adminSwitch()) return SERVICE_ERROR_ACCESS_DENIED;
-    std::string key = ServiceRegistry::keyOf(name);
-    if (key.empty()) return SERVICE_ERROR_DOES_NOT_EXIST;
+    String const key = ServiceRegistry::keyOf(name);
+    if (key.isEmpty()) return SERVICE_ERROR_DOES_NOT_EXIST;
     return _start(key);
 }
 
-int ServiceManager::_start(std::string const& key) {
-    std::string folder = folderOf(m_folder);
-    ServiceRegistry registry(folder);
+int ServiceManager::_start(String const& key) {
+    ServiceRegistry registry(m_folder);
     ServiceConfig config;
     StateRecord state;
     if (int error = lockAndRead(registry, key, &config, &state)) return error;
@@ -312,34 +310,38 @@ int ServiceManager::_start(std::string const& key) {
     if (config.startType == START_DISABLED) return SERVICE_ERROR_DISABLED;
     if (state.status.state != SERVICE_STOPPED) return SERVICE_ERROR_ALREADY_RUNNING;
 
-    std::vector<core::String> words;
+    std::vector<String> words;
     core::detail::splitArguments(config.commandLine, words);
     if (words.empty()) return SERVICE_ERROR_FILE_NOT_FOUND;
     std::vector<std::string> args;
     for (auto const& w : words)
-        args.push_back(toUtf8(w));
+        args.push_back(bytesOf(w));
 
-    std::string logPath = registry.path(key, ".log");
+    String const logPath = registry.path(key, u".log");
+    std::string const nativeLog = core::detail::nativePath(logPath);
     struct stat st;
-    if (::stat(logPath.c_str(), &st) == 0 && st.st_size > LOG_ROTATE_BYTES) {
-        ::rename(logPath.c_str(), (logPath + ".1").c_str());
+    if (::lstat(nativeLog.c_str(), &st) == 0 && S_ISREG(st.st_mode) && st.st_size > kLogRotateBytes) {
+        ::rename(nativeLog.c_str(), (nativeLog + ".1").c_str());
     }
+    int logFd = detail::openRegularFile(logPath, O_WRONLY | O_CREAT | O_APPEND, false);
+    if (logFd < 0) return SERVICE_ERROR_IO;
     int connectMs = connectTimeoutMs();
     StateRecord launching;
     launching.token = ServiceRegistry::newToken();
     launching.status.state = SERVICE_START_PENDING;
     int error = 0;
-    int pid = spawnDetached(args, childEnvironment(folder, toUtf8(config.name), launching.token, connectMs),
-                            logPath, &error);
+    int pid = spawnDetached(args, childEnvironment(m_folder, config.name, launching.token, connectMs), logFd,
+                            &error);
+    ::close(logFd);
     if (pid == 0) {
-        ::fprintf(stderr, "service manager: cannot start %s (%s): %s\n", toUtf8(config.name).c_str(),
-                  args[0].c_str(), toUtf8(core::systemErrorText(error)).c_str());
+        report(u"service manager: cannot start " + config.name + u" (" + words[0] + u"): " +
+               core::systemErrorText(error));
         return SERVICE_ERROR_FILE_NOT_FOUND;
     }
     launching.status.processId = pid;
     launching.startTime = ServiceRegistry::processStartTime(pid);
     if (!registry.writeState(key, launching)) {
-        ::kill(pid, SIGKILL);
+        ServiceRegistry::signalProcess(pid, launching.startTime, SIGKILL);
         return SERVICE_ERROR_IO;
     }
     registry.unlock();
@@ -358,25 +360,25 @@ int ServiceManager::_start(std::string const& key) {
         bool alive = ServiceRegistry::isAlive(pid, launching.startTime);
         bool late = detail::nowMs() >= until;
         if (!alive || late) {
-            if (alive) ::kill(pid, SIGKILL);
+            if (alive) ServiceRegistry::signalProcess(pid, launching.startTime, SIGKILL);
             StateRecord stopped;
             stopped.status.exitCode = alive ? SERVICE_ERROR_REQUEST_TIMEOUT : SERVICE_ERROR_PROCESS_ABORTED;
             registry.writeState(key, stopped);
-            ::fprintf(
-                stderr, "service manager: %s %s\n", toUtf8(config.name).c_str(),
-                alive ? "did not reach its dispatcher in time" : "ended before reaching its dispatcher");
+            report(u"service manager: " + config.name +
+                   (alive ? u" did not reach its dispatcher in time"
+                          : u" ended before reaching its dispatcher"));
             return alive ? SERVICE_ERROR_REQUEST_TIMEOUT : SERVICE_ERROR_PROCESS_ABORTED;
         }
         registry.unlock();
     }
 }
 
-int ServiceManager::control(core::String const& name, int control, ServiceStatus* status) {
+int ServiceManager::control(String const& name, int control, ServiceStatus* status) {
     if (!adminSwitch()) return SERVICE_ERROR_ACCESS_DENIED;
     if (control != CONTROL_STOP) return SERVICE_ERROR_INVALID_PARAMETER;
-    std::string key = ServiceRegistry::keyOf(name);
-    if (key.empty()) return SERVICE_ERROR_DOES_NOT_EXIST;
-    ServiceRegistry registry(folderOf(m_folder));
+    String const key = ServiceRegistry::keyOf(name);
+    if (key.isEmpty()) return SERVICE_ERROR_DOES_NOT_EXIST;
+    ServiceRegistry registry(m_folder);
     ServiceConfig config;
     StateRecord state;
     if (int error = lockAndRead(registry, key, &config, &state)) return error;
@@ -386,16 +388,14 @@ int ServiceManager::control(core::String const& name, int control, ServiceStatus
         !(state.status.controlsAccepted & ACCEPT_STOP)) {
         return SERVICE_ERROR_CANNOT_ACCEPT_CTRL;
     }
-    if (::kill(state.status.processId, SIGTERM) != 0) {
-        int const error = errno;  // the report below may change errno
-        ::fprintf(stderr, "service manager: cannot signal %s: %s\n", toUtf8(config.name).c_str(),
-                  toUtf8(core::systemErrorText(error)).c_str());
+    if (int const error = ServiceRegistry::signalProcess(state.status.processId, state.startTime, SIGTERM)) {
+        report(u"service manager: cannot signal " + config.name + u": " + core::systemErrorText(error));
         return error == ESRCH ? SERVICE_ERROR_NOT_ACTIVE : SERVICE_ERROR_ACCESS_DENIED;
     }
     return SERVICE_OK;
 }
 
-int ServiceManager::queryStatus(core::String const& name, ServiceStatus* status) {
+int ServiceManager::queryStatus(String const& name, ServiceStatus* status) {
     ServiceConfig config;
     StateRecord state;
     if (int error = readService(m_folder, name, &config, &state)) return error;
@@ -403,7 +403,7 @@ int ServiceManager::queryStatus(core::String const& name, ServiceStatus* status)
     return SERVICE_OK;
 }
 
-int ServiceManager::queryConfig(core::String const& name, ServiceConfig* config) {
+int ServiceManager::queryConfig(String const& name, ServiceConfig* config) {
     ServiceConfig found;
     StateRecord state;
     if (int error = readService(m_folder, name, &found, &state)) return error;
@@ -413,9 +413,9 @@ int ServiceManager::queryConfig(core::String const& name, ServiceConfig* config)
 
 int ServiceManager::list(std::vector<ServiceConfig>* configs) {
     configs->clear();
-    ServiceRegistry registry(folderOf(m_folder));
+    ServiceRegistry registry(m_folder);
     if (!registry.lock()) return SERVICE_ERROR_IO;
-    std::vector<std::string> keys;
+    std::vector<String> keys;
     if (!registry.keys(&keys)) return SERVICE_ERROR_IO;
     for (auto const& key : keys) {
         ServiceConfig config;
@@ -436,44 +436,57 @@ int ServiceManager::boot() {
         if (config.startType > START_AUTO || config.markedForDelete) continue;
         int r = _start(ServiceRegistry::keyOf(config.name));
         if (r != SERVICE_OK && r != SERVICE_ERROR_ALREADY_RUNNING) {
-            ::fprintf(stderr, "service manager: %s: %s\n", toUtf8(config.name).c_str(), serviceErrorText(r));
+            report(u"service manager: " + config.name + u": " + serviceErrorText(r));
             ++failed;
         }
     }
     return failed;
 }
 
-bool ServiceManager::writeAutostartEntry(core::String const& program, core::String const& fileName) {
-    std::string folder;
-    char const* config = ::getenv("XDG_CONFIG_HOME");
-    if (config && *config == '/') {
-        folder = config;
-    } else {
-        core::String home = core::getUserProfileDirectory();
-        if (home.isEmpty()) return false;
-        folder = toUtf8(home) + "/.config";
+String ServiceManager::autostartFolder() {
+    String const config = core::getAppDataDirectory();
+    return config.isEmpty() ? String() : config + u"/autostart";
+}
+
+bool ServiceManager::writeAutostartEntry(String const& program, String const& fileName,
+                                         String const& registry) {
+    String const folder = autostartFolder();
+    if (folder.isEmpty()) {
+        report(u"service manager: no home folder for the autostart entry");
+        return false;
     }
-    folder += "/autostart";
-    if (!ServiceRegistry(folder).ensureFolder()) return false;
-    // Exec quoting of desktop entries: the program in double quotes with '"',
-    // '`', '$' and '\' escaped by a backslash; then the backslashes of the
-    // whole value doubled once more, as the entry is a string value.
-    std::string quoted = "\"";
-    for (char c : toUtf8(program)) {
-        if (c == '"' || c == '`' || c == '$' || c == '\\') quoted += '\\';
-        quoted += c;
-    }
-    quoted += "\"";
-    std::string exec;
-    for (char c : quoted) {
-        if (c == '\\') exec += '\\';
-        exec += c;
-    }
-    std::string text =
-        "[Desktop Entry]\nType=Application\nName=gtsvc boot\n"
-        "Comment=Starts the automatic services of this user\nExec=" +
-        exec + " boot\nTerminal=false\nNoDisplay=true\nX-GNOME-Autostart-enabled=true\n";
-    return detail::writeFileAtomically(folder + "/" + toUtf8(fileName), text);
+    if (!detail::makeFolder(folder)) return false;
+    // Exec quoting of desktop entries: each argument in double quotes with
+    // '"', '`', '$' and '\' escaped by a backslash; then the backslashes of
+    // the whole value doubled once more, as the entry is a string value.
+    auto quoted = [](String const& argument) {
+        String out = u"\"";
+        for (int i = 0; i < argument.length(); ++i) {
+            core::Char c = argument[i];
+            if (c == u'"' || c == u'`' || c == u'$' || c == u'\\') out += u'\\';
+            out += c;
+        }
+        return out + u'"';
+    };
+    String command = quoted(program) + u" boot";
+    if (!registry.isEmpty()) command = u"env " + quoted(u"GT_SERVICE_REGISTRY=" + registry) + u" " + command;
+    command.replace(u"\\", u"\\\\");
+    String const text =
+        u"[Desktop Entry]\nType=Application\nName=gtsvc boot\n"
+        u"Comment=Starts the automatic services of this user\nExec=" +
+        command + u"\nTerminal=false\nNoDisplay=true\nX-GNOME-Autostart-enabled=true\n";
+    return detail::writeFileAtomically(folder + u"/" + fileName, text.toBinary());
+}
+
+int ServiceManager::removeAutostartEntry(String const& fileName) {
+    String const folder = autostartFolder();
+    if (folder.isEmpty()) return 0;
+    String const path = folder + u"/" + fileName;
+    // A link in its place goes itself; what it points to stays.
+    if (::unlink(core::detail::nativePath(path).c_str()) == 0) return 1;
+    if (errno == ENOENT) return 0;
+    report(u"service manager: cannot remove " + path + u": " + core::systemErrorText(errno));
+    return -1;
 }
 
 }  // namespace svc

@@ -23,7 +23,6 @@
 // with SERVICE_ERROR_ACCESS_DENIED while queries and list still work.
 #pragma once
 
-#include <string>
 #include <vector>
 
 #include "gt/core/lang/String.h"
@@ -63,13 +62,21 @@ public:
     // cannot be read or this process is no administrator.
     int boot();
 
-    // Writes an autostart entry ($XDG_CONFIG_HOME/autostart/<fileName>, else
-    // ~/.config/autostart) that runs the program with "boot" at the user's
-    // login. False with the reason logged when it cannot be written.
-    static bool writeAutostartEntry(core::String const& program, core::String const& fileName);
+    // Folder of the user's XDG autostart entries: $XDG_CONFIG_HOME/autostart,
+    // else ~/.config/autostart; empty when there is no home folder.
+    static core::String autostartFolder();
+    // Writes the autostart entry <fileName> that runs the program with
+    // "boot" at the user's login; with a registry folder, the program runs
+    // with GT_SERVICE_REGISTRY set to it. False with the reason reported
+    // when it cannot be written.
+    static bool writeAutostartEntry(core::String const& program, core::String const& fileName,
+                                    core::String const& registry = core::String());
+    // Takes the entry away again: 1 removed, 0 there was none, -1 it could
+    // not be removed (reason reported).
+    static int removeAutostartEntry(core::String const& fileName);
 
 private:
-    int _start(std::string const& key);
+    int _start(core::String const& key);
 
     core::String m_folder;
 };

@@ -1,49 +1,58 @@
 #include "gt/svc/ServiceRegistry.h"
 
-#include <dirent.h>
 #include <errno.h>
 #include <fcntl.h>
 #include <signal.h>
-#include <stdio.h>
 #include <stdlib.h>
-#include <string.h>
 #include <sys/file.h>
-#include <sys/random.h>
 #include <sys/stat.h>
+#include <sys/syscall.h>
 #include <time.h>
 #include <unistd.h>
 
-#include <algorithm>
-#include <vector>
+#include <climits>
+#include <string>
 
+#include "gt/core/io/Console.h"
+#include "gt/core/io/FileSystem.h"
+#include "gt/core/io/NativePath.h"
+#include "gt/core/lang/NumberText.h"
 #include "gt/core/lang/SystemError.h"
 #include "gt/core/lang/Thread.h"
+#include "gt/core/util/GUID.h"
 
 namespace gt {
 namespace svc {
 namespace detail {
 
+using core::String;
+
 namespace {
+
+constexpr core::Char const* kRecordSuffix = u".service";
+constexpr core::Char const* kStateSuffix = u".state";
 
 // Values of the key=value files never hold line ends: the writers refuse
 // control characters in every text they store.
-void putLine(std::string& out, char const* key, std::string const& value) {
+void putLine(String& out, core::Char const* key, String const& value) {
     out += key;
-    out += '=';
+    out += u'=';
     out += value;
-    out += '\n';
+    out += u'\n';
 }
 
-void putLine(std::string& out, char const* key, long long value) { putLine(out, key, std::to_string(value)); }
+void putLine(String& out, core::Char const* key, long long value) {
+    putLine(out, key, core::detail::formatDecimal(value));
+}
 
-bool findValue(std::string const& text, char const* key, std::string* value) {
-    std::string prefix = std::string(key) + "=";
-    size_t pos = 0;
-    while (pos < text.size()) {
-        size_t end = text.find('\n', pos);
-        if (end == std::string::npos) end = text.size();
-        if (text.compare(pos, prefix.size(), prefix) == 0) {
-            *value = text.substr(pos + prefix.size(), end - pos - prefix.size());
+bool findValue(String const& text, core::Char const* key, String* value) {
+    String const prefix = String(key) + u'=';
+    int pos = 0;
+    while (pos < text.length()) {
+        int end = text.indexOf(u'\n', pos);
+        if (end < 0) end = text.length();
+        if (end - pos >= prefix.length() && text.compareAt(pos, prefix.length(), prefix) == 0) {
+            *value = text.mid(pos + prefix.length(), end - pos - prefix.length());
             return true;
         }
         pos = end + 1;
@@ -51,100 +60,58 @@ bool findValue(std::string const& text, char const* key, std::string* value) {
     return false;
 }
 
-bool findNumber(std::string const& text, char const* key, long long* value) {
-    std::string s;
-    if (!findValue(text, key, &s) || s.empty() || s.size() > 20) return false;
-    char* end = nullptr;
-    errno = 0;
-    long long v = ::strtoll(s.c_str(), &end, 10);
-    if (errno != 0 || *end != '\0') return false;
-    *value = v;
+// Only a whole decimal number counts ("12x", "" and "+1" do not).
+bool findNumber(String const& text, core::Char const* key, long long* value) {
+    String s;
+    if (!findValue(text, key, &s)) return false;
+    int const first = s.startsWith(u"-") ? 1 : 0;
+    if (s.length() == first || s.length() - first > 18) return false;
+    for (int i = first; i < s.length(); ++i) {
+        if (s[i] < u'0' || s[i] > u'9') return false;
+    }
+    *value = core::detail::parseDecimal(s, LLONG_MIN, LLONG_MAX);
     return true;
 }
 
-bool findInt(std::string const& text, char const* key, int* value) {
+bool findInt(String const& text, core::Char const* key, int* value) {
     long long v = 0;
-    if (!findNumber(text, key, &v) || v < -2147483647LL - 1 || v > 2147483647LL) return false;
+    if (!findNumber(text, key, &v) || v < INT_MIN || v > INT_MAX) return false;
     *value = static_cast<int>(v);
     return true;
 }
 
-}  // namespace
-
-// Stored texts keep every character (the path conversion would turn '\' into '/').
-std::string toUtf8(core::String const& s) {
-    std::string out;
-    out.reserve(static_cast<size_t>(s.length()));
-    for (int i = 0; i < s.length(); ++i) {
-        unsigned c = s[i];
-        if (c >= 0xD800 && c <= 0xDBFF && i + 1 < s.length() && s[i + 1] >= 0xDC00 && s[i + 1] <= 0xDFFF) {
-            c = 0x10000 + ((c - 0xD800) << 10) + (static_cast<unsigned>(s[i + 1]) - 0xDC00);
-            ++i;
-        } else if (c >= 0xD800 && c <= 0xDFFF) {
-            c = 0xFFFD;
-        }
-        if (c < 0x80) {
-            out += static_cast<char>(c);
-        } else if (c < 0x800) {
-            out += static_cast<char>(0xC0 | (c >> 6));
-            out += static_cast<char>(0x80 | (c & 0x3F));
-        } else if (c < 0x10000) {
-            out += static_cast<char>(0xE0 | (c >> 12));
-            out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-            out += static_cast<char>(0x80 | (c & 0x3F));
-        } else {
-            out += static_cast<char>(0xF0 | (c >> 18));
-            out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-            out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-            out += static_cast<char>(0x80 | (c & 0x3F));
-        }
-    }
-    return out;
+// The whole file as text; 1 read, 0 missing, -1 refused (reason reported).
+int readText(String const& path, String* text) {
+    core::Binary data;
+    int r = readSmallFile(path, &data);
+    if (r > 0) *text = data.utf8ToString();
+    return r;
 }
 
-ServiceRegistry::ServiceRegistry(std::string folder) : m_folder(std::move(folder)) {}
+}  // namespace
+
+ServiceRegistry::ServiceRegistry(String const& folder) : m_folder(folder) {}
 
 ServiceRegistry::~ServiceRegistry() { unlock(); }
 
-bool ServiceRegistry::ensureFolder() const {
-    if (m_folder.empty()) return false;
-    std::string partial;
-    size_t pos = 0;
-    while (pos != std::string::npos) {
-        pos = m_folder.find('/', pos + 1);
-        partial = m_folder.substr(0, pos);
-        if (partial.empty()) continue;
-        if (::mkdir(partial.c_str(), 0700) != 0 && errno != EEXIST) {
-            ::fprintf(stderr, "service manager: cannot create %s: %s\n", partial.c_str(),
-                      toUtf8(core::systemErrorText(errno)).c_str());
-            return false;
-        }
-    }
-    struct stat st;
-    return ::stat(m_folder.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
-}
+bool ServiceRegistry::ensureFolder() const { return makeFolder(m_folder); }
 
 bool ServiceRegistry::lock(int timeoutMs) {
     if (m_lockFd >= 0) return true;
     if (!ensureFolder()) return false;
-    std::string name = m_folder + "/.lock";
-    int fd = ::open(name.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
-    if (fd < 0) {
-        ::fprintf(stderr, "service manager: cannot open %s: %s\n", name.c_str(),
-                  toUtf8(core::systemErrorText(errno)).c_str());
-        return false;
-    }
+    String const name = m_folder + u"/.lock";
+    int fd = openRegularFile(name, O_RDWR | O_CREAT, false);
+    if (fd < 0) return false;
     long long until = nowMs() + timeoutMs;
     for (;;) {
         if (::flock(fd, LOCK_EX | LOCK_NB) == 0) break;
         if (errno != EWOULDBLOCK && errno != EINTR) {
-            ::fprintf(stderr, "service manager: cannot lock %s: %s\n", name.c_str(),
-                      toUtf8(core::systemErrorText(errno)).c_str());
+            report(u"service manager: cannot lock " + name + u": " + core::systemErrorText(errno));
             ::close(fd);
             return false;
         }
         if (nowMs() >= until) {
-            ::fprintf(stderr, "service manager: %s stays locked\n", name.c_str());
+            report(u"service manager: " + name + u" stays locked");
             ::close(fd);
             return false;
         }
@@ -161,131 +128,129 @@ void ServiceRegistry::unlock() {
     m_lockFd = -1;
 }
 
-std::string ServiceRegistry::keyOf(core::String const& name) {
-    if (name.isEmpty() || name.length() > 256 || name[0] == u'.') return std::string();
-    core::String lower = name;
-    for (int i = 0; i < lower.length(); ++i) {
-        core::Char c = lower[i];
-        if (c < 0x20 || c == 0x7F || c == u'/' || c == u'\\') return std::string();
-        if (c >= u'A' && c <= u'Z') lower[i] = static_cast<core::Char>(c + 32);
+String ServiceRegistry::keyOf(String const& name) {
+    if (name.isEmpty() || name.length() > 256 || name[0] == u'.') return String();
+    for (int i = 0; i < name.length(); ++i) {
+        core::Char c = name[i];
+        if (c < 0x20 || c == 0x7F || c == u'/' || c == u'\\') return String();
     }
-    return toUtf8(lower);
+    return name.toLower();
 }
 
-std::string ServiceRegistry::path(std::string const& key, char const* suffix) const {
-    return m_folder + "/" + key + suffix;
+String ServiceRegistry::path(String const& key, core::Char const* suffix) const {
+    return m_folder + u"/" + key + suffix;
 }
 
-int ServiceRegistry::readRecord(std::string const& key, ServiceConfig* config) const {
-    std::string text;
-    int r = readSmallFile(path(key, ".service"), &text);
+int ServiceRegistry::readRecord(String const& key, ServiceConfig* config) const {
+    String text;
+    int r = readText(path(key, kRecordSuffix), &text);
     if (r <= 0) return r;
-    std::string name, display, command;
-    int start = 0;
+    ServiceConfig found;
     long long deleted = 0;
-    if (!findValue(text, "name", &name) || !findValue(text, "display", &display) ||
-        !findValue(text, "command", &command) || !findInt(text, "start", &start)) {
-        ::fprintf(stderr, "service manager: malformed record %s\n", path(key, ".service").c_str());
+    if (!findValue(text, u"name", &found.name) || !findValue(text, u"display", &found.displayName) ||
+        !findValue(text, u"command", &found.commandLine) || !findInt(text, u"start", &found.startType)) {
+        report(u"service manager: malformed record " + path(key, kRecordSuffix));
         return -1;
     }
-    findNumber(text, "deleted", &deleted);
-    config->name = core::String::fromUtf8(name.data(), static_cast<int>(name.size()));
-    config->displayName = core::String::fromUtf8(display.data(), static_cast<int>(display.size()));
-    config->commandLine = core::String::fromUtf8(command.data(), static_cast<int>(command.size()));
-    config->startType = start;
-    config->markedForDelete = deleted != 0;
+    findNumber(text, u"deleted", &deleted);
+    found.markedForDelete = deleted != 0;
+    *config = found;
     return 1;
 }
 
-bool ServiceRegistry::writeRecord(std::string const& key, ServiceConfig const& config) const {
-    std::string text;
-    putLine(text, "name", toUtf8(config.name));
-    putLine(text, "display", toUtf8(config.displayName));
-    putLine(text, "command", toUtf8(config.commandLine));
-    putLine(text, "start", config.startType);
-    putLine(text, "deleted", config.markedForDelete ? 1 : 0);
-    return writeFileAtomically(path(key, ".service"), text);
+bool ServiceRegistry::writeRecord(String const& key, ServiceConfig const& config) const {
+    String text;
+    putLine(text, u"name", config.name);
+    putLine(text, u"display", config.displayName);
+    putLine(text, u"command", config.commandLine);
+    putLine(text, u"start", config.startType);
+    putLine(text, u"deleted", config.markedForDelete ? 1 : 0);
+    return writeFileAtomically(path(key, kRecordSuffix), text.toBinary());
 }
 
-int ServiceRegistry::readState(std::string const& key, StateRecord* state) const {
-    std::string text;
-    int r = readSmallFile(path(key, ".state"), &text);
+int ServiceRegistry::readState(String const& key, StateRecord* state) const {
+    String text;
+    int r = readText(path(key, kStateSuffix), &text);
     if (r <= 0) return r;
     StateRecord s;
     long long connected = 0;
-    if (!findInt(text, "state", &s.status.state) || s.status.state < SERVICE_STOPPED ||
-        s.status.state > SERVICE_RUNNING || !findInt(text, "pid", &s.status.processId)) {
-        ::fprintf(stderr, "service manager: malformed state %s\n", path(key, ".state").c_str());
+    if (!findInt(text, u"state", &s.status.state) || s.status.state < SERVICE_STOPPED ||
+        s.status.state > SERVICE_RUNNING || !findInt(text, u"pid", &s.status.processId)) {
+        report(u"service manager: malformed state " + path(key, kStateSuffix));
         return -1;
     }
-    findInt(text, "accepted", &s.status.controlsAccepted);
-    findInt(text, "exit", &s.status.exitCode);
-    findInt(text, "checkpoint", &s.status.checkPoint);
-    findInt(text, "waithint", &s.status.waitHint);
-    findNumber(text, "starttime", &s.startTime);
-    findNumber(text, "connected", &connected);
-    findValue(text, "token", &s.token);
+    findInt(text, u"accepted", &s.status.controlsAccepted);
+    findInt(text, u"exit", &s.status.exitCode);
+    findInt(text, u"checkpoint", &s.status.checkPoint);
+    findInt(text, u"waithint", &s.status.waitHint);
+    findNumber(text, u"starttime", &s.startTime);
+    findNumber(text, u"connected", &connected);
+    findValue(text, u"token", &s.token);
     s.connected = connected != 0;
     *state = s;
     return 1;
 }
 
-bool ServiceRegistry::writeState(std::string const& key, StateRecord const& state) const {
-    std::string text;
-    putLine(text, "state", state.status.state);
-    putLine(text, "accepted", state.status.controlsAccepted);
-    putLine(text, "exit", state.status.exitCode);
-    putLine(text, "checkpoint", state.status.checkPoint);
-    putLine(text, "waithint", state.status.waitHint);
-    putLine(text, "pid", state.status.processId);
-    putLine(text, "starttime", state.startTime);
-    putLine(text, "token", state.token);
-    putLine(text, "connected", state.connected ? 1 : 0);
-    return writeFileAtomically(path(key, ".state"), text);
+bool ServiceRegistry::writeState(String const& key, StateRecord const& state) const {
+    String text;
+    putLine(text, u"state", state.status.state);
+    putLine(text, u"accepted", state.status.controlsAccepted);
+    putLine(text, u"exit", state.status.exitCode);
+    putLine(text, u"checkpoint", state.status.checkPoint);
+    putLine(text, u"waithint", state.status.waitHint);
+    putLine(text, u"pid", state.status.processId);
+    putLine(text, u"starttime", state.startTime);
+    putLine(text, u"token", state.token);
+    putLine(text, u"connected", state.connected ? 1 : 0);
+    return writeFileAtomically(path(key, kStateSuffix), text.toBinary());
 }
 
-void ServiceRegistry::removeService(std::string const& key) const {
-    ::unlink(path(key, ".service").c_str());
-    ::unlink(path(key, ".state").c_str());
+void ServiceRegistry::removeService(String const& key) const {
+    ::unlink(core::detail::nativePath(path(key, kRecordSuffix)).c_str());
+    ::unlink(core::detail::nativePath(path(key, kStateSuffix)).c_str());
 }
 
-bool ServiceRegistry::keys(std::vector<std::string>* out) const {
+bool ServiceRegistry::keys(std::vector<String>* out) const {
     out->clear();
-    DIR* dir = ::opendir(m_folder.c_str());
-    if (!dir) return errno == ENOENT;
-    static char const suffix[] = ".service";
-    size_t const n = sizeof(suffix) - 1;
-    while (struct dirent* e = ::readdir(dir)) {
-        std::string name = e->d_name;
-        if (name.size() > n && name[0] != '.' && name.compare(name.size() - n, n, suffix) == 0) {
-            out->push_back(name.substr(0, name.size() - n));
+    std::vector<String> names;
+    if (!core::detail::listEntries(m_folder, true, false, names)) {
+        if (errno == ENOENT) return true;
+        report(u"service manager: cannot read " + m_folder + u": " + core::systemErrorText(errno));
+        return false;
+    }
+    // In byte order of the names, as listed.
+    String const suffix(kRecordSuffix);
+    for (auto const& name : names) {
+        if (name.length() > suffix.length() && name[0] != u'.' && name.endsWith(suffix)) {
+            out->push_back(name.left(name.length() - suffix.length()));
         }
     }
-    ::closedir(dir);
-    std::sort(out->begin(), out->end());
     return true;
 }
 
 long long ServiceRegistry::processStartTime(int pid) {
     if (pid <= 0) return 0;
-    std::string text;
-    if (readSmallFile("/proc/" + std::to_string(pid) + "/stat", &text, 4096) <= 0) return 0;
-    size_t close = text.rfind(')');
-    if (close == std::string::npos) return 0;
-    // Fields after the command: state is the 3rd field, starttime the 22nd.
-    size_t pos = close + 1;
+    core::Binary data;
+    if (readSmallFile(u"/proc/" + core::detail::formatDecimal(pid) + u"/stat", &data, 4096) <= 0) return 0;
+    // The command (field 2) stands in parentheses and may hold anything;
+    // the fields after its last ')' are plain: state is the 3rd, the start
+    // time the 22nd.
+    int close = data.lastIndexOf(')');
+    if (close < 0) return 0;
+    String const rest = data.mid(close + 1, data.length() - close - 1).utf8ToString();
+    int pos = 0;
     int field = 2;
-    std::string stateField;
-    while (pos < text.size()) {
-        while (pos < text.size() && text[pos] == ' ')
+    String stateField;
+    while (pos < rest.length()) {
+        while (pos < rest.length() && rest[pos] == u' ')
             ++pos;
-        size_t end = text.find(' ', pos);
-        if (end == std::string::npos) end = text.size();
+        int end = rest.indexOf(u' ', pos);
+        if (end < 0) end = rest.length();
         ++field;
-        if (field == 3) stateField = text.substr(pos, end - pos);
+        if (field == 3) stateField = rest.mid(pos, end - pos);
         if (field == 22) {
-            if (stateField == "Z" || stateField == "X" || stateField == "x") return 0;
-            return ::strtoll(text.substr(pos, end - pos).c_str(), nullptr, 10);
+            if (stateField == u"Z" || stateField == u"X" || stateField == u"x") return 0;
+            return core::detail::parseDecimal(rest.mid(pos, end - pos), 0, LLONG_MAX);
         }
         pos = end;
     }
@@ -293,39 +258,40 @@ long long ServiceRegistry::processStartTime(int pid) {
 }
 
 bool ServiceRegistry::isAlive(int pid, long long startTime) {
-    if (pid <= 0) return false;
+    if (pid <= 0 || startTime == 0) return false;
     if (::kill(pid, 0) != 0 && errno == ESRCH) return false;
-    long long actual = processStartTime(pid);
-    if (actual == 0) return false;
-    return startTime == 0 || actual == startTime;
+    return processStartTime(pid) == startTime;
 }
 
-std::string ServiceRegistry::newToken() {
-    unsigned char bytes[12];
-    size_t got = 0;
-    while (got < sizeof(bytes)) {
-        ssize_t n = ::getrandom(bytes + got, sizeof(bytes) - got, 0);
-        if (n < 0) {
-            if (errno == EINTR) continue;
-            // Unlikely; the token only has to differ between starts.
-            unsigned long long t = static_cast<unsigned long long>(nowMs()) ^
-                                   (static_cast<unsigned long long>(::getpid()) << 32);
-            for (size_t i = got; i < sizeof(bytes); ++i)
-                bytes[i] = static_cast<unsigned char>(t >> (8 * (i % 8)));
-            break;
-        }
-        got += static_cast<size_t>(n);
+int ServiceRegistry::signalProcess(int pid, long long startTime, int sig) {
+    if (pid <= 0 || startTime == 0) return ESRCH;
+    // A pidfd holds on to the process the pid names now: when the start time
+    // read afterwards is ours, the process behind the pidfd is ours (a
+    // process that ended meanwhile makes the send fail, it never reaches
+    // the next owner of the number).
+    int fd = static_cast<int>(::syscall(SYS_pidfd_open, pid, 0));
+    if (fd < 0 && errno != ENOSYS) return errno;
+    int error = 0;
+    if (processStartTime(pid) != startTime) {
+        error = ESRCH;
+    } else if (fd >= 0 ? ::syscall(SYS_pidfd_send_signal, fd, sig, nullptr, 0) != 0 : ::kill(pid, sig) != 0) {
+        error = errno;
     }
-    static char const hex[] = "0123456789abcdef";
-    std::string out;
-    for (unsigned char b : bytes) {
-        out += hex[b >> 4];
-        out += hex[b & 15];
-    }
-    return out;
+    if (fd >= 0) ::close(fd);
+    return error;
 }
 
-bool ServiceRegistry::refresh(std::string const& key, ServiceConfig* config, StateRecord* state,
+String ServiceRegistry::newToken() {
+    String token = core::GUID().toString();
+    // All zero when the system's random source failed; the token only has
+    // to differ between starts.
+    if (token == String(token.length(), u'0')) {
+        token = core::detail::formatHex(nowMs()) + u"-" + core::detail::formatHex(::getpid());
+    }
+    return token;
+}
+
+bool ServiceRegistry::refresh(String const& key, ServiceConfig* config, StateRecord* state,
                               bool* exists) const {
     *exists = false;
     int r = readRecord(key, config);
@@ -352,68 +318,102 @@ bool ServiceRegistry::refresh(std::string const& key, ServiceConfig* config, Sta
     return true;
 }
 
-bool writeFileAtomically(std::string const& path, std::string const& content) {
-    std::string temp = path + ".tmp" + std::to_string(::getpid());
-    int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
-    if (fd < 0) {
-        ::fprintf(stderr, "service manager: cannot write %s: %s\n", temp.c_str(),
-                  toUtf8(core::systemErrorText(errno)).c_str());
-        return false;
+void report(String const& line) { core::Console::printlnError(line); }
+
+bool makeFolder(String const& folder) {
+    if (folder.isEmpty()) return false;
+    if (core::createDirectories(folder, 0700)) return true;
+    report(u"service manager: cannot create " + folder + u": " + core::systemErrorText(errno));
+    return false;
+}
+
+int openRegularFile(String const& path, int flags, bool quietWhenMissing) {
+    std::string const native = core::detail::nativePath(path);
+    // Never blocks (a FIFO would wait for a writer) and never follows a link.
+    int fd = ::open(native.c_str(), flags | O_CLOEXEC | O_NOCTTY | O_NONBLOCK | O_NOFOLLOW, 0600);
+    int error = fd < 0 ? errno : 0;
+    struct stat st;
+    if (fd >= 0 && ::fstat(fd, &st) != 0) error = errno;
+    if (error == 0 && S_ISREG(st.st_mode)) {
+        // Plain blocking I/O on the file from here on (and in a child it is handed to).
+        ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+        return fd;
     }
-    size_t done = 0;
-    while (done < content.size()) {
-        ssize_t n = ::write(fd, content.data() + done, content.size() - done);
+    if (fd >= 0) ::close(fd);
+    if (error == ENOENT && quietWhenMissing) {
+        errno = ENOENT;
+        return -1;
+    }
+    // ELOOP: a link; ENXIO: a FIFO without a reader or a socket, opened for writing.
+    if (error == 0 || error == ELOOP || error == ENXIO) {
+        report(u"service manager: " + path + u" is not a regular file");
+        error = error == 0 ? EINVAL : error;
+    } else {
+        report(u"service manager: cannot open " + path + u": " + core::systemErrorText(error));
+    }
+    errno = error;
+    return -1;
+}
+
+bool writeFileAtomically(String const& path, core::Binary const& content) {
+    String const temp = path + u".tmp" + core::detail::formatDecimal(::getpid());
+    std::string const nativeTemp = core::detail::nativePath(temp);
+    auto fail = [&](String const& what) {
+        report(u"service manager: cannot " + what + u": " + core::systemErrorText(errno));
+        ::unlink(nativeTemp.c_str());
+        return false;
+    };
+    // Whatever a crash (or someone else) left under the temporary name goes;
+    // the file is then made new, never opened through a link.
+    ::unlink(nativeTemp.c_str());
+    int fd = ::open(nativeTemp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0600);
+    if (fd < 0) return fail(u"write " + temp);
+    int done = 0;
+    while (done < content.length()) {
+        ssize_t n = ::write(fd, content.data() + done, static_cast<size_t>(content.length() - done));
         if (n < 0) {
             if (errno == EINTR) continue;
-            ::fprintf(stderr, "service manager: cannot write %s: %s\n", temp.c_str(),
-                      toUtf8(core::systemErrorText(errno)).c_str());
+            int const error = errno;
             ::close(fd);
-            ::unlink(temp.c_str());
-            return false;
+            errno = error;
+            return fail(u"write " + temp);
         }
-        done += static_cast<size_t>(n);
+        done += static_cast<int>(n);
     }
-    if (::fdatasync(fd) != 0 || ::close(fd) != 0) {
-        ::fprintf(stderr, "service manager: cannot write %s: %s\n", temp.c_str(),
-                  toUtf8(core::systemErrorText(errno)).c_str());
-        ::unlink(temp.c_str());
-        return false;
+    if (::fdatasync(fd) != 0) {
+        int const error = errno;
+        ::close(fd);
+        errno = error;
+        return fail(u"write " + temp);
     }
-    if (::rename(temp.c_str(), path.c_str()) != 0) {
-        ::fprintf(stderr, "service manager: cannot replace %s: %s\n", path.c_str(),
-                  toUtf8(core::systemErrorText(errno)).c_str());
-        ::unlink(temp.c_str());
-        return false;
-    }
+    if (::close(fd) != 0) return fail(u"write " + temp);
+    if (::rename(nativeTemp.c_str(), core::detail::nativePath(path).c_str()) != 0)
+        return fail(u"replace " + path);
     return true;
 }
 
-int readSmallFile(std::string const& path, std::string* out, size_t maxBytes) {
+int readSmallFile(String const& path, core::Binary* out, int maxBytes) {
     out->clear();
-    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) {
-        if (errno == ENOENT) return 0;
-        ::fprintf(stderr, "service manager: cannot read %s: %s\n", path.c_str(),
-                  toUtf8(core::systemErrorText(errno)).c_str());
-        return -1;
-    }
+    int fd = openRegularFile(path, O_RDONLY, true);
+    if (fd < 0) return errno == ENOENT ? 0 : -1;
     char buffer[4096];
     for (;;) {
         ssize_t n = ::read(fd, buffer, sizeof(buffer));
         if (n < 0) {
             if (errno == EINTR) continue;
-            ::fprintf(stderr, "service manager: cannot read %s: %s\n", path.c_str(),
-                      toUtf8(core::systemErrorText(errno)).c_str());
+            report(u"service manager: cannot read " + path + u": " + core::systemErrorText(errno));
             ::close(fd);
             return -1;
         }
         if (n == 0) break;
-        if (out->size() + static_cast<size_t>(n) > maxBytes) {
-            ::fprintf(stderr, "service manager: %s is larger than %zu bytes\n", path.c_str(), maxBytes);
+        if (out->length() + n > maxBytes) {
+            report(u"service manager: " + path + u" is larger than " + core::detail::formatDecimal(maxBytes) +
+                   u" bytes");
             ::close(fd);
+            out->clear();
             return -1;
         }
-        out->append(buffer, static_cast<size_t>(n));
+        out->append(buffer, static_cast<int>(n));
     }
     ::close(fd);
     return 1;

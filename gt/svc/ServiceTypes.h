@@ -77,7 +77,7 @@ struct ServiceConfig {
 };
 
 // Short English text of an error, for the tool and logs.
-char const* serviceErrorText(int error);
+core::String serviceErrorText(int error);
 
 }  // namespace svc
 }  // namespace gt

@@ -2,8 +2,8 @@
 // manager: register, remove, start and stop it with a bounded wait, and ask
 // whether it exists, whether it runs and which command line it is registered
 // with. Each operation opens the manager's folder on its own; nothing is held
-// between calls. Operations report only true or false. Implemented in gt/svc
-// (library gt_svc) on top of the manager.
+// between calls. Operations report only true or false. Built on our per-user
+// service manager (gt/svc, which gt_util links).
 #pragma once
 
 #include "gt/core/lang/String.h"

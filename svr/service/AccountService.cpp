@@ -40,6 +40,13 @@ void AccountService::_checkLogin() {
     String const token = properties->get(u"device.token");
     DeviceApiClient* api = m_context->apiClient();
     gt::util::ILogRecorder* log = m_context->logRecorder();
+    // A file that is there but gives nothing looks like a missing one below
+    // ("not ready" every few seconds): its reason is said once per change.
+    String const problem = properties->lastLoadError();
+    if (problem != m_settingsProblem) {
+        if (!problem.isEmpty()) log->warn(u"[Device] " + problem);
+        m_settingsProblem = problem;
+    }
     if (isLoggedIn()) {
         if (token == m_token) return;
         log->info(u"[Device] Account changed, logout.");

@@ -1,6 +1,7 @@
 // Keeps the service logged in as the device bound to this computer (the
 // "device.token" of properties.cfg, re-read every 7 s) and learns from the
-// device record when its forward list changed.
+// device record when its forward list changed. A settings file that is there
+// but cannot be used is warned about once, with its path and the reason.
 #pragma once
 
 #include "gt/core/lang/String.h"
@@ -41,6 +42,8 @@ private:
     gt::core::DateTime m_reloadTime;
     gt::core::String m_token;
     long long m_loginCount;
+    // The settings file's last reported load problem, so it is said once.
+    gt::core::String m_settingsProblem;
 };
 
 }  // namespace tunnel

@@ -1,14 +1,12 @@
 #include "svr/service/StatusService.h"
 
-#include <stdio.h>
-
 #include "gt/core/io/File.h"
-#include "gt/core/io/NativePath.h"
 #include "gt/core/lang/Fatal.h"
 #include "gt/core/util/Array.h"
 #include "gt/core/util/JSON.h"
 #include "svr/IContext.h"
 #include "svr/SvrConstants.h"
+#include "svr/service/FileSignal.h"
 #include "tunnel/nat/NatManager.h"
 
 using gt::core::Any;
@@ -55,18 +53,17 @@ Dictionary<Any> StatusService::buildReport(NatManager const& manager) {
 }
 
 bool StatusService::writeReport(String const& path, Dictionary<Any> const& report) {
-    if (!File::isFile(path) || File::size(path) > 0) return false;
+    if (!FileSignal::isEmpty(path)) return false;
     String text;
     GT_ASSERT(gt::core::JSON::encode(report, &text, true));
     String const temporary = path + u".new";
-    if (!File::write(temporary, text.toBinary())) {
+    File::remove(temporary);
+    if (!File::create(temporary, text.toBinary())) {
         File::remove(temporary);
         return false;
     }
     // The client may have taken its request back or written into it meanwhile.
-    if (!File::isFile(path) || File::size(path) > 0 ||
-        ::rename(gt::core::detail::nativePath(temporary).c_str(),
-                 gt::core::detail::nativePath(path).c_str()) != 0) {
+    if (!FileSignal::isEmpty(path) || !File::replace(temporary, path)) {
         File::remove(temporary);
         return false;
     }

@@ -25,9 +25,11 @@ public:
 
     // {"forwards": [{"channels", "error" (when not empty), "id", "ping"}, ...]}
     static gt::core::Dictionary<gt::core::Any> buildReport(NatManager const& manager);
-    // Writes the report, only when the mailbox exists and is empty: into a
-    // temporary file first, renamed over the mailbox after a second look, so
-    // a reader never sees half a report. False when nothing was written.
+    // Writes the report, only when the mailbox is an empty regular file
+    // itself (a link in its place is never written through): into a new
+    // temporary file first (path + ".new"), renamed over the mailbox after a
+    // second look, so a reader never sees half a report. False when nothing
+    // was written.
     static bool writeReport(gt::core::String const& path, gt::core::Dictionary<gt::core::Any> const& report);
 
 private:

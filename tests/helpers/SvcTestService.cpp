@@ -22,39 +22,39 @@ using namespace gt::svc;
 
 namespace {
 
-std::string g_mode;
-std::atomic<bool> g_stop{false};
-std::atomic<int> g_state{SERVICE_STOPPED};
-ServiceDispatcher::StatusHandle g_handle = 0;
+std::string s_mode;
+std::atomic<bool> s_stop{false};
+std::atomic<int> s_state{SERVICE_STOPPED};
+ServiceDispatcher::StatusHandle s_handle = 0;
 
 void report(int state, int accepted, int checkPoint) {
     ServiceStatus status;
     status.state = state;
     status.controlsAccepted = accepted;
     status.checkPoint = checkPoint;
-    if (!ServiceDispatcher::setStatus(g_handle, status)) {
+    if (!ServiceDispatcher::setStatus(s_handle, status)) {
         ::fprintf(stderr, "setStatus(%d) failed: %d\n", state, ServiceDispatcher::lastError());
     }
-    g_state.store(state);
+    s_state.store(state);
 }
 
 void onControl(int control) {
-    if (control != CONTROL_STOP || g_state.load() != SERVICE_RUNNING) return;
-    if (g_mode == "ignore-stop") return;
-    if (g_mode == "crash") ::abort();
+    if (control != CONTROL_STOP || s_state.load() != SERVICE_RUNNING) return;
+    if (s_mode == "ignore-stop") return;
+    if (s_mode == "crash") ::abort();
     report(SERVICE_STOP_PENDING, 0, 4);
-    g_stop.store(true);
+    s_stop.store(true);
 }
 
 void serviceMain() {
-    g_handle = ServiceDispatcher::registerControlHandler(u"SvcTest", onControl);
-    if (!g_handle) {
+    s_handle = ServiceDispatcher::registerControlHandler(u"SvcTest", onControl);
+    if (!s_handle) {
         ::fprintf(stderr, "registerControlHandler failed: %d\n", ServiceDispatcher::lastError());
         return;
     }
     report(SERVICE_START_PENDING, 0, 0);
-    if (g_mode != "never-running") report(SERVICE_RUNNING, ACCEPT_STOP, 0);
-    for (int i = 0; i < 6000 && !g_stop.load(); ++i) {
+    if (s_mode != "never-running") report(SERVICE_RUNNING, ACCEPT_STOP, 0);
+    for (int i = 0; i < 6000 && !s_stop.load(); ++i) {
         struct timespec ts = {0, 10 * 1000000L};
         ::nanosleep(&ts, nullptr);
     }
@@ -64,10 +64,10 @@ void serviceMain() {
 }  // namespace
 
 int main(int argc, char** argv) {
-    g_mode = argc > 1 ? argv[1] : "normal";
-    ::printf("svc_test_service %s started, %d arguments\n", g_mode.c_str(), argc);
+    s_mode = argc > 1 ? argv[1] : "normal";
+    ::printf("svc_test_service %s started, %d arguments\n", s_mode.c_str(), argc);
     ::fflush(stdout);
-    if (g_mode == "exit-at-once") return 3;
+    if (s_mode == "exit-at-once") return 3;
     if (!ServiceDispatcher::run({{u"SvcTest", serviceMain}})) {
         ::fprintf(stderr, "not started as a service: %d\n", ServiceDispatcher::lastError());
         return 9;

@@ -20,9 +20,9 @@ int main(int argc, char** argv) {
         gt::core::Dictionary<String> values = properties.values();
         for (int i = 2; i + 1 < argc; i += 2)
             values.set(String::fromUtf8(argv[i]), String::fromUtf8(argv[i + 1]));
-        properties.setAll(values);
-        if (!properties.lastSaveSucceeded()) {
-            std::fprintf(stderr, "cannot write the settings file\n");
+        if (!properties.setAll(values)) {
+            std::fprintf(stderr, "cannot write the settings file: %s\n",
+                         properties.lastSaveError().toBinary().data());
             return 1;
         }
         return 0;

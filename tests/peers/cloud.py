@@ -104,7 +104,9 @@ one-shot or N-shot):
   drop                           read the request, close without an answer
   status [code=500]              answer that HTTP status with a plain body
   316 [reset=true]               answer 316 (with the reset header unless
-                                 reset=false) whatever the timestamp
+                                 reset=false) whatever the timestamp; any
+                                 other reset value is sent as the header's
+                                 text in place of the server's time
   rpc_error code=C [message=T]   answer the call with that JSON-RPC error
   result value=V                 answer {"result": V} for the call
   response value=OBJ             answer OBJ as the whole reply object
@@ -989,8 +991,11 @@ class Cloud:
                 return send(b'', False)
             if fault['kind'] == '316':
                 hdrs = []
-                if fault['options'].get('reset', True) not in (False, 'false', 0):
+                reset = fault['options'].get('reset', True)
+                if reset in (True, 'true', 1):
                     hdrs.append(('X-Ca-Timestamp-Reset', str(self.now())))
+                elif reset not in (False, 'false', 0):
+                    hdrs.append(('X-Ca-Timestamp-Reset', str(reset)))
                 return send(http_reply(316, hdrs + [('Connection', 'keep-alive')], b''), True, 316)
             code = _as_int(fault['options'].get('code', 500), 500)
             return send(http_reply(code, [('Content-Type', 'text/plain'), ('Connection', 'keep-alive')],

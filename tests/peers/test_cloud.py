@@ -456,6 +456,9 @@ class FaultTest(CloudCase):
             self.assertEqual(reply.status, 316)
             self.assertNotIn('x-ca-timestamp-reset', reply.headers)
 
+        def chosen_316(c, nonce, reply):
+            self.assertEqual((reply.status, reply.headers['x-ca-timestamp-reset']), (316, '-9223372036854775808'))
+
         def connection_close(c, nonce, reply):
             self.assertEqual(reply.headers['connection'], 'close')
             self.assertEqual(c.decrypted(reply)['result'], None)
@@ -467,6 +470,7 @@ class FaultTest(CloudCase):
         cases = [('wrong_nonce', {}, wrong_nonce, True), ('plaintext', {}, plaintext, True),
                  ('status', {}, status, True), ('status', {'code': 503}, None, True),
                  ('316', {'reset': False}, forced_316, True),
+                 ('316', {'reset': '-9223372036854775808'}, chosen_316, True),
                  ('connection_close', {}, connection_close, False),
                  ('length_mismatch', {'mode': 'chunked'}, chunked, True)]
         for kind, options, check, kept in cases:

@@ -2,6 +2,10 @@
 // 127.0.0.1 only.
 #pragma once
 
+#include <sys/socket.h>
+
+#include <vector>
+
 #include <gtest/gtest.h>
 
 #include "gt/net/socket/Socket.h"
@@ -49,6 +53,29 @@ inline unsigned short unusedPort() {
     probe.bind(loopback(0));
     return probe.localAddress().port();
 }
+
+// A loopback listener whose accept queue is full and never drained: further
+// connection attempts get no answer, as from a host that never replies.
+struct Blackhole {
+    gt::net::Socket listener{gt::net::Socket::TYPE_TCP};
+    std::vector<gt::net::Socket> fillers;
+    gt::net::SocketAddress address;
+
+    Blackhole() {
+        EXPECT_TRUE(listener.bind(loopback(0)));
+        EXPECT_EQ(::listen(listener.handle(), 0), 0);
+        address = listener.localAddress();
+        for (int i = 0; i < 8; ++i) {
+            gt::net::Socket filler(gt::net::Socket::TYPE_TCP);
+            filler.setBlocking(false);
+            EXPECT_TRUE(filler.connect(address));
+            bool answered = filler.wait(false, true, false, 200);
+            fillers.push_back(std::move(filler));
+            if (!answered) return;  // the queue is full: SYNs are dropped now
+        }
+        ADD_FAILURE() << "accept queue never filled";
+    }
+};
 
 // A blocking socket connected to 127.0.0.1:port.
 inline gt::net::Socket connectTo(unsigned short port) {

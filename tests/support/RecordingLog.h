@@ -31,6 +31,13 @@ public:
         std::lock_guard<std::mutex> guard(m_mutex);
         return m_lines;
     }
+    // The lines recorded since the last take, which are then forgotten.
+    std::vector<std::string> take() {
+        std::lock_guard<std::mutex> guard(m_mutex);
+        std::vector<std::string> out;
+        out.swap(m_lines);
+        return out;
+    }
 
 private:
     void _add(std::string const& line) {

@@ -16,40 +16,12 @@
 
 #include "gt/svc/ServiceManager.h"
 #include "gt/svc/ServiceRegistry.h"
+#include "support/ScopedEnv.h"
 #include "support/TempDir.h"
 #include "support/Wait.h"
 
 namespace gt {
 namespace test {
-
-// Sets or clears an environment variable for the lifetime of the object.
-class ScopedEnv {
-public:
-    ScopedEnv(char const* name, char const* value) : m_name(name) {
-        char const* old = ::getenv(name);
-        m_had = old != nullptr;
-        if (old) m_old = old;
-        if (value) {
-            ::setenv(name, value, 1);
-        } else {
-            ::unsetenv(name);
-        }
-    }
-    ~ScopedEnv() {
-        if (m_had) {
-            ::setenv(m_name.c_str(), m_old.c_str(), 1);
-        } else {
-            ::unsetenv(m_name.c_str());
-        }
-    }
-    ScopedEnv(ScopedEnv const&) = delete;
-    ScopedEnv& operator=(ScopedEnv const&) = delete;
-
-private:
-    std::string m_name;
-    std::string m_old;
-    bool m_had = false;
-};
 
 class SvcTest : public ::testing::Test {
 protected:

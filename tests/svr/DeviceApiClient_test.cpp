@@ -4,11 +4,9 @@
 #include <string>
 #include <vector>
 
-#include "gt/core/util/JSON.h"
-#include "gt/net/HttpRequest.h"
-#include "gt/net/HttpResponse.h"
 #include "gt/net/socket/IpAddress.h"
 #include "support/CloudSupport.h"
+#include "support/FakeHttp.h"
 #include "support/Text.h"
 #include "svr/DeviceApiClient.h"
 #include "tunnel/api/ApiAccess.h"
@@ -21,51 +19,30 @@ using tunnel::DeviceApiClient;
 
 namespace {
 
-// Answers each JSON-RPC request with the next canned "result" (JSON text),
-// echoing the request's id, and keeps the requests.
-class RpcServer : public gt::util::IHttpAccess {
-public:
-    bool request(gt::net::HttpRequest const& request, gt::net::HttpResponse* response, bool, int) override {
-        Dictionary<Any> call;
-        gt::core::JSON::decode(request.body.utf8ToString(), &call);
-        targets.push_back(gt::test::utf8(request.target));
-        calls.push_back(call);
-        std::string result = results.empty() ? "null" : results.front();
-        if (!results.empty()) results.erase(results.begin());
-        std::string body =
-            "{\"jsonrpc\": \"2.0\", \"id\": " + std::to_string(gt::core::toLong(call.get(u"id"))) + ", " +
-            result + "}";
-        response->version = u"HTTP/1.1";
-        response->statusCode = 200;
-        response->reason = u"OK";
-        response->body = gt::test::bin(body);
-        return true;
-    }
-    Dictionary<Any> params(int i) const {
-        Any const& p = calls.at(static_cast<size_t>(i)).get(u"params");
-        return p.is<Dictionary<Any> >() ? p.cast<Dictionary<Any> >() : Dictionary<Any>();
-    }
-    std::string method(int i) const { return gt::test::utf8(gt::core::toString(calls.at(i).get(u"method"))); }
-
-    std::vector<std::string> results;  // each "\"result\": ..." or "\"error\": {...}"
-    std::vector<Dictionary<Any> > calls;
-    std::vector<std::string> targets;
-};
-
 struct Fixture {
-    RpcServer server;
+    gt::test::FakeHttp server;
     DeviceApiClient api{&server, gt::net::URL(u"http://127.0.0.1:18700/device"), String()};
 };
+
+std::string targetOf(gt::test::FakeHttp const& server, size_t i) {
+    return gt::test::utf8(server.calls.at(i).request.target);
+}
+std::string methodOf(gt::test::FakeHttp const& server, size_t i) {
+    return gt::test::methodOf(server.calls.at(i).request);
+}
+Dictionary<Any> paramsOf(gt::test::FakeHttp const& server, size_t i) {
+    return gt::test::paramsOf(server.calls.at(i).request);
+}
 
 }  // namespace
 
 TEST(DeviceApiClient, LoginSendsTheTokenAndKeepsTheSession) {
     Fixture f;
-    f.server.results = {"\"result\": {\"session_id\": \"s-1\"}"};
+    f.server.answer = gt::test::replyInTurn({"\"result\": {\"session_id\": \"s-1\"}"});
     ASSERT_TRUE(f.api.login(u"tok-1234"));
-    EXPECT_EQ("/device/account", f.server.targets[0]);
-    EXPECT_EQ("login", f.server.method(0));
-    Dictionary<Any> params = f.server.params(0);
+    EXPECT_EQ("/device/account", targetOf(f.server, 0));
+    EXPECT_EQ("login", methodOf(f.server, 0));
+    Dictionary<Any> params = paramsOf(f.server, 0);
     EXPECT_EQ(String(u"tok-1234"), gt::core::toString(params.get(u"token")));
     EXPECT_EQ(String(u"2.0.7"), gt::core::toString(params.get(u"version")));
     EXPECT_FALSE(params.contains(u"session_id"));
@@ -86,9 +63,9 @@ TEST(DeviceApiClient, LoginFailuresLeaveTheSession) {
     };
     for (Case const& c : cases) {
         SCOPED_TRACE(c.name);
-        RpcServer server;
+        gt::test::FakeHttp server;
         DeviceApiClient api(&server, gt::net::URL(u"http://h/device"), u"old");
-        server.results = {c.reply};
+        server.answer = gt::test::replyInTurn({c.reply});
         EXPECT_EQ(c.ok, api.login(u"t"));
         EXPECT_EQ(String(c.session), api.sessionId());
     }
@@ -96,13 +73,13 @@ TEST(DeviceApiClient, LoginFailuresLeaveTheSession) {
 
 TEST(DeviceApiClient, LogoutAlwaysSendsAndEndsTheSession) {
     for (char16_t const* session : {u"", u"s-9"}) {
-        RpcServer server;
+        gt::test::FakeHttp server;
         DeviceApiClient api(&server, gt::net::URL(u"http://h/device"), session);
-        server.results = {"\"error\": {\"code\": 500, \"message\": \"down\"}"};
+        server.answer = gt::test::replyInTurn({"\"error\": {\"code\": 500, \"message\": \"down\"}"});
         api.logout();
         ASSERT_EQ(1u, server.calls.size());
-        EXPECT_EQ("logout", server.method(0));
-        EXPECT_EQ(String(session), gt::core::toString(server.params(0).get(u"session_id")));
+        EXPECT_EQ("logout", methodOf(server, 0));
+        EXPECT_EQ(String(session), gt::core::toString(paramsOf(server, 0).get(u"session_id")));
         EXPECT_EQ(String(u""), api.sessionId());
     }
 }
@@ -119,14 +96,14 @@ TEST(DeviceApiClient, QueryMyDeviceNeedsAnObject) {
     };
     for (Case const& c : cases) {
         SCOPED_TRACE(c.reply);
-        RpcServer server;
+        gt::test::FakeHttp server;
         DeviceApiClient api(&server, gt::net::URL(u"http://h/device"), u"s");
-        server.results = {c.reply};
+        server.answer = gt::test::replyInTurn({c.reply});
         Dictionary<Any> device;
         EXPECT_EQ(c.ok, api.queryMyDevice(&device));
-        EXPECT_EQ("/device/account", server.targets[0]);
-        EXPECT_EQ("query_my_device", server.method(0));
-        EXPECT_EQ(String(u"s"), gt::core::toString(server.params(0).get(u"session_id")));
+        EXPECT_EQ("/device/account", targetOf(server, 0));
+        EXPECT_EQ("query_my_device", methodOf(server, 0));
+        EXPECT_EQ(String(u"s"), gt::core::toString(paramsOf(server, 0).get(u"session_id")));
         if (c.ok) {
             EXPECT_EQ(1700000000, gt::core::toLong(device.get(u"reload_time")));
         }
@@ -146,14 +123,14 @@ TEST(DeviceApiClient, EnumForwardsNeedsAnArray) {
     };
     for (Case const& c : cases) {
         SCOPED_TRACE(c.reply);
-        RpcServer server;
+        gt::test::FakeHttp server;
         DeviceApiClient api(&server, gt::net::URL(u"http://h/device"), u"s");
-        server.results = {c.reply};
+        server.answer = gt::test::replyInTurn({c.reply});
         Array<Any> forwards;
         forwards.add(Any(u"stale"));
         EXPECT_EQ(c.ok, api.enumForwards(&forwards));
-        EXPECT_EQ("/device/instance", server.targets[0]);
-        EXPECT_EQ("enum_forwards", server.method(0));
+        EXPECT_EQ("/device/instance", targetOf(server, 0));
+        EXPECT_EQ("enum_forwards", methodOf(server, 0));
         EXPECT_EQ(c.ok ? c.count : 1, forwards.count());
     }
 }

@@ -24,7 +24,25 @@ char16_t const kEncoding[] = u"Content-Encoding";
 char16_t const kLength[] = u"Content-Length";
 char16_t const kEncrypt[] = u"encrypt";
 
+// The end of year 9999 UTC, in seconds since 1970: the latest server time
+// we follow.
+constexpr long long kLatestTime = 253402300799LL;
+
 long long nowSeconds() { return static_cast<long long>(std::time(nullptr)); }
+
+// The server's time of a 316 reply: plain decimal seconds since 1970, no
+// later than kLatestTime. Anything else cannot be a time, and a value near
+// the 64-bit limits would overflow the offset and every timestamp after it.
+bool parseServerTime(String const& text, long long* seconds) {
+    if (text.isEmpty() || text.length() > 12) return false;
+    for (int i = 0; i < text.length(); ++i) {
+        if (text[i] < u'0' || text[i] > u'9') return false;
+    }
+    long long const value = gt::core::detail::parseDecimal(text, 0, LLONG_MAX);
+    if (value > kLatestTime) return false;
+    *seconds = value;
+    return true;
+}
 
 // The header of exactly that name, or an empty text.
 String exactHeader(HttpResponse const& response, String const& name) {
@@ -78,7 +96,15 @@ bool EncryptedHttpClient::request(HttpRequest const& request, HttpResponse* resp
     if (reply.statusCode == TIMESTAMP_RESET_STATUS) {
         String const* reset = reply.headers.find(kTimestampReset);
         if (!reset) return false;
-        m_clockOffset = gt::core::detail::parseDecimal(*reset, LLONG_MIN, LLONG_MAX) - nowSeconds();
+        String value = *reset;
+        value.trim();
+        long long serverTime = 0;
+        if (!parseServerTime(value, &serverTime)) {
+            if (response)
+                response->reason = u"The server's clock reset is not a time: \"" + value.left(40) + u"\"";
+            return false;
+        }
+        m_clockOffset = serverTime - nowSeconds();
         reply.reset();
         if (!_request(request, &reply, https, timer.remaining())) return false;
         if (reply.statusCode == TIMESTAMP_RESET_STATUS) return false;

@@ -2,7 +2,8 @@
 // encrypted reply, keyed per message by a fresh nonce and a timestamp sent
 // in headers, and keeps the local clock in step with the server's: a 316
 // reply carries the server's time, the offset is corrected and the request
-// sent once more.
+// sent once more. A reset value that cannot be a time (not plain decimal
+// seconds, or past the year 9999) fails the call and leaves the offset.
 #pragma once
 
 #include "gt/core/lang/String.h"

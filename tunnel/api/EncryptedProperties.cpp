@@ -1,24 +1,19 @@
 #include "tunnel/api/EncryptedProperties.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
-#include <cerrno>
-#include <cstdio>
-
 #include "gt/core/io/File.h"
 #include "gt/core/io/FileSystem.h"
-#include "gt/core/io/NativePath.h"
 #include "gt/core/io/Path.h"
+#include "gt/core/io/RandomAccessFile.h"
 #include "gt/core/io/SystemFolders.h"
+#include "gt/core/lang/Integer.h"
+#include "gt/core/lang/SystemError.h"
 #include "gt/core/util/BraceText.h"
-#include "gt/core/util/GUID.h"
 #include "gt/core/util/TEA.h"
 #include "tunnel/encrypt/Encryptor.h"
 
 using gt::core::Binary;
 using gt::core::Dictionary;
+using gt::core::RandomAccessFile;
 using gt::core::String;
 
 namespace tunnel {
@@ -27,22 +22,11 @@ namespace {
 
 char16_t const kAppDir[] = u"%APP_DIR%";
 
-// Writes bytes to a file of mode 0600 in one go; false on any failure (the
-// file is then removed).
-bool writePrivateFile(std::string const& path, Binary const& bytes) {
-    int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
-    if (fd < 0) return false;
-    int done = 0;
-    while (done < bytes.length()) {
-        ssize_t n = ::write(fd, bytes.data() + done, static_cast<size_t>(bytes.length() - done));
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) break;
-        done += static_cast<int>(n);
+bool holdsNul(String const& text) {
+    for (int i = 0; i < text.length(); ++i) {
+        if (text[i] == 0) return true;
     }
-    bool ok = done == bytes.length() && ::fsync(fd) == 0;
-    if (::close(fd) != 0) ok = false;
-    if (!ok) ::unlink(path.c_str());
-    return ok;
+    return false;
 }
 
 }  // namespace
@@ -70,24 +54,66 @@ Binary EncryptedProperties::encode(Dictionary<String> const& raw, String const& 
 }
 
 Dictionary<String> EncryptedProperties::decode(Binary const& bytes, String const& password) {
+    Dictionary<String> raw;
+    _decode(bytes, password, &raw);
+    return raw;
+}
+
+String EncryptedProperties::_decode(Binary const& bytes, String const& password, Dictionary<String>* raw) {
     Binary plain;
+    bool deciphered = true;
     if (password.isEmpty()) {
         plain = bytes;
     } else {
-        gt::core::TEA::decrypt(&plain, bytes, Encryptor::teaKey(password));
+        deciphered = gt::core::TEA::decrypt(&plain, bytes, Encryptor::teaKey(password));
     }
-    Dictionary<String> raw;
-    gt::core::parseBraceText(plain.utf8ToString(), &raw);
-    return raw;
+    String const text = plain.utf8ToString();
+    gt::core::parseBraceText(text, raw);
+    if (!deciphered) return u"is no enciphered settings file";
+    // Deciphered with another key (a file copied from another computer, whose
+    // key comes from its host name), the bytes are noise: hardly ever UTF-8
+    // text, and text without entries.
+    if (plain.isEmpty()) return String();
+    if (text.toBinary() != plain || raw->isEmpty()) {
+        return u"cannot be deciphered with this computer's key (written on another computer, or damaged)";
+    }
+    return String();
 }
 
 void EncryptedProperties::load() {
     m_raw.clear();
     m_values.clear();
+    m_loadError.clear();
     Binary bytes;
-    if (!gt::core::File::readAll(m_path, &bytes, MAX_FILE_BYTES)) bytes.clear();
-    m_raw = decode(bytes, m_password);
+    String const problem = _read(&bytes);
+    if (!problem.isEmpty()) {
+        m_loadError = u"The settings file " + m_path + u" " + problem;
+        return;
+    }
+    String const undeciphered = _decode(bytes, m_password, &m_raw);
+    if (!undeciphered.isEmpty()) m_loadError = u"The settings file " + m_path + u" " + undeciphered;
     _expand();
+}
+
+// Empty when the bytes were read or the file is missing; else what is wrong.
+String EncryptedProperties::_read(Binary* bytes) const {
+    RandomAccessFile file(m_path, RandomAccessFile::OPEN_EXISTING, RandomAccessFile::ACCESS_READ,
+                          RandomAccessFile::SHARE_READ_WRITE);
+    if (!file.isOpen()) {
+        if (file.lastError() == ENOENT) return String();
+        return u"cannot be read: " + gt::core::systemErrorText(file.lastError());
+    }
+    struct stat st;
+    if (::fstat(file.handle(), &st) != 0) return u"cannot be read: " + gt::core::systemErrorText(errno);
+    if (!S_ISREG(st.st_mode)) return u"is not a regular file";
+    if (file.size() > MAX_FILE_BYTES) {
+        return u"is larger than " + gt::core::Integer(MAX_FILE_BYTES).toString() + u" bytes";
+    }
+    if (!file.read(bytes, MAX_FILE_BYTES) || file.size() > file.position()) {
+        bytes->clear();
+        return u"cannot be read whole (it changed while being read)";
+    }
+    return String();
 }
 
 void EncryptedProperties::_expand() {
@@ -102,32 +128,58 @@ String EncryptedProperties::get(String const& key) const {
     return value ? *value : String();
 }
 
-void EncryptedProperties::setAll(Dictionary<String> const& values) {
+bool EncryptedProperties::canStore(String const& key, String const& value) {
+    return gt::core::isBraceTextKey(key) && gt::core::isBraceTextValue(value) && !holdsNul(value);
+}
+
+bool EncryptedProperties::setAll(Dictionary<String> const& values) {
+    if (_refuse(values)) return false;
     m_raw = values;
     _expand();
     m_saved = _save();
+    return m_saved;
 }
 
-void EncryptedProperties::set(String const& key, String const& value) {
+bool EncryptedProperties::set(String const& key, String const& value) {
+    Dictionary<String> one;
+    one.set(key, value);
+    if (_refuse(one)) return false;
     m_raw.set(key, value);
     _expand();
     m_saved = _save();
+    return m_saved;
+}
+
+// Written as it is, such an entry would read back as something else: a value
+// "1.2.3.4}device.token{x" would end its own entry and replace another key.
+bool EncryptedProperties::_refuse(Dictionary<String> const& values) {
+    for (auto const& entry : values) {
+        if (canStore(entry.first, entry.second)) continue;
+        m_saved = false;
+        if (!gt::core::isBraceTextKey(entry.first)) {
+            m_saveError = u"The key \"" + entry.first +
+                          u"\" cannot be stored: a key holds no braces, blanks or control characters.";
+        } else {
+            m_saveError = u"The value of \"" + entry.first +
+                          u"\" cannot be stored: its braces do not pair up or it holds a NUL character.";
+        }
+        return true;
+    }
+    return false;
 }
 
 // A reader (the other program) must never see half a file: the bytes go to
 // a private temporary file in the same folder, which then replaces the file.
 bool EncryptedProperties::_save() {
+    m_saveError.clear();
     String const folder = gt::core::dirName(m_path);
-    if (!folder.isEmpty() && !gt::core::isDirectory(folder)) gt::core::createDirectories(folder);
-    std::string const target = gt::core::detail::nativePath(m_path);
-    std::string const temporary =
-        target + "." + gt::core::detail::nativePath(gt::core::GUID().toString()) + ".tmp";
-    if (!writePrivateFile(temporary, encode(m_raw, m_password))) return false;
-    if (::rename(temporary.c_str(), target.c_str()) != 0) {
-        ::unlink(temporary.c_str());
+    if (!folder.isEmpty() && !gt::core::isDirectory(folder) && !gt::core::createDirectories(folder)) {
+        m_saveError = u"Cannot create the folder " + folder + u": " + gt::core::systemErrorText(errno);
         return false;
     }
-    return true;
+    if (gt::core::File::writeReplacing(m_path, encode(m_raw, m_password))) return true;
+    m_saveError = u"Cannot write " + m_path + u": " + gt::core::systemErrorText(errno);
+    return false;
 }
 
 }  // namespace tunnel

@@ -25,17 +25,34 @@ public:
     // Reads the file again; a missing, unreadable or undecryptable file
     // gives an empty store.
     void load();
+    // Why the last load found no usable settings in a file that is there: it
+    // cannot be read, is no regular file, is too large, or does not decipher
+    // with this password. Begins with the file's path; empty after a good
+    // load and when the file is missing.
+    gt::core::String const& lastLoadError() const { return m_loadError; }
     // The value with "%APP_DIR%" expanded, or an empty text.
     gt::core::String get(gt::core::String const& key) const;
-    // Replaces every entry and writes the file (creating its folder).
-    void setAll(gt::core::Dictionary<gt::core::String> const& values);
-    // Stores one entry and writes the file with all entries.
-    void set(gt::core::String const& key, gt::core::String const& value);
+    // Replaces every entry and writes the file (creating its folder); true
+    // when the file now holds them. An entry that the key{value} form cannot
+    // hold (see canStore) is refused: false, and neither the store nor the
+    // file changes. A failed write keeps the entries in memory.
+    bool setAll(gt::core::Dictionary<gt::core::String> const& values);
+    // Stores one entry and writes the file with all entries; false as setAll.
+    bool set(gt::core::String const& key, gt::core::String const& value);
 
     gt::core::Dictionary<gt::core::String> const& values() const { return m_values; }
     gt::core::String const& path() const { return m_path; }
-    // Whether the last write reached the file.
+    // Whether the last set or setAll reached the file.
     bool lastSaveSucceeded() const { return m_saved; }
+    // Why the last set or setAll failed, in words for the user who typed
+    // the value (which key, what is wrong) or the file's path and the
+    // system's error text; empty after a success.
+    gt::core::String const& lastSaveError() const { return m_saveError; }
+
+    // Whether an entry reads back from the file as it is: a key of
+    // characters above 32 without braces, and a value whose braces pair up
+    // and that holds no U+0000 (the file's text ends there).
+    static bool canStore(gt::core::String const& key, gt::core::String const& value);
 
     // The file's bytes for a dictionary, and the dictionary of a file's bytes.
     static gt::core::Binary encode(gt::core::Dictionary<gt::core::String> const& raw,
@@ -45,6 +62,11 @@ public:
 
 private:
     void _expand();
+    gt::core::String _read(gt::core::Binary* bytes) const;
+    // decode, telling why the bytes gave no usable settings (empty when they did).
+    static gt::core::String _decode(gt::core::Binary const& bytes, gt::core::String const& password,
+                                    gt::core::Dictionary<gt::core::String>* raw);
+    bool _refuse(gt::core::Dictionary<gt::core::String> const& values);
     bool _save();
 
     gt::core::String m_path;
@@ -52,6 +74,8 @@ private:
     gt::core::Dictionary<gt::core::String> m_values;
     gt::core::Dictionary<gt::core::String> m_raw;
     bool m_saved;
+    gt::core::String m_saveError;
+    gt::core::String m_loadError;
 };
 
 }  // namespace tunnel

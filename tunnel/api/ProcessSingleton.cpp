@@ -1,11 +1,13 @@
 #include "tunnel/api/ProcessSingleton.h"
 
+#include <errno.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include "gt/core/io/FileSystem.h"
 #include "gt/core/io/NativePath.h"
 #include "gt/core/io/Path.h"
+#include "gt/core/lang/SystemError.h"
 #include "gt/core/util/GUID.h"
 
 using gt::core::Binary;
@@ -24,7 +26,11 @@ constexpr int kOpenAttempts = 5;
 }  // namespace
 
 ProcessSingleton::ProcessSingleton(String const& path, bool createFolder)
-    : m_path(path), m_token(gt::core::GUID().toString()), m_createFolder(createFolder) {}
+    : m_path(path),
+      m_token(gt::core::GUID().toString()),
+      m_createFolder(createFolder),
+      m_error(0),
+      m_folderFailed(false) {}
 
 ProcessSingleton::~ProcessSingleton() { unlock(); }
 
@@ -36,33 +42,53 @@ bool ProcessSingleton::_namesHeldFile() const {
     struct stat held;
     struct stat named;
     if (::fstat(m_file->handle(), &held) != 0) return false;
-    if (::stat(gt::core::detail::nativePath(m_path).c_str(), &named) != 0) return false;
+    if (::lstat(gt::core::detail::nativePath(m_path).c_str(), &named) != 0) return false;
     return held.st_dev == named.st_dev && held.st_ino == named.st_ino;
 }
 
 bool ProcessSingleton::tryLock() {
     if (m_file) return false;
+    m_error = 0;
+    m_folderFailed = false;
     if (m_createFolder) {
         String const folder = gt::core::dirName(m_path);
-        if (!folder.isEmpty() && !gt::core::isDirectory(folder)) gt::core::createDirectories(folder);
+        if (!folder.isEmpty() && !gt::core::isDirectory(folder) && !gt::core::createDirectories(folder)) {
+            m_error = errno;
+            m_folderFailed = true;
+            return false;
+        }
     }
     for (int attempt = 0; attempt < kOpenAttempts && !m_file; ++attempt) {
         // Exclusive share: the opening fails at once while another holds it.
-        m_file = std::make_unique<RandomAccessFile>(m_path, RandomAccessFile::OPEN_ALWAYS,
-                                                    RandomAccessFile::ACCESS_READ_WRITE,
-                                                    RandomAccessFile::SHARE_NONE);
+        m_file = std::make_unique<RandomAccessFile>(
+            m_path, RandomAccessFile::OPEN_ALWAYS | RandomAccessFile::NO_FOLLOW,
+            RandomAccessFile::ACCESS_READ_WRITE, RandomAccessFile::SHARE_NONE);
         if (!m_file->isOpen()) {
+            m_error = m_file->lastError();
             _close();
             return false;
         }
         if (!_namesHeldFile()) _close();
     }
-    if (!m_file) return false;
+    if (!m_file) {
+        m_error = EWOULDBLOCK;
+        return false;
+    }
     // A stale file of an earlier run is overwritten in place.
     Binary const token = m_token.toBinary();
+    errno = 0;
     if (m_file->truncate(0) && m_file->writeAt(token, 0) && _checkToken()) return true;
+    m_error = errno != 0 ? errno : EIO;
     unlock();
     return false;
+}
+
+String ProcessSingleton::lastErrorText() const {
+    if (m_error == 0 || m_error == EWOULDBLOCK) return String();
+    String const reason =
+        m_error == EBADFD ? String(u"not a regular file") : gt::core::systemErrorText(m_error);
+    if (m_folderFailed) return u"Cannot create the folder " + gt::core::dirName(m_path) + u": " + reason;
+    return u"Cannot open the lock file " + m_path + u": " + reason;
 }
 
 bool ProcessSingleton::_checkToken() {

@@ -45,7 +45,12 @@ SaHttpClient::SaHttpClient(gt::net::SocketAddress const& server, int idleTimeout
       m_idleTimer(idleTimeoutMs),
       m_connections(0) {}
 
-SaHttpClient::~SaHttpClient() { _dropChannel(); }
+SaHttpClient::~SaHttpClient() {
+    // The last request may have run on another thread; whoever destroys the
+    // client is the only one using it now.
+    m_selector.moveToCurrentThread();
+    _dropChannel();
+}
 
 void SaHttpClient::_dropChannel() { m_channel.reset(); }
 
@@ -60,6 +65,7 @@ bool SaHttpClient::_checkAbort() {
 bool SaHttpClient::isAborted() { return m_aborted || _checkAbort(); }
 
 void SaHttpClient::disconnect() {
+    if (!m_busy) m_selector.moveToCurrentThread();
     m_idleTimer.advance(m_idleTimer.interval());
     if (m_channel) m_channel->close();
     // From inside a running request (the abort check) the closed channel ends
@@ -100,6 +106,7 @@ bool SaHttpClient::get(gt::net::URL const& url, HttpResponse* response, int time
 bool SaHttpClient::_run(HttpRequest const& request, HttpResponse* response, int timeoutMs) {
     if (m_busy) return false;
     BusyGuard guard(m_busy, m_aborted);
+    m_selector.moveToCurrentThread();
     return _request(request, response, timeoutMs);
 }
 

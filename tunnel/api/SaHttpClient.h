@@ -2,7 +2,9 @@
 // server address, keeping at most one HTTP/1.1 connection to it alive
 // between requests while it stays idle for less than the idle time-out. It
 // runs its own event loop on the calling thread; nothing happens between
-// calls.
+// calls. Calls may come from different threads one after another (a lock
+// above it, SharedHttpClient, makes them take turns): each call takes the
+// loop, and the kept connection on it, over to its own thread.
 #pragma once
 
 #include <functional>

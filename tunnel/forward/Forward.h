@@ -11,8 +11,8 @@
 #include "tunnel/forward/ForwardClientManager.h"
 #include "tunnel/forward/IActionDown.h"
 #include "tunnel/forward/IActionUp.h"
-#include "tunnel/nat/EngineLog.h"
-#include "tunnel/nat/NatAcl.h"
+#include "tunnel/util/EngineLog.h"
+#include "tunnel/util/NatAcl.h"
 
 namespace tunnel {
 

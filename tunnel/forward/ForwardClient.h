@@ -7,8 +7,8 @@
 #include "gt/core/lang/Binary.h"
 #include "gt/net/SocketEventSelector.h"
 #include "gt/net/socket/SocketAddress.h"
-#include "tunnel/nat/EngineLog.h"
-#include "tunnel/nat/NatAcl.h"
+#include "tunnel/util/EngineLog.h"
+#include "tunnel/util/NatAcl.h"
 
 namespace tunnel {
 

@@ -7,7 +7,7 @@
 #include "gt/net/SocketEventSelector.h"
 #include "gt/net/socket/SocketAddress.h"
 #include "tunnel/forward/ForwardClient.h"
-#include "tunnel/nat/NatAcl.h"
+#include "tunnel/util/NatAcl.h"
 
 namespace tunnel {
 

@@ -7,6 +7,7 @@
 #include "gt/core/util/Timer.h"
 #include "gt/net/SocketEventSelector.h"
 #include "tunnel/nat/NatPing.h"
+#include "tunnel/util/TunnelConfig.h"
 
 using gt::core::Array;
 using gt::core::String;
@@ -21,14 +22,6 @@ constexpr int kPollMs = 100;
 Detector::Detector(int timeoutMs) : m_timeoutMs(timeoutMs) {}
 
 Detector::~Detector() = default;
-
-gt::net::SocketAddress Detector::parseServer(String const& server) {
-    int const colon = server.indexOf(u':');
-    String const host = colon < 0 ? server : server.left(colon);
-    String const port = colon < 0 ? String() : server.mid(colon + 1, server.length() - colon - 1);
-    // An unusable port reads as 0, which fails at once.
-    return gt::net::SocketAddress(gt::net::IpAddress(host), gt::net::parsePort(port));
-}
 
 Array<String> Detector::detect(Array<String> const& servers, gt::net::SocketAddress const& bind) {
     return detect(servers, bind, std::function<bool()>());
@@ -49,7 +42,7 @@ Array<String> Detector::detect(Array<String> const& servers, gt::net::SocketAddr
     probes.reserve(static_cast<size_t>(total));
     for (int i = 0; i < total; ++i) {
         String const server = servers[i];
-        probes.emplace_back(new NatPing(&selector, parseServer(server), bind));
+        probes.emplace_back(new NatPing(&selector, TunnelConfig::parseServer(server), bind));
         NatPing* probe = probes.back().get();
         if (probe->hasFailed()) {  // refused on the spot, before a callback could be set
             if (probe->lastSystemError() != 0) m_lastError = probe->lastSystemError();

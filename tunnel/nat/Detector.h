@@ -7,7 +7,7 @@
 #include "gt/core/lang/String.h"
 #include "gt/core/util/Array.h"
 #include "gt/net/socket/SocketAddress.h"
-#include "tunnel/nat/EngineLog.h"
+#include "tunnel/util/EngineLog.h"
 
 namespace tunnel {
 
@@ -16,10 +16,10 @@ public:
     explicit Detector(int timeoutMs);
     virtual ~Detector();
 
-    // servers: "a.b.c.d:port" texts (a host name is not resolved and gives
-    // 0.0.0.0, which fails). Blocks the calling thread until every probe has
-    // ended (answer, error, refusal or close; each counted once) or the
-    // time-out has passed, stepping a private event loop in 100 ms turns.
+    // servers: "a.b.c.d:port" texts (read by TunnelConfig::parseServer; a
+    // host name is not resolved and gives 0.0.0.0, which fails). Blocks the calling thread until every probe
+    // has ended (answer, error, refusal or close; each counted once) or the time-out has passed, stepping a
+    // private event loop in 100 ms turns.
     gt::core::Array<gt::core::String> detect(gt::core::Array<gt::core::String> const& servers,
                                              gt::net::SocketAddress const& bind);
     // The same, ended early with the answers so far once cancelled() holds;
@@ -28,9 +28,6 @@ public:
                                              gt::net::SocketAddress const& bind,
                                              std::function<bool()> const& cancelled);
 
-    // "a.b.c.d:port": the text before the first ':' as a dotted IPv4 address,
-    // the text after it as a decimal port kept in 16 bits.
-    static gt::net::SocketAddress parseServer(gt::core::String const& server);
     // Where the probe lines go (not owned; null drops them).
     void setLog(EngineLog* log) { m_log = log; }
     // The system error of the last probe of the last detect() that failed

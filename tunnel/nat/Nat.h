@@ -16,9 +16,9 @@
 #include "gt/net/SocketEventSelector.h"
 #include "gt/net/socket/SocketAddress.h"
 #include "gt/util/ThreadSafeLogRecorder.h"
-#include "tunnel/nat/EngineLog.h"
-#include "tunnel/nat/NatAcl.h"
-#include "tunnel/nat/TunnelConfig.h"
+#include "tunnel/util/EngineLog.h"
+#include "tunnel/util/NatAcl.h"
+#include "tunnel/util/TunnelConfig.h"
 
 namespace tunnel {
 

@@ -16,17 +16,19 @@ std::mutex& consoleLock() {
 }
 }  // namespace
 
-void Console::print(String const& text) { _write(text, false); }
+void Console::print(String const& text) { _write(stdout, text, false); }
 
-void Console::println(String const& text) { _write(text, true); }
+void Console::println(String const& text) { _write(stdout, text, true); }
 
-void Console::_write(String const& text, bool newline) {
+void Console::printlnError(String const& text) { _write(stderr, text, true); }
+
+void Console::_write(std::FILE* stream, String const& text, bool newline) {
     Binary bytes;
     convertToOem(text, &bytes);
     if (newline) bytes.append('\n');
     std::lock_guard<std::mutex> guard(consoleLock());
-    if (bytes.length() > 0) std::fwrite(bytes.data(), 1, static_cast<size_t>(bytes.length()), stdout);
-    std::fflush(stdout);
+    if (bytes.length() > 0) std::fwrite(bytes.data(), 1, static_cast<size_t>(bytes.length()), stream);
+    std::fflush(stream);
 }
 
 }  // namespace core

@@ -1,6 +1,8 @@
 // Console output: whole lines in the console code page, safe from any thread.
 #pragma once
 
+#include <cstdio>
+
 #include "gt/core/lang/String.h"
 
 namespace gt {
@@ -13,9 +15,12 @@ public:
     // Writes the text and a line end ("\n") as one piece, then flushes; lines
     // of different threads never interleave. Reports no failure.
     static void println(String const& text);
+    // The same line on standard error: for tools whose output is only a
+    // report of what went wrong.
+    static void printlnError(String const& text);
 
 private:
-    static void _write(String const& text, bool newline);
+    static void _write(std::FILE* stream, String const& text, bool newline);
 };
 
 }  // namespace core

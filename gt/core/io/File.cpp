@@ -11,6 +11,7 @@
 #include "gt/core/io/NativePath.h"
 #include "gt/core/io/RandomAccessFile.h"
 #include "gt/core/util/DateTime.h"
+#include "gt/core/util/GUID.h"
 
 namespace gt {
 namespace core {
@@ -49,6 +50,47 @@ Binary File::readAll(String const& path, int limit) {
 bool File::write(String const& path, Binary const& data) {
     FileOutputStream stream(path, false);
     return stream.isOpen() && stream.write(data);
+}
+
+bool File::create(String const& path, Binary const& data) {
+    bool written;
+    {
+        RandomAccessFile file(path, RandomAccessFile::CREATE_NEW | RandomAccessFile::NO_FOLLOW,
+                              RandomAccessFile::ACCESS_WRITE, RandomAccessFile::SHARE_READ);
+        if (!file.isOpen()) return false;
+        written = file.write(data);
+    }
+    if (!written) ::unlink(detail::nativePath(path).c_str());
+    return written;
+}
+
+bool File::writeReplacing(String const& path, Binary const& data) {
+    std::string const target = detail::nativePath(path);
+    if (target.empty()) {
+        errno = EINVAL;
+        return false;
+    }
+    std::string const temporary = target + "." + detail::nativePath(GUID().toString()) + ".tmp";
+    int fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0600);
+    if (fd < 0) return false;
+    int error = 0;
+    int done = 0;
+    while (done < data.length()) {
+        ssize_t n = ::write(fd, data.data() + done, static_cast<size_t>(data.length() - done));
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) {
+            error = n < 0 ? errno : EIO;
+            break;
+        }
+        done += static_cast<int>(n);
+    }
+    if (error == 0 && ::fsync(fd) != 0) error = errno;
+    if (::close(fd) != 0 && error == 0) error = errno;
+    if (error == 0 && ::rename(temporary.c_str(), target.c_str()) == 0) return true;
+    if (error == 0) error = errno;
+    ::unlink(temporary.c_str());
+    errno = error;
+    return false;
 }
 
 bool File::append(String const& path, Binary const& data) {
@@ -91,6 +133,12 @@ bool File::move(String const& source, String const& destination) {
     struct stat st;
     if (::lstat(to.c_str(), &st) == 0 || errno != ENOENT) return false;
     return ::rename(from.c_str(), to.c_str()) == 0;
+}
+
+bool File::replace(String const& source, String const& destination) {
+    std::string from = detail::nativePath(source);
+    std::string to = detail::nativePath(destination);
+    return !from.empty() && !to.empty() && ::rename(from.c_str(), to.c_str()) == 0;
 }
 
 bool File::remove(String const& path) {

@@ -46,20 +46,22 @@ bool readFolder(std::string const& native, std::vector<Entry>& entries) {
 
 std::string folderPath(String const& dir) { return detail::nativePath(trimTrailingSeparators(dir)); }
 
-void walk(std::string const& native, std::string const& prefix, bool files, bool recursive,
+bool walk(std::string const& native, std::string const& prefix, bool files, bool recursive,
           std::vector<String>& out) {
     std::vector<Entry> entries;
-    if (!readFolder(native, entries)) return;
+    if (!readFolder(native, entries)) return false;
     for (auto const& e : entries) {
         if (e.directory != files) {
             std::string name = prefix + e.name;
             out.push_back(detail::fromNativePath(name.data(), static_cast<int>(name.size())));
         }
     }
-    if (!recursive) return;
+    if (!recursive) return true;
+    // A subfolder that cannot be read adds nothing.
     for (auto const& e : entries) {
         if (e.directory) walk(native + "/" + e.name, prefix + e.name + "/", files, true, out);
     }
+    return true;
 }
 
 int count(String const& dir, bool files) {
@@ -113,11 +115,14 @@ void list(String const& dir, bool files, bool recursive, Array<String>& out) {
 
 namespace detail {
 
-void listEntries(String const& dir, bool files, bool recursive, std::vector<String>& out) {
+bool listEntries(String const& dir, bool files, bool recursive, std::vector<String>& out) {
     out.clear();
     std::string native = folderPath(dir);
-    if (native.empty()) return;
-    walk(native, std::string(), files, recursive, out);
+    if (native.empty()) {
+        errno = ENOENT;
+        return false;
+    }
+    return walk(native, std::string(), files, recursive, out);
 }
 
 }  // namespace detail
@@ -156,25 +161,35 @@ int countFiles(String const& dir) { return count(dir, true); }
 
 int countDirectories(String const& dir) { return count(dir, false); }
 
-bool createDirectories(String const& path) {
+bool createDirectories(String const& path, int mode) {
     String normal = normalizePath(path);
-    if (normal.isEmpty()) return false;
+    if (normal.isEmpty()) {
+        errno = EINVAL;
+        return false;
+    }
     if (isDirectory(normal)) return true;
     std::string native = detail::nativePath(normal);
     // Walk the levels; a leading '/' (or several) stays in the prefix.
     std::string prefix;
     size_t start = 0;
+    int failure = 0;
     while (start <= native.size()) {
         size_t end = native.find('/', start);
         if (end == std::string::npos) end = native.size();
         if (end > start) {
             prefix.append(native, start, end - start);
-            if (!isFolder(prefix)) ::mkdir(prefix.c_str(), 0777);
+            if (!isFolder(prefix) && ::mkdir(prefix.c_str(), static_cast<mode_t>(mode)) != 0 && errno != EEXIST && failure == 0) {
+                failure = errno;
+            }
         }
         prefix.push_back('/');
         start = end + 1;
     }
-    return isFolder(native);
+    if (isFolder(native)) return true;
+    // The first level that could not be made tells why; a file in the way
+    // gives ENOTDIR.
+    errno = failure != 0 ? failure : ENOTDIR;
+    return false;
 }
 
 void removeDirectoryContents(String const& dir) {

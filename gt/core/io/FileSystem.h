@@ -41,8 +41,10 @@ void listDirectories(String const& dir, Array<String>& out, bool recursive);
 int countFiles(String const& dir);
 int countDirectories(String const& dir);
 
-// Creates every missing level; true when the whole path is a folder at the end.
-bool createDirectories(String const& path);
+// Creates every missing level with mode (before the umask; 0700 keeps a
+// private folder private); true when the whole path is a folder at the end.
+// On failure errno holds the reason of the first level that could not be made.
+bool createDirectories(String const& path, int mode = 0777);
 // Deletes everything below dir (deepest first); dir itself stays. Failures
 // are not reported.
 void removeDirectoryContents(String const& dir);
@@ -51,8 +53,9 @@ void removeDirectoryContents(String const& dir);
 bool copyDirectoryTree(String const& from, String const& to);
 
 namespace detail {
-// The listing behind the functions above, into a standard vector.
-void listEntries(String const& dir, bool files, bool recursive, std::vector<String>& out);
+// The listing behind the functions above, into a standard vector; false
+// (errno set) when dir itself cannot be read.
+bool listEntries(String const& dir, bool files, bool recursive, std::vector<String>& out);
 }  // namespace detail
 
 }  // namespace core

@@ -54,32 +54,58 @@ int openFlags(int mode, int access) {
 
 }  // namespace
 
-RandomAccessFile::RandomAccessFile(String const& path, int mode, int access, int share) {
+RandomAccessFile::RandomAccessFile(String const& path, int mode, int access, int share) : m_error(EINVAL) {
+    bool const noFollow = (mode & NO_FOLLOW) != 0;
+    mode &= ~NO_FOLLOW;
     if (mode == TRUNCATE_EXISTING && !canWrite(access)) return;
     std::string native = detail::nativePath(path);
     if (native.empty()) return;
     int fd;
     do {
-        fd = ::open(native.c_str(), openFlags(mode, access), 0666);
+        fd = ::open(native.c_str(), openFlags(mode, access) | (noFollow ? O_NOFOLLOW : 0), 0666);
     } while (fd < 0 && errno == EINTR);
-    if (fd < 0) return;
+    if (fd < 0) {
+        m_error = errno;
+        return;
+    }
     auto file = std::unique_ptr<OpenFile>(new OpenFile{fd, path, 0, access});
     file->path.replace(u'\\', u'/');
     // Blocking mode back on: O_NONBLOCK only kept the opening of a FIFO from hanging.
     int fl = ::fcntl(fd, F_GETFL);
-    if (fl < 0 || ::fcntl(fd, F_SETFL, fl & ~O_NONBLOCK) < 0) return;
+    if (fl < 0 || ::fcntl(fd, F_SETFL, fl & ~O_NONBLOCK) < 0) {
+        m_error = errno;
+        return;
+    }
     struct stat st;
-    if (::fstat(fd, &st) != 0 || S_ISDIR(st.st_mode)) return;
+    if (::fstat(fd, &st) != 0) {
+        m_error = errno;
+        return;
+    }
+    if (S_ISDIR(st.st_mode)) {
+        m_error = EISDIR;
+        return;
+    }
+    if (noFollow && !S_ISREG(st.st_mode)) {
+        m_error = EBADFD;
+        return;
+    }
     int lock = (share == SHARE_NONE ? LOCK_EX : LOCK_SH) | LOCK_NB;
     int rc;
     do {
         rc = ::flock(fd, lock);
     } while (rc != 0 && errno == EINTR);
-    if (rc != 0) return;
+    if (rc != 0) {
+        m_error = errno;
+        return;
+    }
     // Only now that our lock is held may the content be cut.
-    if (mode == TRUNCATE_EXISTING && ::ftruncate(fd, 0) != 0) return;
+    if (mode == TRUNCATE_EXISTING && ::ftruncate(fd, 0) != 0) {
+        m_error = errno;
+        return;
+    }
     if (mode == OPEN_APPEND) file->position = st.st_size;
     m_file = std::move(file);
+    m_error = 0;
 }
 
 RandomAccessFile::~RandomAccessFile() = default;

@@ -23,6 +23,10 @@ public:
     static constexpr int OPEN_ALWAYS = 2;        // creates the file when missing
     static constexpr int TRUNCATE_EXISTING = 3;  // existing file cut to 0 (needs write access)
     static constexpr int OPEN_APPEND = 4;        // OPEN_ALWAYS, position at the end
+    // Added to an open mode: only a regular file opens, and never through a
+    // symbolic link at the path (a file that others can replace by a link
+    // must not lead us to write where the link points).
+    static constexpr int NO_FOLLOW = 0x100;
     // Access codes.
     static constexpr int ACCESS_READ = 1;
     static constexpr int ACCESS_WRITE = 2;
@@ -50,6 +54,11 @@ public:
     long long position() const override;
     bool truncate(long long length) override;
     String path() const override;
+    // The system error number of a failed opening, 0 when open: EWOULDBLOCK
+    // when another holds the file with a share that excludes ours, EISDIR for
+    // a folder; with NO_FOLLOW, ELOOP for a link and EBADFD for any other
+    // kind of file that is not a regular one.
+    int lastError() const { return m_error; }
 
 private:
     struct OpenFile;
@@ -58,6 +67,7 @@ private:
     bool _writeAt(Binary const& data, long long offset);
 
     std::unique_ptr<OpenFile> m_file;
+    int m_error;
 };
 
 }  // namespace core

@@ -43,6 +43,15 @@ String underHome(Char const* relative) {
     return home + u"/" + relative;
 }
 
+// A folder of the XDG base directories: the variable when it holds an
+// absolute path (a relative one is invalid there and ignored), else the
+// folder below the home folder.
+String xdgFolder(char const* name, Char const* underHomeFolder) {
+    String value;
+    if (environment(name, &value) && value.startsWith(u"/")) return trimTrailingSeparators(value);
+    return underHome(underHomeFolder);
+}
+
 }  // namespace
 
 String getProgramFile() {
@@ -68,17 +77,11 @@ String getSystemDrive() { return String(u"/"); }
 
 String getUserProfileDirectory() { return homeFolder(); }
 
-String getAppDataDirectory() {
-    String value;
-    if (environment("XDG_CONFIG_HOME", &value)) return trimTrailingSeparators(value);
-    return underHome(u".config");
-}
+String getAppDataDirectory() { return xdgFolder("XDG_CONFIG_HOME", u".config"); }
 
-String getLocalAppDataDirectory() {
-    String value;
-    if (environment("XDG_DATA_HOME", &value)) return trimTrailingSeparators(value);
-    return underHome(u".local/share");
-}
+String getLocalAppDataDirectory() { return xdgFolder("XDG_DATA_HOME", u".local/share"); }
+
+String getStateDirectory() { return xdgFolder("XDG_STATE_HOME", u".local/state"); }
 
 String getCommonAppDataDirectory() {
     String value;

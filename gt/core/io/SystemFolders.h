@@ -18,10 +18,14 @@ String getSystemDirectory();
 String getSystemDrive();
 // The user's home folder ($HOME, else the password database).
 String getUserProfileDirectory();
-// Per-user settings: $XDG_CONFIG_HOME, else ~/.config.
+// Per-user settings: $XDG_CONFIG_HOME, else ~/.config. The XDG variables
+// count only when they hold an absolute path.
 String getAppDataDirectory();
 // Per-user data: $XDG_DATA_HOME, else ~/.local/share.
 String getLocalAppDataDirectory();
+// Per-user state that outlives a run but is no document (service records,
+// logs): $XDG_STATE_HOME, else ~/.local/state.
+String getStateDirectory();
 // The base of the data folder shared by our programs: $GT_COMMON_APPDATA,
 // else $XDG_DATA_HOME, else ~/.local/share.
 String getCommonAppDataDirectory();

@@ -13,6 +13,8 @@
 #include "gt/core/io/ISystemFileObject.h"
 #include "gt/core/io/RandomAccessFile.h"
 #include "gt/core/lang/CommandLine.h"
+#include "gt/core/lang/Thread.h"
+#include "gt/core/util/Timer.h"
 
 extern char** environ;
 
@@ -28,6 +30,7 @@ struct Process::Info {
 namespace {
 
 constexpr int MAX_COMMAND_LINE = 65534;
+constexpr int WAIT_STEP_MS = 5;
 
 int codeOf(int status) {
     if (WIFEXITED(status)) return WEXITSTATUS(status);
@@ -95,6 +98,15 @@ int Process::exitCode() const {
     return m_info->reaped ? m_info->exitCode : STILL_ACTIVE;
 }
 
+bool Process::wait(int ms) const {
+    Timer deadline(ms);
+    while (isRunning()) {
+        if (deadline.isExpired()) return false;
+        Thread::sleep(WAIT_STEP_MS);
+    }
+    return true;
+}
+
 int Process::pid() const { return m_info->pid != 0 ? static_cast<int>(m_info->pid) : -1; }
 
 void Process::kill() {
@@ -125,15 +137,24 @@ bool Process::start(String const& commandLine) {
     return start(info);
 }
 
+bool Process::start(std::vector<String> const& arguments) {
+    if (isStarted()) return false;
+    StartInfo info;
+    info.arguments = arguments;
+    return start(info);
+}
+
 bool Process::start(StartInfo const& info) {
     if (isStarted()) return false;
-    if (info.commandLine.length() > MAX_COMMAND_LINE) return false;
     SpawnPlan plan;
     if (!plan.ok()) return false;
 
-    std::vector<String> args;
-    detail::splitArguments(info.commandLine, args);
-    if (args.empty()) return false;
+    std::vector<String> args = info.arguments;
+    if (args.empty()) {
+        if (info.commandLine.length() > MAX_COMMAND_LINE) return false;
+        detail::splitArguments(info.commandLine, args);
+    }
+    if (args.empty() || args[0].isEmpty()) return false;
     for (auto const& arg : args) {
         Binary bytes = arg.toBinary();
         plan.m_args.emplace_back(bytes.data(), static_cast<size_t>(bytes.length()));

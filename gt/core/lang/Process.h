@@ -1,5 +1,5 @@
 // One child program: started from a command line (split into arguments, no
-// shell), optionally in another working directory and with its standard
+// shell) or from its arguments as they are, optionally in another working directory and with its standard
 // streams sent to given files or to the null device. The owner polls whether
 // it runs, reads its exit code and can kill it. A child is always reaped: by
 // the polls while the object watches it, and in the background once the
@@ -7,6 +7,7 @@
 #pragma once
 
 #include <memory>
+#include <vector>
 
 #include "gt/core/lang/String.h"
 
@@ -24,6 +25,10 @@ public:
         // Program path first, then the arguments; double quotes group text
         // with blanks into one argument.
         String commandLine;
+        // When not empty, the program path and the arguments exactly as the
+        // child receives them, in place of commandLine: text from elsewhere
+        // (quotes, blanks and all) can never turn into further arguments.
+        std::vector<String> arguments;
         // 1 hidden, 2 minimised, 3 maximised, other values normal; there are
         // no windows to show here, so it is accepted and has no effect.
         int showMode = 0;
@@ -55,6 +60,7 @@ public:
 
     bool start(StartInfo const& info);
     bool start(String const& commandLine);
+    bool start(std::vector<String> const& arguments);
     bool isStarted() const;
     bool isRunning() const;
     // The exit code once the child ended (a child ended by a signal reports
@@ -62,6 +68,9 @@ public:
     // runs, 0 when nothing was started.
     int exitCode() const;
     int pid() const;
+    // Waits up to ms (looking every few milliseconds) for the child to end;
+    // true once it has ended (or when nothing was started).
+    bool wait(int ms) const;
     void kill();
     // Lets go of the child (it is neither waited for nor killed); the object
     // can start again afterwards.

@@ -3,9 +3,7 @@
 namespace gt {
 namespace core {
 
-namespace {
-
-bool isValidKey(String const& key) {
+bool isBraceTextKey(String const& key) {
     for (Char const *p = key.data(), *end = p + key.length(); p < end; ++p) {
         if (*p < 33 || *p == u'{' || *p == u'}') return false;
     }
@@ -14,7 +12,7 @@ bool isValidKey(String const& key) {
 
 // The reader closes a value at the first '}' at nesting depth 0, so every
 // '}' needs an earlier '{' of its own and every '{' a later '}'.
-bool isBalanced(String const& value) {
+bool isBraceTextValue(String const& value) {
     int depth = 0;
     for (Char const *p = value.data(), *end = p + value.length(); p < end; ++p) {
         if (*p == u'{') {
@@ -27,14 +25,12 @@ bool isBalanced(String const& value) {
     return depth == 0;
 }
 
-}  // namespace
-
 bool formatBraceText(Dictionary<String> const& dict, String* out) {
     if (!out) return false;
     out->clear();
     int size = 0;
     for (auto const& entry : dict) {
-        if (!isValidKey(entry.first) || !isBalanced(entry.second)) return false;
+        if (!isBraceTextKey(entry.first) || !isBraceTextValue(entry.second)) return false;
         size += entry.first.length() + entry.second.length() + 2;
     }
     out->reserve(size);

@@ -15,6 +15,11 @@ namespace core {
 // a value whose braces do not balance) is refused: out is left empty and
 // the result is false. A null out gives false.
 bool formatBraceText(Dictionary<String> const& dict, String* out);
+// The rule behind the refusal: a key reads back as it is when it holds no
+// character below 33 and no brace; a value when its braces pair up (every
+// '}' closes an earlier '{').
+bool isBraceTextKey(String const& key);
+bool isBraceTextValue(String const& value);
 // Empties dict and fills it from text; a repeated key keeps its last value;
 // an entry whose value is not closed by the end of text is dropped. Never
 // fails. Does nothing when dict is null.

@@ -16,14 +16,14 @@ unsigned systemTicks() {
     return static_cast<unsigned>(ms);
 }
 
-std::atomic<TickSource> g_source{&systemTicks};
+std::atomic<TickSource> s_source{&systemTicks};
 
 }  // namespace
 
-unsigned getTickCount() { return g_source.load(std::memory_order_relaxed)(); }
+unsigned getTickCount() { return s_source.load(std::memory_order_relaxed)(); }
 
 TickSource setTickSource(TickSource source) {
-    return g_source.exchange(source ? source : &systemTicks, std::memory_order_relaxed);
+    return s_source.exchange(source ? source : &systemTicks, std::memory_order_relaxed);
 }
 
 }  // namespace core

@@ -2,6 +2,7 @@
 
 #include <signal.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 
 #include <algorithm>
 #include <filesystem>
@@ -218,6 +219,71 @@ TEST_F(ServiceManagerTest, KilledServiceReadsAsStoppedAndMayStartAgain) {
     EXPECT_TRUE(waitForState("Svc", SERVICE_RUNNING));
 }
 
+// A process the test starts that is nobody's service.
+class Stranger {
+public:
+    Stranger() {
+        m_pid = ::fork();
+        if (m_pid == 0) {
+            ::execl("/bin/sleep", "sleep", "60", static_cast<char*>(nullptr));
+            ::_exit(127);
+        }
+    }
+    ~Stranger() {
+        if (m_pid <= 0) return;
+        ::kill(m_pid, SIGKILL);
+        ::waitpid(m_pid, nullptr, 0);
+    }
+    Stranger(Stranger const&) = delete;
+    Stranger& operator=(Stranger const&) = delete;
+
+    int pid() const { return m_pid; }
+    // Still running: no signal reached it.
+    bool alive() const { return m_pid > 0 && ::waitpid(m_pid, nullptr, WNOHANG) == 0; }
+
+private:
+    pid_t m_pid = -1;
+};
+
+TEST_F(ServiceManagerTest, StateNamingAnotherProcessIsStaleAndThatProcessIsNeverSignalled) {
+    ASSERT_EQ(create("Svc", commandLine("normal")), SERVICE_OK);
+    Stranger stranger;
+    ASSERT_GT(stranger.pid(), 0);
+    // A running, connected service that takes STOP, but its start time is
+    // missing or not the process's: the pid alone says nothing.
+    struct Case {
+        char const* name;
+        char const* startTime;  // the line, or empty for none
+    } const cases[] = {
+        {"no start time", ""},
+        {"start time 0", "starttime=0\n"},
+        {"another start time", "starttime=1\n"},
+        {"not a number", "starttime=soon\n"},
+    };
+    std::string tool = GT_SVC_TOOL;
+    for (auto const& c : cases) {
+        SCOPED_TRACE(c.name);
+        m_dir.writeFile("registry/svc.state", "state=4\naccepted=1\nexit=0\ncheckpoint=0\nwaithint=0\npid=" +
+                                                  std::to_string(stranger.pid()) + "\n" + c.startTime +
+                                                  "token=0123456789abcdef01234567\nconnected=1\n");
+        ServiceStatus status;
+        EXPECT_EQ(m_manager.control(u"Svc", CONTROL_STOP, &status), SERVICE_ERROR_NOT_ACTIVE);
+        EXPECT_EQ(status.state, SERVICE_STOPPED);
+        EXPECT_EQ(status.processId, 0);
+        EXPECT_TRUE(stranger.alive());
+        EXPECT_EQ(state("Svc"), SERVICE_STOPPED);
+    }
+    // The tool, the same.
+    m_dir.writeFile("registry/svc.state", "state=4\naccepted=1\npid=" + std::to_string(stranger.pid()) +
+                                              "\ntoken=x\nconnected=1\n");
+    EXPECT_EQ(runProgram({tool, "stop", "Svc"}), 1);
+    EXPECT_TRUE(stranger.alive());
+    // The stale state keeps nobody from starting the service.
+    EXPECT_EQ(m_manager.start(u"Svc"), SERVICE_OK);
+    EXPECT_TRUE(waitForState("Svc", SERVICE_RUNNING));
+    EXPECT_TRUE(stranger.alive());
+}
+
 TEST_F(ServiceManagerTest, DeleteWhileRunningMarksTheServiceUntilItStops) {
     ASSERT_EQ(create("Svc", commandLine("normal")), SERVICE_OK);
     ASSERT_EQ(m_manager.start(u"Svc"), SERVICE_OK);
@@ -301,6 +367,82 @@ TEST_F(ServiceManagerTest, DamagedFilesAreReportedNotTrusted) {
     EXPECT_TRUE(configs[0].name == u"Good");
 }
 
+TEST_F(ServiceManagerTest, FilesThatAreNoRegularFilesAreRefusedWithoutWaiting) {
+    // A FIFO would block a plain open for ever (with the registry locked, so
+    // every other caller too); a link would be followed to a file of the
+    // link's choice. Each operation runs in the tool under a deadline.
+    std::string tool = GT_SVC_TOOL;
+    std::string out = m_dir.path("out.txt");
+    m_dir.writeFile("elsewhere.service",
+                    "name=Elsewhere\ndisplay=E\ncommand=/bin/true\nstart=3\ndeleted=0\n");
+    m_dir.writeFile("elsewhere.state", "state=1\npid=0\n");
+    m_dir.writeFile("elsewhere.log", "");
+    auto run = [&](std::vector<std::string> args, int exitCode, std::string const& expected) {
+        SCOPED_TRACE(args[1]);
+        EXPECT_EQ(runProgram(args, out, 10000), exitCode);
+        std::string text = m_dir.readFile("out.txt");
+        EXPECT_NE(text.find(expected), std::string::npos) << text;
+    };
+    struct Case {
+        char const* name;
+        char const* key;
+        char const* suffix;
+        bool fifo;  // else a symbolic link to a good file
+    } const cases[] = {
+        {"RecordFifo", "recordfifo", ".service", true},
+        {"RecordLink", "recordlink", ".service", false},
+        {"StateFifo", "statefifo", ".state", true},
+        {"StateLink", "statelink", ".state", false},
+    };
+    for (auto const& c : cases) {
+        SCOPED_TRACE(c.name);
+        ASSERT_EQ(create(c.name, commandLine("normal")), SERVICE_OK);
+        std::string key = c.key;
+        std::string file = registryFile(key + c.suffix);
+        ::unlink(file.c_str());
+        if (c.fifo) {
+            ASSERT_EQ(::mkfifo(file.c_str(), 0600), 0);
+        } else {
+            ASSERT_EQ(::symlink(m_dir.path(std::string("elsewhere") + c.suffix).c_str(), file.c_str()), 0);
+        }
+        std::string refusal = key + c.suffix + " is not a regular file";
+        run({tool, "query", c.name}, 1, refusal);
+        run({tool, "list"}, 0, refusal);
+        run({tool, "start", c.name}, 1, refusal);
+        run({tool, "stop", c.name}, 1, refusal);
+        run({tool, "delete", c.name}, 1, refusal);
+        run({tool, "create", c.name, "/bin/true"}, 1, refusal);
+    }
+
+    // The log: the start is refused, the service stays as it was.
+    for (bool fifo : {true, false}) {
+        char const* name = fifo ? "LogFifo" : "LogLink";
+        SCOPED_TRACE(name);
+        ASSERT_EQ(create(name, commandLine("normal")), SERVICE_OK);
+        std::string key = fifo ? "logfifo" : "loglink";
+        std::string file = registryFile(key + ".log");
+        if (fifo) {
+            ASSERT_EQ(::mkfifo(file.c_str(), 0600), 0);
+        } else {
+            ASSERT_EQ(::symlink(m_dir.path("elsewhere.log").c_str(), file.c_str()), 0);
+        }
+        run({tool, "start", name}, 1, key + ".log is not a regular file");
+        EXPECT_EQ(state(name), SERVICE_STOPPED);
+    }
+
+    // The registry's lock file.
+    ASSERT_EQ(::unlink(registryFile(".lock").c_str()), 0);
+    ASSERT_EQ(::symlink(m_dir.path("elsewhere.lock").c_str(), registryFile(".lock").c_str()), 0);
+    run({tool, "list"}, 1, ".lock is not a regular file");
+    EXPECT_FALSE(m_dir.exists("elsewhere.lock"));
+
+    // What the links pointed to is as it was.
+    EXPECT_EQ(m_dir.readFile("elsewhere.service"),
+              "name=Elsewhere\ndisplay=E\ncommand=/bin/true\nstart=3\ndeleted=0\n");
+    EXPECT_EQ(m_dir.readFile("elsewhere.state"), "state=1\npid=0\n");
+    EXPECT_EQ(m_dir.readFile("elsewhere.log"), "");
+}
+
 TEST_F(ServiceManagerTest, BootStartsAutomaticServicesOnly) {
     struct Case {
         char const* name;
@@ -331,6 +473,20 @@ TEST_F(ServiceManagerTest, AutostartEntryRunsBootAtLogin) {
     EXPECT_EQ(entry.rfind("[Desktop Entry]\n", 0), 0u);
     EXPECT_NE(entry.find("\nType=Application\n"), std::string::npos);
     EXPECT_NE(entry.find("\nExec=\"/opt/my \\\\\"tools\\\\\"/gtsvc\" boot\n"), std::string::npos) << entry;
+
+    // With a registry folder the entry carries it, quoted the same way.
+    ASSERT_TRUE(ServiceManager::writeAutostartEntry(u"/opt/gtsvc", u"other.desktop", u"/my $state"));
+    entry = m_dir.readFile("config/autostart/other.desktop");
+    EXPECT_NE(entry.find("\nExec=env \"GT_SERVICE_REGISTRY=/my \\\\$state\" \"/opt/gtsvc\" boot\n"),
+              std::string::npos)
+        << entry;
+    EXPECT_TRUE(ServiceManager::autostartFolder() == m_dir.str("config/autostart"));
+
+    // And it can be taken away again.
+    EXPECT_EQ(ServiceManager::removeAutostartEntry(u"other.desktop"), 1);
+    EXPECT_FALSE(m_dir.exists("config/autostart/other.desktop"));
+    EXPECT_EQ(ServiceManager::removeAutostartEntry(u"other.desktop"), 0);
+    EXPECT_TRUE(m_dir.exists("config/autostart/gtsvc.desktop"));
 }
 
 TEST_F(ServiceManagerTest, DefaultFolderFollowsTheEnvironment) {
@@ -349,6 +505,8 @@ TEST_F(ServiceManagerTest, ToolDrivesTheManager) {
     std::string tool = GT_SVC_TOOL;
     std::string out = m_dir.path("out.txt");
     std::string command = service() + " normal";
+    ScopedEnv config("XDG_CONFIG_HOME", m_dir.path("config").c_str());
+    std::string entry = m_dir.path("config/autostart/gtsvc.desktop");
     struct Step {
         std::vector<std::string> args;
         int exitCode;
@@ -369,6 +527,21 @@ TEST_F(ServiceManagerTest, ToolDrivesTheManager) {
         {{tool, "delete", "Svc"}, 0, ""},
         {{tool, "stop", "Svc"}, 0, ""},
         {{tool, "query", "Svc"}, 1, "does not exist"},
+        // A wrong command line says what is wrong.
+        {{tool, "frob"}, 2, "gtsvc: unknown command \"frob\"\nusage: gtsvc"},
+        {{tool, "create", "Other", command, "--start"}, 2, "create: --start needs a value"},
+        {{tool, "create", "Other", command, "--colour", "red"}, 2, "create: unknown option \"--colour\""},
+        {{tool, "query"}, 2, "query: one service name needed"},
+        {{tool, "--help"}, 0, "autostart --remove"},
+        // The autostart entry: where it went, with the registry folder, and the undo.
+        {{tool, "autostart"},
+         0,
+         "wrote " + entry + ": runs \"" + tool +
+             " boot\" at each login with GT_SERVICE_REGISTRY=" + m_dir.path("registry") + "\n"},
+        {{tool, "autostart"}, 0, "undo with \"gtsvc autostart --remove\""},
+        {{tool, "autostart", "--remove"}, 0, "removed " + entry},
+        {{tool, "autostart", "--remove"}, 0, "no entry at " + entry},
+        {{tool, "autostart", "--all"}, 2, "autostart: only --remove is taken"},
     };
     for (auto const& step : steps) {
         SCOPED_TRACE(step.args.size() > 1 ? step.args[1] + " " + (step.args.size() > 2 ? step.args[2] : "")

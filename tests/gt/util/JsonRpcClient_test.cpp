@@ -4,7 +4,7 @@
 
 #include "gt/core/lang/Sequence.h"
 #include "gt/core/util/JSON.h"
-#include "support/FakeHttpAccess.h"
+#include "support/FakeHttp.h"
 #include "support/Text.h"
 
 using gt::core::Any;
@@ -12,7 +12,7 @@ using gt::core::Dictionary;
 using gt::core::Exception;
 using gt::core::String;
 using gt::net::URL;
-using gt::test::FakeHttpAccess;
+using gt::test::FakeHttp;
 using gt::test::utf8;
 using gt::util::JsonRpcClient;
 using gt::util::RpcBadParamsException;
@@ -37,10 +37,10 @@ protected:
     }
 
     void reply(std::string body, int status = 200, std::string reason = "OK") {
-        transport.answer(status, std::move(body), std::move(reason));
+        transport.queue(status, std::move(body), std::move(reason));
     }
 
-    FakeHttpAccess transport;
+    FakeHttp transport;
     WebClient web{&transport};
     JsonRpcClient rpc{&web, URL(u"http://api:80/util")};
 };
@@ -126,13 +126,13 @@ TEST_F(JsonRpcClientTest, FailureMessagesAreExact) {
     for (auto const& c : cases) {
         SCOPED_TRACE(c.name);
         gt::core::detail::setNextSequence(41);
-        transport.answers.clear();
+        transport.replies.clear();
         if (c.ok) {
             reply(c.body, c.status, c.reason);
         } else {
-            transport.answers.emplace_back();
-            transport.answers.back().ok = false;
-            transport.answers.back().reason = c.reason;
+            transport.replies.emplace_back();
+            transport.replies.back().ok = false;
+            transport.replies.back().reason = c.reason;
         }
         EXPECT_EQ(failure(), c.message);
     }

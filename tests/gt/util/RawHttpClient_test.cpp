@@ -140,13 +140,13 @@ TEST_F(RawHttpClientTest, TotalTimeoutStopsSilentAndTricklingServers) {
     RawHttpClient client(60000);
     auto start = std::chrono::steady_clock::now();
     EXPECT_EQ(fetch(client, "/silent", 300), "<failed>");
-    EXPECT_LT(elapsedMs(start), 2000);
-    EXPECT_GE(elapsedMs(start), 250);
+    EXPECT_LT(elapsedMs(start), 2000);  // instead of the 60 s idle time-out
+    EXPECT_GE(elapsedMs(start), 250);   // the time-out was honoured
 
     // Each byte would restart an idle timer; the total limit still holds.
     start = std::chrono::steady_clock::now();
     EXPECT_EQ(fetch(client, "/drip?n=100&delay=30", 400), "<failed>");
-    EXPECT_LT(elapsedMs(start), 2000);
+    EXPECT_LT(elapsedMs(start), 2000);  // instead of the 3 s drip
     EXPECT_NE(fetch(client, "/conn"), "<failed>");
 }
 
@@ -185,8 +185,8 @@ TEST_F(RawHttpClientTest, RefusedPortFails) {
     HttpResponse response;
     auto start = std::chrono::steady_clock::now();
     EXPECT_FALSE(client.get(URL(String::fromUtf8(("http://127.0.0.1:" + std::to_string(port) + "/").c_str())),
-                            &response, 3000));
-    EXPECT_LT(elapsedMs(start), 2500);
+                            &response, 10000));
+    EXPECT_LT(elapsedMs(start), 2500);  // refused at once, not at the time-out
 }
 
 TEST_F(RawHttpClientTest, AbortAndBusy) {
@@ -195,7 +195,7 @@ TEST_F(RawHttpClientTest, AbortAndBusy) {
     client.abortCheck = [&] { return ++asked > 3; };
     auto start = std::chrono::steady_clock::now();
     EXPECT_EQ(fetch(client, "/silent", 5000), "<failed>");
-    EXPECT_LT(elapsedMs(start), 2000);
+    EXPECT_LT(elapsedMs(start), 2000);  // instead of the 5 s time-out
     // Outside a request a true answer sets the flag; the next request starts
     // with it cleared.
     EXPECT_TRUE(client.isAborted());
@@ -244,7 +244,7 @@ TEST_F(RawHttpClientTest, DisconnectFromInsideTheAbortCheck) {
     };
     auto start = std::chrono::steady_clock::now();
     EXPECT_EQ(fetch(client, "/silent", 5000), "<failed>");
-    EXPECT_LT(elapsedMs(start), 2500);
+    EXPECT_LT(elapsedMs(start), 2500);  // instead of the 5 s time-out
     client.abortCheck = nullptr;
     EXPECT_NE(fetch(client, "/conn"), "<failed>");
     EXPECT_EQ(client.connectionCount(), 3);

@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "support/FakeClock.h"
-#include "support/FakeHttpAccess.h"
+#include "support/FakeHttp.h"
 #include "support/Text.h"
 
 using gt::core::Binary;
@@ -11,7 +11,7 @@ using gt::core::Dictionary;
 using gt::core::String;
 using gt::net::URL;
 using gt::test::bytes;
-using gt::test::FakeHttpAccess;
+using gt::test::FakeHttp;
 using gt::test::utf8;
 using gt::util::Cookie;
 using gt::util::CookieJar;
@@ -26,7 +26,7 @@ protected:
         return client.request(u"GET", URL(url), Dictionary<String>(), HttpContent(), follow);
     }
 
-    FakeHttpAccess transport;
+    FakeHttp transport;
     WebClient client{&transport};
     gt::test::FakeClock clock{1000};
 };
@@ -94,7 +94,7 @@ TEST_F(WebClientTest, RequestBytesAreExact) {
     for (auto const& c : cases) {
         SCOPED_TRACE(c.name);
         transport.calls.clear();
-        transport.answer(200);
+        transport.queue(200);
         Dictionary<String> headers;
         for (auto const& h : c.headers)
             headers.set(h.first, h.second);
@@ -108,7 +108,7 @@ TEST_F(WebClientTest, RequestBytesAreExact) {
 TEST_F(WebClientTest, UserAgentRefererAndHttps) {
     client.setUserAgent(u"Agent/1");
     client.setReferer(URL(u"http://r:1/page?q#f"));
-    transport.answer(200);
+    transport.queue(200);
     client.request(u"POST", URL(u"HTTPS://h/"), Dictionary<String>(), HttpContent(), true);
     ASSERT_EQ(transport.calls.size(), 1u);
     EXPECT_TRUE(transport.calls[0].https);
@@ -116,24 +116,24 @@ TEST_F(WebClientTest, UserAgentRefererAndHttps) {
     EXPECT_EQ(utf8(h.get(u"User-Agent")), "Agent/1");
     EXPECT_EQ(utf8(h.get(u"Referer")), "http://r:1/page?q#f");
     EXPECT_EQ(utf8(h.get(u"Origin")), "http://r:1");
-    transport.answer(200);
+    transport.queue(200);
     get(u"http://h/");
     EXPECT_FALSE(transport.calls[1].request.headers.contains(u"Origin"));
 }
 
 TEST_F(WebClientTest, StatusDecidesTheResult) {
-    transport.answer(404, "missing", "Not Found");
+    transport.queue(404, "missing", "Not Found");
     EXPECT_FALSE(get(u"http://h/x"));
     EXPECT_EQ(client.statusCode(), 404);
     EXPECT_EQ(utf8(client.reason()), "Not Found");
     EXPECT_EQ(bytes(client.body()), "missing");
 
-    transport.answer(204);
+    transport.queue(204);
     EXPECT_TRUE(get(u"http://h/x"));
 
-    transport.answers.emplace_back();
-    transport.answers.back().ok = false;
-    transport.answers.back().reason = "refused";
+    transport.replies.emplace_back();
+    transport.replies.back().ok = false;
+    transport.replies.back().reason = "refused";
     EXPECT_FALSE(get(u"http://h/x"));
     EXPECT_EQ(client.statusCode(), -1);
     EXPECT_EQ(utf8(client.reason()), "refused");
@@ -144,10 +144,10 @@ TEST_F(WebClientTest, StatusDecidesTheResult) {
 }
 
 TEST_F(WebClientTest, RedirectsFollowLocation) {
-    transport.answer(302).headers = {{"Location", "/next?a=1"}};
-    transport.answer(301).headers = {{"location", "http://other:9/abs"}};
-    transport.answer(307).headers = {{"LOCATION", "rel/x"}};
-    transport.answer(200, "done");
+    transport.queue(302).headers = {{"Location", "/next?a=1"}};
+    transport.queue(301).headers = {{"location", "http://other:9/abs"}};
+    transport.queue(307).headers = {{"LOCATION", "rel/x"}};
+    transport.queue(200, "done");
     Dictionary<String> headers;
     headers.set(u"X-Keep", u"1");
     EXPECT_TRUE(
@@ -166,18 +166,18 @@ TEST_F(WebClientTest, RedirectsFollowLocation) {
 
     // Not followed on request: the 3xx is the answer.
     transport.calls.clear();
-    transport.answer(302).headers = {{"Location", "/next"}};
+    transport.queue(302).headers = {{"Location", "/next"}};
     EXPECT_TRUE(get(u"http://h/", false));
     EXPECT_EQ(client.statusCode(), 302);
     EXPECT_EQ(transport.calls.size(), 1u);
 }
 
 TEST_F(WebClientTest, RedirectWithoutLocationIsTheAnswer) {
-    transport.answer(302, "here").headers = {{"Location", "  "}};
+    transport.queue(302, "here").headers = {{"Location", "  "}};
     EXPECT_TRUE(get(u"http://h/a"));
     EXPECT_EQ(transport.calls.size(), 1u);
     EXPECT_EQ(client.statusCode(), 302);
-    transport.answer(303, "none");
+    transport.queue(303, "none");
     EXPECT_TRUE(get(u"http://h/a"));
     EXPECT_EQ(transport.calls.size(), 2u);
     EXPECT_EQ(bytes(client.body()), "none");
@@ -185,15 +185,15 @@ TEST_F(WebClientTest, RedirectWithoutLocationIsTheAnswer) {
 
 TEST_F(WebClientTest, TwentyRedirectsAreFollowedNotMore) {
     for (int i = 0; i < 25; ++i)
-        transport.answer(302).headers = {{"Location", "/r" + std::to_string(i)}};
+        transport.queue(302).headers = {{"Location", "/r" + std::to_string(i)}};
     EXPECT_TRUE(get(u"http://h/"));
     EXPECT_EQ(transport.calls.size(), 21u);
     EXPECT_EQ(client.statusCode(), 302);
     EXPECT_EQ(utf8(transport.calls.back().request.target), "/r19");
     // The next request starts a fresh chain.
-    transport.answers.clear();
-    transport.answer(302).headers = {{"Location", "/again"}};
-    transport.answer(200);
+    transport.replies.clear();
+    transport.queue(302).headers = {{"Location", "/again"}};
+    transport.queue(200);
     EXPECT_TRUE(get(u"http://h/"));
     EXPECT_EQ(transport.calls.size(), 23u);
 }
@@ -214,7 +214,7 @@ TEST(WebClientLocation, ResolvesAgainstTheRequest) {
 }
 
 TEST_F(WebClientTest, CookiesAreStoredAndSent) {
-    transport.answer(200).headers = {
+    transport.queue(200).headers = {
         {"Set-Cookie", "a=1"}, {"Set-Cookie", "b=2; Path=/p; Domain=h"}, {"set-cookie", "c=3; domain=.H"}};
     EXPECT_TRUE(get(u"http://h:8080/dir/x"));
     CookieJar& jar = *client.cookieJar();
@@ -223,20 +223,20 @@ TEST_F(WebClientTest, CookiesAreStoredAndSent) {
     EXPECT_EQ(utf8(jar[1].toString()), "b=2; domain=h; path=/p");
     EXPECT_EQ(utf8(jar[2].toString()), "c=3; domain=.H; path=/dir/x");
 
-    transport.answer(404).headers = {{"Set-Cookie", "a=9"}};
+    transport.queue(404).headers = {{"Set-Cookie", "a=9"}};
     EXPECT_FALSE(get(u"http://h:8080/"));
     EXPECT_EQ(utf8(transport.calls[1].request.headers.get(u"Cookie")), "a=1");
     EXPECT_EQ(utf8(jar.value(u"h:8080", u"a")), "9");  // stored whatever the status
 
-    transport.answer(200);
+    transport.queue(200);
     get(u"http://h/");
     EXPECT_EQ(utf8(transport.calls[2].request.headers.get(u"Cookie")), "b=2; c=3");
 }
 
 TEST_F(WebClientTest, CookiesForOtherDomainsAreDropped) {
-    transport.answer(200).headers = {{"Set-Cookie", "evil=1; Domain=bank.example"},
-                                     {"Set-Cookie", "ok=1; Domain=example"},
-                                     {"Set-Cookie", "sub=1; Domain=api.shop.example"}};
+    transport.queue(200).headers = {{"Set-Cookie", "evil=1; Domain=bank.example"},
+                                    {"Set-Cookie", "ok=1; Domain=example"},
+                                    {"Set-Cookie", "sub=1; Domain=api.shop.example"}};
     EXPECT_TRUE(get(u"http://shop.example:81/"));
     CookieJar& jar = *client.cookieJar();
     ASSERT_EQ(jar.count(), 1);
@@ -247,7 +247,7 @@ TEST_F(WebClientTest, ExternalJar) {
     CookieJar shared;
     shared.add(Cookie(u"h", u"/", u"s", u"1"));
     client.setCookieJar(&shared);
-    transport.answer(200).headers = {{"Set-Cookie", "t=2"}};
+    transport.queue(200).headers = {{"Set-Cookie", "t=2"}};
     get(u"http://h/");
     EXPECT_EQ(utf8(transport.calls[0].request.headers.get(u"Cookie")), "s=1");
     EXPECT_EQ(shared.count(), 2);
@@ -261,8 +261,8 @@ TEST_F(WebClientTest, TimeBudget) {
     client.setExchangeTimeout(20000);
     client.setTotalTimeout(45000);
     transport.beforeAnswer = [this] { clock.advance(40000); };
-    transport.answer(302).headers = {{"Location", "/next"}};
-    transport.answer(200);
+    transport.queue(302).headers = {{"Location", "/next"}};
+    transport.queue(200);
     EXPECT_TRUE(get(u"http://h/"));
     ASSERT_EQ(transport.calls.size(), 2u);
     EXPECT_EQ(transport.calls[0].timeoutMs, 20000);
@@ -272,17 +272,17 @@ TEST_F(WebClientTest, TimeBudget) {
     // time-out reaching the transport.
     transport.calls.clear();
     transport.beforeAnswer = [this] { clock.advance(45000); };
-    transport.answer(302).headers = {{"Location", "/next"}};
-    transport.answer(200);
+    transport.queue(302).headers = {{"Location", "/next"}};
+    transport.queue(200);
     EXPECT_FALSE(get(u"http://h/"));
     EXPECT_EQ(transport.calls.size(), 1u);
-    transport.answers.clear();
+    transport.replies.clear();
 
     // A zero total time-out never sends.
     transport.calls.clear();
     transport.beforeAnswer = nullptr;
     client.setTotalTimeout(0);
-    transport.answer(200);
+    transport.queue(200);
     EXPECT_FALSE(get(u"http://h/"));
     EXPECT_TRUE(transport.calls.empty());
 }

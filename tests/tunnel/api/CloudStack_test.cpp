@@ -1,6 +1,9 @@
 // The request stack and the API client against the cloud double on loopback.
 #include <gtest/gtest.h>
 
+#include <memory>
+#include <thread>
+
 #include "gt/core/lang/Integer.h"
 #include "support/CloudSupport.h"
 #include "tunnel/api/ApiAccess.h"
@@ -245,6 +248,28 @@ TEST(SaHttpClientCloud, KeepsOneConnectionUnlessIdleTimeOutOrCloseSaysOtherwise)
         }
         EXPECT_EQ(connections(cloud), c.conns);
     }
+}
+
+// The desktop client calls from its GUI thread, from a fresh thread per busy
+// action and from a task-pool thread, one call at a time: the kept
+// connection goes along from thread to thread, and the thread that destroys
+// the stack closes it.
+TEST(CloudStack, CallsFromThreadsInTurnShareTheKeptConnection) {
+    TestCloud cloud("tests/peers/cloud_demo_state.json", kDefines);
+    std::unique_ptr<ApiAccess> access(
+        new ApiAccess(apiRoot(cloud.port(), "/user"), hostsOf(cloud), gt::test::demoSpec()));
+    ApiClient client(access.get(), apiRoot(cloud.port(), "/user"), String());
+    for (int i = 0; i < 3; ++i) {
+        int elapsed = -1;
+        std::thread caller([&] { elapsed = client.ping(); });
+        caller.join();
+        EXPECT_GE(elapsed, 0) << i << ": " << utf8(client.errorMessage());
+    }
+    EXPECT_GE(client.ping(), 0) << utf8(client.errorMessage());
+    // The probe's throw-away connection, then one kept connection.
+    EXPECT_EQ(connections(cloud), "ok 2");
+    std::thread([&] { EXPECT_GE(client.ping(), 0); }).join();
+    access.reset();
 }
 
 TEST(SaHttpClientCloud, BrokenOrLateRepliesFailAndTheNextRequestConnectsAnew) {

@@ -230,4 +230,58 @@ TEST(EncryptedHttpClient, RepeatedOrIncompleteClockResetFailsTheCall) {
     }
 }
 
+// Anyone on the path of plain HTTP can answer 316 with any reset value: one
+// that cannot be a time (near the 64-bit limits it would overflow the offset)
+// fails the call and leaves the offset as it was; a time, however far off,
+// is followed.
+TEST(EncryptedHttpClient, AClockResetThatCannotBeATimeIsRefused) {
+    struct Case {
+        char const* reset;
+        bool followed;
+    } const cases[] = {
+        {"9223372036854775807", false},  // INT64_MAX
+        {"9223372036854775806", false},
+        {"-9223372036854775808", false},  // INT64_MIN
+        {"-9223372036854775807", false},
+        {"99999999999999999999999", false},
+        {"253402300800", false},  // past the end of year 9999
+        {"-1", false},
+        {"", false},
+        {"12ab", false},
+        {"253402300799", true},
+        {"0", true},
+        {"1700000000", true},
+    };
+    for (Case const& c : cases) {
+        SCOPED_TRACE(c.reset);
+        FakeHttp http;
+        EncryptingServer server;
+        int requests = 0;
+        auto next = server.handler();
+        http.answer = [&](HttpRequest const& request, HttpResponse& reply) {
+            if (++requests > 1) return next(request, reply);
+            reply.version = u"HTTP/1.1";
+            reply.statusCode = 316;
+            reply.headers.set(u"X-Ca-Timestamp-Reset", gt::test::str(c.reset));
+            return true;
+        };
+        EncryptedHttpClient client(&http, kSpec);
+        HttpResponse response;
+        EXPECT_EQ(c.followed, client.request(plainRequest("x"), &response, false, 5000));
+        EXPECT_EQ(c.followed ? 2 : 1, requests);
+        if (c.followed) {
+            long long const reset = std::stoll(c.reset);
+            EXPECT_LE(std::llabs(client.clockOffset() - (reset - now())), 2);
+            long long const sent = http.last().headers.get(u"X-Ca-Timestamp").toInt64();
+            EXPECT_LE(std::llabs(sent - reset), 2);
+            // Later requests keep using it without a fault.
+            EXPECT_TRUE(client.request(plainRequest("y"), &response, false, 5000));
+        } else {
+            EXPECT_EQ(0, client.clockOffset());
+            EXPECT_EQ(-1, response.statusCode);
+            EXPECT_NE(std::string::npos, utf8(response.reason).find("clock reset")) << utf8(response.reason);
+        }
+    }
+}
+
 }  // namespace

@@ -103,6 +103,53 @@ TEST(EncryptedProperties, WrongPasswordOrDamagedFileNeverThrows) {
     EXPECT_TRUE(damaged.values().isEmpty());
 }
 
+// A file that is there but gives no settings reads as an empty store, as a
+// missing one does; the reason is kept so that the service can say it.
+TEST(EncryptedProperties, AFileThatGivesNoSettingsTellsWhy) {
+    enum Kind { MISSING, GOOD, EMPTY, FOLDER, FIFO, OVERSIZED, NOT_ENCIPHERED, OTHER_KEY };
+    struct Case {
+        char const* name;
+        Kind kind;
+        char const* reason;  // after the path; null: no reason
+    } const cases[] = {
+        {"missing", MISSING, nullptr},
+        {"good", GOOD, nullptr},
+        {"empty", EMPTY, nullptr},
+        {"folder", FOLDER, "cannot be read: Is a directory (21)"},
+        {"fifo", FIFO, "is not a regular file"},
+        {"oversized", OVERSIZED, "is larger than 4194304 bytes"},
+        {"not enciphered", NOT_ENCIPHERED, "is no enciphered settings file"},
+        {"another computer's key", OTHER_KEY,
+         "cannot be deciphered with this computer's key (written on another computer, or damaged)"},
+    };
+    for (Case const& c : cases) {
+        SCOPED_TRACE(c.name);
+        TempDir dir;
+        std::string const file = dir.path("properties.cfg");
+        if (c.kind == GOOD || c.kind == OTHER_KEY) {
+            EncryptedProperties writer(dir.str("properties.cfg"),
+                                       c.kind == GOOD ? u"host-pw" : u"other-host");
+            ASSERT_TRUE(writer.setAll(sample()));
+        }
+        if (c.kind == EMPTY) dir.writeFile("properties.cfg", "");
+        int made = 0;
+        if (c.kind == FOLDER) made = ::mkdir(file.c_str(), 0700);
+        if (c.kind == FIFO) made = ::mkfifo(file.c_str(), 0600);
+        ASSERT_EQ(0, made);
+        if (c.kind == OVERSIZED)
+            dir.writeFile("properties.cfg", std::string(EncryptedProperties::MAX_FILE_BYTES + 1, 'x'));
+        if (c.kind == NOT_ENCIPHERED) dir.writeFile("properties.cfg", "device.token{plain}");
+
+        EncryptedProperties props(dir.str("properties.cfg"), u"host-pw");
+        if (c.reason == nullptr) {
+            EXPECT_TRUE(props.lastLoadError().isEmpty()) << utf8(props.lastLoadError());
+        } else {
+            EXPECT_EQ("The settings file " + file + " " + c.reason, utf8(props.lastLoadError()));
+        }
+        EXPECT_EQ(c.kind == GOOD ? 2 : 0, props.values().count());
+    }
+}
+
 TEST(EncryptedProperties, FileIsReplacedWholeWithPrivateMode) {
     TempDir dir;
     EncryptedProperties props(dir.str("properties.cfg"), u"pw");
@@ -138,10 +185,64 @@ TEST(EncryptedProperties, SetAllCreatesTheFolderAndAFailedWriteKeepsMemoryAndThe
     // A folder where the file should be: the write cannot replace it.
     ::mkdir(dir.path("blocked.cfg").c_str(), 0700);
     EncryptedProperties blocked(dir.str("blocked.cfg"), u"pw");
-    blocked.set(u"b", u"2");
+    EXPECT_FALSE(blocked.set(u"b", u"2"));
     EXPECT_FALSE(blocked.lastSaveSucceeded());
+    EXPECT_EQ("Cannot write " + dir.path("blocked.cfg") + ": Is a directory (21)",
+              utf8(blocked.lastSaveError()));
     EXPECT_EQ(blocked.get(u"b"), String(u"2"));
     EXPECT_EQ(countEntries(dir), 2);  // "data" and the folder; no temporary file
+}
+
+// A value that closes its own entry and opens another would come back as
+// another key's value: the device token of the service, say. Such an entry
+// is refused with a reason, and neither the file nor the store changes.
+TEST(EncryptedProperties, AnEntryTheFormatCannotHoldIsRefusedAndTheFileKeepsItsContent) {
+    struct Case {
+        char const* name;
+        std::u16string key;
+        std::u16string value;
+        char const* reason;
+    } const cases[] = {
+        {"value closes its entry", u"net.local_ip", u"1.2.3.4}device.token{attacker-token", "net.local_ip"},
+        {"value opens without closing", u"user.name", u"a{b", "user.name"},
+        {"value closes without opening", u"user.name", u"a}b", "user.name"},
+        {"value ends the text early", u"user.name", std::u16string(u"a\0b", 3), "user.name"},
+        {"key with a brace", u"device.token{x", u"1", "device.token{x"},
+        {"key with a blank", u"device token", u"1", "device token"},
+    };
+    for (Case const& c : cases) {
+        SCOPED_TRACE(c.name);
+        TempDir dir;
+        EncryptedProperties props(dir.str("properties.cfg"), u"host-pw");
+        ASSERT_TRUE(props.set(u"device.token", u"real-token"));
+        EXPECT_TRUE(props.lastSaveError().isEmpty());
+        std::string const before = dir.readFile("properties.cfg");
+        String const key(c.key.data(), static_cast<int>(c.key.size()));
+        String const value(c.value.data(), static_cast<int>(c.value.size()));
+
+        EXPECT_FALSE(props.set(key, value));
+        EXPECT_FALSE(props.lastSaveSucceeded());
+        EXPECT_NE(std::string::npos, utf8(props.lastSaveError()).find(c.reason))
+            << utf8(props.lastSaveError());
+        Dictionary<String> all = props.values();
+        all.set(key, value);
+        EXPECT_FALSE(props.setAll(all));
+        EXPECT_FALSE(props.lastSaveSucceeded());
+
+        EXPECT_EQ(before, dir.readFile("properties.cfg"));
+        EXPECT_FALSE(props.values().contains(key));
+        EXPECT_EQ(1, props.values().count());
+        EncryptedProperties again(dir.str("properties.cfg"), u"host-pw");
+        EXPECT_EQ(String(u"real-token"), again.get(u"device.token"));
+        EXPECT_EQ(1, again.values().count());
+    }
+    // Braces that pair up are kept as they are.
+    TempDir dir;
+    EncryptedProperties props(dir.str("properties.cfg"), u"host-pw");
+    EXPECT_TRUE(props.set(u"user.name", u"{a}{b{c}}"));
+    EXPECT_TRUE(props.lastSaveSucceeded());
+    EncryptedProperties again(dir.str("properties.cfg"), u"host-pw");
+    EXPECT_EQ(String(u"{a}{b{c}}"), again.get(u"user.name"));
 }
 
 TEST(EncryptedProperties, OversizedFileIsNotRead) {

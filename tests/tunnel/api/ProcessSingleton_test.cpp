@@ -1,12 +1,15 @@
 #include "tunnel/api/ProcessSingleton.h"
 
+#include <errno.h>
 #include <gtest/gtest.h>
 #include <signal.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <vector>
 
+#include "gt/core/lang/SystemError.h"
 #include "support/TempDir.h"
 #include "support/Text.h"
 
@@ -67,6 +70,56 @@ TEST(ProcessSingleton, FolderIsCreatedOnlyWhenAsked) {
     ProcessSingleton creating(dir.str("missing/deeper/svr.lock"), true);
     EXPECT_TRUE(creating.tryLock());
     EXPECT_TRUE(dir.exists("missing/deeper/svr.lock"));
+}
+
+// The lock file sits in a shared folder: a link or a FIFO put in its place
+// never leads the lock to cut or write another file, and the failure says
+// what it met, unlike a lock that another instance holds.
+TEST(ProcessSingleton, ALinkOrOtherNonFileIsRefusedWithItsReason) {
+    struct Case {
+        char const* name;
+        int error;
+        char const* text;
+    } const cases[] = {
+        {"link to a file of the user", ELOOP, "Cannot open the lock file "},
+        {"dangling link", ELOOP, "Cannot open the lock file "},
+        {"fifo", EBADFD, "Cannot open the lock file "},
+        {"folder", EISDIR, "Cannot open the lock file "},
+        {"folder that cannot be made", ENOTDIR, "Cannot create the folder "},
+    };
+    for (Case const& c : cases) {
+        SCOPED_TRACE(c.name);
+        TempDir dir;
+        dir.writeFile("victim", "precious data");
+        std::string lock = dir.path("svr.lock");
+        std::string name = c.name;
+        int made = 0;
+        if (name == "link to a file of the user") made = ::symlink(dir.path("victim").c_str(), lock.c_str());
+        if (name == "dangling link") made = ::symlink(dir.path("absent").c_str(), lock.c_str());
+        if (name == "fifo") made = ::mkfifo(lock.c_str(), 0600);
+        if (name == "folder") made = ::mkdir(lock.c_str(), 0700);
+        if (name == "folder that cannot be made") lock = dir.path("victim/data/svr.lock");
+        ASSERT_EQ(0, made);
+        ProcessSingleton singleton(gt::test::str(lock), true);
+        EXPECT_FALSE(singleton.tryLock());
+        EXPECT_EQ(c.error, singleton.lastError());
+        std::string const text = utf8(singleton.lastErrorText());
+        EXPECT_EQ(0u, text.find(c.text)) << text;
+        std::string const reason =
+            c.error == EBADFD ? "not a regular file" : utf8(gt::core::systemErrorText(c.error));
+        EXPECT_NE(std::string::npos, text.find(": " + reason)) << text;
+        EXPECT_EQ("precious data", dir.readFile("victim"));
+        EXPECT_FALSE(dir.exists("absent"));
+        EXPECT_FALSE(singleton.unlock());
+    }
+    TempDir dir;
+    ProcessSingleton holder(dir.str("svr.lock"));
+    ProcessSingleton second(dir.str("svr.lock"));
+    ASSERT_TRUE(holder.tryLock());
+    EXPECT_EQ(0, holder.lastError());
+    EXPECT_FALSE(second.tryLock());
+    EXPECT_EQ(EWOULDBLOCK, second.lastError());
+    EXPECT_TRUE(second.lastErrorText().isEmpty());
 }
 
 // A child process that tries the lock, reports the outcome on a pipe and

@@ -52,14 +52,8 @@ Acl Acl::fromDictionary(Dictionary<Any> const& object) {
     Any const& members = object.get(u"members");
     if (members.is<Array<Any> >()) {
         for (Any const& element : members.cast<Array<Any> >()) {
-            if (!element.is<Dictionary<Any> >()) continue;
-            Dictionary<Any> const& fields = element.cast<Dictionary<Any> >();
-            AclMember member;
-            member.name = gt::core::toString(fields.get(u"name"));
-            member.state = gt::core::toString(fields.get(u"state"));
-            member.remark = gt::core::toString(fields.get(u"remark"));
-            member.expire_time = gt::core::DateTime(gt::core::toLong(fields.get(u"expire_time")));
-            acl.members.add(member);
+            if (element.is<Dictionary<Any> >())
+                acl.members.add(AclMember::fromDictionary(element.cast<Dictionary<Any> >()));
         }
     }
     return acl;
@@ -81,15 +75,8 @@ Dictionary<Any> Acl::toDictionary() const {
     object.set(u"create_time", Any(create_time.seconds()));
     object.set(u"ip", Any(ipToDictionary(white, black)));
     Array<Any> list;
-    for (AclMember const& member : members) {
-        Dictionary<Any> fields;
-        fields.set(u"name", Any(member.name));
-        fields.set(u"pwd", Any(member.pwd));
-        fields.set(u"state", Any(member.state));
-        fields.set(u"remark", Any(member.remark));
-        fields.set(u"expire_time", Any(member.expire_time.seconds()));
-        list.add(Any(fields));
-    }
+    for (AclMember const& member : members)
+        list.add(Any(member.toDictionary()));
     object.set(u"members", Any(list));
     object.set(u"forwards", Any(forwards));
     return object;

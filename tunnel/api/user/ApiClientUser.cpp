@@ -31,15 +31,6 @@ bool isObject(Any const& value) { return value.is<Dictionary<Any> >(); }
 
 Dictionary<Any> const& asObject(Any const& value) { return value.cast<Dictionary<Any> >(); }
 
-// Each element of a list value as text; empty when the value is not a list.
-Array<String> textList(Any const& value) {
-    Array<String> list;
-    if (!value.is<Array<Any> >()) return list;
-    for (Any const& element : value.cast<Array<Any> >())
-        list.add(gt::core::toString(element));
-    return list;
-}
-
 // One record per object element of items, in order; other elements skipped.
 template <class T, class Convert>
 void fillList(Array<Any> const& items, Array<T>* out, Convert convert) {
@@ -90,12 +81,7 @@ bool ApiClient::queryMyUser(User* user) {
     if (!call(kAccount, u"query_my_user", sessionParams(), &result, CALL_TIMEOUT_MS)) return false;
     Any const& found = result.get(u"user");
     if (!isObject(found)) return false;
-    if (user) {
-        Dictionary<Any> const& fields = asObject(found);
-        user->id = gt::core::toLong(fields.get(u"id"));
-        user->name = gt::core::toString(fields.get(u"name"));
-        user->phone_part = gt::core::toString(fields.get(u"phone_part"));
-    }
+    if (user) *user = User::fromDictionary(asObject(found));
     return true;
 }
 
@@ -104,19 +90,7 @@ bool ApiClient::enumRegions(Array<Region>* regions) {
     Array<Any> items;
     if (!callForList(kInstance, u"enum_regions", sessionParams(), u"regions", &items)) return false;
     if (!regions) return true;
-    fillList(items, regions, [](Dictionary<Any> const& fields) {
-        Region region;
-        region.id = gt::core::toLong(fields.get(u"id"));
-        region.is_disabled = gt::core::toBool(fields.get(u"is_disabled"));
-        region.label = gt::core::toString(fields.get(u"label"));
-        region.brief = gt::core::toString(fields.get(u"brief"));
-        region.support_tcp = gt::core::toBool(fields.get(u"support_tcp"));
-        region.support_udp = gt::core::toBool(fields.get(u"support_udp"));
-        region.support_http = gt::core::toBool(fields.get(u"support_http"));
-        region.support_https = gt::core::toBool(fields.get(u"support_https"));
-        region.support_domain = gt::core::toBool(fields.get(u"support_domain"));
-        return region;
-    });
+    fillList(items, regions, Region::fromDictionary);
     return true;
 }
 
@@ -127,13 +101,7 @@ bool ApiClient::enumNodes(Array<Node>* nodes, long long regionId) {
     Array<Any> items;
     if (!callForList(kInstance, u"enum_nodes", params, u"nodes", &items)) return false;
     if (!nodes) return true;
-    fillList(items, nodes, [](Dictionary<Any> const& fields) {
-        Node node;
-        node.id = gt::core::toLong(fields.get(u"id"));
-        node.servers = textList(fields.get(u"servers"));
-        node.domains = textList(fields.get(u"domains"));
-        return node;
-    });
+    fillList(items, nodes, Node::fromDictionary);
     return true;
 }
 
@@ -144,7 +112,7 @@ bool ApiClient::enumForwards(Array<Forward>* forwards, long long deviceId) {
     Array<Any> items;
     if (!callForList(kInstance, u"enum_forwards", params, u"forwards", &items)) return false;
     if (!forwards) return true;
-    fillList(items, forwards, [](Dictionary<Any> const& fields) { return Forward::fromDictionary(fields); });
+    fillList(items, forwards, Forward::fromDictionary);
     return true;
 }
 
@@ -153,20 +121,7 @@ bool ApiClient::enumDevices(Array<Device>* devices) {
     Array<Any> items;
     if (!callForList(kInstance, u"enum_devices", sessionParams(), u"devices", &items)) return false;
     if (!devices) return true;
-    fillList(items, devices, [](Dictionary<Any> const& fields) {
-        Device device;
-        device.id = gt::core::toLong(fields.get(u"id"));
-        device.is_disabled = gt::core::toBool(fields.get(u"is_disabled"));
-        device.user_id = gt::core::toLong(fields.get(u"user_id"));
-        device.label = gt::core::toString(fields.get(u"label"));
-        device.create_ip = gt::core::toString(fields.get(u"create_ip"));
-        device.create_time = gt::core::DateTime(gt::core::toLong(fields.get(u"create_time")));
-        device.login_ip = gt::core::toString(fields.get(u"login_ip"));
-        device.is_online = gt::core::toBool(fields.get(u"is_online"));
-        device.version = gt::core::toString(fields.get(u"version"));
-        device.forwards = gt::core::toInt(fields.get(u"forwards"));
-        return device;
-    });
+    fillList(items, devices, Device::fromDictionary);
     return true;
 }
 
@@ -235,7 +190,7 @@ bool ApiClient::enumAcls(Array<Acl>* acls) {
     Array<Any> items;
     if (!callForList(kInstance, u"enum_acls", sessionParams(), u"acls", &items)) return false;
     if (!acls) return true;
-    fillList(items, acls, [](Dictionary<Any> const& fields) { return Acl::fromDictionary(fields); });
+    fillList(items, acls, Acl::fromDictionary);
     return true;
 }
 

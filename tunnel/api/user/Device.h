@@ -1,8 +1,10 @@
 // One device (computer) of the account.
 #pragma once
 
+#include "gt/core/lang/Any.h"
 #include "gt/core/lang/String.h"
 #include "gt/core/util/DateTime.h"
+#include "gt/core/util/Dictionary.h"
 
 namespace tunnel {
 
@@ -10,6 +12,10 @@ class Device {
 public:
     // The blank record: ids -1, zeros, false and empty texts.
     Device();
+
+    // One object of the API's "devices" list; every field from the key of
+    // its name (absent: 0, false or empty).
+    static Device fromDictionary(gt::core::Dictionary<gt::core::Any> const& object);
 
     long long id;
     bool is_disabled;

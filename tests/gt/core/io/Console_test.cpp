@@ -16,26 +16,27 @@ using gt::core::Console;
 using gt::core::String;
 
 namespace {
-// Sends standard output to a temporary file while alive; text() gives what arrived.
-class CapturedStdout {
+// Sends standard output (or error) to a temporary file while alive; text()
+// gives what arrived.
+class CapturedOutput {
 public:
-    CapturedStdout() {
+    explicit CapturedOutput(int fd = 1) : m_fd(fd) {
         char name[] = "/tmp/gt_console_XXXXXX";
-        int fd = mkstemp(name);
+        int file = mkstemp(name);
         m_path = name;
         std::fflush(stdout);
-        m_saved = dup(1);
-        dup2(fd, 1);
-        close(fd);
+        m_saved = dup(m_fd);
+        dup2(file, m_fd);
+        close(file);
     }
-    ~CapturedStdout() {
+    ~CapturedOutput() {
         restore();
         std::remove(m_path.c_str());
     }
     void restore() {
         if (m_saved < 0) return;
         std::fflush(stdout);
-        dup2(m_saved, 1);
+        dup2(m_saved, m_fd);
         close(m_saved);
         m_saved = -1;
     }
@@ -48,13 +49,14 @@ public:
     }
 
 private:
+    int m_fd;
     std::string m_path;
     int m_saved = -1;
 };
 }  // namespace
 
 TEST(Console, PrintlnWritesUtf8LinesEndingInNewline) {
-    CapturedStdout out;
+    CapturedOutput out;
     Console::println(u"DEBUG: ping: 12ms");
     Console::println(String::fromUtf8("中文"));
     Console::print(u"a");
@@ -62,8 +64,16 @@ TEST(Console, PrintlnWritesUtf8LinesEndingInNewline) {
     EXPECT_EQ(out.text(), "DEBUG: ping: 12ms\n\xE4\xB8\xAD\xE6\x96\x87\na\n");
 }
 
+TEST(Console, PrintlnErrorWritesTheLineToStandardErrorOnly) {
+    CapturedOutput out;
+    CapturedOutput err(2);
+    Console::printlnError(String::fromUtf8("gtsvc: 中文"));
+    EXPECT_EQ(err.text(), "gtsvc: \xE4\xB8\xAD\xE6\x96\x87\n");
+    EXPECT_EQ(out.text(), "");
+}
+
 TEST(Console, LinesOfThreadsStayWhole) {
-    CapturedStdout out;
+    CapturedOutput out;
     std::vector<std::thread> threads;
     for (int t = 0; t < 4; ++t) {
         threads.emplace_back([t] {

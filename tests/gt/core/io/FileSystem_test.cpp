@@ -1,5 +1,6 @@
 #include "gt/core/io/FileSystem.h"
 
+#include <errno.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <sys/time.h>
@@ -60,6 +61,12 @@ TEST_F(FileSystemTest, FlatListings) {
     EXPECT_EQ(out.count(), 0);
     EXPECT_EQ(gt::core::countFiles(dir.str("missing")), 0);
     EXPECT_EQ(gt::core::countDirectories(dir.str("tree/1.txt")), 0);
+    // The vector form tells an empty folder from one that cannot be read.
+    std::vector<String> entries{String(u"stale")};
+    EXPECT_TRUE(gt::core::detail::listEntries(dir.str("tree/empty"), true, false, entries));
+    EXPECT_TRUE(entries.empty());
+    EXPECT_FALSE(gt::core::detail::listEntries(dir.str("missing"), true, false, entries));
+    EXPECT_FALSE(gt::core::detail::listEntries(dir.str("tree/1.txt"), true, false, entries));
 }
 
 TEST_F(FileSystemTest, RecursiveListingsNeverFollowLinks) {
@@ -90,8 +97,29 @@ TEST_F(FileSystemTest, CreateDirectories) {
     EXPECT_TRUE(gt::core::createDirectories(deep));  // already there
     EXPECT_TRUE(gt::core::createDirectories(dir.str("x//w/")));
     EXPECT_TRUE(gt::core::isDirectory(dir.str("x/w")));
-    EXPECT_FALSE(gt::core::createDirectories(dir.str("tree/1.txt/sub")));
+    // A failure leaves its reason in errno, for the caller's log line.
+    struct Failure {
+        char const* path;
+        int error;
+    } const failures[] = {{"tree/1.txt/sub", ENOTDIR}, {"tree/1.txt", ENOTDIR}};
+    for (Failure const& f : failures) {
+        SCOPED_TRACE(f.path);
+        errno = 0;
+        EXPECT_FALSE(gt::core::createDirectories(dir.str(f.path)));
+        EXPECT_EQ(errno, f.error);
+    }
     EXPECT_FALSE(gt::core::createDirectories(String()));
+
+    // Every level made gets the mode asked for; levels that were there keep theirs.
+    ASSERT_EQ(::chmod(dir.path("x").c_str(), 0750), 0);
+    ASSERT_TRUE(gt::core::createDirectories(dir.str("x/private/inner"), 0700));
+    struct stat st;
+    for (char const* level : {"x/private", "x/private/inner"}) {
+        ASSERT_EQ(::stat(dir.path(level).c_str(), &st), 0);
+        EXPECT_EQ(st.st_mode & 0777, 0700u) << level;
+    }
+    ASSERT_EQ(::stat(dir.path("x").c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0750u);
 }
 
 TEST_F(FileSystemTest, RemoveDirectory) {

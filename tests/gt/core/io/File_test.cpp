@@ -1,9 +1,11 @@
 #include "gt/core/io/File.h"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "gt/core/io/FileSystem.h"
 #include "gt/core/io/RandomAccessFile.h"
 #include "support/TempDir.h"
 #include "support/Text.h"
@@ -59,6 +61,29 @@ TEST_F(FileTest, WriteReplacesTheWholeContent) {
     EXPECT_FALSE(File::write(dir.str("no/such/f"), bin("x")));
 }
 
+TEST_F(FileTest, WriteReplacingSwapsInAPrivateFileAndLeavesNoTemporary) {
+    dir.writeFile("f", "old");
+    // A reader that opened the old file keeps reading the old content whole.
+    int held = ::open(dir.path("f").c_str(), O_RDONLY | O_CLOEXEC);
+    ASSERT_GE(held, 0);
+    EXPECT_TRUE(File::writeReplacing(dir.str("f"), bin("new content")));
+    char buffer[64];
+    ssize_t n = ::read(held, buffer, sizeof buffer);
+    ::close(held);
+    EXPECT_EQ(std::string(buffer, n > 0 ? static_cast<size_t>(n) : 0u), "old");
+    EXPECT_EQ(dir.readFile("f"), "new content");
+    struct stat st;
+    ASSERT_EQ(::stat(dir.path("f").c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0600u);
+
+    // A folder where the file should be, and a missing folder: nothing changes.
+    ASSERT_EQ(::mkdir(dir.path("blocked").c_str(), 0700), 0);
+    EXPECT_FALSE(File::writeReplacing(dir.str("blocked"), bin("x")));
+    EXPECT_FALSE(File::writeReplacing(dir.str("no/such/f"), bin("x")));
+    EXPECT_FALSE(File::writeReplacing(String(), bin("x")));
+    EXPECT_EQ(gt::core::countFiles(dir.str()), 1);  // no temporary file left behind
+}
+
 TEST_F(FileTest, AppendCreatesAndExtends) {
     EXPECT_TRUE(File::append(dir.str("log"), bin("one\r\n")));
     EXPECT_TRUE(File::append(dir.str("log"), bin("two\r\n")));
@@ -109,6 +134,33 @@ TEST_F(FileTest, MoveNeverReplaces) {
     EXPECT_FALSE(dir.exists("a"));
     EXPECT_EQ(dir.readFile("c"), "A");
     EXPECT_FALSE(File::move(dir.str("missing"), dir.str("d")));
+}
+
+// Create and replace never write through a link: a link in the way fails
+// the creation and is itself replaced by the rename.
+TEST_F(FileTest, CreateAndReplaceLeaveWhatALinkPointsTo) {
+    dir.writeFile("victim", "keep");
+    ASSERT_EQ(::symlink(dir.path("victim").c_str(), dir.path("link").c_str()), 0);
+    ASSERT_EQ(::symlink(dir.path("absent").c_str(), dir.path("dangling").c_str()), 0);
+    EXPECT_FALSE(File::create(dir.str("link"), bin("new")));
+    EXPECT_FALSE(File::create(dir.str("dangling"), bin("new")));
+    EXPECT_FALSE(dir.exists("absent"));
+    ASSERT_TRUE(File::create(dir.str("fresh"), bin("new")));
+    EXPECT_EQ(dir.readFile("fresh"), "new");
+    EXPECT_FALSE(File::create(dir.str("fresh"), bin("other")));
+    EXPECT_EQ(dir.readFile("fresh"), "new");
+
+    ASSERT_TRUE(File::replace(dir.str("fresh"), dir.str("link")));
+    EXPECT_FALSE(dir.exists("fresh"));
+    EXPECT_EQ(dir.readFile("link"), "new");
+    struct stat st;
+    ASSERT_EQ(::lstat(dir.path("link").c_str(), &st), 0);
+    EXPECT_TRUE(S_ISREG(st.st_mode));
+    EXPECT_EQ(dir.readFile("victim"), "keep");
+
+    ::mkdir(dir.path("folder").c_str(), 0700);
+    EXPECT_FALSE(File::replace(dir.str("link"), dir.str("folder")));
+    EXPECT_FALSE(File::replace(dir.str("missing"), dir.str("other")));
 }
 
 TEST_F(FileTest, Remove) {

@@ -1,7 +1,9 @@
 #include "gt/core/io/RandomAccessFile.h"
 
+#include <errno.h>
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -95,6 +97,54 @@ TEST_F(RandomAccessFileTest, ClosedObjectFailsEverything) {
 TEST_F(RandomAccessFileTest, DirectoryIsNotAFile) {
     RAF f(dir.str(), RAF::OPEN_EXISTING, RAF::ACCESS_READ, RAF::SHARE_READ_WRITE);
     EXPECT_FALSE(f.isOpen());
+    EXPECT_EQ(f.lastError(), EISDIR);
+}
+
+// A file that others may replace by a link or a FIFO: with NO_FOLLOW only a
+// regular file at the path itself opens, and what a link points to is never
+// created, cut or written.
+TEST_F(RandomAccessFileTest, NoFollowOpensOnlyARegularFileItself) {
+    dir.writeFile("victim", "keep");
+    ASSERT_EQ(::symlink(dir.path("victim").c_str(), dir.path("link").c_str()), 0);
+    ASSERT_EQ(::symlink(dir.path("absent").c_str(), dir.path("dangling").c_str()), 0);
+    ASSERT_EQ(::mkfifo(dir.path("fifo").c_str(), 0600), 0);
+    ::mkdir(dir.path("folder").c_str(), 0700);
+    dir.writeFile("plain", "abc");
+    struct Case {
+        char const* name;
+        int mode;
+        bool open;
+        int error;
+    } const cases[] = {
+        {"link", RAF::OPEN_EXISTING, false, ELOOP},     {"link", RAF::OPEN_ALWAYS, false, ELOOP},
+        {"link", RAF::TRUNCATE_EXISTING, false, ELOOP}, {"dangling", RAF::OPEN_ALWAYS, false, ELOOP},
+        {"dangling", RAF::CREATE_NEW, false, EEXIST},   {"fifo", RAF::OPEN_EXISTING, false, EBADFD},
+        {"folder", RAF::OPEN_EXISTING, false, EISDIR},  {"missing", RAF::OPEN_EXISTING, false, ENOENT},
+        {"plain", RAF::OPEN_EXISTING, true, 0},         {"plain", RAF::TRUNCATE_EXISTING, true, 0},
+    };
+    for (Case const& c : cases) {
+        SCOPED_TRACE(std::string(c.name) + " mode " + std::to_string(c.mode));
+        RAF f(dir.str(c.name), c.mode | RAF::NO_FOLLOW, RAF::ACCESS_READ_WRITE, RAF::SHARE_READ_WRITE);
+        EXPECT_EQ(f.isOpen(), c.open);
+        EXPECT_EQ(f.lastError(), c.error);
+    }
+    EXPECT_EQ(dir.readFile("victim"), "keep");
+    EXPECT_FALSE(dir.exists("absent"));
+    EXPECT_EQ(dir.readFile("plain"), "");
+    // Without the flag a link is followed as before.
+    RAF followed(dir.str("link"), RAF::OPEN_EXISTING, RAF::ACCESS_READ, RAF::SHARE_READ_WRITE);
+    EXPECT_TRUE(followed.isOpen());
+    EXPECT_EQ(followed.size(), 4);
+}
+
+TEST_F(RandomAccessFileTest, LastErrorTellsAHeldFileFromAMissingOne) {
+    String path = ten();
+    RAF holder(path, RAF::OPEN_EXISTING, RAF::ACCESS_READ, RAF::SHARE_NONE);
+    ASSERT_TRUE(holder.isOpen());
+    EXPECT_EQ(holder.lastError(), 0);
+    RAF second(path, RAF::OPEN_EXISTING, RAF::ACCESS_READ, RAF::SHARE_READ);
+    EXPECT_FALSE(second.isOpen());
+    EXPECT_EQ(second.lastError(), EWOULDBLOCK);
 }
 
 TEST_F(RandomAccessFileTest, BackslashesAreSeparators) {

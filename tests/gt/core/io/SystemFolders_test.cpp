@@ -63,7 +63,9 @@ TEST(SystemFolders, DataFoldersFollowTheEnvironment) {
     env.set("GT_COMMON_APPDATA", nullptr);
     env.set("XDG_DATA_HOME", nullptr);
     env.set("XDG_CONFIG_HOME", nullptr);
+    env.set("XDG_STATE_HOME", nullptr);
     EXPECT_EQ(utf8(gt::core::getUserProfileDirectory()), "/home/tester");
+    EXPECT_EQ(utf8(gt::core::getStateDirectory()), "/home/tester/.local/state");
     EXPECT_EQ(utf8(gt::core::getCommonAppDataDirectory()), "/home/tester/.local/share");
     EXPECT_EQ(utf8(gt::core::getLocalAppDataDirectory()), "/home/tester/.local/share");
     EXPECT_EQ(utf8(gt::core::getAppDataDirectory()), "/home/tester/.config");
@@ -75,6 +77,15 @@ TEST(SystemFolders, DataFoldersFollowTheEnvironment) {
     EXPECT_EQ(utf8(gt::core::getCommonAppDataDirectory()), "/shared/appdata");
     env.set("GT_COMMON_APPDATA", "");  // empty counts as unset
     EXPECT_EQ(utf8(gt::core::getCommonAppDataDirectory()), "/data/xdg");
+    env.set("XDG_STATE_HOME", "/state/xdg");
+    EXPECT_EQ(utf8(gt::core::getStateDirectory()), "/state/xdg");
+    // A relative XDG folder is invalid and ignored.
+    env.set("XDG_DATA_HOME", "data");
+    env.set("XDG_CONFIG_HOME", "conf");
+    env.set("XDG_STATE_HOME", "state");
+    EXPECT_EQ(utf8(gt::core::getLocalAppDataDirectory()), "/home/tester/.local/share");
+    EXPECT_EQ(utf8(gt::core::getAppDataDirectory()), "/home/tester/.config");
+    EXPECT_EQ(utf8(gt::core::getStateDirectory()), "/home/tester/.local/state");
 }
 
 TEST(SystemFolders, TempDirectoryHasNoTrailingSeparator) {

@@ -39,6 +39,7 @@ bool reaped(int pid) {
 }
 
 TEST(Process, FreshObject) {
+    EXPECT_TRUE(Process().wait(0));
     Process p;
     EXPECT_FALSE(p.isStarted());
     EXPECT_FALSE(p.isRunning());
@@ -65,8 +66,12 @@ TEST(Process, StillActiveWhileRunningAndKillGivesNine) {
     ASSERT_TRUE(p.start(String(u"/bin/sleep 30")));
     EXPECT_TRUE(p.isRunning());
     EXPECT_EQ(p.exitCode(), Process::STILL_ACTIVE);
+    // A bounded wait on a child that goes on ends without it.
+    EXPECT_FALSE(p.wait(50));
+    EXPECT_TRUE(p.isRunning());
     p.kill();
-    ASSERT_TRUE(ended(p));
+    ASSERT_TRUE(p.wait(10000));
+    EXPECT_FALSE(p.isRunning());
     EXPECT_EQ(p.exitCode(), 9);
     int pid = p.pid();
     p.close();
@@ -114,6 +119,28 @@ TEST(Process, ArgumentsAreSplitWithoutAShell) {
     ASSERT_TRUE(p.start(info));
     ASSERT_TRUE(ended(p));
     EXPECT_EQ(dir.readFile("out"), "a  b $HOME;x cd ef\n");
+}
+
+TEST(Process, ArgumentVectorsReachTheChildAsTheyAre) {
+    TempDir dir;
+    RandomAccessFile out(dir.str("out"), RandomAccessFile::OPEN_ALWAYS, RandomAccessFile::ACCESS_WRITE,
+                         RandomAccessFile::SHARE_READ_WRITE);
+    Process::StartInfo info;
+    // The command line is not read when there are arguments.
+    info.commandLine = u"/bin/false";
+    info.arguments = {u"/usr/bin/printf", u"[%s]\\n", u"a  b", u"\" -x=\"y", String(), u"$HOME;x"};
+    info.redirectOutput = true;
+    info.stdOutput = &out;
+    Process p;
+    ASSERT_TRUE(p.start(info));
+    ASSERT_TRUE(ended(p));
+    EXPECT_EQ(p.exitCode(), 0);
+    EXPECT_EQ(dir.readFile("out"), "[a  b]\n[\" -x=\"y]\n[]\n[$HOME;x]\n");
+
+    Process refused;
+    EXPECT_FALSE(refused.start(std::vector<String>{}));
+    EXPECT_FALSE(refused.start(std::vector<String>{String(), u"x"}));
+    EXPECT_FALSE(refused.isStarted());
 }
 
 TEST(Process, RedirectsToFilesAndWorkingDirectory) {

@@ -83,6 +83,7 @@ TEST(BraceText, FormatRefusesWhatCouldNotBeReadBack) {
         String out(u"stale");
         EXPECT_FALSE(gt::core::formatBraceText(dict, &out)) << c.key << " / " << c.value;
         EXPECT_TRUE(out.isEmpty());
+        EXPECT_FALSE(gt::core::isBraceTextKey(str(c.key)) && gt::core::isBraceTextValue(str(c.value)));
     }
 }
 

@@ -1,0 +1,20 @@
+// The account's devices as the cloud last listed them (enum_devices). The
+// main window owns one and replaces its list after each successful refresh;
+// pages look devices up here instead of asking the cloud again.
+#pragma once
+
+#include "app/RecordStore.h"
+#include "tunnel/api/user/Device.h"
+
+namespace tunnel {
+
+class DeviceManager : public RecordStore<Device> {
+public:
+    DeviceManager();
+    ~DeviceManager() override;
+
+    gt::core::Array<Device> const& devices() const { return records(); }
+    void setDevices(gt::core::Array<Device> const& devices) { setRecords(devices); }
+};
+
+}  // namespace tunnel

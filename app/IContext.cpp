@@ -1,0 +1,7 @@
+#include "app/IContext.h"
+
+namespace tunnel {
+
+IContext::~IContext() = default;
+
+}  // namespace tunnel

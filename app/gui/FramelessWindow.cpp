@@ -1,0 +1,31 @@
+#include "app/gui/FramelessWindow.h"
+
+#include <QAbstractItemView>
+#include <QComboBox>
+#include <QDialog>
+
+#include "app/gui/UiScale.h"
+#include "app/gui/WindowMover.h"
+
+void FramelessWindow::setupDialog(QDialog* dialog, QWidget* parent) {
+    dialog->setWindowFlags(Qt::Window | Qt::FramelessWindowHint);
+    dialog->setAttribute(Qt::WA_TranslucentBackground);
+    UiScale::apply(dialog);
+    WindowMover::install();
+    if (parent) centreOver(dialog, parent);
+}
+
+void FramelessWindow::centreOver(QWidget* window, QWidget* parent) {
+    if (!window || !parent) return;
+    QPoint origin = parent->isWindow() ? parent->pos() : parent->mapToGlobal(QPoint(0, 0));
+    window->move(origin.x() + parent->width() / 2 - window->width() / 2,
+                 origin.y() + parent->height() / 2 - window->height() / 2);
+}
+
+void FramelessWindow::setupPopup(QComboBox* comboBox) {
+    QAbstractItemView* view = comboBox->view();
+    view->setCursor(Qt::PointingHandCursor);
+    QWidget* popup = view->window();
+    popup->setWindowFlags(Qt::Popup | Qt::FramelessWindowHint);
+    popup->setAttribute(Qt::WA_TranslucentBackground);
+}
