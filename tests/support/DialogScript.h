@@ -3,7 +3,8 @@
 // what to do in that dialog (type, click), run from the dialog's own event
 // loop. A dialog that shows while no step expects its title is noted and
 // rejected, so that a test fails instead of hanging. Every dialog seen is
-// noted with its title and its plain message text.
+// noted with its title and its plain message text. One script at a time:
+// a second one would take the first one's dialogs.
 #pragma once
 
 #include <QApplication>
