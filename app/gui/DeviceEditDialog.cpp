@@ -14,7 +14,9 @@
 #include "ui_DeviceEditDialog.h"
 
 DeviceEditDialog::DeviceEditDialog(MainWindow* mainWindow)
-    : QDialog(mainWindow), m_ui(std::make_unique<Ui::DeviceEditDialog>()), m_mainWindow(mainWindow),
+    : QDialog(mainWindow),
+      m_ui(std::make_unique<Ui::DeviceEditDialog>()),
+      m_mainWindow(mainWindow),
       m_scrolling(false) {
     GT_ASSERT(m_mainWindow);
     m_ui->setupUi(this);
@@ -40,11 +42,13 @@ void DeviceEditDialog::on_btnClose_clicked() { close(); }
 void DeviceEditDialog::on_btnCancel_clicked() { close(); }
 
 void DeviceEditDialog::on_btnSection1_toggled(bool checked) {
-    if (checked && !m_scrolling) m_ui->scrollAreaMain->verticalScrollBar()->setValue(m_ui->labelSection1->y());
+    if (checked && !m_scrolling)
+        m_ui->scrollAreaMain->verticalScrollBar()->setValue(m_ui->labelSection1->y());
 }
 
 void DeviceEditDialog::on_btnSection2_toggled(bool checked) {
-    if (checked && !m_scrolling) m_ui->scrollAreaMain->verticalScrollBar()->setValue(m_ui->labelSection2->y());
+    if (checked && !m_scrolling)
+        m_ui->scrollAreaMain->verticalScrollBar()->setValue(m_ui->labelSection2->y());
 }
 
 void DeviceEditDialog::_on_scrollBar_valueChanged(int value) {
@@ -59,7 +63,8 @@ void DeviceEditDialog::_on_scrollBar_valueChanged(int value) {
 
 void DeviceEditDialog::on_btnCreateInstance_clicked() {
     InputDialog input(this);
-    input.getText(QStringLiteral("新建实例"), QStringLiteral("请输入一个名称便于区分（比如：分支办公室）"), QString());
+    input.getText(QStringLiteral("新建实例"), QStringLiteral("请输入一个名称便于区分（比如：分支办公室）"),
+                  QString());
 }
 
 void DeviceEditDialog::on_btnOK_clicked() {

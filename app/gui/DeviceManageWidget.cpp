@@ -59,7 +59,8 @@ DeviceManageWidget::DeviceManageWidget(QWidget* parent, MainWindow* mainWindow)
     m_animation->setStartValue(QPoint(0, height()));
     m_animation->setEndValue(QPoint(0, 0));
     m_animation->setDuration(kSlideMs);
-    connect(m_animation.get(), &QPropertyAnimation::finished, this, &DeviceManageWidget::_on_animation_finished);
+    connect(m_animation.get(), &QPropertyAnimation::finished, this,
+            &DeviceManageWidget::_on_animation_finished);
 
     QTableWidget* table = m_ui->tableDevice;
     table->verticalHeader()->setDefaultSectionSize(UiScale::scaled(kRowHeight));
@@ -118,8 +119,9 @@ bool DeviceManageWidget::reload() {
         table->setItem(row, 0, cell(toQString(device.label)));
         table->setItem(row, 1, cell(toQString(device.create_time.toDateString())));
         table->setItem(row, 2, cell(toQString(device.login_ip)));
-        table->setItem(row, 3,
-                       cell(device.forwards > 0 ? QStringLiteral("映射 %1 条").arg(device.forwards) : QString()));
+        table->setItem(
+            row, 3,
+            cell(device.forwards > 0 ? QStringLiteral("映射 %1 条").arg(device.forwards) : QString()));
         QTableWidgetItem* status = cell(device.is_online ? QStringLiteral("在线") : QString());
         status->setTextAlignment(Qt::AlignCenter);
         table->setItem(row, kStatusColumn, status);
@@ -155,8 +157,9 @@ void DeviceManageWidget::on_btnDel_clicked() {
     if (row < 0) return;
     long long const id = m_mainWindow->deviceManager()->devices()[row].id;
     MessageDialog question(_dialogParent());
-    if (!question.question(QStringLiteral("删除设备"),
-                           QStringLiteral("设备删除后不会卸载服务，在该主机登录账号即可重新加入。确认删除？")))
+    if (!question.question(
+            QStringLiteral("删除设备"),
+            QStringLiteral("设备删除后不会卸载服务，在该主机登录账号即可重新加入。确认删除？")))
         return;
     tunnel::ApiClient* api = m_mainWindow->context()->apiClient();
     if (api->removeDevice(id)) {
@@ -199,8 +202,9 @@ bool DeviceManageWidget::joinDevice() {
     tunnel::ApiClient* api = m_mainWindow->context()->apiClient();
     for (;;) {
         InputDialog input(_dialogParent());
-        if (!input.getText(QStringLiteral("新设备加入"), QStringLiteral("请输入一个名称便于识别（比如：办公室主机）"),
-                           hostName, Qt::AlignLeft)) {
+        if (!input.getText(QStringLiteral("新设备加入"),
+                           QStringLiteral("请输入一个名称便于识别（比如：办公室主机）"), hostName,
+                           Qt::AlignLeft)) {
             m_statusText = QString::fromUtf16(NOT_JOINED_TEXT);
             return false;
         }
@@ -222,8 +226,9 @@ bool DeviceManageWidget::checkDeviceBinding() {
     if (!reloaded) return false;
     if (isDeviceBound() && !isDeviceInAccount()) {
         MessageDialog question(m_mainWindow);
-        if (!question.question(QStringLiteral("设备接管"),
-                               QStringLiteral("当前设备正被其他账号使用，继续操作将断开原先账号，是否接管？"))) {
+        if (!question.question(
+                QStringLiteral("设备接管"),
+                QStringLiteral("当前设备正被其他账号使用，继续操作将断开原先账号，是否接管？"))) {
             m_statusText = QString::fromUtf16(OTHER_ACCOUNT_TEXT);
             return false;
         }

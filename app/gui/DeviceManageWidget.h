@@ -77,7 +77,7 @@ private:
     QWidget* _dialogParent() const;
 
     std::unique_ptr<Ui::DeviceManageWidget> m_ui;
-    MainWindow* m_mainWindow;                       // not owned
+    MainWindow* m_mainWindow;                         // not owned
     std::unique_ptr<QPropertyAnimation> m_animation;  // the slide in and out
     QString m_statusText;
 };

@@ -64,7 +64,8 @@ void SettingDialog::on_checkBoxLocalIp_toggled(bool checked) {
         return;
     }
     QStringList offered;
-    for (String const& address : NetworkAdapters::bindable(listAddresses ? listAddresses() : gt::core::Array<String>()))
+    for (String const& address :
+         NetworkAdapters::bindable(listAddresses ? listAddresses() : gt::core::Array<String>()))
         offered << toQString(address);
     SelectDialog select(this);
     int const chosen =

@@ -157,7 +157,8 @@ TEST_F(SvrControlServiceTest, AServiceThatDoesNotEndIsAFailedStopWithItsMessage)
     control.setRunTimeout(10000);
     ASSERT_TRUE(control.setServiceMode(true)) << gt::test::utf8(control.lastError());
     gt::svc::ServiceStatus status;
-    ASSERT_EQ(gt::svc::ServiceManager().queryStatus(SvrControlService::SERVICE_NAME, &status), gt::svc::SERVICE_OK);
+    ASSERT_EQ(gt::svc::ServiceManager().queryStatus(SvrControlService::SERVICE_NAME, &status),
+              gt::svc::SERVICE_OK);
     ASSERT_GT(status.processId, 0);
     ASSERT_EQ(::kill(status.processId, SIGSTOP), 0);
     EXPECT_FALSE(control.stop());

@@ -90,7 +90,8 @@ private:
             QLabel* titleLabel = dialog->findChild<QLabel*>("labelTitle");
             QString const title = titleLabel ? titleLabel->text() : dialog->metaObject()->className();
             m_seen << title + ": " + plainText(dialog);
-            if (QLineEdit* edit = dialog->findChild<QLineEdit*>("editText")) m_proposals[title] = edit->text();
+            if (QLineEdit* edit = dialog->findChild<QLineEdit*>("editText"))
+                m_proposals[title] = edit->text();
             if (m_steps.empty() || m_steps.front().title != title) {
                 m_unexpected << title;
                 QTimer::singleShot(0, dialog, [dialog] { dialog->reject(); });

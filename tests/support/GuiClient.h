@@ -86,7 +86,8 @@ public:
 
     // The window as main() makes it: lock taken, then constructed and shown.
     std::unique_ptr<MainWindow> open(Binding binding = BIND_DEMO_DEVICE) {
-        if (binding == BIND_DEMO_DEVICE && setting(u"device.token").isEmpty()) saveDevice(DEVICE_ID, DEVICE_TOKEN);
+        if (binding == BIND_DEMO_DEVICE && setting(u"device.token").isEmpty())
+            saveDevice(DEVICE_ID, DEVICE_TOKEN);
         auto lock = std::make_unique<tunnel::ProcessSingleton>(tunnel::ClientConstants::APP_LOCK_FILE());
         if (!lock->tryLock()) return nullptr;
         MainWindow::CloudEndpoints const cloud = endpoints();

@@ -39,7 +39,8 @@ private:
     // The recorded calls of one method, oldest first.
     QJsonArray calls(QString const& method) {
         QJsonArray out;
-        QJsonArray const all = QJsonDocument::fromJson(QByteArray::fromStdString(m_env->cloud().calls())).array();
+        QJsonArray const all =
+            QJsonDocument::fromJson(QByteArray::fromStdString(m_env->cloud().calls())).array();
         for (QJsonValue const& call : all)
             if (call.toObject()["method"].toString() == method) out.append(call);
         return out;
@@ -90,14 +91,16 @@ private slots:
         QCOMPARE(sent.size(), 1);
         QJsonObject params = sent[0].toObject()["params"].toObject();
         QVERIFY(!params.take("session_id").toString().isEmpty());
-        QCOMPARE(params, (QJsonObject{{"device_id", GuiClient::DEVICE_ID}, {"fields", QJsonObject{{"label", name}}}}));
+        QCOMPARE(params, (QJsonObject{{"device_id", GuiClient::DEVICE_ID},
+                                      {"fields", QJsonObject{{"label", name}}}}));
         QVERIFY(m_window->refreshDevices());
         QCOMPARE(toQString(demoDevice().label), name);
 
         // The same name again is still sent.
         QVERIFY(edit([](QDialog* dialog) { dialog->findChild<QPushButton*>("btnOK")->click(); }));
         QCOMPARE(calls("modify_device").size(), 2);
-        QCOMPARE(calls("modify_device")[1].toObject()["params"].toObject()["fields"].toObject(), (QJsonObject{{"label", name}}));
+        QCOMPARE(calls("modify_device")[1].toObject()["params"].toObject()["fields"].toObject(),
+                 (QJsonObject{{"label", name}}));
     }
 
     void closingSendsNothing_data() {
@@ -123,17 +126,16 @@ private slots:
     // A refused save warns with the cloud's reason as plain text and keeps
     // the dialog open with the typed name.
     void aRefusedSaveWarnsAndStaysOpen() {
-        m_env->cloud().command("fault rpc_error method=modify_device times=1 code=201 message=<b>no-such</b>");
+        m_env->cloud().command(
+            "fault rpc_error method=modify_device times=1 code=201 message=<b>no-such</b>");
         DialogScript script;
         QString typedAfterWarning;
-        script.expect("编辑设备", rename("新名字"))
-            .expect("未能保存",
-                    [&](QDialog* warning) {
-                        QLabel* text = warning->findChild<QLabel*>("labelText");
-                        QCOMPARE(text->textFormat(), Qt::PlainText);
-                        QCOMPARE(text->text(), QString("<b>no-such</b>"));
-                        warning->accept();
-                    });
+        script.expect("编辑设备", rename("新名字")).expect("未能保存", [&](QDialog* warning) {
+            QLabel* text = warning->findChild<QLabel*>("labelText");
+            QCOMPARE(text->textFormat(), Qt::PlainText);
+            QCOMPARE(text->text(), QString("<b>no-such</b>"));
+            warning->accept();
+        });
         DeviceEditDialog dialog(m_window.get());
         auto check = gt::test::whenShown(&dialog, [&] {
             QTRY_VERIFY(script.done());

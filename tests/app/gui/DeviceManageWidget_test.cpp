@@ -54,7 +54,8 @@ private:
 
     QJsonArray calls(QString const& method) {
         QJsonArray out;
-        QJsonArray const all = QJsonDocument::fromJson(QByteArray::fromStdString(m_env->cloud().calls())).array();
+        QJsonArray const all =
+            QJsonDocument::fromJson(QByteArray::fromStdString(m_env->cloud().calls())).array();
         for (QJsonValue const& call : all)
             if (call.toObject()["method"].toString() == method) out.append(call.toObject()["params"]);
         return out;
@@ -159,7 +160,8 @@ private slots:
         QCOMPARE(created.size(), 2);
         QCOMPARE(withoutSession(created[0]), (QJsonObject{{"label", "first"}}));
         QCOMPARE(withoutSession(created[1]), (QJsonObject{{"label", "second"}}));
-        QCOMPARE(cloudDevice(GuiClient::setting(u"device.id").toLongLong())["label"].toString(), QString("second"));
+        QCOMPARE(cloudDevice(GuiClient::setting(u"device.id").toLongLong())["label"].toString(),
+                 QString("second"));
     }
 
     // Bound to a device the account does not list: declining keeps the
@@ -303,9 +305,8 @@ private slots:
     // A token that would not read back from the settings file as it is
     // (an unpaired brace) is refused with the reason, and nothing is stored.
     void aTokenTheSettingsFileCannotHoldIsRefused() {
-        m_env->cloud().command(
-            R"({"cmd": "fault", "kind": "result", "method": "create_device", "times": 1, )"
-            R"("value": {"device_id": 77, "device_token": "tok}device.id{1"}})");
+        m_env->cloud().command(R"({"cmd": "fault", "kind": "result", "method": "create_device", "times": 1, )"
+                               R"("value": {"device_id": 77, "device_token": "tok}device.id{1"}})");
         DialogScript script;
         script.expect(kJoin, DialogScript::type("brace")).expect("未能加入", DialogScript::yes());
         openAndCheck(script);

@@ -124,8 +124,8 @@ private slots:
         QFile::remove(linkFile());
         // No service outlives its test.
         bool const serviceMode = m_window && control()->isServiceMode();
-        bool const removed = !serviceMode || control()->stopUninstall() ||
-                             (QTest::qWait(5000), control()->stopUninstall());
+        bool const removed =
+            !serviceMode || control()->stopUninstall() || (QTest::qWait(5000), control()->stopUninstall());
         m_env->reset(m_window);
         QVERIFY(removed);
     }
@@ -152,7 +152,8 @@ private slots:
         QVERIFY(script.done());
         QByteArray const entry = readAll(linkFile());
         QString const program = toQString(gt::core::getProgramFile());
-        QVERIFY2(entry.contains("\nExec=\"" + program.toUtf8() + "\" \"--minimize=true\"\n"), entry.constData());
+        QVERIFY2(entry.contains("\nExec=\"" + program.toUtf8() + "\" \"--minimize=true\"\n"),
+                 entry.constData());
         QVERIFY(entry.startsWith("[Desktop Entry]\nType=Application\n"));
 
         script.expect(kDialog, [](QDialog* dialog) {
@@ -206,13 +207,14 @@ private slots:
         QCOMPARE(run(addresses({u"127.0.0.1", u"0.0.0.0"})), int(QDialog::Rejected));
 
         QStringList offered;
-        script.expect(kDialog,
-                      [](QDialog* dialog) {
-                          QCheckBox* box = dialog->findChild<QCheckBox*>("checkBoxLocalIp");
-                          box->click();
-                          QCOMPARE(box->text(), QString("选定接入网卡（10.0.0.7）"));
-                          pressOk(dialog);
-                      })
+        script
+            .expect(kDialog,
+                    [](QDialog* dialog) {
+                        QCheckBox* box = dialog->findChild<QCheckBox*>("checkBoxLocalIp");
+                        box->click();
+                        QCOMPARE(box->text(), QString("选定接入网卡（10.0.0.7）"));
+                        pressOk(dialog);
+                    })
             .expect(kChoose, choose(1, &offered));
         QCOMPARE(run(addresses({u"127.0.0.1", u"192.168.1.5", u"10.0.0.7"})), int(QDialog::Accepted));
         QCOMPARE(offered, (QStringList{"192.168.1.5", "10.0.0.7", "current 0"}));

@@ -25,7 +25,8 @@ TEST(DesktopEntry, ExecLineQuotesEachArgumentAndEscapesTheValue) {
         {"dollar and backquote", "/opt/$x`y`/Quorvane",
          "Exec=\"/opt/\\\\$x\\\\`y\\\\`/Quorvane\" \"--minimize=true\"\n"},
         {"backslash", "/opt/a\\b/Quorvane", "Exec=\"/opt/a\\\\\\\\b/Quorvane\" \"--minimize=true\"\n"},
-        {"percent is no field code", "/opt/100%/Quorvane", "Exec=\"/opt/100%%/Quorvane\" \"--minimize=true\"\n"},
+        {"percent is no field code", "/opt/100%/Quorvane",
+         "Exec=\"/opt/100%%/Quorvane\" \"--minimize=true\"\n"},
         {"UTF-8", "/opt/程序/Quorvane", "Exec=\"/opt/程序/Quorvane\" \"--minimize=true\"\n"},
     };
     for (auto const& c : cases) {
