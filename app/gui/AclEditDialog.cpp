@@ -138,7 +138,9 @@ void AclEditDialog::_scrollTo(bool checked, QWidget* label) {
 void AclEditDialog::on_btnOK_clicked() {
     m_acl.label = fromQString(m_ui->editLabel->text());
     int const filter = m_ui->comboBoxIpFilter->currentIndex();
-    m_acl.ip_filter = filter == IP_WHITE_LIST ? kEnabledWhite : filter == IP_BLACK_LIST ? kEnabledBlack : kDisabled;
+    m_acl.ip_filter = filter == IP_WHITE_LIST   ? kEnabledWhite
+                      : filter == IP_BLACK_LIST ? kEnabledBlack
+                                                : kDisabled;
     // Both lists go out whatever the mode, as last typed.
     m_acl.white = parseList(m_ui->editIp->property(IP_WHITE).toString());
     m_acl.black = parseList(m_ui->editIp->property(IP_BLACK).toString());
@@ -186,11 +188,13 @@ void AclEditDialog::on_btnMember_clicked() {
 
 void AclEditDialog::on_btnIpTip_clicked() {
     InformationDialog(this, true)
-        .information(QStringLiteral("地址授权"),
-                     QStringLiteral("<p><strong>开启IP白名单</strong><br>启用白名单时，白名单以外的一切IP来源都将被阻止。"
-                                    "列表为空将阻止一切IP来源，请谨慎开启。</p>"
-                                    "<p><strong>开启IP黑名单</strong><br>启用黑名单时，黑名单中的IP来源将被阻止。</p>"
-                                    "<p><strong>列表格式</strong><br>IP地址一行一个，支持 * 作为通配符。</p>"));
+        .information(
+            QStringLiteral("地址授权"),
+            QStringLiteral(
+                "<p><strong>开启IP白名单</strong><br>启用白名单时，白名单以外的一切IP来源都将被阻止。"
+                "列表为空将阻止一切IP来源，请谨慎开启。</p>"
+                "<p><strong>开启IP黑名单</strong><br>启用黑名单时，黑名单中的IP来源将被阻止。</p>"
+                "<p><strong>列表格式</strong><br>IP地址一行一个，支持 * 作为通配符。</p>"));
 }
 
 void AclEditDialog::on_comboBoxGateway_activated(int index) {

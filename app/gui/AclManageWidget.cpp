@@ -100,7 +100,8 @@ QString AclManageWidget::gatewayText(tunnel::Acl const& acl) {
 }
 
 QString AclManageWidget::forwardsText(tunnel::Acl const& acl) {
-    if (acl.forwards >= 1) return QStringLiteral("映射 ") + QString::number(acl.forwards) + QStringLiteral(" 条");
+    if (acl.forwards >= 1)
+        return QStringLiteral("映射 ") + QString::number(acl.forwards) + QStringLiteral(" 条");
     return QStringLiteral("无");
 }
 
@@ -129,7 +130,8 @@ void AclManageWidget::on_btnDel_clicked() {
     if (!_currentAcl(&acl)) return;
     long long const id = acl.id;
     if (!MessageDialog(QApplication::activeWindow())
-             .question(QStringLiteral("删除访问策略"), QStringLiteral("该访问策略删除后，配置不可恢复。确认删除？")))
+             .question(QStringLiteral("删除访问策略"),
+                       QStringLiteral("该访问策略删除后，配置不可恢复。确认删除？")))
         return;
     tunnel::ApiClient* api = m_mainWindow->context()->apiClient();
     if (!api->removeAcl(id)) {

@@ -37,7 +37,8 @@ AclMemberDialog::AclMemberDialog(QWidget* parent)
     table->setColumnWidth(0, UiScale::scaled(136));
     table->setColumnWidth(1, UiScale::scaled(136));
     table->setColumnWidth(2, UiScale::scaled(128));
-    table->setHorizontalHeaderLabels({QStringLiteral("成员账号"), QStringLiteral("到期时间"), QStringLiteral("备注")});
+    table->setHorizontalHeaderLabels(
+        {QStringLiteral("成员账号"), QStringLiteral("到期时间"), QStringLiteral("备注")});
 
     struct Entry {
         char const* text;
@@ -175,7 +176,8 @@ void AclMemberDialog::_on_actEditRemark_triggered() {
     int const row = _currentMember();
     if (row < 0) return;
     QString remark;
-    if (!_askText(QStringLiteral("备注"), QStringLiteral("请输入备注："), &remark) || _currentMember() != row) return;
+    if (!_askText(QStringLiteral("备注"), QStringLiteral("请输入备注："), &remark) || _currentMember() != row)
+        return;
     (*m_members)[row].remark = fromQString(remark);
     _fillTable();
 }
@@ -211,7 +213,8 @@ int AclMemberDialog::_currentMember() const {
 
 bool AclMemberDialog::_askText(QString const& title, QString const& label, QString* text, bool masked) {
     InputDialog input(this);
-    if (!input.getText(title, label, QString(), Qt::AlignLeft, masked ? QLineEdit::Password : QLineEdit::Normal))
+    if (!input.getText(title, label, QString(), Qt::AlignLeft,
+                       masked ? QLineEdit::Password : QLineEdit::Normal))
         return false;
     *text = input.text();
     return true;

@@ -77,6 +77,6 @@ private:
     bool _askPassword(QString const& title, QString const& noticeTitle, QString* password);
 
     std::unique_ptr<Ui::AclMemberDialog> m_ui;
-    QMenu* m_menu;                                   // child of the dialog
+    QMenu* m_menu;                                  // child of the dialog
     gt::core::Array<tunnel::AclMember>* m_members;  // not owned; set only while exec runs
 };

@@ -23,7 +23,8 @@ inline QJsonArray cloudCalls(TestCloud& cloud) {
 inline QList<QJsonObject> cloudParams(TestCloud& cloud, QString const& method) {
     QList<QJsonObject> list;
     for (QJsonValue const& call : cloudCalls(cloud))
-        if (call.toObject().value("method").toString() == method) list.append(call.toObject().value("params").toObject());
+        if (call.toObject().value("method").toString() == method)
+            list.append(call.toObject().value("params").toObject());
     return list;
 }
 

@@ -48,11 +48,19 @@ public:
     }
 
     // Steps for the client's message and input boxes.
-    static Step yes() { return [](QDialog* d) { clickButton(d, "btn_1"); }; }
-    static Step no() { return [](QDialog* d) { clickButton(d, "btn_2"); }; }
+    static Step yes() {
+        return [](QDialog* d) { clickButton(d, "btn_1"); };
+    }
+    static Step no() {
+        return [](QDialog* d) { clickButton(d, "btn_2"); };
+    }
     // The one button of a message box ("确定").
-    static Step ok() { return [](QDialog* d) { clickButton(d, "btn_2"); }; }
-    static Step cancel() { return [](QDialog* d) { d->reject(); }; }
+    static Step ok() {
+        return [](QDialog* d) { clickButton(d, "btn_2"); };
+    }
+    static Step cancel() {
+        return [](QDialog* d) { d->reject(); };
+    }
     // An input box answered with text.
     static Step type(QString text) {
         return [text](QDialog* d) {

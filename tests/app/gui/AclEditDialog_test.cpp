@@ -128,8 +128,8 @@ private slots:
         QTest::addColumn<QStringList>("entries");
         QTest::newRow("empty") << "" << QStringList();
         QTest::newRow("one entry") << "1.2.3.4" << QStringList{"1.2.3.4"};
-        QTest::newRow("blank line and final break")
-            << "1.1.1.1\n\n2.2.2.2\n" << QStringList{"1.1.1.1", "2.2.2.2", ""};
+        QTest::newRow("blank line and final break") << "1.1.1.1\n\n2.2.2.2\n"
+                                                    << QStringList{"1.1.1.1", "2.2.2.2", ""};
         QTest::newRow("CR LF and bare CR") << "a\r\nb\rc\r\n\r\nd" << QStringList{"a", "b", "c", "d"};
         QTest::newRow("break at the start") << "\n\n\na" << QStringList{"", "a"};
         QTest::newRow("blanks and wildcards kept") << " 10.0.*.* \n*" << QStringList{" 10.0.*.* ", "*"};
@@ -220,20 +220,20 @@ private slots:
 
     void gatewayAsksBeforeItTurnsOn() {
         QList<int> indexes;
-        bool const saved = run(
-            tunnel::Acl(),
-            [&](AclEditDialog* editor) {
-                QComboBox* gateway = child<QComboBox>(editor, "comboBoxGateway");
-                // The user's choices: "强制开启" twice (refused, then agreed), then "不使用".
-                QTest::keyClick(gateway, Qt::Key_Down);
-                indexes << gateway->currentIndex();
-                QTest::keyClick(gateway, Qt::Key_Down);
-                indexes << gateway->currentIndex();
-                QTest::keyClick(gateway, Qt::Key_Up);
-                indexes << gateway->currentIndex();
-                gt::test::click(editor, "btnCancel");
-            },
-            {DialogScript::no(), DialogScript::yes()});
+        bool const saved = run(tunnel::Acl(),
+                               [&](AclEditDialog* editor) {
+                                   QComboBox* gateway = child<QComboBox>(editor, "comboBoxGateway");
+                                   // The user's choices: "强制开启" twice (refused, then agreed), then
+                                   // "不使用".
+                                   QTest::keyClick(gateway, Qt::Key_Down);
+                                   indexes << gateway->currentIndex();
+                                   QTest::keyClick(gateway, Qt::Key_Down);
+                                   indexes << gateway->currentIndex();
+                                   QTest::keyClick(gateway, Qt::Key_Up);
+                                   indexes << gateway->currentIndex();
+                                   gt::test::click(editor, "btnCancel");
+                               },
+                               {DialogScript::no(), DialogScript::yes()});
         QVERIFY(!saved);
         QCOMPARE(indexes, QList<int>({0, 1, 0}));
         QCOMPARE(m_lastSeen.count(), 3);
@@ -255,17 +255,17 @@ private slots:
     void membersGoOutWithTheSaveAndNotWithACancel() {
         QFETCH(bool, save);
         tunnel::Acl const acl = storedPolicy();
-        bool const saved = run(
-            acl,
-            [&](AclEditDialog* editor) {
-                gt::test::click(editor, "btnMember");
-                gt::test::click(editor, save ? "btnOK" : "btnCancel");
-            },
-            {[](QDialog* members) {
-                 gt::test::click(members, "btnAdd");
-                 members->close();
-             },
-             DialogScript::type("newbie"), DialogScript::type("pw"), DialogScript::type("")});
+        bool const saved =
+            run(acl,
+                [&](AclEditDialog* editor) {
+                    gt::test::click(editor, "btnMember");
+                    gt::test::click(editor, save ? "btnOK" : "btnCancel");
+                },
+                {[](QDialog* members) {
+                     gt::test::click(members, "btnAdd");
+                     members->close();
+                 },
+                 DialogScript::type("newbie"), DialogScript::type("pw"), DialogScript::type("")});
         QCOMPARE(saved, save);
         QCOMPARE(m_lastSeen[1].className, "AclMemberDialog");
         QList<QJsonObject> const modifies = cloudParams(m_env->cloud(), "modify_acl");
@@ -280,7 +280,8 @@ private slots:
         QCOMPARE(members.count(), 2);
         QCOMPARE(members[0].toObject(), jsonObject(R"({"name": "abcd", "pwd": "", "state": "enabled",
                                                       "remark": "r", "expire_time": 0})"));
-        QJsonObject added = jsonObject(R"({"name": "newbie", "state": "enabled", "remark": "", "expire_time": 0})");
+        QJsonObject added =
+            jsonObject(R"({"name": "newbie", "state": "enabled", "remark": "", "expire_time": 0})");
         added.insert("pwd", toQString(AclMemberDialog::passwordDigest("pw")));
         QCOMPARE(members[1].toObject(), added);
     }
@@ -289,8 +290,10 @@ private slots:
         QTest::addColumn<bool>("stored");
         QTest::addColumn<QString>("method");
         QTest::addColumn<QString>("title");
-        QTest::newRow("create") << false << "create_acl" << "未能创建";
-        QTest::newRow("modify") << true << "modify_acl" << "未能保存";
+        QTest::newRow("create") << false << "create_acl"
+                                << "未能创建";
+        QTest::newRow("modify") << true << "modify_acl"
+                                << "未能保存";
     }
     void refusalWarnsAndKeepsTheEditorOpen() {
         QFETCH(bool, stored);
@@ -299,21 +302,20 @@ private slots:
         tunnel::Acl const acl = stored ? storedPolicy() : tunnel::Acl();
         // The cloud's reason is shown as it is, markup and all.
         QString const reason = QStringLiteral("<b>refused</b> & <i>why</i>");
-        QJsonObject fault{{"cmd", "fault"}, {"kind", "rpc_error"}, {"code", 203},
-                          {"message", reason}, {"method", method}, {"times", 1}};
+        QJsonObject fault{{"cmd", "fault"},    {"kind", "rpc_error"}, {"code", 203},
+                          {"message", reason}, {"method", method},    {"times", 1}};
         QCOMPARE(command(fault), std::string("ok"));
         bool openAfterRefusal = false;
         QString labelAfterRefusal;
-        bool const saved = run(
-            acl,
-            [&](AclEditDialog* editor) {
-                child<QLineEdit>(editor, "editLabel")->setText("second try");
-                gt::test::click(editor, "btnOK");
-                openAfterRefusal = editor->isVisible();
-                labelAfterRefusal = child<QLineEdit>(editor, "editLabel")->text();
-                gt::test::click(editor, "btnOK");
-            },
-            {DialogScript::ok()});
+        bool const saved = run(acl,
+                               [&](AclEditDialog* editor) {
+                                   child<QLineEdit>(editor, "editLabel")->setText("second try");
+                                   gt::test::click(editor, "btnOK");
+                                   openAfterRefusal = editor->isVisible();
+                                   labelAfterRefusal = child<QLineEdit>(editor, "editLabel")->text();
+                                   gt::test::click(editor, "btnOK");
+                               },
+                               {DialogScript::ok()});
         QVERIFY(saved);
         QVERIFY(openAfterRefusal);
         QCOMPARE(labelAfterRefusal, "second try");
@@ -363,8 +365,7 @@ private slots:
     }
 
     void listHelpShowsTheThreeParagraphs() {
-        run(
-            tunnel::Acl(),
+        run(tunnel::Acl(),
             [&](AclEditDialog* editor) {
                 gt::test::click(editor, "btnIpTip");
                 gt::test::click(editor, "btnCancel");

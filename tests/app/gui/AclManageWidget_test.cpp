@@ -128,9 +128,12 @@ private slots:
         // The two policies alone (loading a state would end the session).
         std::string const state = m_env->cloud().command("state");
         QVERIFY(state.rfind("ok ", 0) == 0);
-        for (QJsonValue const& stored :
-             QJsonDocument::fromJson(QByteArray::fromStdString(state.substr(3))).object().value("acls").toArray())
-            QCOMPARE(command(QJsonObject{{"cmd", "remove"}, {"kind", "acls"}, {"id", stored.toObject().value("id")}}),
+        for (QJsonValue const& stored : QJsonDocument::fromJson(QByteArray::fromStdString(state.substr(3)))
+                                            .object()
+                                            .value("acls")
+                                            .toArray())
+            QCOMPARE(command(QJsonObject{
+                         {"cmd", "remove"}, {"kind", "acls"}, {"id", stored.toObject().value("id")}}),
                      std::string("ok"));
         QCOMPARE(command(kFirst), std::string("ok"));
         QCOMPARE(command(kSecond), std::string("ok"));
@@ -155,12 +158,16 @@ private slots:
         QTest::addColumn<QString>("gateway");
         QTest::addColumn<QString>("load");
         QTest::newRow("list of a filter that is off") << acl("disabled", 3, 0, "disabled", 0, 0) << "不限制"
-                                                       << "不使用" << "无";
+                                                      << "不使用"
+                                                      << "无";
         QTest::newRow("empty white list") << acl("enabled_white", 0, 4, "enabled", 0, 2) << "白名单 0 条"
-                                          << "成员 0 个" << "映射 2 条";
+                                          << "成员 0 个"
+                                          << "映射 2 条";
         QTest::newRow("black list") << acl("enabled_black", 1, 2, "disabled", 5, 1) << "黑名单 2 条"
-                                    << "不使用" << "映射 1 条";
-        QTest::newRow("unknown texts") << acl("Enabled_White", 1, 1, "ENABLED", 1, -3) << "不限制" << "不使用"
+                                    << "不使用"
+                                    << "映射 1 条";
+        QTest::newRow("unknown texts") << acl("Enabled_White", 1, 1, "ENABLED", 1, -3) << "不限制"
+                                       << "不使用"
                                        << "无";
     }
     void cellTexts() {
@@ -267,8 +274,12 @@ private slots:
 
     void refusedDeletionShowsTheReasonAndKeepsTheRows() {
         QString const reason = QStringLiteral("<b>在用</b> & loaded");
-        QCOMPARE(command(QJsonObject{{"cmd", "fault"}, {"kind", "rpc_error"}, {"code", 203},
-                                     {"message", reason}, {"method", "remove_acl"}, {"times", 1}}),
+        QCOMPARE(command(QJsonObject{{"cmd", "fault"},
+                                     {"kind", "rpc_error"},
+                                     {"code", 203},
+                                     {"message", reason},
+                                     {"method", "remove_acl"},
+                                     {"times", 1}}),
                  std::string("ok"));
         table()->selectRow(1);
         DialogScript script;

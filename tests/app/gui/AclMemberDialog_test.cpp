@@ -75,7 +75,9 @@ private:
         return script;
     }
 
-    static QTableWidget* table(AclMemberDialog* dialog) { return dialog->findChild<QTableWidget*>("tableMember"); }
+    static QTableWidget* table(AclMemberDialog* dialog) {
+        return dialog->findChild<QTableWidget*>("tableMember");
+    }
     static QString cell(AclMemberDialog* dialog, int row, int column) {
         QTableWidgetItem* item = table(dialog)->item(row, column);
         return item ? item->text() : QStringLiteral("<none>");
@@ -103,9 +105,12 @@ private slots:
         QTest::newRow("long ago") << "enabled" << 86400LL << kNoon << "1970-01-02 已到期";
         QTest::newRow("right now") << "enabled" << kNoon << kNoon << "2024-03-10 0天";
         QTest::newRow("ten hours") << "enabled" << kNoon + 36000 << kNoon << "2024-03-10 0天";
-        QTest::newRow("one and a half days") << "enabled" << kMidnight + 2 * kDay << kNoon << "2024-03-12 1天";
-        QTest::newRow("two days at midnight") << "enabled" << kMidnight + 2 * kDay << kMidnight << "2024-03-12 2天";
-        QTest::newRow("a thousand days") << "enabled" << kMidnight + 1000 * kDay << kNoon << "2026-12-05 999天";
+        QTest::newRow("one and a half days")
+            << "enabled" << kMidnight + 2 * kDay << kNoon << "2024-03-12 1天";
+        QTest::newRow("two days at midnight")
+            << "enabled" << kMidnight + 2 * kDay << kMidnight << "2024-03-12 2天";
+        QTest::newRow("a thousand days")
+            << "enabled" << kMidnight + 1000 * kDay << kNoon << "2026-12-05 999天";
     }
     void expiryText() {
         QFETCH(QString, state);
@@ -152,16 +157,15 @@ private slots:
         bool tipShownAfter = false;
         QString expiryCell;
         long long const before = fromToday(2);
-        auto script = run(
-            &members,
-            [&](AclMemberDialog* dialog) {
-                tipHiddenAtOpen = !dialog->findChild<QLabel*>("labelTip")->isVisible();
-                gt::test::click(dialog, "btnAdd");
-                tipShownAfter = dialog->findChild<QLabel*>("labelTip")->isVisible();
-                expiryCell = cell(dialog, 1, 1);
-            },
-            {DialogScript::type("  abcd  "), DialogScript::type(""), DialogScript::ok(),
-             DialogScript::type("secret"), DialogScript::type("1")});
+        auto script = run(&members,
+                          [&](AclMemberDialog* dialog) {
+                              tipHiddenAtOpen = !dialog->findChild<QLabel*>("labelTip")->isVisible();
+                              gt::test::click(dialog, "btnAdd");
+                              tipShownAfter = dialog->findChild<QLabel*>("labelTip")->isVisible();
+                              expiryCell = cell(dialog, 1, 1);
+                          },
+                          {DialogScript::type("  abcd  "), DialogScript::type(""), DialogScript::ok(),
+                           DialogScript::type("secret"), DialogScript::type("1")});
         long long const after = fromToday(2);
 
         QCOMPARE(names(members), QStringList({"old-member", "abcd"}));
@@ -201,8 +205,8 @@ private slots:
         QTest::newRow("short, long, taken, then cancel")
             << QStringList{"abc", QString(25, 'x'), "ABCD", "-"}
             << QStringList{"请输入有效的账号格式", "请输入有效的账号格式", "账号已存在"};
-        QTest::newRow("blanks only count as nothing") << QStringList{"    ab    ", "-"}
-                                                      << QStringList{"请输入有效的账号格式"};
+        QTest::newRow("blanks only count as nothing")
+            << QStringList{"    ab    ", "-"} << QStringList{"请输入有效的账号格式"};
         QTest::newRow("cancel at the password") << QStringList{"newer", "-"} << QStringList{};
         QTest::newRow("cancel at the expiry") << QStringList{"newer", "pw", "-"} << QStringList{};
     }
@@ -241,19 +245,18 @@ private slots:
         bool delShownOnSelection = false;
         QStringList afterNo;
         QStringList rows;
-        auto script = run(
-            &members,
-            [&](AclMemberDialog* dialog) {
-                delHiddenAtOpen = !dialog->findChild<QPushButton*>("btnDel")->isVisible();
-                select(dialog, 1);
-                delShownOnSelection = dialog->findChild<QPushButton*>("btnDel")->isVisible();
-                gt::test::click(dialog, "btnDel");
-                afterNo = names(members);
-                gt::test::click(dialog, "btnDel");
-                for (int row = 0; row < table(dialog)->rowCount(); ++row)
-                    rows << cell(dialog, row, 0);
-            },
-            {DialogScript::no(), DialogScript::yes()});
+        auto script = run(&members,
+                          [&](AclMemberDialog* dialog) {
+                              delHiddenAtOpen = !dialog->findChild<QPushButton*>("btnDel")->isVisible();
+                              select(dialog, 1);
+                              delShownOnSelection = dialog->findChild<QPushButton*>("btnDel")->isVisible();
+                              gt::test::click(dialog, "btnDel");
+                              afterNo = names(members);
+                              gt::test::click(dialog, "btnDel");
+                              for (int row = 0; row < table(dialog)->rowCount(); ++row)
+                                  rows << cell(dialog, row, 0);
+                          },
+                          {DialogScript::no(), DialogScript::yes()});
         QVERIFY(delHiddenAtOpen);
         QVERIFY(delShownOnSelection);
         QCOMPARE(afterNo, QStringList({"first", "second", "third"}));
@@ -268,8 +271,7 @@ private slots:
         members.add(member("only"));
         int rowsAfter = -1;
         bool tipShown = false;
-        run(
-            &members,
+        run(&members,
             [&](AclMemberDialog* dialog) {
                 select(dialog, 0);
                 QVERIFY(action(dialog, "删除"));
@@ -289,25 +291,25 @@ private slots:
         members.add(member("second", "disabled", kNoon));
         QString remarkCell;
         QString stateCell;
-        auto script = run(
-            &members,
-            [&](AclMemberDialog* dialog) {
-                stateCell = cell(dialog, 1, 1);
-                select(dialog, 0);
-                action(dialog, "重设密码")->trigger();
-                action(dialog, "备注")->trigger();
-                remarkCell = cell(dialog, 0, 2);
-                // A double click on a row asks for its expiry.
-                QTableWidget* t = table(dialog);
-                QRect const rect = t->visualItemRect(t->item(0, 1));
-                QTest::mouseClick(t->viewport(), Qt::LeftButton, Qt::NoModifier, rect.center());
-                QTest::mouseDClick(t->viewport(), Qt::LeftButton, Qt::NoModifier, rect.center());
-                QTest::mouseRelease(t->viewport(), Qt::LeftButton, Qt::NoModifier, rect.center());
-                select(dialog, 1);
-                action(dialog, "到期时间")->trigger();
-            },
-            {DialogScript::type(""), DialogScript::ok(), DialogScript::type("新密码"),
-             DialogScript::type("<b>note</b>"), DialogScript::type("3"), DialogScript::type("")});
+        auto script =
+            run(&members,
+                [&](AclMemberDialog* dialog) {
+                    stateCell = cell(dialog, 1, 1);
+                    select(dialog, 0);
+                    action(dialog, "重设密码")->trigger();
+                    action(dialog, "备注")->trigger();
+                    remarkCell = cell(dialog, 0, 2);
+                    // A double click on a row asks for its expiry.
+                    QTableWidget* t = table(dialog);
+                    QRect const rect = t->visualItemRect(t->item(0, 1));
+                    QTest::mouseClick(t->viewport(), Qt::LeftButton, Qt::NoModifier, rect.center());
+                    QTest::mouseDClick(t->viewport(), Qt::LeftButton, Qt::NoModifier, rect.center());
+                    QTest::mouseRelease(t->viewport(), Qt::LeftButton, Qt::NoModifier, rect.center());
+                    select(dialog, 1);
+                    action(dialog, "到期时间")->trigger();
+                },
+                {DialogScript::type(""), DialogScript::ok(), DialogScript::type("新密码"),
+                 DialogScript::type("<b>note</b>"), DialogScript::type("3"), DialogScript::type("")});
 
         QCOMPARE(toQString(members[0].pwd), toQString(AclMemberDialog::passwordDigest("新密码")));
         QCOMPARE(toQString(members[0].remark), "<b>note</b>");
@@ -343,7 +345,8 @@ private slots:
             QMenu* menu = dialog->findChild<QMenu*>();
             QCOMPARE(menu->actions().count(), 4);
             auto rightClick = [t] {
-                QContextMenuEvent event(QContextMenuEvent::Mouse, QPoint(10, 10), t->viewport()->mapToGlobal(QPoint(10, 10)));
+                QContextMenuEvent event(QContextMenuEvent::Mouse, QPoint(10, 10),
+                                        t->viewport()->mapToGlobal(QPoint(10, 10)));
                 QApplication::sendEvent(t->viewport(), &event);
             };
             rightClick();
