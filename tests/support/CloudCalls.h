@@ -8,6 +8,8 @@
 #include <QJsonObject>
 #include <QList>
 #include <QString>
+#include <QStringList>
+#include <string>
 
 #include "support/TestCloud.h"
 
@@ -37,6 +39,15 @@ inline QStringList cloudMethods(TestCloud& cloud) {
 }
 
 inline QJsonObject jsonObject(char const* text) { return QJsonDocument::fromJson(QByteArray(text)).object(); }
+
+// A control command given as a JSON object, sent as the one line it must be;
+// the cloud's answer ("ok ..." / "err ...").
+inline std::string cloudCommand(TestCloud& cloud, QJsonObject const& command) {
+    return cloud.command(QJsonDocument(command).toJson(QJsonDocument::Compact).toStdString());
+}
+inline std::string cloudCommand(TestCloud& cloud, char const* json) {
+    return cloudCommand(cloud, jsonObject(json));
+}
 
 }  // namespace test
 }  // namespace gt

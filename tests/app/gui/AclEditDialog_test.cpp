@@ -21,14 +21,14 @@
 #include "app/gui/GuiUtil.h"
 #include "app/gui/MainWindow.h"
 #include "support/CloudCalls.h"
-#include "support/DialogScript.h"
+#include "support/DialogWatcher.h"
 #include "support/GuiClient.h"
 #include "support/GuiTest.h"
 
 using gt::core::Array;
 using gt::core::String;
 using gt::test::cloudParams;
-using gt::test::DialogScript;
+using gt::test::DialogWatcher;
 using gt::test::GuiClient;
 using gt::test::jsonObject;
 
@@ -68,10 +68,7 @@ private:
         return widget;
     }
 
-    // A control command given as a JSON object (one line).
-    std::string command(QJsonObject const& object) {
-        return m_env->cloud().command(QJsonDocument(object).toJson(QJsonDocument::Compact).toStdString());
-    }
+    std::string command(QJsonObject const& object) { return gt::test::cloudCommand(m_env->cloud(), object); }
 
     tunnel::Acl storedPolicy() {
         [&] { QCOMPARE(command(jsonObject(kStored)), std::string("ok")); }();
@@ -86,19 +83,19 @@ private:
     // Runs the editor on acl: body acts on it from inside its loop, prompts
     // answer the boxes that body makes it show. exec's result.
     bool run(tunnel::Acl const& acl, std::function<void(AclEditDialog*)> body,
-             QList<DialogScript::Step> const& prompts = {}) {
+             QList<DialogWatcher::Step> const& prompts = {}) {
         AclEditDialog editor(m_window.get());
-        DialogScript script;
+        DialogWatcher script;
         script.then([&](QDialog*) { body(&editor); });
-        for (DialogScript::Step const& step : prompts)
+        for (DialogWatcher::Step const& step : prompts)
             script.then(step);
         bool const saved = editor.exec(acl);
-        [&] { QVERIFY2(script.done(), qPrintable(script.describe())); }();
+        [&] { QVERIFY2(script.done(), qPrintable(script.titles())); }();
         [&] { QCOMPARE(script.unexpected(), 0); }();
         m_lastSeen = script.seen();
         return saved;
     }
-    QList<DialogScript::Seen> m_lastSeen;
+    QList<DialogWatcher::Seen> m_lastSeen;
 
     static void typeInto(QPlainTextEdit* box, QStringList const& lines) {
         box->selectAll();
@@ -233,7 +230,7 @@ private slots:
                                    indexes << gateway->currentIndex();
                                    gt::test::click(editor, "btnCancel");
                                },
-                               {DialogScript::no(), DialogScript::yes()});
+                               {DialogWatcher::no(), DialogWatcher::yes()});
         QVERIFY(!saved);
         QCOMPARE(indexes, QList<int>({0, 1, 0}));
         QCOMPARE(m_lastSeen.count(), 3);
@@ -265,7 +262,7 @@ private slots:
                      gt::test::click(members, "btnAdd");
                      members->close();
                  },
-                 DialogScript::type("newbie"), DialogScript::type("pw"), DialogScript::type("")});
+                 DialogWatcher::type("newbie"), DialogWatcher::type("pw"), DialogWatcher::type("")});
         QCOMPARE(saved, save);
         QCOMPARE(m_lastSeen[1].className, "AclMemberDialog");
         QList<QJsonObject> const modifies = cloudParams(m_env->cloud(), "modify_acl");
@@ -315,7 +312,7 @@ private slots:
                                    labelAfterRefusal = child<QLineEdit>(editor, "editLabel")->text();
                                    gt::test::click(editor, "btnOK");
                                },
-                               {DialogScript::ok()});
+                               {DialogWatcher::ok()});
         QVERIFY(saved);
         QVERIFY(openAfterRefusal);
         QCOMPARE(labelAfterRefusal, "second try");
@@ -370,7 +367,7 @@ private slots:
                 gt::test::click(editor, "btnIpTip");
                 gt::test::click(editor, "btnCancel");
             },
-            {DialogScript::ok()});
+            {DialogWatcher::ok()});
         QCOMPARE(m_lastSeen.count(), 2);
         QCOMPARE(m_lastSeen[1].title, "地址授权");
         for (char const* heading : {"开启IP白名单", "开启IP黑名单", "列表格式"})

@@ -20,7 +20,7 @@
 #include "app/gui/GuiUtil.h"
 #include "app/gui/MainWindow.h"
 #include "support/CloudCalls.h"
-#include "support/DialogScript.h"
+#include "support/DialogWatcher.h"
 #include "support/GuiClient.h"
 #include "support/GuiTest.h"
 
@@ -30,7 +30,7 @@ using gt::core::Dictionary;
 using gt::core::String;
 using gt::test::cloudMethods;
 using gt::test::cloudParams;
-using gt::test::DialogScript;
+using gt::test::DialogWatcher;
 using gt::test::GuiClient;
 using gt::test::jsonObject;
 
@@ -93,12 +93,9 @@ private:
         return cells;
     }
 
-    std::string command(char const* json) {
-        return m_env->cloud().command(
-            QJsonDocument(jsonObject(json)).toJson(QJsonDocument::Compact).toStdString());
-    }
-    std::string command(QJsonObject const& object) {
-        return m_env->cloud().command(QJsonDocument(object).toJson(QJsonDocument::Compact).toStdString());
+    template <class Command>
+    std::string command(Command const& command) {
+        return gt::test::cloudCommand(m_env->cloud(), command);
     }
 
     void showPage() {
@@ -205,14 +202,15 @@ private slots:
     }
 
     void addingReloadsAndTellsTheService() {
-        DialogScript script;
+        DialogWatcher script;
         script.then([](QDialog* editor) {
             editor->findChild<QLineEdit*>("editLabel")->setText("新策略");
             gt::test::click(editor, "btnOK");
         });
         QTest::mouseClick(button("btnCreate"), Qt::LeftButton);
         QTRY_VERIFY(script.done());
-        QCOMPARE(script.titles(), QStringList{"编辑策略"});
+        QCOMPARE(script.seen().count(), 1);
+        QCOMPARE(script.seen()[0].title, "编辑策略");
         QList<QJsonObject> const creates = cloudParams(m_env->cloud(), "create_acl");
         QCOMPARE(creates.count(), 1);
         QCOMPARE(creates[0].value("acl").toObject().value("id").toInteger(), -1);
@@ -224,7 +222,7 @@ private slots:
     }
 
     void cancelledEditorChangesNothing() {
-        DialogScript script;
+        DialogWatcher script;
         script.then([](QDialog* editor) { gt::test::click(editor, "btnCancel"); });
         QTest::mouseClick(button("btnCreate"), Qt::LeftButton);
         QTRY_VERIFY(script.done());
@@ -234,7 +232,7 @@ private slots:
 
     void doubleClickEditsThatPolicy() {
         QString shown;
-        DialogScript script;
+        DialogWatcher script;
         script.then([&](QDialog* editor) {
             QLineEdit* label = editor->findChild<QLineEdit*>("editLabel");
             shown = label->text();
@@ -257,8 +255,8 @@ private slots:
 
     void deletingAsksReloadsAndTellsTheServiceNothing() {
         table()->selectRow(0);
-        DialogScript script;
-        script.then(DialogScript::no()).then(DialogScript::yes());
+        DialogWatcher script;
+        script.then(DialogWatcher::no()).then(DialogWatcher::yes());
         QTest::mouseClick(button("btnDel"), Qt::LeftButton);
         QVERIFY(cloudParams(m_env->cloud(), "remove_acl").isEmpty());
         QTest::mouseClick(button("btnDel"), Qt::LeftButton);
@@ -282,8 +280,8 @@ private slots:
                                      {"times", 1}}),
                  std::string("ok"));
         table()->selectRow(1);
-        DialogScript script;
-        script.then(DialogScript::yes()).then(DialogScript::ok());
+        DialogWatcher script;
+        script.then(DialogWatcher::yes()).then(DialogWatcher::ok());
         QTest::mouseClick(button("btnDel"), Qt::LeftButton);
         QTRY_VERIFY(script.done());
         QCOMPARE(script.seen().count(), 2);
@@ -300,8 +298,8 @@ private slots:
         QCOMPARE(command(R"({"cmd": "fault", "kind": "rpc_error", "code": 500, "message": "busy",
                             "method": "enum_acls", "times": 1})"),
                  std::string("ok"));
-        DialogScript script;
-        script.then(DialogScript::ok());
+        DialogWatcher script;
+        script.then(DialogWatcher::ok());
         QVERIFY(!page()->showPage());
         QTRY_VERIFY(script.done());
         QCOMPARE(script.seen()[0].title, "未能刷新");
@@ -318,8 +316,8 @@ private slots:
         reversed.add(shown[0]);
         m_window->aclManager()->setAcls(reversed);
         table()->selectRow(0);
-        DialogScript script;
-        script.then(DialogScript::yes());
+        DialogWatcher script;
+        script.then(DialogWatcher::yes());
         QTest::mouseClick(button("btnDel"), Qt::LeftButton);
         QTRY_VERIFY(script.done());
         QList<QJsonObject> const removes = cloudParams(m_env->cloud(), "remove_acl");
@@ -330,7 +328,7 @@ private slots:
         Array<tunnel::Acl> none;
         m_window->aclManager()->setAcls(none);
         table()->selectRow(0);
-        DialogScript quiet;
+        DialogWatcher quiet;
         QTest::mouseClick(button("btnDel"), Qt::LeftButton);
         QTest::mouseClick(button("btnEdit"), Qt::LeftButton);
         QTest::qWait(100);

@@ -14,13 +14,13 @@
 
 #include "app/gui/AclMemberDialog.h"
 #include "app/gui/GuiUtil.h"
-#include "support/DialogScript.h"
+#include "support/DialogWatcher.h"
 #include "support/GuiTest.h"
 
 using gt::core::Array;
 using gt::core::DateTime;
 using gt::core::String;
-using gt::test::DialogScript;
+using gt::test::DialogWatcher;
 using tunnel::AclMember;
 
 namespace {
@@ -59,18 +59,18 @@ private:
     // Runs the dialog on members with body acting on it from inside its
     // loop (the dialog closes after it) and prompts answering the boxes
     // body makes it show. Returns the script for its notes.
-    std::unique_ptr<DialogScript> run(Array<AclMember>* members, std::function<void(AclMemberDialog*)> body,
-                                      QList<DialogScript::Step> const& prompts = {}) {
+    std::unique_ptr<DialogWatcher> run(Array<AclMember>* members, std::function<void(AclMemberDialog*)> body,
+                                       QList<DialogWatcher::Step> const& prompts = {}) {
         AclMemberDialog dialog(nullptr);
-        auto script = std::make_unique<DialogScript>();
+        auto script = std::make_unique<DialogWatcher>();
         script->then([&](QDialog*) {
             body(&dialog);
             dialog.close();
         });
-        for (DialogScript::Step const& step : prompts)
+        for (DialogWatcher::Step const& step : prompts)
             script->then(step);
         dialog.exec(members);
-        [&] { QVERIFY2(script->done(), qPrintable(script->describe())); }();
+        [&] { QVERIFY2(script->done(), qPrintable(script->titles())); }();
         [&] { QCOMPARE(script->unexpected(), 0); }();
         return script;
     }
@@ -164,8 +164,8 @@ private slots:
                               tipShownAfter = dialog->findChild<QLabel*>("labelTip")->isVisible();
                               expiryCell = cell(dialog, 1, 1);
                           },
-                          {DialogScript::type("  abcd  "), DialogScript::type(""), DialogScript::ok(),
-                           DialogScript::type("secret"), DialogScript::type("1")});
+                          {DialogWatcher::type("  abcd  "), DialogWatcher::type(""), DialogWatcher::ok(),
+                           DialogWatcher::type("secret"), DialogWatcher::type("1")});
         long long const after = fromToday(2);
 
         QCOMPARE(names(members), QStringList({"old-member", "abcd"}));
@@ -179,7 +179,7 @@ private slots:
         QVERIFY(tipHiddenAtOpen);
         QVERIFY(tipShownAfter);
 
-        QList<DialogScript::Seen> const& seen = script->seen();
+        QList<DialogWatcher::Seen> const& seen = script->seen();
         QCOMPARE(seen.count(), 6);
         struct Expected {
             char const* title;
@@ -215,10 +215,10 @@ private slots:
         QFETCH(QStringList, notices);
         Array<AclMember> members;
         members.add(member("abcd"));
-        QList<DialogScript::Step> prompts;
+        QList<DialogWatcher::Step> prompts;
         for (int i = 0; i < answers.count(); ++i) {
-            prompts << (answers[i] == "-" ? DialogScript::cancel() : DialogScript::type(answers[i]));
-            if (i < notices.count()) prompts << DialogScript::ok();
+            prompts << (answers[i] == "-" ? DialogWatcher::cancel() : DialogWatcher::type(answers[i]));
+            if (i < notices.count()) prompts << DialogWatcher::ok();
         }
         bool tipHidden = false;
         auto script = run(
@@ -231,7 +231,7 @@ private slots:
         QCOMPARE(names(members), QStringList{"abcd"});
         QVERIFY(tipHidden);
         QStringList shown;
-        for (DialogScript::Seen const& s : script->seen())
+        for (DialogWatcher::Seen const& s : script->seen())
             if (s.className == "MessageDialog") shown << s.text;
         QCOMPARE(shown, notices);
     }
@@ -256,7 +256,7 @@ private slots:
                               for (int row = 0; row < table(dialog)->rowCount(); ++row)
                                   rows << cell(dialog, row, 0);
                           },
-                          {DialogScript::no(), DialogScript::yes()});
+                          {DialogWatcher::no(), DialogWatcher::yes()});
         QVERIFY(delHiddenAtOpen);
         QVERIFY(delShownOnSelection);
         QCOMPARE(afterNo, QStringList({"first", "second", "third"}));
@@ -279,7 +279,7 @@ private slots:
                 rowsAfter = table(dialog)->rowCount();
                 tipShown = dialog->findChild<QLabel*>("labelTip")->isVisible();
             },
-            {DialogScript::yes()});
+            {DialogWatcher::yes()});
         QVERIFY(members.isEmpty());
         QCOMPARE(rowsAfter, 0);
         QVERIFY(tipShown);
@@ -308,8 +308,8 @@ private slots:
                     select(dialog, 1);
                     action(dialog, "到期时间")->trigger();
                 },
-                {DialogScript::type(""), DialogScript::ok(), DialogScript::type("新密码"),
-                 DialogScript::type("<b>note</b>"), DialogScript::type("3"), DialogScript::type("")});
+                {DialogWatcher::type(""), DialogWatcher::ok(), DialogWatcher::type("新密码"),
+                 DialogWatcher::type("<b>note</b>"), DialogWatcher::type("3"), DialogWatcher::type("")});
 
         QCOMPARE(toQString(members[0].pwd), toQString(AclMemberDialog::passwordDigest("新密码")));
         QCOMPARE(toQString(members[0].remark), "<b>note</b>");
@@ -322,7 +322,7 @@ private slots:
         QCOMPARE(stateCell, "停用");
         QVERIFY(members[1].pwd.isEmpty());
 
-        QList<DialogScript::Seen> const& seen = script->seen();
+        QList<DialogWatcher::Seen> const& seen = script->seen();
         QCOMPARE(seen.count(), 7);
         QCOMPARE(seen[1].title, "重设密码");
         QCOMPARE(seen[1].echo, kMasked);
@@ -365,7 +365,7 @@ private slots:
         // No list: exec returns at once and shows nothing.
         dialog.exec(nullptr);
         QVERIFY(!dialog.isVisible());
-        DialogScript script;
+        DialogWatcher script;
         action(&dialog, "删除")->trigger();
         action(&dialog, "备注")->trigger();
         QMetaObject::invokeMethod(&dialog, "on_btnAdd_clicked");
