@@ -4,6 +4,8 @@
 #                   build (normal + sanitizer), run every test
 #   ./run.sh demo [--keep]   install what is missing, build and run the service demo
 #                   (--keep: leave it up until Ctrl+C)
+#   ./run.sh gui    install what is missing, build, start a test cloud and relay
+#                   on loopback and open the desktop client (closing it stops them)
 set -euo pipefail
 cd "$(dirname "$0")"
 ROOT=$(pwd)
@@ -63,8 +65,16 @@ demo)
     shift
     exec python3 "$ROOT/demo/demo.py" --build "$ROOT/build" "$@"
     ;;
+gui)
+    install_missing
+    echo "== building the desktop client"
+    cmake -S "$ROOT" -B "$ROOT/build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+    cmake --build "$ROOT/build" -j "$(jobs)" --target Quorvane QvrSvr
+    shift
+    exec python3 "$ROOT/demo/gui.py" --build "$ROOT/build" "$@"
+    ;;
 *)
-    echo "usage: $0 test|demo [--keep]" >&2
+    echo "usage: $0 test|demo [--keep]|gui" >&2
     exit 2
     ;;
 esac

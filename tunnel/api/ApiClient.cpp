@@ -30,7 +30,11 @@ gt::net::URL appendPath(gt::net::URL const& root, String const& path) {
 }  // namespace
 
 ApiClient::ApiClient(gt::util::IHttpAccess* transport, gt::net::URL const& root, String const& sessionId)
-    : m_webClient(transport), m_root(root), m_errorCode(0), m_sessionId(sessionId) {}
+    : m_webClient(transport),
+      m_root(root),
+      m_errorCode(0),
+      m_sessionId(sessionId),
+      m_hasSession(!sessionId.isEmpty()) {}
 
 ApiClient::~ApiClient() = default;
 
@@ -63,7 +67,7 @@ bool ApiClient::call(String const& path, String const& method, Dictionary<Any> c
         gt::util::JsonRpcClient rpc(&m_webClient, url);
         answer = rpc.call(method, params);
     } catch (gt::util::RpcException const& e) {
-        if (e.code() == SESSION_INVALID) m_sessionId.clear();
+        if (e.code() == SESSION_INVALID) setSessionId(String());
         _fail(e.code(), e.message());
         return false;
     } catch (gt::core::Exception const& e) {

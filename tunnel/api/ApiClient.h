@@ -6,6 +6,8 @@
 // check and session update) runs under the client's call lock.
 #pragma once
 
+#include <atomic>
+
 #include "gt/core/lang/Any.h"
 #include "gt/core/lang/CriticalSection.h"
 #include "gt/core/lang/String.h"
@@ -60,7 +62,11 @@ public:
     // that needs the error of its own call holds callLock() across both.
     int errorCode() const;
     gt::core::String errorMessage() const;
+    // The session text: read it only while no other thread may call.
     gt::core::String const& sessionId() const { return m_sessionId; }
+    // Whether a session is held; safe to ask from any thread, also while
+    // another thread's call (which may end the session) is under way.
+    bool hasSession() const { return m_hasSession.load(); }
     gt::net::URL const& root() const { return m_root; }
 
     // The account calls of the desktop client. They are defined in its
@@ -99,7 +105,10 @@ protected:
     // call and whatever the member does with its result (the lock is
     // recursive, so call() may be run inside it).
     gt::core::CriticalSection& callLock() { return m_callLock; }
-    void setSessionId(gt::core::String const& sessionId) { m_sessionId = sessionId; }
+    void setSessionId(gt::core::String const& sessionId) {
+        m_sessionId = sessionId;
+        m_hasSession = !sessionId.isEmpty();
+    }
     // A params dictionary holding "session_id".
     gt::core::Dictionary<gt::core::Any> sessionParams() const;
     // The list member's shared steps: call, then the result key must hold an
@@ -116,6 +125,7 @@ private:
     int m_errorCode;
     gt::core::String m_errorMessage;
     gt::core::String m_sessionId;
+    std::atomic<bool> m_hasSession;  // mirrors !m_sessionId.isEmpty() for readers on other threads
     mutable gt::core::CriticalSection m_callLock;
 };
 

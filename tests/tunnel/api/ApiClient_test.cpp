@@ -75,6 +75,7 @@ TEST(ApiClient, ErrorRepliesKeepCodeAndMessageAndOnly101EndsTheSession) {
         EXPECT_EQ(client.errorCode(), c.code);
         EXPECT_EQ(utf8(client.errorMessage()), "会话 gone");
         EXPECT_EQ(client.sessionId() == u"sid", c.sessionKept);
+        EXPECT_EQ(client.hasSession(), c.sessionKept);
     }
 }
 

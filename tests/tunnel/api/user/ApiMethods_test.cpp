@@ -352,6 +352,7 @@ TEST(ApiMethods, LoginAndLogoutKeepTheSessionRules) {
     f.http.answer = replyWith("\"result\":{\"session_id\":\"s2\"}");
     ASSERT_TRUE(f.client.login(u"alice", u"pw"));
     EXPECT_EQ(utf8(f.client.sessionId()), "s2");
+    EXPECT_TRUE(f.client.hasSession());
     EXPECT_EQ(gt::test::paramsJson(f.http.last()),
               canonical("{\"name\":\"alice\",\"pwd\":\"pw\",\"version\":\"2.0.9\"}"));
 
@@ -364,6 +365,7 @@ TEST(ApiMethods, LoginAndLogoutKeepTheSessionRules) {
     f.http.answer = replyWith("\"result\":{}");
     EXPECT_TRUE(f.client.login(u"alice", u"pw"));
     EXPECT_TRUE(f.client.sessionId().isEmpty());
+    EXPECT_FALSE(f.client.hasSession());
 
     // Calls without a session still send it, empty.
     f.http.answer = replyWith("\"result\":{\"devices\":[]}");
@@ -379,6 +381,7 @@ TEST(ApiMethods, LoginAndLogoutKeepTheSessionRules) {
     f.http.answer = nullptr;
     f.client.logout();
     EXPECT_TRUE(f.client.sessionId().isEmpty());
+    EXPECT_FALSE(f.client.hasSession());
     EXPECT_EQ(gt::test::paramsJson(f.http.last()), "{\"session_id\":\"s3\"}");
 }
 

@@ -1,0 +1,107 @@
+#!/usr/bin/env python3
+"""The desktop client to try on this computer: a test cloud with a demo account
+and a test relay on loopback, a local web page to publish, then Quorvane on
+the desktop with a data folder of its own.
+
+    python3 demo/gui.py [--build DIR]
+
+Log in with the account printed at the start. Closing the client (its menu's
+last entry, or the close button while logged out) stops everything this
+started; so does Ctrl+C here.
+"""
+
+import argparse
+import os
+import signal
+import subprocess
+import sys
+
+ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
+sys.path.insert(0, os.path.join(ROOT, 'tests', 'svr'))
+
+import svr_stack  # noqa: E402
+
+# The demo account of tests/peers/cloud_demo_state.json; the client puts "86"
+# in front of a name made of digits, as the cloud knows it.
+ACCOUNT = '13800000000'
+PASSWORD = 'demo-password'
+
+PAGE = ('<!doctype html><html><head><meta charset="utf-8"><title>Quorvane demo</title></head>'
+        '<body><h1>Hello from a local web server</h1></body></html>\n')
+
+
+def has_display():
+    return bool(os.environ.get('DISPLAY') or os.environ.get('WAYLAND_DISPLAY'))
+
+
+def no_display():
+    print('There is no display to open Quorvane on (neither DISPLAY nor WAYLAND_DISPLAY is set).\n'
+          'Run this from a terminal of a desktop session, or get a display first:\n'
+          '  - over SSH with X forwarding:  ssh -X <this computer>, then ./run.sh gui\n'
+          '  - a virtual X server you can look at through VNC:\n'
+          '      Xvfb :99 -screen 0 1280x800x24 &  x11vnc -display :99 &  DISPLAY=:99 ./run.sh gui',
+          file=sys.stderr)
+    return 1
+
+
+def step(text):
+    print('\n==> ' + text, flush=True)
+
+
+def on_terminate(*_):
+    raise KeyboardInterrupt
+
+
+def main():
+    parser = argparse.ArgumentParser(description='Try the desktop client against a local test cloud.')
+    parser.add_argument('--build', default=os.path.join(ROOT, 'build'))
+    args = parser.parse_args()
+    if not has_display():
+        return no_display()
+
+    stack = svr_stack.Stack(args.build, ROOT)
+    env = dict(stack.env,
+               GT_SERVICE_REGISTRY=os.path.join(stack.tmp, 'services'),
+               XDG_CONFIG_HOME=os.path.join(stack.tmp, 'config'))
+    signal.signal(signal.SIGTERM, on_terminate)
+    client = None
+    code = 1
+    try:
+        step('Starting the test relay and the test cloud on loopback')
+        target = svr_stack.PageTarget(PAGE)
+        stack.start_peers(target, port_wait=15)
+        print('    relay on 127.0.0.1:%d, cloud on 127.0.0.1:%d' % (stack.relay_port, stack.cloud_port))
+
+        step('Opening Quorvane (data folder %s)' % stack.data_dir)
+        print('    account:  %s' % ACCOUNT)
+        print('    password: %s' % PASSWORD, flush=True)
+        # A session of its own: Ctrl+C here reaches only this driver, which
+        # then asks the client to close.
+        client = subprocess.Popen([os.path.join(args.build, 'Quorvane')], env=env, start_new_session=True)
+        code = client.wait()
+        print('    Quorvane ended (%d)' % code)
+    except KeyboardInterrupt:
+        print('\n    (interrupted)')
+        code = 0
+    except Exception as error:  # tell what went wrong, then clean up
+        print('\nFailed: %s' % error, file=sys.stderr)
+    finally:
+        signal.signal(signal.SIGINT, signal.SIG_IGN)
+        step('Stopping everything this started')
+        if client and client.poll() is None:
+            client.send_signal(signal.SIGTERM)
+            try:
+                client.wait(30)
+            except subprocess.TimeoutExpired:
+                client.kill()
+                client.wait(5)
+        # The client ends its service program itself; this makes sure.
+        subprocess.run([os.path.join(args.build, 'QvrSvr'), '--exit'], env=env, stdout=subprocess.DEVNULL,
+                       stderr=subprocess.DEVNULL, timeout=30)
+        stack.stop()
+        print('    done')
+    return code
+
+
+if __name__ == '__main__':
+    sys.exit(main())

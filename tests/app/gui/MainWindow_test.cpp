@@ -1,0 +1,265 @@
+// The main window against the test cloud and the real service program: the
+// status line and its repair links, a second start, hiding without a tray,
+// the menus, the update prompts, the account dialog; and its texts alone.
+#include <QAction>
+#include <QDesktopServices>
+#include <QLabel>
+#include <QMenu>
+#include <QProcess>
+#include <QPushButton>
+#include <QToolButton>
+#include <QtTest>
+#include <memory>
+
+#include "app/ClientConstants.h"
+#include "app/gui/DeviceManageWidget.h"
+#include "app/gui/ForwardManageWidget.h"
+#include "app/gui/GuiUtil.h"
+#include "app/gui/MainTexts.h"
+#include "app/gui/MainWindow.h"
+#include "gt/core/io/File.h"
+#include "gt/core/io/SystemFolders.h"
+#include "support/DialogWatcher.h"
+#include "support/GuiClient.h"
+#include "support/GuiTest.h"
+
+using gt::test::DialogWatcher;
+using gt::test::GuiClient;
+
+namespace {
+
+constexpr int kLoginMs = 30000;
+constexpr char kRunning[] = "Quorvane正在运行";
+
+QString plain(QString const& html) {
+    QTextDocument document;
+    document.setHtml(html);
+    return document.toPlainText();
+}
+
+}  // namespace
+
+class MainWindowTest : public QObject {
+    Q_OBJECT
+
+private:
+    std::unique_ptr<GuiClient> m_env;
+    std::unique_ptr<MainWindow> m_window;
+
+    QLabel* statusLine() { return m_window->findChild<QLabel*>("labelMain"); }
+
+    void openLoggedIn() {
+        GuiClient::saveAccount(GuiClient::NAME, GuiClient::PASSWORD);
+        m_window = m_env->open();
+        QVERIFY(m_window);
+        QTRY_VERIFY_WITH_TIMEOUT(m_window->isLoggedIn(), kLoginMs);
+    }
+
+private slots:
+    void initTestCase() { m_env.reset(new GuiClient); }
+    void cleanup() { m_env->reset(m_window); }
+
+    void statusLineText_data() {
+        QTest::addColumn<bool>("running");
+        QTest::addColumn<QString>("binding");
+        QTest::addColumn<QString>("html");
+        QTest::newRow("running, bound") << true << "" << kRunning;
+        QTest::newRow("running, not bound")
+            << true << "本设备未加入"
+            << "<span>本设备未加入 <a href='app:///repair?type=device'><font color='#CE891D'>"
+               "<small>点击修复</small></font></a></span>";
+        QTest::newRow("binding text escaped")
+            << true << "<b>x</b>"
+            << "<span>&lt;b&gt;x&lt;/b&gt; <a href='app:///repair?type=device'><font color='#CE891D'>"
+               "<small>点击修复</small></font></a></span>";
+        QTest::newRow("not running")
+            << false << "本设备未加入"
+            << "<span>后台组件异常 <a href='app:///repair?type=svr'><font color='#CE891D'>"
+               "<small>点击修复</small></font></a></span>";
+    }
+    void statusLineText() {
+        QFETCH(bool, running);
+        QFETCH(QString, binding);
+        QFETCH(QString, html);
+        QCOMPARE(MainTexts::statusLine(running, binding), html);
+    }
+
+    void accountSummary_data() {
+        QTest::addColumn<qlonglong>("freeUsed");
+        QTest::addColumn<qlonglong>("freeLimit");
+        QTest::addColumn<qlonglong>("paidLimit");
+        QTest::addColumn<qlonglong>("remain");
+        QTest::addColumn<QString>("text");
+        qlonglong const gib = 1LL << 30;
+        QTest::newRow("fresh account")
+            << 0LL << gib << 0LL << 0LL << "免费流量：1.00 G\n已购流量：0 M 加购\n套餐剩余：无套餐 升级";
+        QTest::newRow("used above limit") << 2 * gib << gib << 5 * gib << 86399LL
+                                          << "免费流量：0 M\n已购流量：5.00 G 加购\n套餐剩余：0 天 续期";
+        QTest::newRow("thirty days") << (100LL << 20) << gib << (100LL << 20) << 30 * 86400LL
+                                     << "免费流量：924 M\n已购流量：100 M 加购\n套餐剩余：30 天 续期";
+    }
+    void accountSummary() {
+        QFETCH(qlonglong, freeUsed);
+        QFETCH(qlonglong, freeLimit);
+        QFETCH(qlonglong, paidLimit);
+        QFETCH(qlonglong, remain);
+        QFETCH(QString, text);
+        tunnel::QuotaInfo quota;
+        quota.used.traffic_free = freeUsed;
+        quota.limit.traffic_free = freeLimit;
+        quota.limit.traffic_paid = paidLimit;
+        tunnel::Plan plan;
+        plan.remain = remain;
+        QString const html = MainTexts::accountSummary(quota, plan);
+        QCOMPARE(plain(html), text);
+        // Each store link is a single-quoted anchor.
+        QCOMPARE(html.count("<a href='"), 2);
+    }
+
+    void statusLineFollowsTheServiceAndItsRepairLink() {
+        openLoggedIn();
+        QTRY_COMPARE_WITH_TIMEOUT(statusLine()->text(), QString(kRunning), kLoginMs);
+
+        m_window->svrControl()->killConsole();
+        QTRY_VERIFY(statusLine()->text().contains("后台组件异常"));
+        QVERIFY(statusLine()->text().contains("app:///repair?type=svr"));
+
+        // A repair link that names a host is not ours.
+        QDesktopServices::openUrl(QUrl("app://elsewhere/repair?type=svr"));
+        QTest::qWait(300);
+        QVERIFY(!m_window->svrControl()->isRunning());
+
+        QDesktopServices::openUrl(QUrl("app:///repair?type=svr"));
+        QTRY_COMPARE_WITH_TIMEOUT(statusLine()->text(), QString(kRunning), kLoginMs);
+    }
+
+    void secondStartEndsWithTwoAndBringsTheFirstToFront() {
+        openLoggedIn();
+        m_window->hide();
+        QProcess second;
+        second.start(toQString(gt::core::getProgramDirectory()) + "/Quorvane", {"--minimize=true"});
+        QVERIFY(second.waitForFinished(30000));
+        QCOMPARE(second.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(second.exitCode(), 2);
+        QTRY_VERIFY(m_window->isVisible() && !m_window->isMinimized());
+        QTRY_VERIFY(!gt::core::File::isFile(tunnel::ClientConstants::ACTIVED_FILE()));
+    }
+
+    // The status mailbox is read every 3 s, and only while the window shows.
+    void statusReportIsReadOnlyWhileTheWindowShows() {
+        openLoggedIn();
+        // The service program would answer requests itself.
+        m_window->svrControl()->killConsole();
+        m_window->hide();
+        QFile report(toQString(tunnel::ClientConstants::STATUS_FILE()));
+        QByteArray const text = "{\"forwards\":[{\"id\":100,\"ping\":12,\"channels\":1}]}";
+        QVERIFY(report.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        report.write(text);
+        report.close();
+        // More than one status period passes while hidden.
+        QTest::qWait(MainWindow::STATUS_INTERVAL_MS + 500);
+        QVERIFY(report.open(QIODevice::ReadOnly));
+        QCOMPARE(report.readAll(), text);
+        report.close();
+        m_window->show();
+        // Read and emptied: the next request is pending.
+        QTRY_COMPARE_WITH_TIMEOUT(QFileInfo(report.fileName()).size(), 0, 2 * MainWindow::STATUS_INTERVAL_MS);
+    }
+
+    void closeButtonEndsWhenLoggedOutAndNeverStrandsTheWindow() {
+        m_window = m_env->open();
+        // Before the first tick nobody is logged in: the window closes.
+        QTest::mouseClick(m_window->findChild<QToolButton*>("btnClose"), Qt::LeftButton);
+        QVERIFY(!m_window->isVisible());
+        m_window.reset();
+        GuiClient::clearData();
+
+        openLoggedIn();
+        QTest::mouseClick(m_window->findChild<QToolButton*>("btnClose"), Qt::LeftButton);
+        if (m_window->hasTray()) {
+            QVERIFY(!m_window->isVisible());
+        } else {
+            // Without a tray it is minimised instead of hidden.
+            QVERIFY(m_window->isVisible());
+            QVERIFY(m_window->isMinimized());
+        }
+    }
+
+    void trayMenuTextsFollowTheState() {
+        openLoggedIn();
+        QMenu* menu = nullptr;
+        for (QMenu* candidate : m_window->findChildren<QMenu*>())
+            for (QAction* action : candidate->actions())
+                if (action->text() == "更换登录") menu = candidate;
+        QVERIFY(menu);
+        // The texts are set each time the menu opens.
+        emit menu->aboutToShow();
+        QStringList texts;
+        for (QAction* action : menu->actions())
+            if (!action->isSeparator()) texts << action->text();
+        QCOMPARE(texts, (QStringList{"隐藏主界面", "设置", "检测版本更新", "访问官网", "控制台", "加购升级",
+                                     "帮助中心", "更换登录", "退出并关闭映射"}));
+    }
+
+    void escapeClosesAnOpenPage() {
+        openLoggedIn();
+        QTest::mouseClick(m_window->findChild<QPushButton*>("btnForward"), Qt::LeftButton);
+        QVERIFY(m_window->forwardWidget()->isVisible());
+        QTest::keyClick(m_window.get(), Qt::Key_Escape);
+        QTRY_VERIFY(!m_window->forwardWidget()->isVisible());
+    }
+
+    void accountDialogShowsQuotaAndPlan() {
+        openLoggedIn();
+        DialogWatcher dialogs;
+        QTest::mouseClick(m_window->findChild<QPushButton*>("btnAccount"), Qt::LeftButton);
+        DialogWatcher::Seen const* summary = dialogs.find("账号状态");
+        QVERIFY2(summary, qPrintable(dialogs.titles()));
+        QCOMPARE(summary->text, QString("免费流量：1.00 G\n已购流量：0 M 加购\n套餐剩余：30 天 续期"));
+    }
+
+    void repairButtonReportsAHealthyEnvironment() {
+        openLoggedIn();
+        QTRY_COMPARE_WITH_TIMEOUT(statusLine()->text(), QString(kRunning), kLoginMs);
+        DialogWatcher dialogs;
+        QTest::mouseClick(m_window->findChild<QPushButton*>("btnRepair"), Qt::LeftButton);
+        QVERIFY2(dialogs.find("诊断完成"), qPrintable(dialogs.titles()));
+    }
+
+    void newerVersionIsShownOnTheVersionButton() {
+        m_env->cloud().command(
+            "fault result method=enum_configs value={\"configs\":{\"version_new\":\"2.0.10\"}}");
+        openLoggedIn();
+        QTRY_COMPARE(m_window->findChild<QPushButton*>("btnUpgrade")->text(), QString("版本 2.0.9 有新版本"));
+    }
+
+    // No updater beside the program: the check says so and nothing ends.
+    void manualUpdateCheckWithoutUpdaterSaysWhy() {
+        openLoggedIn();
+        DialogWatcher dialogs;
+        QTest::mouseClick(m_window->findChild<QPushButton*>("btnUpgrade"), Qt::LeftButton);
+        DialogWatcher::Seen const* answer = dialogs.find("升级");
+        QVERIFY2(answer, qPrintable(dialogs.titles()));
+        QVERIFY2(answer->text.startsWith("未能完成版本检测。\n") && answer->text.size() > 10,
+                 qPrintable(answer->text));
+        QVERIFY(m_window->isVisible());
+    }
+
+    // A forced update whose updater cannot start: the reason is shown, the
+    // service program runs again and the client goes on.
+    void forcedUpdateWithoutUpdaterKeepsTheClient() {
+        m_env->cloud().command(
+            "fault result method=enum_configs value={\"configs\":{\"version_min\":\"9.0\"}}");
+        DialogWatcher dialogs(true);
+        openLoggedIn();
+        QTRY_COMPARE_WITH_TIMEOUT(statusLine()->text(), QString(kRunning), kLoginMs);
+        QVERIFY2(dialogs.find("版本更新"), qPrintable(dialogs.titles()));
+        DialogWatcher::Seen const* failed = dialogs.find("未能更新");
+        QVERIFY2(failed, qPrintable(dialogs.titles()));
+        QVERIFY(!failed->text.isEmpty());
+        QVERIFY(m_window->svrControl()->isRunning());
+    }
+};
+
+GT_GUI_CLIENT_TEST_MAIN(MainWindowTest)
+#include "MainWindow_test.moc"
