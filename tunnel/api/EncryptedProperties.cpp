@@ -1,5 +1,9 @@
 #include "tunnel/api/EncryptedProperties.h"
 
+#include <sys/stat.h>
+
+#include <cerrno>
+
 #include "gt/core/io/File.h"
 #include "gt/core/io/FileSystem.h"
 #include "gt/core/io/Path.h"

@@ -9,7 +9,7 @@
 #include <string>
 
 #include "support/FakeClock.h"
-#include "support/FakeHttpAccess.h"
+#include "support/FakeHttp.h"
 #include "support/RecordingLog.h"
 #include "support/TempDir.h"
 #include "svr/DeviceApiClient.h"
@@ -36,7 +36,7 @@ public:
 
     gt::test::RecordingLog log;
     tunnel::EncryptedProperties settings;
-    gt::test::FakeHttpAccess http;
+    gt::test::FakeHttp http;
     tunnel::DeviceApiClient api{&http, gt::net::URL(u"http://127.0.0.1:18700/device"), String()};
 };
 
