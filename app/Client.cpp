@@ -71,7 +71,7 @@ void Client::setActived(bool actived) {
     }
 }
 
-bool Client::isActived() const { return File::isFile(ClientConstants::ACTIVED_FILE()); }
+bool Client::isActived() { return File::isFile(ClientConstants::ACTIVED_FILE()); }
 
 bool Client::checkUpgrade(bool* hasUpdate, String* error) {
     DownloadService updater(this);

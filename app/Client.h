@@ -66,9 +66,10 @@ public:
     // true: leaves the request to show the window (the file ACTIVED_FILE
     // holding "ACTIVED"); false: takes it away. Failures are not reported:
     // the request is a courtesy.
-    void setActived(bool actived);
+    // Static: a second start leaves it before any thread or context exists.
+    static void setActived(bool actived);
     // Whether such a request is there (a file, not a folder, of that name).
-    bool isActived() const;
+    static bool isActived();
 
     // Asks the updater (compare mode, behind the busy dialog "检查更新")
     // whether the configured "upgrade_url" offers a newer client. True when
