@@ -86,10 +86,18 @@ bool ForwardEditDialog::execCreate(int kind, long long deviceId) {
     m_ui->radioProtocol1->setChecked(true);
     m_ui->radioBandwidthFixed->setChecked(true);
     switch (kind) {
-    case ForwardWizardDialog::KIND_NATIVE: m_ui->editLabel->setText(QStringLiteral("原生端口")); break;
-    case ForwardWizardDialog::KIND_WEBSITE: m_ui->editLabel->setText(QStringLiteral("网站应用")); break;
-    case ForwardWizardDialog::KIND_PROXY: m_ui->editLabel->setText(QStringLiteral("代理服务")); break;
-    default: m_ui->editLabel->clear(); break;
+        case ForwardWizardDialog::KIND_NATIVE:
+            m_ui->editLabel->setText(QStringLiteral("原生端口"));
+            break;
+        case ForwardWizardDialog::KIND_WEBSITE:
+            m_ui->editLabel->setText(QStringLiteral("网站应用"));
+            break;
+        case ForwardWizardDialog::KIND_PROXY:
+            m_ui->editLabel->setText(QStringLiteral("代理服务"));
+            break;
+        default:
+            m_ui->editLabel->clear();
+            break;
     }
     if (!_loadPrefixes() || !_loadRegions(kind) || !_loadQuota()) return false;
     _updateBandwidthTip();
@@ -191,7 +199,9 @@ void ForwardEditDialog::_setupProxyKind() {
 void ForwardEditDialog::_chooseProtocol() {
     // Whether the dialog shows yet or not: a radio the region does not offer
     // never stays checked.
-    auto offered = [](QRadioButton* radio) { return radio->isEnabledTo(radio->parentWidget()) && !radio->isHidden(); };
+    auto offered = [](QRadioButton* radio) {
+        return radio->isEnabledTo(radio->parentWidget()) && !radio->isHidden();
+    };
     QRadioButton* chosen = offered(m_ui->radioProtocol1)   ? m_ui->radioProtocol1
                            : offered(m_ui->radioProtocol2) ? m_ui->radioProtocol2
                                                            : nullptr;
@@ -227,12 +237,17 @@ bool ForwardEditDialog::_loadRegions(int kind) {
         tunnel::Region const& region = m_regions[i];
         bool drop = region.is_disabled;
         switch (kind) {
-        case ForwardWizardDialog::KIND_NATIVE: drop = drop || (!region.support_tcp && !region.support_udp); break;
-        case ForwardWizardDialog::KIND_WEBSITE:
-            drop = drop || (!region.support_http && !region.support_https);
-            break;
-        case ForwardWizardDialog::KIND_PROXY: drop = drop || !region.support_tcp; break;
-        default: break;
+            case ForwardWizardDialog::KIND_NATIVE:
+                drop = drop || (!region.support_tcp && !region.support_udp);
+                break;
+            case ForwardWizardDialog::KIND_WEBSITE:
+                drop = drop || (!region.support_http && !region.support_https);
+                break;
+            case ForwardWizardDialog::KIND_PROXY:
+                drop = drop || !region.support_tcp;
+                break;
+            default:
+                break;
         }
         if (drop) m_regions.removeAt(i);
     }
@@ -261,18 +276,20 @@ void ForwardEditDialog::_updateBandwidthTip() {
     if (m_ui->radioBandwidthFixed->isChecked()) {
         int const limit = m_quota.limit.bandwidth;
         if (limit <= 0) {
-            m_ui->labelBandwidthFixedTip->setText(QStringLiteral("（您当前没有固定带宽可分配） ") +
-                                                  storeLink(WebLinks::storePlan(), QStringLiteral("购买带宽")));
+            m_ui->labelBandwidthFixedTip->setText(
+                QStringLiteral("（您当前没有固定带宽可分配） ") +
+                storeLink(WebLinks::storePlan(), QStringLiteral("购买带宽")));
             return;
         }
         int const remaining = std::max(0, limit - m_quota.used.bandwidth + m_forward.bandwidth) -
                               m_ui->spinBoxBandwidthFixed->value();
-        m_ui->labelBandwidthFixedTip->setText(QStringLiteral("（当前剩余可分配 %1/%2 Mbps） ").arg(remaining).arg(limit) +
-                                              storeLink(WebLinks::storeModify(), QStringLiteral("升级带宽")));
+        m_ui->labelBandwidthFixedTip->setText(
+            QStringLiteral("（当前剩余可分配 %1/%2 Mbps） ").arg(remaining).arg(limit) +
+            storeLink(WebLinks::storeModify(), QStringLiteral("升级带宽")));
         return;
     }
-    long long const left = m_quota.limit.traffic_free + m_quota.limit.traffic_paid - m_quota.used.traffic_free -
-                           m_quota.used.traffic_paid;
+    long long const left = m_quota.limit.traffic_free + m_quota.limit.traffic_paid -
+                           m_quota.used.traffic_free - m_quota.used.traffic_paid;
     m_ui->labelBandwidthFloatTip->setText(QStringLiteral("带宽 1 Mbps，当前流量剩余 ") +
                                           toQString(formatTraffic(left)) + QStringLiteral("。") +
                                           storeLink(WebLinks::storeTraffic(), QStringLiteral("购买流量包")));

@@ -88,9 +88,9 @@ void ForwardEditDialog::on_btnOk_clicked() {
         m_ui->editClientPort->setFocus();
         return;
     }
-    if (api->createForward(m_deviceId, m_nodes[node].id, fromQString(m_ui->editLabel->text()), fromQString(protocol),
-                           fromQString(hostPrefix), fromQString(hostDomain), hostCustom, clientHost, clientPort,
-                           bandwidth)) {
+    if (api->createForward(m_deviceId, m_nodes[node].id, fromQString(m_ui->editLabel->text()),
+                           fromQString(protocol), fromQString(hostPrefix), fromQString(hostDomain),
+                           hostCustom, clientHost, clientPort, bandwidth)) {
         accept();
     } else {
         _warning(QStringLiteral("未能创建"), _lastError());
@@ -101,11 +101,13 @@ bool ForwardEditDialog::_checkClientAddress(String const& protocol, String const
     long long const device = _isEditMode() ? m_forward.device_id : m_deviceId;
     // A target on another computer cannot be reached from here.
     if (device != _localDeviceId()) return true;
-    if (protocol != String(u"tcp") && protocol != String(u"http") && protocol != String(u"https")) return true;
+    if (protocol != String(u"tcp") && protocol != String(u"http") && protocol != String(u"https"))
+        return true;
     // A port beyond the 16 bits of TCP names nothing that could answer.
     unsigned short const tcpPort = port > 0 && port <= 0xFFFF ? static_cast<unsigned short>(port) : 0;
     gt::net::SocketAddress const target(gt::net::IpAddress::resolveFirst(host), tcpPort);
     if (tunnel::TcpPing(CLIENT_PROBE_MS, 1).ping(target) >= 0) return true;
     return MessageDialog(QApplication::activeWindow())
-        .question(QStringLiteral("内网地址"), QStringLiteral("填写的内网主机端口似乎无法连接，您确实要使用该主机端口吗？"));
+        .question(QStringLiteral("内网地址"),
+                  QStringLiteral("填写的内网主机端口似乎无法连接，您确实要使用该主机端口吗？"));
 }

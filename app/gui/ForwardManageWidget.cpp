@@ -79,7 +79,8 @@ ForwardManageWidget::ForwardManageWidget(QWidget* parent, MainWindow* mainWindow
     m_animation->setStartValue(QPoint(0, height()));
     m_animation->setEndValue(QPoint(0, 0));
     m_animation->setDuration(SLIDE_MS);
-    connect(m_animation.get(), &QPropertyAnimation::finished, this, &ForwardManageWidget::_on_animation_finished);
+    connect(m_animation.get(), &QPropertyAnimation::finished, this,
+            &ForwardManageWidget::_on_animation_finished);
 
     QTableWidget* table = m_ui->tableForward;
     table->verticalHeader()->setDefaultSectionSize(UiScale::scaled(kRowHeight));
@@ -96,7 +97,8 @@ ForwardManageWidget::ForwardManageWidget(QWidget* parent, MainWindow* mainWindow
 
     m_menu = new QMenu(this);
     _addAction("actCopy", QStringLiteral("复制地址"), &ForwardManageWidget::_on_actCopy_triggered);
-    m_actCName = _addAction("actCName", QStringLiteral("域名解析"), &ForwardManageWidget::_on_actCName_triggered);
+    m_actCName =
+        _addAction("actCName", QStringLiteral("域名解析"), &ForwardManageWidget::_on_actCName_triggered);
     _addAction("actEdit", QStringLiteral("编辑"), &ForwardManageWidget::_on_actEdit_triggered);
     _addAction("actMove", QStringLiteral("移动"), &ForwardManageWidget::_on_actMove_triggered);
     _addAction("actAcl", QStringLiteral("限制"), &ForwardManageWidget::_on_actAcl_triggered);
@@ -174,7 +176,8 @@ QString ForwardManageWidget::publicAddress(tunnel::Forward const& forward) {
                                                           : forward.host_custom;
         return toQString(forward.protocol + u"://" + host);
     }
-    return toQString(forward.host_prefix + u"." + forward.host_domain) + ':' + QString::number(forward.server_port);
+    return toQString(forward.host_prefix + u"." + forward.host_domain) + ':' +
+           QString::number(forward.server_port);
 }
 
 void ForwardManageWidget::reload() {
@@ -185,11 +188,13 @@ void ForwardManageWidget::reload() {
         return;
     }
     bool const local = isLocalDevice();
-    long long const deviceId = m_mainWindow->deviceManager()->devices()[m_ui->comboBoxInstance->currentIndex()].id;
+    long long const deviceId =
+        m_mainWindow->deviceManager()->devices()[m_ui->comboBoxInstance->currentIndex()].id;
     Array<tunnel::Forward> forwards;
     if (!m_mainWindow->context()->apiClient()->enumForwards(&forwards, deviceId)) {
-        MessageDialog(m_mainWindow).warning(QStringLiteral("未能获取转发列表"),
-                                            toQString(m_mainWindow->context()->apiClient()->errorMessage()));
+        MessageDialog(m_mainWindow)
+            .warning(QStringLiteral("未能获取转发列表"),
+                     toQString(m_mainWindow->context()->apiClient()->errorMessage()));
         return;
     }
     m_forwards.swap(forwards);
@@ -197,9 +202,10 @@ void ForwardManageWidget::reload() {
     table->setRowCount(m_forwards.count());
     for (int row = 0; row < m_forwards.count(); ++row) {
         tunnel::Forward const& forward = m_forwards[row];
-        QString const client = forward.protocol == String(u"socks5")
-                                   ? QStringLiteral("（内置服务）")
-                                   : toQString(forward.client_host) + ':' + QString::number(forward.client_port);
+        QString const client =
+            forward.protocol == String(u"socks5")
+                ? QStringLiteral("（内置服务）")
+                : toQString(forward.client_host) + ':' + QString::number(forward.client_port);
         table->setItem(row, COLUMN_LABEL, new QTableWidgetItem(toQString(forward.label)));
         table->setItem(row, COLUMN_CLIENT, new QTableWidgetItem(client));
         table->setItem(row, COLUMN_PUBLIC, new QTableWidgetItem(publicAddress(forward)));
@@ -252,7 +258,8 @@ void ForwardManageWidget::on_btnClose_clicked() { closePage(); }
 
 void ForwardManageWidget::on_btnCreate_clicked() {
     if (!_hasDevice()) return;
-    long long const deviceId = m_mainWindow->deviceManager()->devices()[m_ui->comboBoxInstance->currentIndex()].id;
+    long long const deviceId =
+        m_mainWindow->deviceManager()->devices()[m_ui->comboBoxInstance->currentIndex()].id;
     if (!requirePrefix()) return;
     int kind = ForwardWizardDialog::NO_KIND;
     if (!ForwardWizardDialog(m_mainWindow).select(&kind)) return;
@@ -277,9 +284,10 @@ void ForwardManageWidget::_delete() {
     int const row = _currentRow();
     if (row < 0) return;
     long long const id = m_forwards[row].id;
-    QString const text = (isWebsite(m_forwards[row].protocol) ? QStringLiteral("该映射删除后，网站地址将会关闭。")
-                                                              : QStringLiteral("该映射删除后，公网端口将会释放。")) +
-                         QStringLiteral("确认删除？");
+    QString const text =
+        (isWebsite(m_forwards[row].protocol) ? QStringLiteral("该映射删除后，网站地址将会关闭。")
+                                             : QStringLiteral("该映射删除后，公网端口将会释放。")) +
+        QStringLiteral("确认删除？");
     if (!MessageDialog(QApplication::activeWindow()).question(QStringLiteral("删除映射"), text)) return;
     if (m_mainWindow->context()->apiClient()->removeForward(id)) {
         // The devices count their mappings: the list is refreshed with them.
@@ -299,9 +307,11 @@ void ForwardManageWidget::_on_actCopy_triggered() {
         return;
     }
     InformationDialog(m_mainWindow, false)
-        .information(QStringLiteral("复制"),
-                     QStringLiteral("剪贴板错误！请使用鼠标选中以下地址，按 Ctrl+V 手工复制：<br><font color='#FFA924'>") +
-                         address.toHtmlEscaped() + QStringLiteral("</font>"));
+        .information(
+            QStringLiteral("复制"),
+            QStringLiteral(
+                "剪贴板错误！请使用鼠标选中以下地址，按 Ctrl+V 手工复制：<br><font color='#FFA924'>") +
+                address.toHtmlEscaped() + QStringLiteral("</font>"));
 }
 
 void ForwardManageWidget::_on_actCName_triggered() {
@@ -317,7 +327,8 @@ void ForwardManageWidget::_on_actCName_triggered() {
                              target.toHtmlEscaped() + QStringLiteral("</font>"));
         return;
     }
-    MessageDialog(m_mainWindow).information(QStringLiteral("提示"), QStringLiteral("该类型映射无需解析，可直接使用。"));
+    MessageDialog(m_mainWindow)
+        .information(QStringLiteral("提示"), QStringLiteral("该类型映射无需解析，可直接使用。"));
 }
 
 void ForwardManageWidget::_on_actMove_triggered() {
@@ -331,8 +342,9 @@ void ForwardManageWidget::_on_actMove_triggered() {
         items << toQString(devices[i].label);
         if (current < 0 && devices[i].id == m_forwards[row].device_id) current = i;
     }
-    int const chosen = SelectDialog(m_mainWindow).select(QStringLiteral("移动到其他设备"),
-                                                         QStringLiteral("将该映射移动到："), items, current);
+    int const chosen =
+        SelectDialog(m_mainWindow)
+            .select(QStringLiteral("移动到其他设备"), QStringLiteral("将该映射移动到："), items, current);
     if (chosen < 0 || chosen >= devices.count()) return;
     Dictionary<Any> fields;
     fields.set(u"device_id", Any(devices[chosen].id));
@@ -356,7 +368,8 @@ void ForwardManageWidget::_on_actAcl_triggered() {
     Array<tunnel::Acl> const acls = m_mainWindow->aclManager()->acls();
     if (acls.isEmpty()) {
         MessageDialog(QApplication::activeWindow())
-            .information(QStringLiteral("访问策略"), QStringLiteral("无可用访问策略，请在主界面【管理工具】中创建。"));
+            .information(QStringLiteral("访问策略"),
+                         QStringLiteral("无可用访问策略，请在主界面【管理工具】中创建。"));
         return;
     }
     QStringList items;
@@ -367,8 +380,9 @@ void ForwardManageWidget::_on_actAcl_triggered() {
     }
     items << QStringLiteral("关闭");
     if (current < 0) current = acls.count();
-    int const chosen = SelectDialog(m_mainWindow).select(QStringLiteral("访问策略"),
-                                                         QStringLiteral("加载访问策略："), items, current);
+    int const chosen =
+        SelectDialog(m_mainWindow)
+            .select(QStringLiteral("访问策略"), QStringLiteral("加载访问策略："), items, current);
     if (chosen < 0 || chosen > acls.count()) return;
     Dictionary<Any> fields;
     // An empty value (JSON null) takes the policy off.
@@ -393,30 +407,35 @@ bool ForwardManageWidget::requirePrefix() {
         QString prefix;
         for (;;) {
             InputDialog input(QApplication::activeWindow());
-            if (!input.getText(QStringLiteral("注册域名前缀"), QStringLiteral("您需要注册一个域名前缀，完成后将不能修改"),
-                               prefix))
+            if (!input.getText(QStringLiteral("注册域名前缀"),
+                               QStringLiteral("您需要注册一个域名前缀，完成后将不能修改"), prefix))
                 return false;
             prefix = toQString(fromQString(input.text()).toLower());
             if (api->checkPrefix(fromQString(prefix))) break;
             MessageDialog(QApplication::activeWindow())
                 .warning(QStringLiteral("注册域名前缀"), toQString(api->errorMessage()));
         }
-        QString const shown = QStringLiteral("<font color='#FFA924'>") + prefix.toHtmlEscaped() + QStringLiteral("</font>");
+        QString const shown =
+            QStringLiteral("<font color='#FFA924'>") + prefix.toHtmlEscaped() + QStringLiteral("</font>");
         QString const text =
-            QStringLiteral("<p>当您创建映射时，将会使用该前缀生成如下样式的连接地址。</p>"
-                           "<ol style='margin-left: -20px;'><li><p>带随机端口的连接地址：</p><p>") +
+            QStringLiteral(
+                "<p>当您创建映射时，将会使用该前缀生成如下样式的连接地址。</p>"
+                "<ol style='margin-left: -20px;'><li><p>带随机端口的连接地址：</p><p>") +
             shown + '.' + QString::fromLatin1(PORT_EXAMPLE_DOMAIN) +
             QStringLiteral(":12345</p></li><li><p>不带端口的网站地址：</p><p>http://") + shown + '.' +
             QString::fromLatin1(WEBSITE_EXAMPLE_DOMAIN) +
-            QStringLiteral("</p></li></ol><p>当前只能注册一次，完成后将不能修改。</p><p>确认使用该前缀吗？</p>");
-        if (!InformationDialog(QApplication::activeWindow(), true).question(QStringLiteral("确认注册"), text)) continue;
+            QStringLiteral(
+                "</p></li></ol><p>当前只能注册一次，完成后将不能修改。</p><p>确认使用该前缀吗？</p>");
+        if (!InformationDialog(QApplication::activeWindow(), true).question(QStringLiteral("确认注册"), text))
+            continue;
         if (!api->createPrefixFree(fromQString(prefix))) {
             _warning(QStringLiteral("未能创建"));
             return false;
         }
         MessageDialog(QApplication::activeWindow())
-            .complete(QStringLiteral("注册域名前缀"), QStringLiteral("恭喜您，") + shown +
-                                                         QStringLiteral(" 已注册成功！<br>接下来您可以开始添加映射。"));
+            .complete(QStringLiteral("注册域名前缀"),
+                      QStringLiteral("恭喜您，") + shown +
+                          QStringLiteral(" 已注册成功！<br>接下来您可以开始添加映射。"));
     }
 }
 

@@ -99,7 +99,7 @@ private:
     std::unique_ptr<Ui::ForwardManageWidget> m_ui;
     MainWindow* m_mainWindow;  // not owned
     std::unique_ptr<QPropertyAnimation> m_animation;
-    QMenu* m_menu;       // child of the page
+    QMenu* m_menu;        // child of the page
     QAction* m_actCName;  // child of the page; shown for rows with an own domain
     gt::core::Array<tunnel::Forward> m_forwards;
 };

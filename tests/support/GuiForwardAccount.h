@@ -54,8 +54,10 @@ public:
     // (after a test failure) when the login did not happen in time.
     bool open() {
         char const* source = std::getenv("GT_SOURCE_DIR");
-        std::string const path = std::string(source ? source : GT_SOURCE_DIR) + "/tests/data/gui/forwards_state.json";
-        if (cloud().command("{\"cmd\": \"load\", \"state\": {\"path\": \"" + path + "\"}}") != "ok") return false;
+        std::string const path =
+            std::string(source ? source : GT_SOURCE_DIR) + "/tests/data/gui/forwards_state.json";
+        if (cloud().command("{\"cmd\": \"load\", \"state\": {\"path\": \"" + path + "\"}}") != "ok")
+            return false;
         tunnel::EncryptedProperties settings = GuiClient::settings();
         settings.set(u"device.id", u"10");
         settings.set(u"device.token", u"demo-device-token");

@@ -83,7 +83,8 @@ private slots:
     // A region that offers only UDP: the dialog never opens, or saves, with
     // the TCP choice it starts from.
     void neverOffersAProtocolTheRegionLacks() {
-        cloud().command("put regions {\"id\": 1, \"label\": \"本机\", \"support_tcp\": false, \"support_udp\": true}");
+        cloud().command(
+            "put regions {\"id\": 1, \"label\": \"本机\", \"support_tcp\": false, \"support_udp\": true}");
         cloud().command("put regions {\"id\": 3, \"label\": \"TCP线路\", \"support_tcp\": true}");
         ForwardEditDialog dialog(m_account->window());
         whenDialog<ForwardEditDialog>([](ForwardEditDialog* d) {
@@ -144,7 +145,8 @@ private slots:
         QCOMPARE(recordedParams(cloud(), "create_forward"),
                  QList<QJsonObject>{jsonObject(
                      "{\"device_id\": 10, \"node_id\": 2, \"label\": \"网站应用\", \"protocol\": \"http\","
-                     " \"host_prefix\": \"demo\", \"host_domain\": \"web.test\", \"host_custom\": \"www.example.com\","
+                     " \"host_prefix\": \"demo\", \"host_domain\": \"web.test\", \"host_custom\": "
+                     "\"www.example.com\","
                      " \"client_host\": \"127.0.0.1\", \"client_port\": 8, \"bandwidth\": 1}")});
     }
 
@@ -263,10 +265,12 @@ private slots:
             clickLater(d, "btnOk");
         });
         QVERIFY(dialog.execEdit(forward));
-        QString const expected = QString("{\"forward_id\": 100, \"fields\": {\"label\": \"only the name\", "
-                                         "\"client_host\": \"127.0.0.1\", \"client_port\": %1, \"bandwidth\": %2}}")
-                                     .arg(target.port())
-                                     .arg(own);
+        QString const expected =
+            QString(
+                "{\"forward_id\": 100, \"fields\": {\"label\": \"only the name\", "
+                "\"client_host\": \"127.0.0.1\", \"client_port\": %1, \"bandwidth\": %2}}")
+                .arg(target.port())
+                .arg(own);
         QCOMPARE(recordedParams(cloud(), "modify_forward"),
                  QList<QJsonObject>{jsonObject(expected.toUtf8().constData())});
     }
@@ -308,7 +312,9 @@ private slots:
             QVERIFY(child<QRadioButton>(d, "radioBandwidthFloat")->isChecked());
             QVERIFY(child<QLabel>(d, "labelBandwidthFloatTip")->text().contains("当前流量剩余 0 M"));
             child<QRadioButton>(d, "radioBandwidthFixed")->click();
-            QVERIFY(child<QLabel>(d, "labelBandwidthFixedTip")->text().startsWith("（您当前没有固定带宽可分配） <a href='"));
+            QVERIFY(child<QLabel>(d, "labelBandwidthFixedTip")
+                        ->text()
+                        .startsWith("（您当前没有固定带宽可分配） <a href='"));
             clickLater(d, "btnCancel");
         });
         QVERIFY(!dialog.execCreate(ForwardWizardDialog::KIND_NATIVE, GuiForwardAccount::LOCAL_DEVICE));

@@ -137,7 +137,8 @@ private slots:
         });
         auto editor = whenDialog<ForwardEditDialog>([port](ForwardEditDialog* dialog) {
             dialog->findChild<QLineEdit*>("editLabel")->setText("My SSH");
-            QCOMPARE(dialog->findChild<QComboBox*>("comboBoxDomain")->currentText(), QString("demo.qvr.test"));
+            QCOMPARE(dialog->findChild<QComboBox*>("comboBoxDomain")->currentText(),
+                     QString("demo.qvr.test"));
             dialog->findChild<QLineEdit*>("editClientHost")->setText("LocalHost");
             dialog->findChild<QLineEdit*>("editClientPort")->setText(QString::number(port));
             dialog->findChild<QRadioButton*>("radioBandwidthFixed")->click();
@@ -147,11 +148,12 @@ private slots:
         QTest::mouseClick(m_page->findChild<QPushButton*>("btnCreate"), Qt::LeftButton);
         QVERIFY(wizard->shown);
         QVERIFY(editor->shown);
-        QString const expected = QString(
-                                     "{\"device_id\": 10, \"node_id\": 1, \"label\": \"My SSH\", \"protocol\": \"tcp\","
-                                     " \"host_prefix\": \"demo\", \"host_domain\": \"qvr.test\", \"host_custom\": \"\","
-                                     " \"client_host\": \"localhost\", \"client_port\": %1, \"bandwidth\": 2}")
-                                     .arg(port);
+        QString const expected =
+            QString(
+                "{\"device_id\": 10, \"node_id\": 1, \"label\": \"My SSH\", \"protocol\": \"tcp\","
+                " \"host_prefix\": \"demo\", \"host_domain\": \"qvr.test\", \"host_custom\": \"\","
+                " \"client_host\": \"localhost\", \"client_port\": %1, \"bandwidth\": 2}")
+                .arg(port);
         QCOMPARE(recordedParams(m_account->cloud(), "create_forward"),
                  QList<QJsonObject>{jsonObject(expected.toUtf8().constData())});
         // The table was reloaded with the new mapping.
@@ -181,10 +183,11 @@ private slots:
         });
         QTest::mouseClick(m_page->findChild<QPushButton*>("btnEdit"), Qt::LeftButton);
         QVERIFY(editor->shown);
-        QString const expected = QString(
-                                     "{\"forward_id\": 100, \"fields\": {\"label\": \"renamed\", \"client_host\": "
-                                     "\"LocalHost\", \"client_port\": %1, \"bandwidth\": 1}}")
-                                     .arg(port);
+        QString const expected =
+            QString(
+                "{\"forward_id\": 100, \"fields\": {\"label\": \"renamed\", \"client_host\": "
+                "\"LocalHost\", \"client_port\": %1, \"bandwidth\": 1}}")
+                .arg(port);
         QCOMPARE(recordedParams(m_account->cloud(), "modify_forward"),
                  QList<QJsonObject>{jsonObject(expected.toUtf8().constData())});
         QVERIFY(rowOf("renamed") >= 0);
@@ -233,7 +236,8 @@ private slots:
         QTest::addColumn<QString>("question");
         QTest::newRow("website, confirmed") << "site" << true << "该映射删除后，网站地址将会关闭。确认删除？";
         QTest::newRow("port, confirmed") << "game" << true << "该映射删除后，公网端口将会释放。确认删除？";
-        QTest::newRow("port, declined") << "demo tcp" << false << "该映射删除后，公网端口将会释放。确认删除？";
+        QTest::newRow("port, declined")
+            << "demo tcp" << false << "该映射删除后，公网端口将会释放。确认删除？";
     }
     void deleteAsksThenRemoves() {
         QFETCH(QString, label);
@@ -277,28 +281,50 @@ private slots:
         QTest::addColumn<QString>("channels");
         QTest::addColumn<QString>("toolTip");
         // "demo tcp" is id 100 with 1 Mbps, "game" id 102 without bandwidth.
-        QTest::newRow("ping 0") << "demo tcp" << 0 << "[{\"id\": 100, \"ping\": 0, \"channels\": 3}]" << "0ms"
-                                << "3" << "";
+        QTest::newRow("ping 0") << "demo tcp" << 0 << "[{\"id\": 100, \"ping\": 0, \"channels\": 3}]"
+                                << "0ms"
+                                << "3"
+                                << "";
         QTest::newRow("ping 9999") << "demo tcp" << 0 << "[{\"id\": 100, \"ping\": 9999, \"channels\": 0}]"
-                                   << "9999ms" << "0" << "";
+                                   << "9999ms"
+                                   << "0"
+                                   << "";
         QTest::newRow("ping 10000") << "demo tcp" << 0 << "[{\"id\": 100, \"ping\": 10000, \"channels\": 2}]"
-                                    << "传输忙" << "2" << "";
+                                    << "传输忙"
+                                    << "2"
+                                    << "";
         QTest::newRow("ping -1, fixed bandwidth")
-            << "demo tcp" << 0 << "[{\"id\": 100, \"ping\": -1, \"channels\": 0, \"error\": \"relay refused\"}]"
-            << "连接中" << "0" << "relay refused";
-        QTest::newRow("ping -1, no bandwidth") << "game" << 0 << "[{\"id\": 102, \"ping\": -1, \"channels\": 0}]"
-                                               << "无流量" << "0" << "";
+            << "demo tcp" << 0
+            << "[{\"id\": 100, \"ping\": -1, \"channels\": 0, \"error\": \"relay refused\"}]"
+            << "连接中"
+            << "0"
+            << "relay refused";
+        QTest::newRow("ping -1, no bandwidth")
+            << "game" << 0 << "[{\"id\": 102, \"ping\": -1, \"channels\": 0}]"
+            << "无流量"
+            << "0"
+            << "";
         QTest::newRow("ping -1, floating bandwidth")
-            << "game" << 1 << "[{\"id\": 102, \"ping\": -1, \"channels\": 0}]" << "连接中" << "0" << "";
-        QTest::newRow("not reported") << "game" << 0 << "[{\"id\": 100, \"ping\": 3, \"channels\": 0}]" << "..."
-                                      << "..." << "";
+            << "game" << 1 << "[{\"id\": 102, \"ping\": -1, \"channels\": 0}]"
+            << "连接中"
+            << "0"
+            << "";
+        QTest::newRow("not reported") << "game" << 0 << "[{\"id\": 100, \"ping\": 3, \"channels\": 0}]"
+                                      << "..."
+                                      << "..."
+                                      << "";
         QTest::newRow("later entry wins")
-            << "demo tcp" << 0 << "[{\"id\": 100, \"ping\": 7, \"channels\": 1}, {\"id\": 100, \"ping\": 8, \"channels\": 4}]"
-            << "8ms" << "4" << "";
+            << "demo tcp" << 0
+            << "[{\"id\": 100, \"ping\": 7, \"channels\": 1}, {\"id\": 100, \"ping\": 8, \"channels\": 4}]"
+            << "8ms"
+            << "4"
+            << "";
         // A crafted report: what is not an object is passed over.
         QTest::newRow("entries that are no objects")
-            << "demo tcp" << 0 << "[5, \"x\", null, [1], {\"id\": 100, \"ping\": 12, \"channels\": 1}]" << "12ms"
-            << "1" << "";
+            << "demo tcp" << 0 << "[5, \"x\", null, [1], {\"id\": 100, \"ping\": 12, \"channels\": 1}]"
+            << "12ms"
+            << "1"
+            << "";
     }
     void statusColumns() {
         QFETCH(QString, label);
@@ -317,8 +343,9 @@ private slots:
         int const row = rowOf(label);
         QVERIFY(row >= 0);
         // An earlier tooltip goes with the next report.
-        m_page->updateStatus(report("[{\"id\": 100, \"ping\": 1, \"channels\": 1, \"error\": \"old\"},"
-                                    " {\"id\": 102, \"ping\": 1, \"channels\": 1, \"error\": \"old\"}]"));
+        m_page->updateStatus(
+            report("[{\"id\": 100, \"ping\": 1, \"channels\": 1, \"error\": \"old\"},"
+                   " {\"id\": 102, \"ping\": 1, \"channels\": 1, \"error\": \"old\"}]"));
         m_page->updateStatus(report(entries));
         QCOMPARE(cell(row, 3), ping);
         QCOMPARE(cell(row, 4), channels);
@@ -330,7 +357,8 @@ private slots:
     void cnameTextsFromTheCloudAreEscaped() {
         // The site's prefix, as the cloud sent it, holds markup.
         selectRow("site");
-        auto seen = whenDialog<InformationDialog>([](InformationDialog* dialog) { clickLater(dialog, "btn_1"); });
+        auto seen =
+            whenDialog<InformationDialog>([](InformationDialog* dialog) { clickLater(dialog, "btn_1"); });
         trigger("actCName");
         QCOMPARE(seen->title, QString("域名解析"));
         QVERIFY2(seen->text.endsWith("a<b>.web.test"), qPrintable(seen->text));
@@ -353,7 +381,8 @@ private slots:
 
     void firstMappingRegistersAPrefix() {
         m_account->cloud().command(
-            "put accounts {\"id\": 1, \"name\": \"8613800000000\", \"pwd\": \"demo-password\", \"prefixes\": []}");
+            "put accounts {\"id\": 1, \"name\": \"8613800000000\", \"pwd\": \"demo-password\", \"prefixes\": "
+            "[]}");
         // The first prefix: the confirmation is declined, so it is asked again
         // with an empty field; the second is confirmed and registered.
         auto first = whenDialog<InputDialog>([](InputDialog* dialog) {
@@ -361,15 +390,18 @@ private slots:
             dialog->findChild<QLineEdit*>()->setText("Ab<i>");
             clickLater(dialog, "btn_1");
         });
-        auto declined = whenDialog<InformationDialog>([](InformationDialog* dialog) { clickLater(dialog, "btn_2"); });
+        auto declined =
+            whenDialog<InformationDialog>([](InformationDialog* dialog) { clickLater(dialog, "btn_2"); });
         auto second = whenDialog<InputDialog>([](InputDialog* dialog) {
             QCOMPARE(dialog->findChild<QLineEdit*>()->text(), QString());
             dialog->findChild<QLineEdit*>()->setText("NewPre");
             clickLater(dialog, "btn_1");
         });
-        auto confirmed = whenDialog<InformationDialog>([](InformationDialog* dialog) { clickLater(dialog, "btn_1"); });
+        auto confirmed =
+            whenDialog<InformationDialog>([](InformationDialog* dialog) { clickLater(dialog, "btn_1"); });
         auto done = answer(true);
-        auto wizard = whenDialog<ForwardWizardDialog>([](ForwardWizardDialog* dialog) { clickLater(dialog, "btnCancel"); });
+        auto wizard = whenDialog<ForwardWizardDialog>(
+            [](ForwardWizardDialog* dialog) { clickLater(dialog, "btnCancel"); });
         QTest::mouseClick(m_page->findChild<QPushButton*>("btnCreate"), Qt::LeftButton);
         QVERIFY(first->shown && second->shown && wizard->shown);
         QCOMPARE(declined->title, QString("确认注册"));

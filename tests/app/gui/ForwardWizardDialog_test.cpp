@@ -63,7 +63,8 @@ private slots:
 
     void noOutputOpensNothing() {
         ForwardWizardDialog dialog(nullptr);
-        auto shown = whenShown(&dialog, [&] { dialog.reject(); }, 200);
+        auto shown = whenShown(
+            &dialog, [&] { dialog.reject(); }, 200);
         QVERIFY(!dialog.select(nullptr));
         QVERIFY(!*shown);
     }
