@@ -178,7 +178,8 @@ bool createDirectories(String const& path, int mode) {
         if (end == std::string::npos) end = native.size();
         if (end > start) {
             prefix.append(native, start, end - start);
-            if (!isFolder(prefix) && ::mkdir(prefix.c_str(), static_cast<mode_t>(mode)) != 0 && errno != EEXIST && failure == 0) {
+            if (!isFolder(prefix) && ::mkdir(prefix.c_str(), static_cast<mode_t>(mode)) != 0 &&
+                errno != EEXIST && failure == 0) {
                 failure = errno;
             }
         }

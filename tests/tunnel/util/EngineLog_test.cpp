@@ -48,15 +48,15 @@ TEST(EngineLog, RepeatedLinesAreCollapsedWithACount) {
         log.info(u"last");
     }  // the pending count is written at the end
     EXPECT_EQ(sink.lines(), (std::vector<std::string>{
-                              "I DEBUG: channelId NOT FOUND",
-                              "I DEBUG: (last line repeated 199999 more times) channelId NOT FOUND",
-                              "W channelId NOT FOUND",
-                              "W other",
-                              "W (last line repeated 1 more times) other",
-                              "I third",
-                              "I last",
-                              "I (last line repeated 2 more times) last",
-                          }));
+                                "I DEBUG: channelId NOT FOUND",
+                                "I DEBUG: (last line repeated 199999 more times) channelId NOT FOUND",
+                                "W channelId NOT FOUND",
+                                "W other",
+                                "W (last line repeated 1 more times) other",
+                                "I third",
+                                "I last",
+                                "I (last line repeated 2 more times) last",
+                            }));
 }
 
 TEST(EngineLog, ACountWaitsAtMostAMinute) {
@@ -70,7 +70,8 @@ TEST(EngineLog, ACountWaitsAtMostAMinute) {
     EXPECT_EQ(sink.lines().size(), 1u);
     clock.advance(1);
     log.tick();
-    EXPECT_EQ(sink.lines(), (std::vector<std::string>{"I again", "I (last line repeated 1 more times) again"}));
+    EXPECT_EQ(sink.lines(),
+              (std::vector<std::string>{"I again", "I (last line repeated 1 more times) again"}));
     // Further repeats are counted afresh.
     log.info(u"again");
     log.flush();
