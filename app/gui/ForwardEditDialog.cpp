@@ -158,12 +158,7 @@ void ForwardEditDialog::_setupNativeKind() {
     setProtocol(m_ui->radioProtocol1, QStringLiteral("TCP"), "tcp");
     setProtocol(m_ui->radioProtocol2, QStringLiteral("UDP-未启用"), "udp");
     m_ui->radioProtocol2->show();
-    m_ui->editClientHost->setText(QStringLiteral("127.0.0.1"));
-    m_ui->editClientHost->setPlaceholderText(QString());
-    m_ui->editClientHost->setEnabled(true);
-    m_ui->editClientPort->clear();
-    m_ui->editClientPort->setPlaceholderText(QString());
-    m_ui->editClientPort->setEnabled(true);
+    _setClientFields(true);
 }
 
 void ForwardEditDialog::_setupWebsiteKind(bool ownDomain) {
@@ -174,12 +169,7 @@ void ForwardEditDialog::_setupWebsiteKind(bool ownDomain) {
     setProtocol(m_ui->radioProtocol1, QStringLiteral("HTTP"), "http");
     setProtocol(m_ui->radioProtocol2, QStringLiteral("HTTPS"), "https");
     m_ui->radioProtocol2->show();
-    m_ui->editClientHost->setText(QStringLiteral("127.0.0.1"));
-    m_ui->editClientHost->setPlaceholderText(QString());
-    m_ui->editClientHost->setEnabled(true);
-    m_ui->editClientPort->clear();
-    m_ui->editClientPort->setPlaceholderText(QString());
-    m_ui->editClientPort->setEnabled(true);
+    _setClientFields(true);
 }
 
 void ForwardEditDialog::_setupProxyKind() {
@@ -188,12 +178,17 @@ void ForwardEditDialog::_setupProxyKind() {
     setProtocol(m_ui->radioProtocol1, QStringLiteral("SOCKS5"), "socks5");
     setProtocol(m_ui->radioProtocol2, QStringLiteral("NONE"), "");
     m_ui->radioProtocol2->hide();
-    m_ui->editClientHost->clear();
-    m_ui->editClientHost->setPlaceholderText(QStringLiteral("（内置服务）127.0.0.1"));
-    m_ui->editClientHost->setEnabled(false);
+    _setClientFields(false);
+}
+
+void ForwardEditDialog::_setClientFields(bool editable) {
+    // The proxy kind's target is the service's own built-in proxy.
+    m_ui->editClientHost->setText(editable ? QStringLiteral("127.0.0.1") : QString());
+    m_ui->editClientHost->setPlaceholderText(editable ? QString() : QStringLiteral("（内置服务）127.0.0.1"));
+    m_ui->editClientHost->setEnabled(editable);
     m_ui->editClientPort->clear();
-    m_ui->editClientPort->setPlaceholderText(QStringLiteral("（内置服务）1080"));
-    m_ui->editClientPort->setEnabled(false);
+    m_ui->editClientPort->setPlaceholderText(editable ? QString() : QStringLiteral("（内置服务）1080"));
+    m_ui->editClientPort->setEnabled(editable);
 }
 
 void ForwardEditDialog::_chooseProtocol() {

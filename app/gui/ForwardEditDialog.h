@@ -71,6 +71,9 @@ private:
     void _setupNativeKind();
     void _setupWebsiteKind(bool ownDomain);
     void _setupProxyKind();
+    // The LAN fields as a layout leaves them: 127.0.0.1 and an empty port to
+    // fill in, or empty and disabled for the built-in proxy.
+    void _setClientFields(bool editable);
     // Checks the first protocol that the region offers; none when it offers
     // neither, so that a save never sends a protocol the region lacks.
     void _chooseProtocol();

@@ -348,11 +348,7 @@ void ForwardManageWidget::_on_actMove_triggered() {
     if (chosen < 0 || chosen >= devices.count()) return;
     Dictionary<Any> fields;
     fields.set(u"device_id", Any(devices[chosen].id));
-    if (m_mainWindow->context()->apiClient()->modifyForward(id, fields)) {
-        _modified();
-    } else {
-        _warning(QStringLiteral("未能保存"));
-    }
+    _modify(id, fields);
 }
 
 void ForwardManageWidget::_on_actAcl_triggered() {
@@ -387,11 +383,7 @@ void ForwardManageWidget::_on_actAcl_triggered() {
     Dictionary<Any> fields;
     // An empty value (JSON null) takes the policy off.
     fields.set(u"acl_id", chosen < acls.count() ? Any(acls[chosen].id) : Any());
-    if (m_mainWindow->context()->apiClient()->modifyForward(forward.id, fields)) {
-        _modified();
-    } else {
-        _warning(QStringLiteral("未能保存"));
-    }
+    _modify(forward.id, fields);
 }
 
 bool ForwardManageWidget::requirePrefix() {
@@ -436,6 +428,14 @@ bool ForwardManageWidget::requirePrefix() {
             .complete(QStringLiteral("注册域名前缀"),
                       QStringLiteral("恭喜您，") + shown +
                           QStringLiteral(" 已注册成功！<br>接下来您可以开始添加映射。"));
+    }
+}
+
+void ForwardManageWidget::_modify(long long id, Dictionary<Any> const& fields) {
+    if (m_mainWindow->context()->apiClient()->modifyForward(id, fields)) {
+        _modified();
+    } else {
+        _warning(QStringLiteral("未能保存"));
     }
 }
 

@@ -18,6 +18,7 @@
 #include "gt/core/lang/Any.h"
 #include "gt/core/lang/String.h"
 #include "gt/core/util/Array.h"
+#include "gt/core/util/Dictionary.h"
 #include "tunnel/api/user/Forward.h"
 
 class MainWindow;
@@ -92,6 +93,10 @@ private:
     bool _hasDevice() const;
     void _edit();
     void _delete();
+    // modify_forward with fields, then as _modified; a failure warns.
+    void _modify(long long id, gt::core::Dictionary<gt::core::Any> const& fields);
+    // After a change the cloud accepted: the table again, and the service
+    // is asked to refresh.
     void _modified();
     void _warning(QString const& title);
     QAction* _addAction(char const* name, QString const& text, void (ForwardManageWidget::*slot)());
