@@ -65,8 +65,8 @@ public:
 
     // true: leaves the request to show the window (the file ACTIVED_FILE
     // holding "ACTIVED"); false: takes it away. Failures are not reported:
-    // the request is a courtesy.
-    // Static: a second start leaves it before any thread or context exists.
+    // the request is a courtesy. Static: a second start leaves it before any
+    // thread or context exists.
     static void setActived(bool actived);
     // Whether such a request is there (a file, not a folder, of that name).
     static bool isActived();

@@ -38,7 +38,7 @@ def no_display():
     print('There is no display to open Quorvane on (neither DISPLAY nor WAYLAND_DISPLAY is set).\n'
           'Run this from a terminal of a desktop session, or get a display first:\n'
           '  - over SSH with X forwarding:  ssh -X <this computer>, then ./run.sh gui\n'
-          '  - a virtual X server you can look at through VNC:\n'
+          '  - a virtual X server you look at through VNC (apt-get install x11vnc):\n'
           '      Xvfb :99 -screen 0 1280x800x24 &  x11vnc -display :99 &  DISPLAY=:99 ./run.sh gui',
           file=sys.stderr)
     return 1

@@ -153,6 +153,8 @@ void MainWindow::_buildTray() {
     if (QSystemTrayIcon::isSystemTrayAvailable()) m_trayIcon->show();
 }
 
+// What one page tells another goes out as its signal; the connections are
+// made here, never between the pages themselves.
 void MainWindow::_createPages() {
     QWidget* const body = m_ui->widgetMain;
     m_loginWidget = new LoginWidget(body, this);

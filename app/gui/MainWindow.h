@@ -70,7 +70,8 @@ public:
     explicit MainWindow(std::unique_ptr<tunnel::ProcessSingleton> lock, CloudEndpoints const* cloud = nullptr,
                         QWidget* parent = nullptr);
     // Stops the tick, logs the account out, deletes the pages, then the
-    // members in reverse order (the lock file goes last but one).
+    // members in reverse order: the task pool is joined, the lock released,
+    // the status file deleted, a console service program ended.
     ~MainWindow() override;
 
     // Runs action on a fresh worker thread while the busy dialog shows text
