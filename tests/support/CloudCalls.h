@@ -30,6 +30,14 @@ inline QList<QJsonObject> cloudParams(TestCloud& cloud, QString const& method) {
     return list;
 }
 
+// The same without the session, to compare whole with what a test expects.
+inline QList<QJsonObject> recordedParams(TestCloud& cloud, QString const& method) {
+    QList<QJsonObject> list = cloudParams(cloud, method);
+    for (QJsonObject& params : list)
+        params.remove("session_id");
+    return list;
+}
+
 // The methods of the recorded requests, in order.
 inline QStringList cloudMethods(TestCloud& cloud) {
     QStringList list;
