@@ -28,6 +28,7 @@ function(gt_qt_test name)
         set(platform "QT_QPA_PLATFORM=offscreen;")
     endif()
     set_tests_properties(${name} PROPERTIES
+        RESOURCE_LOCK ${GT_BUILTIN_CLOUD_LOCK}
         TIMEOUT 120
         ENVIRONMENT "TZ=UTC-8;GT_SOURCE_DIR=${PROJECT_SOURCE_DIR};${platform}XDG_RUNTIME_DIR=${GT_QT_RUNTIME_DIR};QTEST_DISABLE_STACK_DUMP=1;LSAN_OPTIONS=suppressions=${GT_QT_LSAN_SUPPRESSIONS}")
 endfunction()
