@@ -1,10 +1,450 @@
 #include "app/gui/ForwardManageWidget.h"
 
+#include <QAbstractItemModel>
+#include <QAction>
+#include <QApplication>
+#include <QCursor>
+#include <QHeaderView>
+#include <QIcon>
+#include <QMenu>
+#include <QPropertyAnimation>
+#include <QSignalBlocker>
+#include <QStringList>
+#include <QTableWidgetItem>
+#include <algorithm>
+
+#include "app/ForwardStatus.h"
+#include "app/gui/ForwardEditDialog.h"
+#include "app/gui/ForwardWizardDialog.h"
+#include "app/gui/FramelessWindow.h"
+#include "app/gui/GuiUtil.h"
+#include "app/gui/InformationDialog.h"
+#include "app/gui/InputDialog.h"
 #include "app/gui/MainWindow.h"
+#include "app/gui/MessageDialog.h"
+#include "app/gui/SelectDialog.h"
+#include "app/gui/UiScale.h"
+#include "app/util/Clipboard.h"
+#include "gt/core/lang/Fatal.h"
+#include "gt/core/lang/Thread.h"
+#include "tunnel/api/ApiClient.h"
+#include "tunnel/api/EncryptedProperties.h"
+#include "tunnel/api/user/Acl.h"
+#include "tunnel/api/user/Device.h"
+#include "ui_ForwardManageWidget.h"
+
+using gt::core::Any;
+using gt::core::Array;
+using gt::core::Dictionary;
+using gt::core::String;
+
+char const* const ForwardManageWidget::PORT_EXAMPLE_DOMAIN = "tcp.quorvane.example";
+char const* const ForwardManageWidget::WEBSITE_EXAMPLE_DOMAIN = "web.quorvane.example";
+
+namespace {
+
+constexpr int kRowHeight = 40;
+constexpr int kItemHeight = 28;
+constexpr int kCopyNoticeMs = 1000;
+constexpr int kColumnWidths[] = {136, 160, 232, 72, 72};
+
+bool isWebsite(String const& protocol) { return protocol.left(4) == String(u"http"); }
+
+// A cell of the status columns: centred; an existing cell is rewritten in
+// place, which costs nothing when its text stays.
+void setStatusCell(QTableWidget* table, int row, int column, QString const& text, QString const& toolTip) {
+    QTableWidgetItem* item = table->item(row, column);
+    if (!item) {
+        item = new QTableWidgetItem;
+        item->setTextAlignment(Qt::AlignCenter);
+        table->setItem(row, column, item);
+    }
+    item->setText(text);
+    item->setToolTip(toolTip);
+}
+
+}  // namespace
 
 ForwardManageWidget::ForwardManageWidget(QWidget* parent, MainWindow* mainWindow)
-    : PlaceholderPage(parent, mainWindow, QStringLiteral("内网映射"), "widgetForwardManage") {}
+    : QWidget(parent),
+      m_ui(std::make_unique<Ui::ForwardManageWidget>()),
+      m_mainWindow(mainWindow),
+      m_menu(nullptr),
+      m_actCName(nullptr) {
+    GT_ASSERT(m_mainWindow);
+    m_ui->setupUi(this);
+    hide();
 
-void ForwardManageWidget::refreshDevices() { m_mainWindow->refreshDevices(); }
+    m_animation = std::make_unique<QPropertyAnimation>(this, "pos");
+    m_animation->setStartValue(QPoint(0, height()));
+    m_animation->setEndValue(QPoint(0, 0));
+    m_animation->setDuration(SLIDE_MS);
+    connect(m_animation.get(), &QPropertyAnimation::finished, this,
+            &ForwardManageWidget::_on_animation_finished);
 
-void ForwardManageWidget::updateStatus(gt::core::Array<gt::core::Any> const&) {}
+    QTableWidget* table = m_ui->tableForward;
+    table->verticalHeader()->setDefaultSectionSize(UiScale::scaled(kRowHeight));
+    table->horizontalHeader()->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    for (int column = 0; column < COLUMN_COUNT; ++column)
+        table->setColumnWidth(column, UiScale::scaled(kColumnWidths[column]));
+    table->setHorizontalHeaderLabels(QStringList{QStringLiteral("映射名称"), QStringLiteral("内网地址"),
+                                                 QStringLiteral("公网地址"), QStringLiteral("响应"),
+                                                 QStringLiteral("连接")});
+    table->horizontalHeaderItem(COLUMN_PING)->setTextAlignment(Qt::AlignCenter);
+    table->horizontalHeaderItem(COLUMN_CHANNELS)->setTextAlignment(Qt::AlignCenter);
+
+    FramelessWindow::setupPopup(m_ui->comboBoxInstance);
+
+    m_menu = new QMenu(this);
+    _addAction("actCopy", QStringLiteral("复制地址"), &ForwardManageWidget::_on_actCopy_triggered);
+    m_actCName =
+        _addAction("actCName", QStringLiteral("域名解析"), &ForwardManageWidget::_on_actCName_triggered);
+    _addAction("actEdit", QStringLiteral("编辑"), &ForwardManageWidget::_on_actEdit_triggered);
+    _addAction("actMove", QStringLiteral("移动"), &ForwardManageWidget::_on_actMove_triggered);
+    _addAction("actAcl", QStringLiteral("限制"), &ForwardManageWidget::_on_actAcl_triggered);
+    _addAction("actDel", QStringLiteral("删除"), &ForwardManageWidget::_on_actDel_triggered);
+    m_menu->setCursor(Qt::PointingHandCursor);
+    m_menu->setWindowFlags(Qt::Popup | Qt::FramelessWindowHint);
+    m_menu->setAttribute(Qt::WA_TranslucentBackground);
+
+    on_tableForward_itemSelectionChanged();
+}
+
+ForwardManageWidget::~ForwardManageWidget() = default;
+
+QAction* ForwardManageWidget::_addAction(char const* name, QString const& text,
+                                         void (ForwardManageWidget::*slot)()) {
+    QAction* action = new QAction(text, this);
+    action->setObjectName(QString::fromLatin1(name));
+    connect(action, &QAction::triggered, this, slot);
+    m_menu->addAction(action);
+    return action;
+}
+
+void ForwardManageWidget::showPage() {
+    m_animation->setDirection(QAbstractAnimation::Forward);
+    m_animation->start();
+    show();
+    raise();
+    refreshDevices();
+}
+
+void ForwardManageWidget::closePage() {
+    m_animation->setDirection(QAbstractAnimation::Backward);
+    m_animation->start();
+}
+
+void ForwardManageWidget::_on_animation_finished() {
+    if (m_animation->direction() == QAbstractAnimation::Backward) hide();
+}
+
+void ForwardManageWidget::refreshDevices() {
+    if (!m_mainWindow->refreshDevices()) return;
+    QComboBox* box = m_ui->comboBoxInstance;
+    int index = box->currentIndex();
+    Array<tunnel::Device> const& devices = m_mainWindow->deviceManager()->devices();
+    {
+        // One reload below, not one per change of the list while it refills.
+        QSignalBlocker blocker(box);
+        box->clear();
+        for (tunnel::Device const& device : devices)
+            box->addItem(QIcon(), toQString(device.label));
+        QAbstractItemModel* model = box->model();
+        QSize const hint(0, UiScale::scaled(kItemHeight));
+        for (int row = 0; row < model->rowCount(); ++row)
+            model->setData(model->index(row, 0), hint, Qt::SizeHintRole);
+        if (index < 0 || index >= devices.count()) index = devices.isEmpty() ? -1 : 0;
+        box->setCurrentIndex(index);
+    }
+    reload();
+}
+
+bool ForwardManageWidget::_hasDevice() const {
+    int const index = m_ui->comboBoxInstance->currentIndex();
+    return index >= 0 && index < m_mainWindow->deviceManager()->devices().count();
+}
+
+bool ForwardManageWidget::isLocalDevice() const {
+    if (!_hasDevice()) return false;
+    long long const local = m_mainWindow->context()->userProperties()->get(u"device.id").toInt64();
+    return m_mainWindow->deviceManager()->devices()[m_ui->comboBoxInstance->currentIndex()].id == local;
+}
+
+QString ForwardManageWidget::publicAddress(tunnel::Forward const& forward) {
+    if (isWebsite(forward.protocol)) {
+        String const host = forward.host_custom.isEmpty() ? forward.host_prefix + u"." + forward.host_domain
+                                                          : forward.host_custom;
+        return toQString(forward.protocol + u"://" + host);
+    }
+    return toQString(forward.host_prefix + u"." + forward.host_domain) + ':' +
+           QString::number(forward.server_port);
+}
+
+void ForwardManageWidget::reload() {
+    QTableWidget* table = m_ui->tableForward;
+    if (!_hasDevice()) {
+        m_forwards.clear();
+        table->setRowCount(0);
+        return;
+    }
+    bool const local = isLocalDevice();
+    long long const deviceId =
+        m_mainWindow->deviceManager()->devices()[m_ui->comboBoxInstance->currentIndex()].id;
+    Array<tunnel::Forward> forwards;
+    if (!m_mainWindow->context()->apiClient()->enumForwards(&forwards, deviceId)) {
+        MessageDialog(m_mainWindow)
+            .warning(QStringLiteral("未能获取转发列表"),
+                     toQString(m_mainWindow->context()->apiClient()->errorMessage()));
+        return;
+    }
+    m_forwards.swap(forwards);
+    QString const state = local ? toQString(tunnel::ForwardStatus::UNKNOWN) : QStringLiteral("非本机");
+    table->setRowCount(m_forwards.count());
+    for (int row = 0; row < m_forwards.count(); ++row) {
+        tunnel::Forward const& forward = m_forwards[row];
+        QString const client =
+            forward.protocol == String(u"socks5")
+                ? QStringLiteral("（内置服务）")
+                : toQString(forward.client_host) + ':' + QString::number(forward.client_port);
+        table->setItem(row, COLUMN_LABEL, new QTableWidgetItem(toQString(forward.label)));
+        table->setItem(row, COLUMN_CLIENT, new QTableWidgetItem(client));
+        table->setItem(row, COLUMN_PUBLIC, new QTableWidgetItem(publicAddress(forward)));
+        for (int column : {COLUMN_PING, COLUMN_CHANNELS}) {
+            QTableWidgetItem* item = new QTableWidgetItem(state);
+            item->setTextAlignment(Qt::AlignCenter);
+            table->setItem(row, column, item);
+        }
+    }
+    if (local) m_mainWindow->_refreshStatus();
+}
+
+void ForwardManageWidget::updateStatus(Array<Any> const& entries) {
+    if (!isLocalDevice()) return;
+    Array<tunnel::ForwardStatus> const rows =
+        tunnel::ForwardStatus::merge(entries, m_forwards, m_mainWindow->quota().limit.bandwidth_float);
+    QTableWidget* table = m_ui->tableForward;
+    int const count = std::min(rows.count(), table->rowCount());
+    for (int row = 0; row < count; ++row) {
+        QString const error = toQString(rows[row].error);
+        setStatusCell(table, row, COLUMN_PING, toQString(rows[row].ping), error);
+        setStatusCell(table, row, COLUMN_CHANNELS, toQString(rows[row].channels), error);
+    }
+}
+
+int ForwardManageWidget::_currentRow() const {
+    int const row = m_ui->tableForward->currentRow();
+    return row >= 0 && row < m_forwards.count() ? row : -1;
+}
+
+void ForwardManageWidget::on_tableForward_customContextMenuRequested(QPoint const&) {
+    int const row = _currentRow();
+    if (row < 0) return;
+    tunnel::Forward const& forward = m_forwards[row];
+    m_actCName->setVisible(isWebsite(forward.protocol) && !forward.host_custom.isEmpty());
+    m_menu->popup(QCursor::pos());
+}
+
+void ForwardManageWidget::on_tableForward_itemSelectionChanged() {
+    bool const selected = !m_ui->tableForward->selectedItems().isEmpty();
+    m_ui->btnEdit->setEnabled(selected);
+    m_ui->btnDel->setEnabled(selected);
+}
+
+void ForwardManageWidget::on_comboBoxInstance_currentIndexChanged(int) { reload(); }
+
+void ForwardManageWidget::on_btnMin_clicked() { m_mainWindow->showMinimized(); }
+
+void ForwardManageWidget::on_btnClose_clicked() { closePage(); }
+
+void ForwardManageWidget::on_btnCreate_clicked() {
+    if (!_hasDevice()) return;
+    long long const deviceId =
+        m_mainWindow->deviceManager()->devices()[m_ui->comboBoxInstance->currentIndex()].id;
+    if (!requirePrefix()) return;
+    int kind = ForwardWizardDialog::NO_KIND;
+    if (!ForwardWizardDialog(m_mainWindow).select(&kind)) return;
+    if (ForwardEditDialog(m_mainWindow).execCreate(kind, deviceId)) _modified();
+}
+
+void ForwardManageWidget::on_btnEdit_clicked() { _edit(); }
+void ForwardManageWidget::_on_actEdit_triggered() { _edit(); }
+void ForwardManageWidget::on_tableForward_itemActivated(QTableWidgetItem*) { _edit(); }
+
+void ForwardManageWidget::_edit() {
+    int const row = _currentRow();
+    if (row < 0) return;
+    tunnel::Forward const forward = m_forwards[row];
+    if (ForwardEditDialog(m_mainWindow).execEdit(forward)) _modified();
+}
+
+void ForwardManageWidget::on_btnDel_clicked() { _delete(); }
+void ForwardManageWidget::_on_actDel_triggered() { _delete(); }
+
+void ForwardManageWidget::_delete() {
+    int const row = _currentRow();
+    if (row < 0) return;
+    long long const id = m_forwards[row].id;
+    QString const text =
+        (isWebsite(m_forwards[row].protocol) ? QStringLiteral("该映射删除后，网站地址将会关闭。")
+                                             : QStringLiteral("该映射删除后，公网端口将会释放。")) +
+        QStringLiteral("确认删除？");
+    if (!MessageDialog(QApplication::activeWindow()).question(QStringLiteral("删除映射"), text)) return;
+    if (m_mainWindow->context()->apiClient()->removeForward(id)) {
+        // The devices count their mappings: the list is refreshed with them.
+        refreshDevices();
+    } else {
+        _warning(QStringLiteral("未能删除"));
+    }
+}
+
+void ForwardManageWidget::_on_actCopy_triggered() {
+    int const row = _currentRow();
+    if (row < 0) return;
+    QString const address = publicAddress(m_forwards[row]);
+    if (Clipboard::setText(fromQString(address))) {
+        m_mainWindow->execute(address + QStringLiteral("\r\n已复制到剪贴板"),
+                              [] { gt::core::Thread::sleep(kCopyNoticeMs); });
+        return;
+    }
+    InformationDialog(m_mainWindow, false)
+        .information(
+            QStringLiteral("复制"),
+            QStringLiteral(
+                "剪贴板错误！请使用鼠标选中以下地址，按 Ctrl+V 手工复制：<br><font color='#FFA924'>") +
+                address.toHtmlEscaped() + QStringLiteral("</font>"));
+}
+
+void ForwardManageWidget::_on_actCName_triggered() {
+    int const row = _currentRow();
+    if (row < 0) return;
+    tunnel::Forward const& forward = m_forwards[row];
+    if (isWebsite(forward.protocol) && !forward.host_custom.isEmpty()) {
+        QString const target = toQString(forward.host_prefix + u"." + forward.host_domain);
+        InformationDialog(m_mainWindow, false)
+            .information(QStringLiteral("域名解析"),
+                         QStringLiteral("主机头已经绑定，请登录您的 DNS 管理后台，将您的自有域名通过 CNAME "
+                                        "方式指向以下地址：<br><font color='#FFA924'>") +
+                             target.toHtmlEscaped() + QStringLiteral("</font>"));
+        return;
+    }
+    MessageDialog(m_mainWindow)
+        .information(QStringLiteral("提示"), QStringLiteral("该类型映射无需解析，可直接使用。"));
+}
+
+void ForwardManageWidget::_on_actMove_triggered() {
+    int const row = _currentRow();
+    if (row < 0) return;
+    long long const id = m_forwards[row].id;
+    Array<tunnel::Device> const devices = m_mainWindow->deviceManager()->devices();
+    QStringList items;
+    int current = -1;
+    for (int i = 0; i < devices.count(); ++i) {
+        items << toQString(devices[i].label);
+        if (current < 0 && devices[i].id == m_forwards[row].device_id) current = i;
+    }
+    int const chosen =
+        SelectDialog(m_mainWindow)
+            .select(QStringLiteral("移动到其他设备"), QStringLiteral("将该映射移动到："), items, current);
+    if (chosen < 0 || chosen >= devices.count()) return;
+    Dictionary<Any> fields;
+    fields.set(u"device_id", Any(devices[chosen].id));
+    _modify(id, fields);
+}
+
+void ForwardManageWidget::_on_actAcl_triggered() {
+    int const row = _currentRow();
+    if (row < 0) return;
+    tunnel::Forward const forward = m_forwards[row];
+    if (forward.protocol != String(u"tcp")) {
+        MessageDialog(QApplication::activeWindow())
+            .information(QStringLiteral("访问策略"), QStringLiteral("访问策略当前仅支持原生端口映射。"));
+        return;
+    }
+    if (!m_mainWindow->refreshAcls()) return;
+    Array<tunnel::Acl> const acls = m_mainWindow->aclManager()->acls();
+    if (acls.isEmpty()) {
+        MessageDialog(QApplication::activeWindow())
+            .information(QStringLiteral("访问策略"),
+                         QStringLiteral("无可用访问策略，请在主界面【管理工具】中创建。"));
+        return;
+    }
+    QStringList items;
+    int current = -1;
+    for (int i = 0; i < acls.count(); ++i) {
+        items << toQString(acls[i].label);
+        if (current < 0 && acls[i].id == forward.acl_id) current = i;
+    }
+    items << QStringLiteral("关闭");
+    if (current < 0) current = acls.count();
+    int const chosen =
+        SelectDialog(m_mainWindow)
+            .select(QStringLiteral("访问策略"), QStringLiteral("加载访问策略："), items, current);
+    if (chosen < 0 || chosen > acls.count()) return;
+    Dictionary<Any> fields;
+    // An empty value (JSON null) takes the policy off.
+    fields.set(u"acl_id", chosen < acls.count() ? Any(acls[chosen].id) : Any());
+    _modify(forward.id, fields);
+}
+
+bool ForwardManageWidget::requirePrefix() {
+    tunnel::ApiClient* api = m_mainWindow->context()->apiClient();
+    for (;;) {
+        Array<String> prefixes;
+        if (!api->enumPrefixes(&prefixes)) {
+            _warning(QStringLiteral("未能刷新"));
+            return false;
+        }
+        if (!prefixes.isEmpty()) return true;
+
+        QString prefix;
+        for (;;) {
+            InputDialog input(QApplication::activeWindow());
+            if (!input.getText(QStringLiteral("注册域名前缀"),
+                               QStringLiteral("您需要注册一个域名前缀，完成后将不能修改"), prefix))
+                return false;
+            prefix = toQString(fromQString(input.text()).toLower());
+            if (api->checkPrefix(fromQString(prefix))) break;
+            MessageDialog(QApplication::activeWindow())
+                .warning(QStringLiteral("注册域名前缀"), toQString(api->errorMessage()));
+        }
+        QString const shown =
+            QStringLiteral("<font color='#FFA924'>") + prefix.toHtmlEscaped() + QStringLiteral("</font>");
+        QString const text =
+            QStringLiteral(
+                "<p>当您创建映射时，将会使用该前缀生成如下样式的连接地址。</p>"
+                "<ol style='margin-left: -20px;'><li><p>带随机端口的连接地址：</p><p>") +
+            shown + '.' + QString::fromLatin1(PORT_EXAMPLE_DOMAIN) +
+            QStringLiteral(":12345</p></li><li><p>不带端口的网站地址：</p><p>http://") + shown + '.' +
+            QString::fromLatin1(WEBSITE_EXAMPLE_DOMAIN) +
+            QStringLiteral(
+                "</p></li></ol><p>当前只能注册一次，完成后将不能修改。</p><p>确认使用该前缀吗？</p>");
+        if (!InformationDialog(QApplication::activeWindow(), true).question(QStringLiteral("确认注册"), text))
+            continue;
+        if (!api->createPrefixFree(fromQString(prefix))) {
+            _warning(QStringLiteral("未能创建"));
+            return false;
+        }
+        MessageDialog(QApplication::activeWindow())
+            .complete(QStringLiteral("注册域名前缀"),
+                      QStringLiteral("恭喜您，") + shown +
+                          QStringLiteral(" 已注册成功！<br>接下来您可以开始添加映射。"));
+    }
+}
+
+void ForwardManageWidget::_modify(long long id, Dictionary<Any> const& fields) {
+    if (m_mainWindow->context()->apiClient()->modifyForward(id, fields)) {
+        _modified();
+    } else {
+        _warning(QStringLiteral("未能保存"));
+    }
+}
+
+void ForwardManageWidget::_modified() {
+    reload();
+    m_mainWindow->svrControl()->sendRefresh();
+}
+
+void ForwardManageWidget::_warning(QString const& title) {
+    MessageDialog(QApplication::activeWindow())
+        .warning(title, toQString(m_mainWindow->context()->apiClient()->errorMessage()));
+}

@@ -9,6 +9,7 @@ QString WebLinks::_page(char const* path) { return QStringLiteral(QV_WEB_URL) + 
 QString WebLinks::site() { return _page("/"); }
 QString WebLinks::storeTraffic() { return _page("/store/traffic/"); }
 QString WebLinks::storePlan() { return _page("/store/plan-create/"); }
+QString WebLinks::storeModify() { return _page("/store/plan-modify/"); }
 QString WebLinks::storeRenew() { return _page("/store/plan-renew/"); }
 QString WebLinks::console() { return _page("/console/"); }
 QString WebLinks::help() { return _page("/help/?from=qvr_v2"); }

@@ -10,6 +10,7 @@ public:
     static QString site();             // "/"
     static QString storeTraffic();     // "/store/traffic/"
     static QString storePlan();        // "/store/plan-create/"
+    static QString storeModify();      // "/store/plan-modify/"
     static QString storeRenew();       // "/store/plan-renew/"
     static QString console();          // "/console/"
     static QString help();             // the help centre, "from" = "qvr_v2"

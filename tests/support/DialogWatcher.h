@@ -14,6 +14,8 @@
 #include <QTextDocument>
 #include <QTimer>
 
+#include "support/DialogSteps.h"
+
 namespace gt {
 namespace test {
 
@@ -51,17 +53,8 @@ public:
             QDialog* dialog = qobject_cast<QDialog*>(widget);
             if (!dialog || !dialog->isVisible() || dialog->property("watcherSeen").toBool()) continue;
             dialog->setProperty("watcherSeen", true);
-            Seen seen;
-            seen.className = dialog->metaObject()->className();
-            if (QLabel* title = dialog->findChild<QLabel*>("labelTitle")) seen.title = title->text();
-            if (QLabel* text = dialog->findChild<QLabel*>("labelText")) {
-                QTextDocument document;
-                document.setHtml(text->text());
-                seen.text = text->textFormat() == Qt::PlainText ? text->text() : document.toPlainText();
-            } else if (QTextBrowser* browser = dialog->findChild<QTextBrowser*>("textBrowser")) {
-                seen.text = browser->toPlainText();
-            }
-            m_seen.append(seen);
+            SeenDialog const described = describeDialog(dialog);
+            m_seen.append(Seen{dialog->metaObject()->className(), described.title, described.text});
             QPushButton* yes = dialog->findChild<QPushButton*>("btn_1");
             QPushButton* no = dialog->findChild<QPushButton*>("btn_2");
             // Answered from the dialog's own loop, once it runs.
