@@ -52,6 +52,9 @@ char16_t const* const SvrControlService::SERVICE_MODE_ON_MESSAGE =
     u"后台服务模式开启失败, 请让安全类软件允许安装服务(QvrSvr.exe)。";
 char16_t const* const SvrControlService::SERVICE_MODE_OFF_MESSAGE =
     u"后台服务模式关闭失败, 请让安全类软件允许卸载服务(QvrSvr.exe)。";
+char16_t const* const SvrControlService::SERVICE_STOP_MESSAGE =
+    u"后台服务没有停止，可能是由于停止服务(QvrSvr.exe)"
+    u"时安全软件没有选择允许。请在安全软件提示时选择允许，然后重试。";
 
 SvrControlService::SvrControlService(String const& svrExeFile)
     : m_manager(SERVICE_NAME), m_svrExeFile(svrExeFile), m_runTimeoutMs(RUN_TIMEOUT_MS) {}
@@ -131,8 +134,13 @@ bool SvrControlService::stopUninstall() {
 }
 
 bool SvrControlService::stop() {
+    m_lastError.clear();
     sendExit();
-    if (isServiceMode()) return stopService();
+    if (isServiceMode()) {
+        if (stopService()) return true;
+        m_lastError = SERVICE_STOP_MESSAGE;
+        return false;
+    }
     killConsole();
     return true;
 }

@@ -46,6 +46,7 @@ public:
     static char16_t const* const CONSOLE_START_MESSAGE;
     static char16_t const* const SERVICE_MODE_ON_MESSAGE;
     static char16_t const* const SERVICE_MODE_OFF_MESSAGE;
+    static char16_t const* const SERVICE_STOP_MESSAGE;
 
     // svrExeFile: the full path of this installation's QvrSvr.
     explicit SvrControlService(gt::core::String const& svrExeFile);
@@ -80,7 +81,8 @@ public:
     bool installStart();
     bool stopService();
     bool stopUninstall();
-    // Ends the service program in either mode.
+    // Ends the service program in either mode; sets the last error on
+    // failure (a service that is still running afterwards).
     bool stop();
     // True once the console child has lived through POLL_MS.
     bool startConsole();

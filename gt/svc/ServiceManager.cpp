@@ -11,6 +11,7 @@
 
 #include <string>
 
+#include "gt/core/io/DesktopEntry.h"
 #include "gt/core/io/NativePath.h"
 #include "gt/core/io/SystemFolders.h"
 #include "gt/core/lang/CommandLine.h"
@@ -456,21 +457,14 @@ bool ServiceManager::writeAutostartEntry(String const& program, String const& fi
         return false;
     }
     if (!detail::makeFolder(folder)) return false;
-    // Exec quoting of desktop entries: each argument in double quotes with
-    // '"', '`', '$' and '\' escaped by a backslash; then the backslashes of
-    // the whole value doubled once more, as the entry is a string value.
-    auto quoted = [](String const& argument) {
-        String out = u"\"";
-        for (int i = 0; i < argument.length(); ++i) {
-            core::Char c = argument[i];
-            if (c == u'"' || c == u'`' || c == u'$' || c == u'\\') out += u'\\';
-            out += c;
-        }
-        return out + u'"';
-    };
-    String command = quoted(program) + u" boot";
-    if (!registry.isEmpty()) command = u"env " + quoted(u"GT_SERVICE_REGISTRY=" + registry) + u" " + command;
-    command.replace(u"\\", u"\\\\");
+    using core::DesktopEntry;
+    String command = DesktopEntry::quoteArgument(program) + u" boot";
+    if (!registry.isEmpty())
+        command = u"env " + DesktopEntry::quoteArgument(u"GT_SERVICE_REGISTRY=" + registry) + u" " + command;
+    if (!DesktopEntry::execValue(command, &command)) {
+        report(u"service manager: a path with a control character cannot go into an autostart entry");
+        return false;
+    }
     String const text =
         u"[Desktop Entry]\nType=Application\nName=gtsvc boot\n"
         u"Comment=Starts the automatic services of this user\nExec=" +

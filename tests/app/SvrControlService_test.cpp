@@ -2,6 +2,7 @@
 
 #include <fcntl.h>
 #include <limits.h>
+#include <signal.h>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -147,6 +148,27 @@ TEST_F(SvrControlServiceTest, LeavingServiceModeStartsTheConsoleChild) {
     EXPECT_TRUE(control.stop());
     EXPECT_FALSE(control.isRunning());
     EXPECT_TRUE(gone(pid));
+}
+
+// A service that does not end (here: held stopped, as a hung one would be)
+// is a failed stop that says so; once it can end, stop succeeds.
+TEST_F(SvrControlServiceTest, AServiceThatDoesNotEndIsAFailedStopWithItsMessage) {
+    SvrControlService control(svr());
+    control.setRunTimeout(10000);
+    ASSERT_TRUE(control.setServiceMode(true)) << gt::test::utf8(control.lastError());
+    gt::svc::ServiceStatus status;
+    ASSERT_EQ(gt::svc::ServiceManager().queryStatus(SvrControlService::SERVICE_NAME, &status),
+              gt::svc::SERVICE_OK);
+    ASSERT_GT(status.processId, 0);
+    ASSERT_EQ(::kill(status.processId, SIGSTOP), 0);
+    EXPECT_FALSE(control.stop());
+    EXPECT_EQ(control.lastError(), String(SvrControlService::SERVICE_STOP_MESSAGE));
+    EXPECT_TRUE(control.isServiceRunning());
+    ASSERT_EQ(::kill(status.processId, SIGCONT), 0);
+    EXPECT_TRUE(waitFor([&] { return !control.isServiceRunning(); }, 20000));
+    EXPECT_TRUE(control.stop());
+    EXPECT_TRUE(control.lastError().isEmpty());
+    EXPECT_TRUE(control.stopUninstall());
 }
 
 TEST_F(SvrControlServiceTest, ConsoleChildStartsWithoutOurDescriptorsAndIsKilledAndReaped) {

@@ -8,6 +8,8 @@
 
 #include <stdlib.h>
 
+#include <cstdlib>
+
 #include <QApplication>
 #include <QDir>
 #include <memory>
@@ -53,7 +55,9 @@ public:
 
     // For the test's initTestCase: closing a window in a test does not end
     // the application, and the offscreen platform's notices are dropped.
-    GuiClient() : m_cloud("tests/peers/cloud_demo_state.json", {"RELAY=127.0.0.1:9"}) {
+    static constexpr char const* STATE = "tests/peers/cloud_demo_state.json";
+
+    GuiClient() : m_cloud(STATE, {"RELAY=127.0.0.1:9"}) {
         core::createDirectories(tunnel::ClientConstants::DATA_DIR());
         filterQtMessages();
         QApplication::setQuitOnLastWindowClosed(false);
@@ -71,8 +75,19 @@ public:
         return endpoints;
     }
 
+    // The cloud's demo device, which the demo account holds.
+    static constexpr long long DEVICE_ID = 10;
+    static constexpr char const* DEVICE_TOKEN = "demo-device-token";
+
+    // Whether open() binds this computer to the demo device first (when no
+    // binding is saved yet), so that the binding check after login asks
+    // nothing.
+    enum Binding { BIND_DEMO_DEVICE, KEEP_BINDING };
+
     // The window as main() makes it: lock taken, then constructed and shown.
-    std::unique_ptr<MainWindow> open() {
+    std::unique_ptr<MainWindow> open(Binding binding = BIND_DEMO_DEVICE) {
+        if (binding == BIND_DEMO_DEVICE && setting(u"device.token").isEmpty())
+            saveDevice(DEVICE_ID, DEVICE_TOKEN);
         auto lock = std::make_unique<tunnel::ProcessSingleton>(tunnel::ClientConstants::APP_LOCK_FILE());
         if (!lock->tryLock()) return nullptr;
         MainWindow::CloudEndpoints const cloud = endpoints();
@@ -86,6 +101,11 @@ public:
                                            tunnel::ClientConstants::PROPERTIES_PASSWORD());
     }
     static QString setting(char16_t const* key) { return toQString(settings().get(key)); }
+    static void saveDevice(long long id, QString const& token) {
+        tunnel::EncryptedProperties file = settings();
+        file.set(u"device.id", fromQString(QString::number(id)));
+        file.set(u"device.token", fromQString(token));
+    }
     static void saveAccount(QString const& name, QString const& password) {
         tunnel::EncryptedProperties file = settings();
         file.set(u"user.name", fromQString(name));
@@ -94,12 +114,15 @@ public:
 
     // For the test's cleanup: the window goes (it logs out and stops its
     // service program), then every file of the data folder, the cloud's
-    // faults and its record of calls.
+    // faults, its record of calls and what the test changed in its state.
     void reset(std::unique_ptr<MainWindow>& window) {
         window.reset();
         clearData();
         m_cloud.command("clear");
         m_cloud.command("forget");
+        char const* source = std::getenv("GT_SOURCE_DIR");
+        m_cloud.command(std::string("{\"cmd\": \"load\", \"state\": {\"path\": \"") +
+                        (source ? source : GT_SOURCE_DIR) + "/" + STATE + "\"}}");
     }
 
     // Every file of the data folder goes; the folder stays.

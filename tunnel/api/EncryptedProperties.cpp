@@ -147,8 +147,13 @@ bool EncryptedProperties::setAll(Dictionary<String> const& values) {
 bool EncryptedProperties::set(String const& key, String const& value) {
     Dictionary<String> one;
     one.set(key, value);
-    if (_refuse(one)) return false;
-    m_raw.set(key, value);
+    return set(one);
+}
+
+bool EncryptedProperties::set(Dictionary<String> const& entries) {
+    if (_refuse(entries)) return false;
+    for (auto const& entry : entries)
+        m_raw.set(entry.first, entry.second);
     _expand();
     m_saved = _save();
     return m_saved;

@@ -39,6 +39,10 @@ public:
     bool setAll(gt::core::Dictionary<gt::core::String> const& values);
     // Stores one entry and writes the file with all entries; false as setAll.
     bool set(gt::core::String const& key, gt::core::String const& value);
+    // Stores several entries and writes the file once, so that another
+    // process reads all of them or none; false as setAll (one refused entry
+    // refuses them all).
+    bool set(gt::core::Dictionary<gt::core::String> const& entries);
 
     gt::core::Dictionary<gt::core::String> const& values() const { return m_values; }
     gt::core::String const& path() const { return m_path; }

@@ -228,6 +228,12 @@ TEST(EncryptedProperties, AnEntryTheFormatCannotHoldIsRefusedAndTheFileKeepsItsC
         all.set(key, value);
         EXPECT_FALSE(props.setAll(all));
         EXPECT_FALSE(props.lastSaveSucceeded());
+        // Beside a good entry, the good one is not stored either.
+        Dictionary<String> two;
+        two.set(u"device.id", u"77");
+        two.set(key, value);
+        EXPECT_FALSE(props.set(two));
+        EXPECT_FALSE(props.values().contains(u"device.id"));
 
         EXPECT_EQ(before, dir.readFile("properties.cfg"));
         EXPECT_FALSE(props.values().contains(key));
@@ -241,8 +247,15 @@ TEST(EncryptedProperties, AnEntryTheFormatCannotHoldIsRefusedAndTheFileKeepsItsC
     EncryptedProperties props(dir.str("properties.cfg"), u"host-pw");
     EXPECT_TRUE(props.set(u"user.name", u"{a}{b{c}}"));
     EXPECT_TRUE(props.lastSaveSucceeded());
+    // Several entries in one write, beside what was there.
+    Dictionary<String> binding;
+    binding.set(u"device.id", u"77");
+    binding.set(u"device.token", u"t{o}k");
+    EXPECT_TRUE(props.set(binding));
     EncryptedProperties again(dir.str("properties.cfg"), u"host-pw");
     EXPECT_EQ(String(u"{a}{b{c}}"), again.get(u"user.name"));
+    EXPECT_EQ(String(u"77"), again.get(u"device.id"));
+    EXPECT_EQ(String(u"t{o}k"), again.get(u"device.token"));
 }
 
 TEST(EncryptedProperties, OversizedFileIsNotRead) {
