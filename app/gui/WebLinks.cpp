@@ -13,5 +13,6 @@ QString WebLinks::storeModify() { return _page("/store/plan-modify/"); }
 QString WebLinks::storeRenew() { return _page("/store/plan-renew/"); }
 QString WebLinks::console() { return _page("/console/"); }
 QString WebLinks::help() { return _page("/help/?from=qvr_v2"); }
+QString WebLinks::gatewayHelp() { return _page("/help/gateway.html"); }
 QString WebLinks::accountForget() { return _page("/account/forget/"); }
 QString WebLinks::accountRegister() { return _page("/account/register/"); }

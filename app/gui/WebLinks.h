@@ -14,6 +14,7 @@ public:
     static QString storeRenew();       // "/store/plan-renew/"
     static QString console();          // "/console/"
     static QString help();             // the help centre, "from" = "qvr_v2"
+    static QString gatewayHelp();      // the help centre's page on the gateway authorisation
     static QString accountForget();    // "/account/forget/"
     static QString accountRegister();  // "/account/register/"
 

@@ -11,14 +11,13 @@
 #include <QAbstractButton>
 #include <QApplication>
 #include <QDialog>
-#include <QLabel>
 #include <QPointer>
-#include <QTextBrowser>
-#include <QTextDocument>
 #include <QTimer>
 #include <chrono>
 #include <functional>
 #include <memory>
+
+#include "support/DialogWatcher.h"
 
 namespace gt {
 namespace test {
@@ -31,16 +30,11 @@ struct SeenDialog {
 };
 
 inline SeenDialog describeDialog(QDialog* dialog) {
+    DialogWatcher::Seen const noted = DialogWatcher::note(dialog);
     SeenDialog seen;
     seen.shown = true;
-    if (QLabel* title = dialog->findChild<QLabel*>("labelTitle")) seen.title = title->text();
-    if (QLabel* text = dialog->findChild<QLabel*>("labelText")) {
-        QTextDocument document;
-        document.setHtml(text->text());
-        seen.text = text->textFormat() == Qt::PlainText ? text->text() : document.toPlainText();
-    } else if (QTextBrowser* browser = dialog->findChild<QTextBrowser*>("textBrowser")) {
-        seen.text = browser->toPlainText();
-    }
+    seen.title = noted.title;
+    seen.text = noted.text;
     return seen;
 }
 
