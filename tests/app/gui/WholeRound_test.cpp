@@ -57,6 +57,7 @@ constexpr int kStackMs = 60000;  // login, binding, the service's start and its 
 constexpr int kPortWaitMs = 120000;
 constexpr int kIoMs = 5000;
 constexpr int kColumnPing = 3;
+constexpr int kDemoForward = 100;  // the demo device's forward in the demo state
 
 // The port of the first cloud host built into the programs ("host:port,...").
 unsigned short builtInCloudPort() {
@@ -161,8 +162,8 @@ private slots:
         // The service program talks to the cloud built into it: the double
         // takes that port, which other test programs of this build may hold
         // for a while.
-        std::vector<std::string> const defines = {
-            "RELAY=127.0.0.1:" + std::to_string(m_relay->port()), "TARGET=127.0.0.1:9"};
+        std::vector<std::string> const defines = {"RELAY=127.0.0.1:" + std::to_string(m_relay->port()),
+                                                  "TARGET=127.0.0.1:9"};
         QDeadlineTimer const deadline(kPortWaitMs);
         while (!m_cloud) {
             try {
@@ -172,6 +173,10 @@ private slots:
                 QTest::qWait(500);
             }
         }
+        // The service programs of other test programs of this build log in
+        // to this cloud as the demo device: it keeps no forward, so that the
+        // relay's only tunnel is the one this test creates.
+        QCOMPARE(m_cloud->command("remove forwards " + std::to_string(kDemoForward)), std::string("ok"));
     }
     void cleanupTestCase() {
         m_window.reset();
