@@ -23,12 +23,13 @@
 #include "app/gui/GuiUtil.h"
 #include "app/gui/MainWindow.h"
 #include "gt/net/socket/SocketAddress.h"
-#include "support/DialogScript.h"
+#include "support/CloudCalls.h"
+#include "support/DialogWatcher.h"
 #include "support/GuiClient.h"
 #include "support/GuiTest.h"
 #include "support/Text.h"
 
-using gt::test::DialogScript;
+using gt::test::DialogWatcher;
 using gt::test::GuiClient;
 
 namespace {
@@ -52,17 +53,9 @@ private:
     QTableWidget* table() { return page()->findChild<QTableWidget*>("tableDevice"); }
     QString statusLine() { return m_window->findChild<QLabel*>("labelMain")->text(); }
 
-    QJsonArray calls(QString const& method) {
-        QJsonArray out;
-        QJsonArray const all =
-            QJsonDocument::fromJson(QByteArray::fromStdString(m_env->cloud().calls())).array();
-        for (QJsonValue const& call : all)
-            if (call.toObject()["method"].toString() == method) out.append(call.toObject()["params"]);
-        return out;
-    }
+    QList<QJsonObject> calls(QString const& method) { return gt::test::cloudParams(m_env->cloud(), method); }
     // The params of a call without the session.
-    static QJsonObject withoutSession(QJsonValue const& params) {
-        QJsonObject out = params.toObject();
+    static QJsonObject withoutSession(QJsonObject out) {
         out.remove("session_id");
         return out;
     }
@@ -77,12 +70,12 @@ private:
 
     // Opens the window logged in and lets the script answer the binding
     // check that follows the login.
-    void openAndCheck(DialogScript& script, GuiClient::Binding binding = GuiClient::KEEP_BINDING) {
+    void openAndCheck(DialogWatcher& script, GuiClient::Binding binding = GuiClient::KEEP_BINDING) {
         GuiClient::saveAccount(GuiClient::NAME, GuiClient::PASSWORD);
         m_window = m_env->open(binding);
         QVERIFY(m_window);
         QTRY_VERIFY_WITH_TIMEOUT(m_window->isLoggedIn() && script.done(), kLoginMs);
-        QVERIFY2(script.unexpected().isEmpty(), qPrintable(script.seen().join(" | ")));
+        QVERIFY2(script.unexpected() == 0, qPrintable(script.titles()));
     }
 
     // Waits for the binding check after login to end and the status line to follow.
@@ -102,12 +95,17 @@ private slots:
     void cleanup() { m_env->reset(m_window); }
 
     void joiningBindsThisComputerAsANewDevice() {
-        DialogScript script;
-        script.expect(kJoin, DialogScript::type("办公室主机"));
+        DialogWatcher script;
+        QString proposal;
+        script.then([&](QDialog* dialog) {
+            proposal = dialog->findChild<QLineEdit*>("editText")->text();
+            DialogWatcher::type("办公室主机")(dialog);
+        });
         openAndCheck(script);
         expectStatus("");
-        QCOMPARE(script.proposal(kJoin), hostName());
-        QJsonArray const created = calls("create_device");
+        QCOMPARE(script.titles(), QString("%1: 请输入一个名称便于识别（比如：办公室主机）").arg(kJoin));
+        QCOMPARE(proposal, hostName());
+        QList<QJsonObject> const created = calls("create_device");
         QCOMPARE(created.size(), 1);
         QCOMPARE(withoutSession(created[0]), (QJsonObject{{"label", "办公室主机"}}));
         qlonglong const id = GuiClient::setting(u"device.id").toLongLong();
@@ -120,14 +118,14 @@ private slots:
         m_env->cloud().command("forget");
         QVERIFY(page()->checkDeviceBinding());
         QCOMPARE(calls("enum_devices").size(), 2);
-        QVERIFY(script.unexpected().isEmpty());
+        QVERIFY(script.unexpected() == 0);
     }
 
     // Cancelling leaves it unbound with the status text; the repair link
     // asks again.
     void cancellingTheJoinLeavesThisComputerUnbound() {
-        DialogScript script;
-        script.expect(kJoin, DialogScript::no());
+        DialogWatcher script;
+        script.then(DialogWatcher::no());
         openAndCheck(script);
         expectStatus(QString::fromUtf16(DeviceManageWidget::NOT_JOINED_TEXT));
         QVERIFY(statusLine().contains("app:///repair?type=device"));
@@ -135,7 +133,7 @@ private slots:
         QVERIFY(GuiClient::setting(u"device.token").isEmpty());
         QCOMPARE(calls("create_device").size(), 0);
 
-        script.expect(kJoin, DialogScript::type("later"));
+        script.then(DialogWatcher::type("later"));
         QVERIFY(m_window->repair(u"device"));
         QVERIFY(script.done());
         QCOMPARE(page()->statusText(), QString());
@@ -146,17 +144,15 @@ private slots:
     // host name, not the text typed before.
     void aRefusedJoinAsksAgainWithTheHostName() {
         m_env->cloud().command("fault rpc_error method=create_device times=1 code=205 message=名称已被占用");
-        DialogScript script;
-        script.expect(kJoin, DialogScript::type("first"))
-            .expect("未能加入", DialogScript::yes())
-            .expect(kJoin, [&](QDialog* dialog) {
-                QCOMPARE(dialog->findChild<QLineEdit*>("editText")->text(), hostName());
-                DialogScript::type("second")(dialog);
-            });
+        DialogWatcher script;
+        script.then(DialogWatcher::type("first")).then(DialogWatcher::yes()).then([&](QDialog* dialog) {
+            QCOMPARE(dialog->findChild<QLineEdit*>("editText")->text(), hostName());
+            DialogWatcher::type("second")(dialog);
+        });
         openAndCheck(script);
         expectStatus("");
-        QVERIFY2(script.seen().contains("未能加入: 名称已被占用"), qPrintable(script.seen().join(" | ")));
-        QJsonArray const created = calls("create_device");
+        QVERIFY2(script.titles().contains("未能加入: 名称已被占用"), qPrintable(script.titles()));
+        QList<QJsonObject> const created = calls("create_device");
         QCOMPARE(created.size(), 2);
         QCOMPARE(withoutSession(created[0]), (QJsonObject{{"label", "first"}}));
         QCOMPARE(withoutSession(created[1]), (QJsonObject{{"label", "second"}}));
@@ -168,16 +164,17 @@ private slots:
     // binding; taking over clears it and joins anew.
     void aComputerOfAnotherAccountIsTakenOverOnlyWhenTheUserAgrees() {
         GuiClient::saveDevice(99, "other-token");
-        DialogScript script;
-        script.expect(kTakeOver, DialogScript::no());
+        DialogWatcher script;
+        script.then(DialogWatcher::no());
         openAndCheck(script);
         expectStatus(QString::fromUtf16(DeviceManageWidget::OTHER_ACCOUNT_TEXT));
+        QVERIFY(script.find(kTakeOver));
         QCOMPARE(GuiClient::setting(u"device.id"), QString("99"));
         QCOMPARE(GuiClient::setting(u"device.token"), QString("other-token"));
         QVERIFY(page()->isDeviceBound());
         QVERIFY(!page()->isDeviceInAccount());
 
-        script.expect(kTakeOver, DialogScript::yes()).expect(kJoin, DialogScript::type("taken over"));
+        script.then(DialogWatcher::yes()).then(DialogWatcher::type("taken over"));
         QVERIFY(page()->checkDeviceBinding());
         QVERIFY(script.done());
         QCOMPARE(page()->statusText(), QString());
@@ -190,7 +187,7 @@ private slots:
     // Deleting this computer's device leaves the binding in place; the next
     // check finds it gone from the account and asks to take over.
     void deletingThisComputerKeepsItsBindingUntilTheNextCheck() {
-        DialogScript script;
+        DialogWatcher script;
         openAndCheck(script, GuiClient::BIND_DEMO_DEVICE);
         expectStatus("");
         page()->showPage();
@@ -206,15 +203,15 @@ private slots:
         m_env->cloud().command("forget");
 
         // Not confirmed: nothing is sent.
-        script.expect("删除设备", DialogScript::no());
+        script.then(DialogWatcher::no());
         QTest::mouseClick(del, Qt::LeftButton);
         QVERIFY(script.done());
         QCOMPARE(calls("remove_device").size(), 0);
 
-        script.expect("删除设备", DialogScript::yes());
+        script.then(DialogWatcher::yes());
         QTest::mouseClick(del, Qt::LeftButton);
         QVERIFY(script.done());
-        QJsonArray const removed = calls("remove_device");
+        QList<QJsonObject> const removed = calls("remove_device");
         QCOMPARE(removed.size(), 1);
         QCOMPARE(withoutSession(removed[0]), (QJsonObject{{"device_id", GuiClient::DEVICE_ID}}));
         QCOMPARE(table()->rowCount(), 0);
@@ -222,7 +219,7 @@ private slots:
         QCOMPARE(GuiClient::setting(u"device.id"), QString::number(GuiClient::DEVICE_ID));
         QCOMPARE(GuiClient::setting(u"device.token"), QString(GuiClient::DEVICE_TOKEN));
 
-        script.expect(kTakeOver, DialogScript::no());
+        script.then(DialogWatcher::no());
         QVERIFY(!page()->checkDeviceBinding());
         QVERIFY(script.done());
         QCOMPARE(page()->statusText(), QString::fromUtf16(DeviceManageWidget::OTHER_ACCOUNT_TEXT));
@@ -231,14 +228,14 @@ private slots:
         page()->closePage();
         QVERIFY(page()->isVisible());
         QTRY_VERIFY(!page()->isVisible());
-        QVERIFY(script.unexpected().isEmpty());
+        QVERIFY(script.unexpected() == 0);
     }
 
     void tableShowsEachDeviceAndRenamesThroughTheEditor() {
         m_env->cloud().command(
             R"(put devices {"id": 12, "user_id": 1, "label": "<b>lab</b>", "create_time": 1700000000, )"
             R"("login_ip": "10.1.2.3", "is_online": true})");
-        DialogScript script;
+        DialogWatcher script;
         openAndCheck(script, GuiClient::BIND_DEMO_DEVICE);
         page()->showPage();
         QCOMPARE(table()->rowCount(), 2);
@@ -260,7 +257,7 @@ private slots:
 
         // Double-clicking a row edits it; a save reloads the list.
         m_env->cloud().command("forget");
-        script.expect("编辑设备", [](QDialog* dialog) {
+        script.then([](QDialog* dialog) {
             QCOMPARE(dialog->findChild<QLineEdit*>("editLabel")->text(), QString("<b>lab</b>"));
             QLineEdit* edit = dialog->findChild<QLineEdit*>("editLabel");
             edit->setText("实验室");
@@ -270,33 +267,33 @@ private slots:
         QRect const cell = table()->visualItemRect(table()->item(1, 0));
         QTest::mouseClick(table()->viewport(), Qt::LeftButton, Qt::NoModifier, cell.center());
         QTest::mouseDClick(table()->viewport(), Qt::LeftButton, Qt::NoModifier, cell.center());
-        QVERIFY2(script.done(), qPrintable(script.seen().join(" | ")));
+        QVERIFY2(script.done(), qPrintable(script.titles()));
         QCOMPARE(withoutSession(calls("modify_device").at(0)),
                  (QJsonObject{{"device_id", 12}, {"fields", QJsonObject{{"label", "实验室"}}}}));
         QCOMPARE(calls("enum_devices").size(), 1);
         QCOMPARE(text(1, 0), QString("实验室"));
-        QVERIFY(script.unexpected().isEmpty());
+        QVERIFY(script.unexpected() == 0);
     }
 
     // The table offers only devices the cloud has just listed: after a
     // failed reload it is empty and nothing can be edited or deleted.
     void aFailedReloadKeepsNoStaleRows() {
-        DialogScript script;
+        DialogWatcher script;
         openAndCheck(script, GuiClient::BIND_DEMO_DEVICE);
         page()->showPage();
         QCOMPARE(table()->rowCount(), 1);
         table()->selectRow(0);
         m_env->cloud().command("fault rpc_error method=enum_devices times=1 code=500 message=维护中");
-        script.expect("未能刷新", DialogScript::yes());
+        script.then(DialogWatcher::yes());
         QVERIFY(!page()->reload());
         QVERIFY(script.done());
-        QVERIFY(script.seen().contains("未能刷新: 维护中"));
+        QVERIFY(script.titles().contains("未能刷新: 维护中"));
         QCOMPARE(table()->rowCount(), 0);
         QVERIFY(!page()->findChild<QPushButton*>("btnDel")->isEnabled());
         QVERIFY(!page()->findChild<QPushButton*>("btnEdit")->isEnabled());
         // Nor does a binding check go on without the account's list.
         m_env->cloud().command("fault rpc_error method=enum_devices times=1 code=500 message=维护中");
-        script.expect("未能刷新", DialogScript::yes());
+        script.then(DialogWatcher::yes());
         QVERIFY(!page()->checkDeviceBinding());
         QVERIFY(page()->reload());
         QCOMPARE(table()->rowCount(), 1);
@@ -307,11 +304,12 @@ private slots:
     void aTokenTheSettingsFileCannotHoldIsRefused() {
         m_env->cloud().command(R"({"cmd": "fault", "kind": "result", "method": "create_device", "times": 1, )"
                                R"("value": {"device_id": 77, "device_token": "tok}device.id{1"}})");
-        DialogScript script;
-        script.expect(kJoin, DialogScript::type("brace")).expect("未能加入", DialogScript::yes());
+        DialogWatcher script;
+        script.then(DialogWatcher::type("brace")).then(DialogWatcher::yes());
         openAndCheck(script);
         expectStatus(QString::fromUtf16(DeviceManageWidget::NOT_JOINED_TEXT));
-        QVERIFY2(script.seen().last().contains("device.token"), qPrintable(script.seen().join(" | ")));
+        QVERIFY2(script.find("未能加入") && script.find("未能加入")->text.contains("device.token"),
+                 qPrintable(script.titles()));
         QVERIFY(GuiClient::setting(u"device.id").isEmpty());
         QVERIFY(GuiClient::setting(u"device.token").isEmpty());
         QVERIFY(!page()->isDeviceBound());
@@ -321,19 +319,19 @@ private slots:
     // service reads the file, not this window's memory.
     void aBindingTheSettingsFileDidNotGetIsNoBinding() {
         std::string const file = gt::test::utf8(tunnel::ClientConstants::PROPERTIES_FILE());
-        DialogScript script;
+        DialogWatcher script;
         script
-            .expect(kJoin,
-                    [&](QDialog* dialog) {
-                        // The file's place is taken by a folder: it cannot be replaced.
-                        ::unlink(file.c_str());
-                        ::mkdir(file.c_str(), 0700);
-                        DialogScript::type("unsaved")(dialog);
-                    })
-            .expect("未能加入", DialogScript::yes());
+            .then([&](QDialog* dialog) {
+                // The file's place is taken by a folder: it cannot be replaced.
+                ::unlink(file.c_str());
+                ::mkdir(file.c_str(), 0700);
+                DialogWatcher::type("unsaved")(dialog);
+            })
+            .then(DialogWatcher::yes());
         openAndCheck(script);
         expectStatus(QString::fromUtf16(DeviceManageWidget::NOT_JOINED_TEXT));
-        QVERIFY2(script.seen().last().contains("properties.cfg"), qPrintable(script.seen().join(" | ")));
+        QVERIFY2(script.find("未能加入") && script.find("未能加入")->text.contains("properties.cfg"),
+                 qPrintable(script.titles()));
         QVERIFY(!page()->isDeviceBound());
         QVERIFY(m_window->context()->userProperties()->get(u"device.token").isEmpty());
         ::rmdir(file.c_str());

@@ -24,20 +24,19 @@
 #include "app/gui/MainWindow.h"
 #include "gt/core/io/SystemFolders.h"
 #include "gt/svc/ServiceManager.h"
-#include "support/DialogScript.h"
+#include "support/DialogWatcher.h"
 #include "support/GuiClient.h"
 #include "support/GuiTest.h"
 #include "support/Text.h"
 
 using gt::core::String;
-using gt::test::DialogScript;
+using gt::test::DialogWatcher;
 using gt::test::GuiClient;
 using tunnel::ClientConstants;
 
 namespace {
 
 constexpr int kLoginMs = 30000;
-constexpr char kDialog[] = "SettingDialog";
 constexpr char kChoose[] = "选定接入网卡";
 
 QString linkFile() { return toQString(ClientConstants::STARTUP_LINK_FILE()); }
@@ -84,7 +83,7 @@ private:
     }
 
     // Checks the address box and picks the entry at index from the choice.
-    static DialogScript::Action choose(int index, QStringList* offered) {
+    static DialogWatcher::Step choose(int index, QStringList* offered) {
         return [index, offered](QDialog* select) {
             QComboBox* box = select->findChild<QComboBox*>("comboBox");
             for (int i = 0; i < box->count(); ++i)
@@ -101,21 +100,21 @@ private:
     QString failedAddressChange(gt::core::Array<String> const& adapters) {
         QStringList offered;
         bool stillOpen = false;
-        DialogScript script;
+        DialogWatcher script;
         script
-            .expect(kDialog,
-                    [&](QDialog* dialog) {
-                        dialog->findChild<QCheckBox*>("checkBoxLocalIp")->click();
-                        pressOk(dialog);
-                        stillOpen = dialog->isVisible();
-                        dialog->reject();
-                    })
-            .expect(kChoose, choose(0, &offered))
-            .expect("提示", DialogScript::yes());
+            .then([&](QDialog* dialog) {
+                dialog->findChild<QCheckBox*>("checkBoxLocalIp")->click();
+                pressOk(dialog);
+                stillOpen = dialog->isVisible();
+                dialog->reject();
+            })
+            .then(choose(0, &offered))
+            .then(DialogWatcher::yes());
         bool const rejected = run(adapters) == QDialog::Rejected;
-        if (!rejected || !stillOpen || !script.done() || !script.unexpected().isEmpty())
-            return "unexpected: " + script.seen().join(" | ");
-        return script.seen().last();
+        if (!rejected || !stillOpen || !script.done() || !script.unexpected() == 0)
+            return "unexpected: " + script.titles();
+        DialogWatcher::Seen const* warning = script.find("提示");
+        return warning ? warning->title + ": " + warning->text : QString();
     }
 
 private slots:
@@ -141,8 +140,8 @@ private slots:
                 if (action->text() == "设置") settings = action;
         QVERIFY(settings);
 
-        DialogScript script;
-        script.expect(kDialog, [](QDialog* dialog) {
+        DialogWatcher script;
+        script.then([](QDialog* dialog) {
             QCheckBox* autostart = dialog->findChild<QCheckBox*>("checkBoxAuto");
             QVERIFY(!autostart->isChecked());
             autostart->setChecked(true);
@@ -156,7 +155,7 @@ private slots:
                  entry.constData());
         QVERIFY(entry.startsWith("[Desktop Entry]\nType=Application\n"));
 
-        script.expect(kDialog, [](QDialog* dialog) {
+        script.then([](QDialog* dialog) {
             QCheckBox* autostart = dialog->findChild<QCheckBox*>("checkBoxAuto");
             QVERIFY(autostart->isChecked());
             autostart->setChecked(false);
@@ -170,13 +169,13 @@ private slots:
         QVERIFY(byHand.open(QIODevice::WriteOnly));
         byHand.write("[Desktop Entry]\nExec=mine\n");
         byHand.close();
-        script.expect(kDialog, [](QDialog* dialog) {
+        script.then([](QDialog* dialog) {
             QVERIFY(dialog->findChild<QCheckBox*>("checkBoxAuto")->isChecked());
             pressOk(dialog);
         });
         QCOMPARE(run(), int(QDialog::Accepted));
         QCOMPARE(readAll(linkFile()), QByteArray("[Desktop Entry]\nExec=mine\n"));
-        QVERIFY(script.unexpected().isEmpty());
+        QVERIFY(script.unexpected() == 0);
     }
 
     // Choosing another adapter stores it and restarts the console child so
@@ -189,15 +188,15 @@ private slots:
         QByteArray const before = readAll(settingsFile);
 
         // Nothing changed: nothing is touched.
-        DialogScript script;
-        script.expect(kDialog, pressOk);
+        DialogWatcher script;
+        script.then(pressOk);
         QCOMPARE(run(), int(QDialog::Accepted));
         QCOMPARE(control()->consolePid(), first);
         QCOMPARE(readAll(settingsFile), before);
         QVERIFY(!QFile::exists(linkFile()));
 
         // Only loopback and none: no choice is shown and the box stays unchecked.
-        script.expect(kDialog, [](QDialog* dialog) {
+        script.then([](QDialog* dialog) {
             QCheckBox* box = dialog->findChild<QCheckBox*>("checkBoxLocalIp");
             box->click();
             QVERIFY(!box->isChecked());
@@ -208,23 +207,23 @@ private slots:
 
         QStringList offered;
         script
-            .expect(kDialog,
-                    [](QDialog* dialog) {
-                        QCheckBox* box = dialog->findChild<QCheckBox*>("checkBoxLocalIp");
-                        box->click();
-                        QCOMPARE(box->text(), QString("选定接入网卡（10.0.0.7）"));
-                        pressOk(dialog);
-                    })
-            .expect(kChoose, choose(1, &offered));
+            .then([](QDialog* dialog) {
+                QCheckBox* box = dialog->findChild<QCheckBox*>("checkBoxLocalIp");
+                box->click();
+                QCOMPARE(box->text(), QString("选定接入网卡（10.0.0.7）"));
+                pressOk(dialog);
+            })
+            .then(choose(1, &offered));
         QCOMPARE(run(addresses({u"127.0.0.1", u"192.168.1.5", u"10.0.0.7"})), int(QDialog::Accepted));
         QCOMPARE(offered, (QStringList{"192.168.1.5", "10.0.0.7", "current 0"}));
+        QVERIFY(script.find(kChoose));
         QCOMPARE(GuiClient::setting(u"net.local_ip"), QString("10.0.0.7"));
         int const second = control()->consolePid();
         QVERIFY(second > 0 && second != first);
         QVERIFY(control()->isConsoleRunning());
 
         // The stored address shows; unchecking clears it and restarts again.
-        script.expect(kDialog, [](QDialog* dialog) {
+        script.then([](QDialog* dialog) {
             QCheckBox* box = dialog->findChild<QCheckBox*>("checkBoxLocalIp");
             QVERIFY(box->isChecked());
             QCOMPARE(box->text(), QString("选定接入网卡（10.0.0.7）"));
@@ -237,7 +236,7 @@ private slots:
         QVERIFY(GuiClient::settings().values().contains(u"net.local_ip"));
         QVERIFY(control()->consolePid() != second);
         QVERIFY(control()->isConsoleRunning());
-        QVERIFY(script.unexpected().isEmpty());
+        QVERIFY(script.unexpected() == 0);
     }
 
     // In service mode a service that does not stop (held stopped here, as a
@@ -246,8 +245,8 @@ private slots:
     void aServiceThatDoesNotStopIsReportedWithItsReason() {
         openRunning();
         {
-            DialogScript script;
-            script.expect(kDialog, [](QDialog* dialog) {
+            DialogWatcher script;
+            script.then([](QDialog* dialog) {
                 dialog->findChild<QCheckBox*>("checkBoxService")->setChecked(true);
                 pressOk(dialog);
             });

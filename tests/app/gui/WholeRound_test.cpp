@@ -35,8 +35,8 @@
 #include "app/gui/MainWindow.h"
 #include "app/gui/MessageDialog.h"
 #include "support/CloudCalls.h"
-#include "support/DialogScript.h"
 #include "support/DialogSteps.h"
+#include "support/DialogWatcher.h"
 #include "support/GuiClient.h"
 #include "support/TestCloud.h"
 #include "support/TestRelay.h"
@@ -44,7 +44,7 @@
 #include "tunnel/api/ProcessSingleton.h"
 
 using gt::test::clickLater;
-using gt::test::DialogScript;
+using gt::test::DialogWatcher;
 using gt::test::GuiClient;
 using gt::test::jsonObject;
 using gt::test::recordedParams;
@@ -190,15 +190,15 @@ private slots:
         // computer as a new device. The script ends with the login: later
         // dialogs are the steps' own.
         GuiClient::saveAccount(GuiClient::NAME, GuiClient::PASSWORD);
-        auto script = std::make_unique<DialogScript>();
-        script->expect("新设备加入", DialogScript::type("round computer"));
+        auto script = std::make_unique<DialogWatcher>();
+        script->then(DialogWatcher::type("round computer"));
         auto lock = std::make_unique<tunnel::ProcessSingleton>(tunnel::ClientConstants::APP_LOCK_FILE());
         QVERIFY(lock->tryLock());
         m_window = std::make_unique<MainWindow>(std::move(lock));
         m_window->show();
         QVERIFY(QTest::qWaitForWindowExposed(m_window.get(), kStackMs));
         QTRY_VERIFY_WITH_TIMEOUT(m_window->isLoggedIn() && script->done(), kStackMs);
-        QVERIFY2(script->unexpected().isEmpty(), qPrintable(script->seen().join(" | ")));
+        QVERIFY2(script->unexpected() == 0 && script->find("新设备加入"), qPrintable(script->titles()));
         script.reset();
         QVERIFY(m_window->deviceWidget()->isDeviceBound());
         long long const device = GuiClient::setting(u"device.id").toLongLong();
