@@ -192,6 +192,10 @@ void ForwardManageWidget::reload() {
         m_mainWindow->deviceManager()->devices()[m_ui->comboBoxInstance->currentIndex()].id;
     Array<tunnel::Forward> forwards;
     if (!m_mainWindow->context()->apiClient()->enumForwards(&forwards, deviceId)) {
+        // The rows may be another device's (the list just changed) or gone:
+        // none stays to be edited, moved or deleted under this device.
+        m_forwards.clear();
+        table->setRowCount(0);
         MessageDialog(m_mainWindow)
             .warning(QStringLiteral("未能获取转发列表"),
                      toQString(m_mainWindow->context()->apiClient()->errorMessage()));

@@ -1,7 +1,8 @@
 // The mapping page against the test cloud: its table, creating, editing,
 // moving, restricting and deleting a forward (with the exact params the
 // cloud recorded), the prefix registration before a first mapping, the
-// status columns, and texts from the cloud that go into rich text.
+// status columns, texts from the cloud that go into rich text, one reload
+// per refill of the device list and none of the rows after a failed one.
 #include <QAction>
 #include <QComboBox>
 #include <QJsonObject>
@@ -126,6 +127,33 @@ private slots:
         QCOMPARE(cell(0, 4), QString("非本机"));
         QCOMPARE(recordedParams(m_account->cloud(), "enum_forwards"),
                  QList<QJsonObject>{jsonObject("{\"device_id\": 11}")});
+    }
+
+    // Refilling the device list reloads the table once, not once per change
+    // of the list while it refills, and keeps the device chosen.
+    void refreshingTheDevicesReloadsOnce() {
+        devices()->setCurrentIndex(1);
+        m_account->cloud().command("forget");
+        m_page->refreshDevices();
+        QCOMPARE(gt::test::cloudMethods(m_account->cloud()), (QStringList{"enum_devices", "enum_forwards"}));
+        QCOMPARE(recordedParams(m_account->cloud(), "enum_forwards"),
+                 QList<QJsonObject>{jsonObject("{\"device_id\": 11}")});
+        QCOMPARE(devices()->currentIndex(), 1);
+    }
+
+    // A reload that fails leaves no rows of the device shown before.
+    void aFailedReloadKeepsNoStaleRows() {
+        QVERIFY(table()->rowCount() > 0);
+        m_account->cloud().command("fault rpc_error method=enum_forwards times=1 code=500 message=维护中");
+        auto warning = answer(true);
+        devices()->setCurrentIndex(1);
+        QCOMPARE(warning->title, QString("未能获取转发列表"));
+        QCOMPARE(warning->text, QString("维护中"));
+        QCOMPARE(table()->rowCount(), 0);
+        // Nothing is left to act on.
+        table()->setCurrentCell(0, 0);
+        trigger("actDel");
+        QCOMPARE(recordedParams(m_account->cloud(), "remove_forward").size(), 0);
     }
 
     void createSendsTheEditorsFields() {
