@@ -5,9 +5,12 @@ the desktop with a data folder of its own.
 
     python3 demo/gui.py [--build DIR]
 
-Log in with the account printed at the start. Closing the client (its menu's
-last entry, or the close button while logged out) stops everything this
-started; so does Ctrl+C here.
+Log in with the account printed at the start, let the client bind this
+computer, then add a forward (内网映射, 添加映射) to the local target it prints:
+once the service brings the forward up, this prints the relay's public address
+that reaches the target. Closing the client (its menu's last entry, or the
+close button while logged out) stops everything this started; so does Ctrl+C
+here.
 """
 
 import argparse
@@ -52,6 +55,25 @@ def on_terminate(*_):
     raise KeyboardInterrupt
 
 
+def watch_tunnels(stack, client):
+    """Until the client ends: prints the public address of each tunnel the
+    relay gets (a forward the service brought up); returns the exit code."""
+    seen = None
+    while True:
+        try:
+            return client.wait(1)
+        except subprocess.TimeoutExpired:
+            pass
+        try:
+            answer = stack.relay.command('tunnel', timeout=5)
+        except (TimeoutError, OSError):
+            continue
+        if answer.startswith('ok ') and answer != seen:
+            seen = answer
+            port = int(answer.split()[2])
+            step('A forward is up: http://127.0.0.1:%d/ reaches the target through the relay' % port)
+
+
 def main():
     parser = argparse.ArgumentParser(description='Try the desktop client against a local test cloud.')
     parser.add_argument('--build', default=os.path.join(ROOT, 'build'))
@@ -71,14 +93,17 @@ def main():
         target = svr_stack.PageTarget(PAGE)
         stack.start_peers(target, port_wait=15)
         print('    relay on 127.0.0.1:%d, cloud on 127.0.0.1:%d' % (stack.relay_port, stack.cloud_port))
+        print('    the local target to publish: 127.0.0.1:%d (a web page)' % target.port)
 
         step('Opening Quorvane (data folder %s)' % stack.data_dir)
         print('    account:  %s' % ACCOUNT)
-        print('    password: %s' % PASSWORD, flush=True)
+        print('    password: %s' % PASSWORD)
+        print('    Bind this computer when asked (新设备加入), then on 内网映射 choose 添加映射,\n'
+              '    原生端口, and enter 内网主机 127.0.0.1, 内网端口 %d.' % target.port, flush=True)
         # A session of its own: Ctrl+C here reaches only this driver, which
         # then asks the client to close.
         client = subprocess.Popen([os.path.join(args.build, 'Quorvane')], env=env, start_new_session=True)
-        code = client.wait()
+        code = watch_tunnels(stack, client)
         print('    Quorvane ended (%d)' % code)
     except KeyboardInterrupt:
         print('\n    (interrupted)')

@@ -20,10 +20,13 @@ class TestCloud {
 public:
     // state: a state file relative to the source tree (empty for an empty
     // state); defines: NAME=VALUE texts for its ${NAME} places; servers: how
-    // many listeners. Throws when the double does not come up.
+    // many listeners on ephemeral ports, or the given ports when there are
+    // some (a port taken by another program makes the start fail). Throws
+    // when the double does not come up.
     explicit TestCloud(std::string const& state = "tests/peers/cloud_demo_state.json",
-                       std::vector<std::string> const& defines = {}, int servers = 1)
-        : m_peer("peers.cloud", arguments(state, defines, servers)) {
+                       std::vector<std::string> const& defines = {}, int servers = 1,
+                       std::vector<unsigned short> const& fixedPorts = {})
+        : m_peer("peers.cloud", arguments(state, defines, servers, fixedPorts)) {
         std::string first = m_peer.readLine();
         if (first.compare(0, 6, "ready ") != 0)
             throw std::runtime_error("cloud double did not start: " + first);
@@ -51,8 +54,19 @@ public:
 
 private:
     static std::vector<std::string> arguments(std::string const& state,
-                                              std::vector<std::string> const& defines, int servers) {
-        std::vector<std::string> args = {"--serve", "--listen", std::to_string(servers)};
+                                              std::vector<std::string> const& defines, int servers,
+                                              std::vector<unsigned short> const& fixedPorts) {
+        std::vector<std::string> args = {"--serve"};
+        if (fixedPorts.empty()) {
+            args.push_back("--listen");
+            args.push_back(std::to_string(servers));
+        } else {
+            std::string list;
+            for (unsigned short port : fixedPorts)
+                list += (list.empty() ? "" : ",") + std::to_string(port);
+            args.push_back("--ports");
+            args.push_back(list);
+        }
         if (!state.empty()) {
             char const* source = std::getenv("GT_SOURCE_DIR");
             args.push_back("--state");
