@@ -6,6 +6,7 @@
 #include "app/IBusyRunner.h"
 #include "app/service/DownloadService.h"
 #include "gt/core/io/File.h"
+#include "gt/core/io/Mailbox.h"
 #include "gt/core/io/SystemFolders.h"
 #include "gt/core/util/Dictionary.h"
 #include "gt/core/util/Strings.h"
@@ -65,7 +66,8 @@ bool Client::updateConfigs() {
 
 void Client::setActived(bool actived) {
     if (actived) {
-        File::write(ClientConstants::ACTIVED_FILE(), gt::core::Binary("ACTIVED"));
+        // A new file in place of whatever is there: never written through a link.
+        gt::core::Mailbox::replace(ClientConstants::ACTIVED_FILE(), gt::core::Binary("ACTIVED"));
     } else {
         File::remove(ClientConstants::ACTIVED_FILE());
     }

@@ -2,6 +2,7 @@
 
 #include "app/ClientConstants.h"
 #include "gt/core/io/File.h"
+#include "gt/core/io/Mailbox.h"
 #include "gt/core/util/Array.h"
 #include "gt/core/util/JSON.h"
 
@@ -38,17 +39,11 @@ StatusService::StatusService(String const& path) : m_path(path) {}
 StatusService::~StatusService() { File::remove(m_path); }
 
 bool StatusService::refresh() {
-    if (!File::isFile(m_path)) {
-        File::write(m_path, Binary());
-        return false;
-    }
-    if (File::size(m_path) == 0) return false;
+    // A missing file becomes the first request; a filled one is emptied
+    // before parsing, so a broken report is dropped and the next request is
+    // already there.
     Binary bytes;
-    bool const read = File::readAll(m_path, &bytes, MAX_REPORT_BYTES);
-    // Emptied before parsing: a broken report is dropped, and the next
-    // request is already there.
-    File::write(m_path, Binary());
-    if (!read) return false;
+    if (gt::core::Mailbox::take(m_path, MAX_REPORT_BYTES, &bytes) != gt::core::Mailbox::MESSAGE) return false;
     Dictionary<Any> report;
     if (!gt::core::JSON::decode(bytes.utf8ToString(), &report)) return false;
     keepObjectEntries(&report);

@@ -31,8 +31,9 @@ public:
     // while no client runs.
     virtual ~StatusService();
 
-    // One exchange with the file: a missing file is created empty (the first
-    // request); an empty one means no answer yet; a filled one is read and
+    // One exchange with the file, a gt::core::Mailbox (never read or written
+    // through a link): a missing file, a link or a FIFO there is replaced by
+    // an empty file (the first request); an empty one means no answer yet; a filled one is read and
     // emptied (the next request), then parsed. True only when a new report
     // replaced the status: a report whose root is not an object, an
     // unreadable or oversized one keeps the previous status. Entries of its

@@ -2,12 +2,12 @@
 
 #include "gt/core/io/Console.h"
 #include "gt/core/io/File.h"
+#include "gt/core/io/Mailbox.h"
 #include "gt/core/lang/Binary.h"
 #include "gt/core/lang/Thread.h"
 #include "gt/core/util/Timer.h"
 #include "svr/RunBody.h"
 #include "svr/SvrConstants.h"
-#include "svr/service/FileSignal.h"
 #include "svr/service/ServiceAction.h"
 #include "tunnel/api/ProcessSingleton.h"
 
@@ -75,7 +75,7 @@ bool sendSignal(String const& word) {
         gt::core::File::remove(path);
         return false;
     }
-    return FileSignal::send(path, word.toBinary());
+    return gt::core::Mailbox::send(path, word.toBinary());
 }
 
 bool sendExit() {

@@ -1,12 +1,12 @@
 #include "svr/service/StatusService.h"
 
 #include "gt/core/io/File.h"
+#include "gt/core/io/Mailbox.h"
 #include "gt/core/lang/Fatal.h"
 #include "gt/core/util/Array.h"
 #include "gt/core/util/JSON.h"
 #include "svr/IContext.h"
 #include "svr/SvrConstants.h"
-#include "svr/service/FileSignal.h"
 #include "tunnel/nat/NatManager.h"
 
 using gt::core::Any;
@@ -53,21 +53,11 @@ Dictionary<Any> StatusService::buildReport(NatManager const& manager) {
 }
 
 bool StatusService::writeReport(String const& path, Dictionary<Any> const& report) {
-    if (!FileSignal::isEmpty(path)) return false;
+    if (!gt::core::Mailbox::isEmpty(path)) return false;
     String text;
     GT_ASSERT(gt::core::JSON::encode(report, &text, true));
-    String const temporary = path + u".new";
-    File::remove(temporary);
-    if (!File::create(temporary, text.toBinary())) {
-        File::remove(temporary);
-        return false;
-    }
     // The client may have taken its request back or written into it meanwhile.
-    if (!FileSignal::isEmpty(path) || !File::replace(temporary, path)) {
-        File::remove(temporary);
-        return false;
-    }
-    return true;
+    return gt::core::Mailbox::replace(path, text.toBinary(), true);
 }
 
 }  // namespace tunnel

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <filesystem>
 #include <fstream>
@@ -87,6 +88,30 @@ TEST(StatusService, FileStates) {
         }
         // status() asks once more: the empty file has no answer yet.
         EXPECT_EQ(jsonOf(reader.status()), c.status);
+    }
+}
+
+// The data folder is shared: a link or a FIFO at the status path is never
+// read or written through; a fresh empty file (the next request) takes its
+// place and the file a link pointed to keeps its bytes.
+TEST(StatusService, NeverThroughALinkOrAFifo) {
+    for (char const* kind : {"link", "fifo"}) {
+        SCOPED_TRACE(kind);
+        TempDir dir;
+        dir.writeFile("victim", R"({"forwards":[{"id":9}]})");
+        std::string const path = dir.path("status.json.tmp");
+        if (std::string(kind) == "link") {
+            ASSERT_EQ(::symlink(dir.path("victim").c_str(), path.c_str()), 0);
+        } else {
+            ASSERT_EQ(::mkfifo(path.c_str(), 0600), 0);
+        }
+        StatusService reader(dir.str("status.json.tmp"));
+        EXPECT_FALSE(reader.refresh());
+        EXPECT_EQ(dir.readFile("victim"), R"({"forwards":[{"id":9}]})");
+        struct stat st;
+        ASSERT_EQ(::lstat(path.c_str(), &st), 0);
+        EXPECT_TRUE(S_ISREG(st.st_mode));
+        EXPECT_EQ(st.st_size, 0);
     }
 }
 

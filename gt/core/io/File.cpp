@@ -29,8 +29,8 @@ bool File::readAll(String const& path, Binary* out, int limit) {
     if (!out) return false;
     out->clear();
     if (limit < 0) return false;
-    RandomAccessFile file(path, RandomAccessFile::OPEN_EXISTING, RandomAccessFile::ACCESS_READ,
-                          RandomAccessFile::SHARE_READ_WRITE);
+    RandomAccessFile file(path, RandomAccessFile::OPEN_EXISTING | RandomAccessFile::NO_FOLLOW,
+                          RandomAccessFile::ACCESS_READ, RandomAccessFile::SHARE_READ_WRITE);
     if (!file.isOpen() || file.size() > limit) return false;
     if (!file.read(out, limit)) return false;
     // The file may have grown since its size was taken.

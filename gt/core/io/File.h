@@ -17,7 +17,9 @@ public:
     // The whole file. A file larger than limit bytes is refused (false, out
     // emptied) rather than read in part: files that other processes write
     // are read with a small limit so that they cannot make us allocate
-    // without bound.
+    // without bound. Only a regular file at the path itself is read: a link
+    // or a FIFO (whose size says nothing and whose read may never end) is
+    // refused.
     static bool readAll(String const& path, Binary* out, int limit = NO_LIMIT);
     // The content, or an empty Binary on any failure.
     static Binary readAll(String const& path, int limit = NO_LIMIT);

@@ -9,6 +9,7 @@
 #include <iterator>
 #include <string>
 
+#include "gt/core/io/Mailbox.h"
 #include "gt/core/lang/Any.h"
 #include "gt/core/util/Array.h"
 #include "gt/core/util/Dictionary.h"
@@ -103,7 +104,7 @@ TEST(FileSignal, SendWritesOnlyIntoAnEmptyFile) {
         SCOPED_TRACE(c.name);
         TempDir dir;
         prepare(dir, "svr.signal", c.state, c.content);
-        EXPECT_EQ(c.sent, FileSignal::send(dir.str("svr.signal"), gt::test::bin("exit")));
+        EXPECT_EQ(c.sent, gt::core::Mailbox::send(dir.str("svr.signal"), gt::test::bin("exit")));
         EXPECT_EQ(c.state != ABSENT, dir.exists("svr.signal"));
         if (c.state != ABSENT) {
             EXPECT_EQ(c.after, dir.readFile("svr.signal"));
@@ -137,7 +138,7 @@ TEST(FileSignal, ALinkOrFifoInPlaceOfTheMailboxLeavesEveryOtherFileAlone) {
             ASSERT_EQ(0, ::symlink(dir.path("victim").c_str(), dir.path("svr.signal").c_str()));
         }
         // A sender never writes through it either.
-        EXPECT_FALSE(FileSignal::send(path, gt::test::bin("refresh")));
+        EXPECT_FALSE(gt::core::Mailbox::send(path, gt::test::bin("refresh")));
         Binary out("stale");
         EXPECT_FALSE(signal.receive(&out));
         EXPECT_EQ(c.victim, dir.readFile("victim"));
@@ -146,7 +147,7 @@ TEST(FileSignal, ALinkOrFifoInPlaceOfTheMailboxLeavesEveryOtherFileAlone) {
         EXPECT_TRUE(S_ISREG(st.st_mode));
         EXPECT_EQ(0, st.st_size);
         // The mailbox works again at once.
-        EXPECT_TRUE(FileSignal::send(path, gt::test::bin("refresh")));
+        EXPECT_TRUE(gt::core::Mailbox::send(path, gt::test::bin("refresh")));
         EXPECT_TRUE(signal.receive(&out));
         EXPECT_EQ("refresh", gt::test::bytes(out));
         EXPECT_EQ(c.victim, dir.readFile("victim"));
@@ -164,7 +165,7 @@ TEST(FileSignal, EmptyingNeverWritesThroughALinkBesideTheMailbox) {
     Binary out;
     EXPECT_FALSE(signal.receive(&out));
     ASSERT_EQ(0, ::symlink(dir.path("victim").c_str(), dir.path("svr.signal.new").c_str()));
-    ASSERT_TRUE(FileSignal::send(path, gt::test::bin("exit")));
+    ASSERT_TRUE(gt::core::Mailbox::send(path, gt::test::bin("exit")));
     EXPECT_TRUE(signal.receive(&out));
     EXPECT_EQ("exit", gt::test::bytes(out));
     EXPECT_EQ("", dir.readFile("svr.signal"));

@@ -40,6 +40,23 @@ TEST_F(FileTest, ReadAll) {
     EXPECT_FALSE(File::readAll(dir.str(), &out));  // a folder
 }
 
+// A link or a FIFO is refused at once: its size says nothing and a FIFO's
+// read may never end.
+TEST_F(FileTest, ReadAllReadsOnlyARegularFileAtThePathItself) {
+    dir.writeFile("data", "bytes");
+    ASSERT_EQ(::symlink(dir.path("data").c_str(), dir.path("link").c_str()), 0);
+    ASSERT_EQ(::mkfifo(dir.path("fifo").c_str(), 0600), 0);
+    int const writer = ::open(dir.path("fifo").c_str(), O_RDWR | O_CLOEXEC);  // a writer that never writes
+    ASSERT_GE(writer, 0);
+    Binary out(3, 'z');
+    EXPECT_FALSE(File::readAll(dir.str("link"), &out));
+    EXPECT_TRUE(out.isEmpty());
+    EXPECT_FALSE(File::readAll(dir.str("fifo"), &out));
+    ::close(writer);
+    EXPECT_TRUE(File::readAll(dir.str("data"), &out));
+    EXPECT_EQ(bytes(out), "bytes");
+}
+
 TEST_F(FileTest, ReadAllRefusesFilesAboveTheLimit) {
     dir.writeFile("data", "0123456789");
     Binary out;
