@@ -15,6 +15,12 @@ public:
 
     gt::core::Array<Device> const& devices() const { return records(); }
     void setDevices(gt::core::Array<Device> const& devices) { setRecords(devices); }
+
+    // The entry a device list selects after it was refilled from this store:
+    // the one it had while that is still an entry; otherwise this computer's
+    // (localId, the bound device), so that a page opened after binding shows
+    // the device whose forwards run here; else the first; -1 for no devices.
+    int listIndex(int current, long long localId) const;
 };
 
 }  // namespace tunnel

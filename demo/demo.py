@@ -75,10 +75,13 @@ def main():
         step('The device logged in; waiting for its forward to come up')
         svr.wait_line('[Forward] Updated. #%d' % svr_stack.FORWARD_ID, timeout=30)
         port = stack.public_port(timeout=30)
-        public = 'http://127.0.0.1:%d/' % port
+        host, shown = stack.public_address(svr_stack.FORWARD_ID)
+        if shown != port:
+            raise RuntimeError('the relay listens on %d, the cloud shows port %d' % (port, shown))
+        public = 'http://%s:%d/' % (host, port)
 
-        step('Fetching the page through the relay\'s public port: ' + public)
-        status, body = svr_stack.fetch(port)
+        step('Fetching the page through the forward\'s public address: ' + public)
+        status, body = svr_stack.fetch(port, host=host)
         print('    ' + status)
         for line in body.decode('utf-8', 'replace').splitlines():
             print('    | ' + line)

@@ -7,13 +7,15 @@ the desktop with a data folder of its own.
 
 Log in with the account printed at the start, let the client bind this
 computer, then add a forward (内网映射, 添加映射) to the local target it prints:
-once the service brings the forward up, this prints the relay's public address
-that reaches the target. Closing the client (its menu's last entry, or the
+once the service brings the forward up, this prints the forward's public
+address, the one the client's list shows and "复制地址" copies, and checks
+that it reaches the target. Closing the client (its menu's last entry, or the
 close button while logged out) stops everything this started; so does Ctrl+C
 here.
 """
 
 import argparse
+import json
 import os
 import signal
 import subprocess
@@ -55,9 +57,22 @@ def on_terminate(*_):
     raise KeyboardInterrupt
 
 
+def shown_address(stack, port):
+    """The public address the client shows for the forward whose public port
+    is port, else None."""
+    answer = stack.cloud.command('state', timeout=5)
+    if not answer.startswith('ok '):
+        return None
+    for fwd in json.loads(answer[3:])['forwards']:
+        if fwd.get('server_port') == port:
+            return '%s.%s:%d' % (fwd.get('host_prefix', ''), fwd.get('host_domain', ''), port)
+    return None
+
+
 def watch_tunnels(stack, client):
     """Until the client ends: prints the public address of each tunnel the
-    relay gets (a forward the service brought up); returns the exit code."""
+    relay gets (a forward the service brought up) and whether it reaches the
+    target; returns the exit code."""
     seen = None
     while True:
         try:
@@ -68,10 +83,21 @@ def watch_tunnels(stack, client):
             answer = stack.relay.command('tunnel', timeout=5)
         except (TimeoutError, OSError):
             continue
-        if answer.startswith('ok ') and answer != seen:
-            seen = answer
-            port = int(answer.split()[2])
-            step('A forward is up: http://127.0.0.1:%d/ reaches the target through the relay' % port)
+        if not answer.startswith('ok ') or answer == seen:
+            continue
+        seen = answer
+        port = int(answer.split()[2])
+        address = shown_address(stack, port)
+        if address is None:
+            step('A forward is up on the relay port %d, which is not the one the client shows' % port)
+            continue
+        host, _, _ = address.rpartition(':')
+        try:
+            status, _body = svr_stack.fetch(port, host=host)
+            result = 'reaches the target (%s)' % status
+        except OSError as error:
+            result = 'does not answer yet (%s)' % error
+        step('A forward is up: %s (as the client shows it) %s; open http://%s/' % (address, result, address))
 
 
 def main():
@@ -92,6 +118,9 @@ def main():
         step('Starting the test relay and the test cloud on loopback')
         target = svr_stack.PageTarget(PAGE)
         stack.start_peers(target, port_wait=15)
+        # The seeded forward belongs to the demo account's other computer,
+        # which does not run here: its address would reach nothing.
+        stack.cloud.command('remove forwards %d' % svr_stack.FORWARD_ID)
         print('    relay on 127.0.0.1:%d, cloud on 127.0.0.1:%d' % (stack.relay_port, stack.cloud_port))
         print('    the local target to publish: 127.0.0.1:%d (a web page)' % target.port)
 
@@ -99,7 +128,8 @@ def main():
         print('    account:  %s' % ACCOUNT)
         print('    password: %s' % PASSWORD)
         print('    Bind this computer when asked (新设备加入), then on 内网映射 choose 添加映射,\n'
-              '    原生端口, and enter 内网主机 127.0.0.1, 内网端口 %d.' % target.port, flush=True)
+              '    原生端口, and enter 内网主机 127.0.0.1, 内网端口 %d, 分配带宽 1 (Mbps); 创建.'
+              % target.port, flush=True)
         # A session of its own: Ctrl+C here reaches only this driver, which
         # then asks the client to close.
         client = subprocess.Popen([os.path.join(args.build, 'Quorvane')], env=env, start_new_session=True)

@@ -141,7 +141,7 @@ void ForwardManageWidget::_on_animation_finished() {
 void ForwardManageWidget::refreshDevices() {
     if (!m_mainWindow->refreshDevices()) return;
     QComboBox* box = m_ui->comboBoxInstance;
-    int index = box->currentIndex();
+    int const index = box->currentIndex();
     Array<tunnel::Device> const& devices = m_mainWindow->deviceManager()->devices();
     {
         // One reload below, not one per change of the list while it refills.
@@ -153,8 +153,8 @@ void ForwardManageWidget::refreshDevices() {
         QSize const hint(0, UiScale::scaled(kItemHeight));
         for (int row = 0; row < model->rowCount(); ++row)
             model->setData(model->index(row, 0), hint, Qt::SizeHintRole);
-        if (index < 0 || index >= devices.count()) index = devices.isEmpty() ? -1 : 0;
-        box->setCurrentIndex(index);
+        long long const local = m_mainWindow->context()->userProperties()->get(u"device.id").toInt64();
+        box->setCurrentIndex(m_mainWindow->deviceManager()->listIndex(index, local));
     }
     reload();
 }

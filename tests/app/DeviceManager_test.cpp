@@ -95,4 +95,35 @@ TEST(DeviceManager, ReplacementIsWholeAndDeep) {
     EXPECT_FALSE(store.find(11, nullptr));
 }
 
+// The entry a refilled device list selects: the one it had while it still
+// exists, else this computer's, else the first.
+TEST(DeviceManager, ListIndexPrefersTheCurrentEntryThenThisComputer) {
+    DeviceManager store;
+    filled(store);  // ids 10, 11, 12, 10
+    DeviceManager empty;
+    struct Case {
+        char const* name;
+        DeviceManager const* store;
+        int current;
+        long long local;
+        int index;
+    } const cases[] = {
+        {"first fill, this computer listed second", &store, -1, 11, 1},
+        {"first fill, this computer first of two ids", &store, -1, 10, 0},
+        {"first fill, nothing bound", &store, -1, 0, 0},
+        {"first fill, bound device not listed", &store, -1, 99, 0},
+        {"first fill, id -1 is no device", &store, -1, -1, 0},
+        {"a chosen entry stays", &store, 2, 11, 2},
+        {"a chosen other device stays", &store, 0, 11, 0},
+        {"an entry gone after a removal", &store, 4, 12, 2},
+        {"an entry below the list", &store, -7, 12, 2},
+        {"no devices", &empty, -1, 11, -1},
+        {"no devices, a stale entry", &empty, 3, 11, -1},
+    };
+    for (Case const& c : cases) {
+        SCOPED_TRACE(c.name);
+        EXPECT_EQ(c.store->listIndex(c.current, c.local), c.index);
+    }
+}
+
 }  // namespace

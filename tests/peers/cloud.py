@@ -50,6 +50,7 @@ list field given as a text is split at ","):
     {
       "encryption": "tea(word)",          spec of the bodies ("" = plain)
       "clock_window": 300,
+      "port_book": "FILE",                 where the public ports go ("" = none)
       "configs": {"key": "value"},         answer of enum_configs
       "accounts": [{"id", "name", "pwd", "phone_part",
                     "plan": {...}, "quota": {"used": {...}, "limit": {...}},
@@ -69,7 +70,16 @@ list field given as a text is split at ","):
     }
 
 Every key is optional. A forward without "primary_servers" uses its node's
-"servers". A device's "reload_time" moves forward (to now, or one past its last
+"servers".
+
+Public ports. Without a port book a new forward gets server_port 20000 + its
+id, a port nothing listens on. With "port_book" the cloud gives every forward
+(seeded, put or created) a port that was free on 127.0.0.1 when the forward
+first appeared, keeps it for that forward id, and writes the book: a JSON
+object {access_key: server_port} of every forward, replaced whole on each
+change. The relay double, told the same file ("book FILE"), opens a tunnel's
+public listener on the port booked for its access key, so that the address
+the cloud shows reaches the target. A device's "reload_time" moves forward (to now, or one past its last
 value) whenever one of its forwards or their policies changes.
 
 Control commands (stdin, one per line; each answered with one line "ok ..."
@@ -126,6 +136,7 @@ them; "status" is the HTTP status answered (null when none was sent).
 import argparse
 import hashlib
 import json
+import os
 import random
 import re
 import socket
@@ -288,6 +299,9 @@ def normalise_state(state):
     for fwd in out['forwards']:
         _split_address(fwd)
     out.setdefault('encryption', '')
+    if not isinstance(out.get('port_book', ''), str):
+        raise StateError('"port_book" must be a text')
+    out.setdefault('port_book', '')
     out['clock_window'] = _as_int(out.get('clock_window', 300), 300)
     if not isinstance(out.get('configs', {}), dict):
         raise StateError('"configs" must be an object')
@@ -562,6 +576,7 @@ class Api:
         dev = self._own_device(user, params['device_id'])
         self.state['devices'].remove(dev)
         self.state['forwards'] = [f for f in self.state['forwards'] if f.get('device_id') != dev['id']]
+        self.cloud.book_ports()
         for sid in [s for s, e in self.cloud.sessions.items() if e == ('device', dev['id'])]:
             del self.cloud.sessions[sid]
         return None
@@ -582,6 +597,7 @@ class Api:
         fwd['acl_id'] = -1
         fwd['server_port'] = 20000 + fwd['id']
         self.state['forwards'].append(fwd)
+        self.cloud.book_ports()
         self.touch_device(fwd['device_id'])
         return None
 
@@ -607,6 +623,7 @@ class Api:
         _check(params, {'forward_id': 'int'})
         fwd = self._own_forward(user, params['forward_id'])
         self.state['forwards'].remove(fwd)
+        self.cloud.book_ports()
         self.touch_device(fwd.get('device_id'))
         return None
 
@@ -773,6 +790,16 @@ def http_reply(status, headers, body, declared=None, chunked=False):
 
 # ---- the server ------------------------------------------------------------------
 
+def _free_port(taken):
+    """A port free on 127.0.0.1 now, not one of taken."""
+    while True:
+        with socket.socket(socket.AF_INET, socket.SOCK_STREAM) as probe:
+            probe.bind(('127.0.0.1', 0))
+            port = probe.getsockname()[1]
+        if port not in taken:
+            return port
+
+
 class Cloud:
     """One shared state served by one or more listeners on 127.0.0.1."""
 
@@ -784,7 +811,9 @@ class Cloud:
         self.faults = []
         self.calls = []
         self.skew = 0
+        self.booked = {}  # forward id -> public port, while a port book is kept
         self.api = Api(self)
+        self.book_ports()
         self.stopping = threading.Event()
         self.listeners = []
         self.conns = []
@@ -842,6 +871,7 @@ class Cloud:
             else:
                 items.append(one)
             if kind == 'forwards':
+                self.book_ports()
                 self.api.touch_device(one.get('device_id'))
                 if old is not None and old.get('device_id') != one.get('device_id'):
                     self.api.touch_device(old.get('device_id'))
@@ -855,12 +885,33 @@ class Cloud:
                 raise StateError('no %s with id %s' % (kind, ident))
             self.state[kind].remove(item)
             if kind == 'forwards':
+                self.book_ports()
                 self.api.touch_device(item.get('device_id'))
 
     def load(self, state):
         with self.lock:
             self.state = normalise_state(substitute(state, self.defines))
             self.sessions = {}
+            self.book_ports()
+
+    def book_ports(self):
+        """With a port book: gives each forward its public port (a new one
+        the first time an id is seen) and rewrites the book. The port is
+        only free when picked; the relay takes it a moment later."""
+        with self.lock:
+            path = self.state.get('port_book', '')
+            if not path:
+                return
+            forwards = self.state['forwards']
+            for fwd in forwards:
+                if fwd['id'] not in self.booked:
+                    self.booked[fwd['id']] = _free_port(set(self.booked.values()))
+                fwd['server_port'] = self.booked[fwd['id']]
+            book = {str(f.get('access_key', '')): f['server_port'] for f in forwards if f.get('access_key')}
+            temporary = path + '.tmp'
+            with open(temporary, 'w', encoding='utf-8') as f:
+                json.dump(book, f)
+            os.replace(temporary, path)
 
     def stop_server(self, index):
         sock = self.listeners[index]

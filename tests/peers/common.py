@@ -13,12 +13,17 @@ import sys
 import time
 
 
-def listen_loopback(backlog):
-    """A listening TCP socket on 127.0.0.1 with a port the system picks."""
+def listen_loopback(backlog, port=0):
+    """A listening TCP socket on 127.0.0.1, on port or one the system picks;
+    raises OSError when the port is taken."""
     listener = socket.socket(socket.AF_INET, socket.SOCK_STREAM)
-    listener.setsockopt(socket.SOL_SOCKET, socket.SO_REUSEADDR, 1)
-    listener.bind(('127.0.0.1', 0))
-    listener.listen(backlog)
+    try:
+        listener.setsockopt(socket.SOL_SOCKET, socket.SO_REUSEADDR, 1)
+        listener.bind(('127.0.0.1', port))
+        listener.listen(backlog)
+    except OSError:
+        listener.close()
+        raise
     return listener
 
 

@@ -49,6 +49,8 @@ each with one line "ok ..." or "err ...". Commands:
   stats <conn> <channel>                        -> ok <bytes to engine> <bytes from engine>
                                                    <credit> <engine DATA frames beyond credit>
   initial <n>                                   credit granted to the engine with each CONNECT
+  book <file>|-                                 public ports by access key from that port book
+                                                (written by the cloud double), or none
   listen                                        -> ok <id> <port>: one more relay in this process
   stop                                          stop the selected relay (its port closes)
   quit
@@ -57,7 +59,10 @@ Relay 0 is the one whose port is printed first. A command prefixed with
 "@<id> " goes to relay <id>; without a prefix it goes to relay 0.
 
 Public side: a connection whose "tunnel_create" is answered with success gets a
-"public" listener on 127.0.0.1 with an ephemeral port. Each public connection
+"public" listener on 127.0.0.1: on the port booked for the call's "access_id"
+when a port book is set (a JSON object {access_key: port}, read at each
+tunnel_create), else, and when that port cannot be had (said on stderr), on an
+ephemeral port. Each public connection
 accepted there becomes a channel of the tunnel (ids from 1, reused once free):
 accepted -> CONNECT (protocol 2, the public peer's address) and WINDOW with the
 initial credit (0x20000, "initial" changes it); public bytes ->
@@ -69,6 +74,7 @@ the engine; engine SHUTDOWN -> the public socket is closed after the queued byte
 An empty hex text is written as "-". Connections are numbered from 0 in order of acceptance.
 """
 
+import json
 import queue
 import select
 import socket
@@ -343,14 +349,24 @@ class Channel:
 class Tunnel:
     """The public listener and the channels of one relay connection."""
 
-    def __init__(self, relay, conn):
+    def __init__(self, relay, conn, access_id):
         self.relay = relay
         self.conn = conn
         self.channels = {}
         self.lock = threading.Lock()
-        self.listener = listen_loopback(128)
+        self.listener = self._listen(relay.booked_port(access_id))
         self.port = self.listener.getsockname()[1]
         threading.Thread(target=accept_forever, args=(self.listener, self._on_accept), daemon=True).start()
+
+    @staticmethod
+    def _listen(port):
+        if port:
+            try:
+                return listen_loopback(128, port)
+            except OSError as error:
+                sys.stderr.write('relay: booked port %d not available (%s); an ephemeral one instead\n'
+                                 % (port, error))
+        return listen_loopback(128)
 
     def _on_accept(self, sock, peer):
         sock.setsockopt(socket.IPPROTO_TCP, socket.TCP_NODELAY, 1)
@@ -496,7 +512,7 @@ class Connection(GuardedConnection):
             request, complete = decode_dict(body[2:])
             if (complete and request.get(b'@') == b'call' and request.get(b'method') == b'tunnel_create'
                     and self.relay.behaviour('tunnel_create').mode == 'ok' and self.tunnel is None):
-                tunnel = Tunnel(self.relay, self)
+                tunnel = Tunnel(self.relay, self, request.get(b'access_id', b''))
                 with self.relay.cond:
                     self.tunnel = tunnel
                     self.relay.cond.notify_all()
@@ -541,6 +557,7 @@ class Relay(Peer):
         self.close_on_accept = False
         self.ignore_credit = False
         self.initial_window = 0x20000
+        self.port_book = None           # path of the cloud's port book, or None
         self.connections = []
         self.listener = listen_loopback(64)
         self.port = self.listener.getsockname()[1]
@@ -556,6 +573,19 @@ class Relay(Peer):
     def behaviour(self, method):
         with self.cond:
             return self.behaviours.get(method, Behaviour())
+
+    def booked_port(self, access_id):
+        """The port the book names for an access key (bytes), else 0."""
+        path = self.port_book
+        if not path:
+            return 0
+        try:
+            with open(path, 'r', encoding='utf-8') as f:
+                book = json.load(f)
+        except (OSError, ValueError):
+            return 0
+        port = book.get(access_id.decode('utf-8', 'replace')) if isinstance(book, dict) else None
+        return port if isinstance(port, int) and 0 < port < 65536 else 0
 
     def _on_accept(self, sock, _peer):
         sock.setsockopt(socket.IPPROTO_TCP, socket.TCP_NODELAY, 1)
@@ -681,6 +711,10 @@ def _execute_relay(relay, words):
             relay.set_reply(method, Behaviour(mode))
         else:
             return 'err unknown mode'
+        return 'ok'
+    if cmd == 'book':
+        path = ' '.join(words[1:])  # a path may hold blanks
+        relay.port_book = None if path == '-' else path
         return 'ok'
     if cmd == 'accept':
         relay.close_on_accept = words[1] == 'close'

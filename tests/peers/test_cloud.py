@@ -6,9 +6,11 @@ so a fault in the double's codec does not hide behind the same fault here."""
 import hashlib
 import json
 import os
+import shutil
 import socket
 import subprocess
 import sys
+import tempfile
 import time
 import unittest
 
@@ -435,6 +437,63 @@ class UserFlowTest(CloudCase):
         self.assertEqual((dev['id'], dev['label']), (made['device_id'], 'new'))
         u.result('/instance', 'remove_device', session_id=u.session, device_id=made['device_id'])
         self.assertEqual(d.call('/account', 'query_my_device', session_id=d.session)['error']['code'], 101)
+
+
+class PortBookTest(CloudCase):
+    """Public ports that a relay can take: each forward's server_port is a
+    port free on loopback, the same in the user's view and the book."""
+
+    def setUp(self):
+        folder = tempfile.mkdtemp(prefix='cloud_book_')
+        self.addCleanup(shutil.rmtree, folder, True)
+        self.path = os.path.join(folder, 'ports.json')
+        state = json.loads(json.dumps(FIXTURE))
+        state['port_book'] = self.path
+        state['forwards'][0]['server_port'] = 0  # a seed that names no port
+        self.cloud = cloud.Cloud(state)
+        self.clients = []
+
+    def book(self):
+        with open(self.path, encoding='utf-8') as f:
+            return json.load(f)
+
+    def ports_shown(self, u):
+        return {f['id']: f['server_port']
+                for f in u.result('/instance', 'enum_forwards', session_id=u.session, device_id=10)['forwards']}
+
+    def test_every_forward_gets_a_free_port_kept_for_its_id(self):
+        u = self.user()
+        seeded = self.ports_shown(u)[100]
+        self.assertEqual(self.book(), {'ak': seeded})
+        self.assertNotEqual(seeded, 0)
+        with socket.socket() as probe:  # nothing took it meanwhile: the relay can
+            probe.bind(('127.0.0.1', seeded))
+
+        u.result('/instance', 'create_forward', session_id=u.session, device_id=10, node_id=3, label='web',
+                 protocol='tcp', host_prefix='mine', host_domain='d.example', host_custom='',
+                 client_host='127.0.0.1', client_port=80, bandwidth=1)
+        shown = self.ports_shown(u)
+        self.assertEqual(shown[100], seeded)  # a change elsewhere keeps a port
+        created = shown[101]
+        self.assertNotIn(created, (0, seeded, 20101))
+        key = next(f['access_key'] for f in self.cloud.state['forwards'] if f['id'] == 101)
+        self.assertEqual(self.book(), {'ak': seeded, key: created})
+
+        # a forward put again keeps its port whatever the item says; a
+        # removed one leaves the book
+        self.cloud.put('forwards', dict(self.cloud.state['forwards'][0], server_port=1))
+        self.assertEqual(self.ports_shown(u)[100], seeded)
+        u.result('/instance', 'remove_forward', session_id=u.session, forward_id=101)
+        self.assertEqual(self.book(), {'ak': seeded})
+
+    def test_without_a_book_ports_are_only_numbers(self):
+        self.cloud.stop()
+        self.cloud = cloud.Cloud(json.loads(json.dumps(FIXTURE)))
+        u = self.user()
+        u.result('/instance', 'create_forward', session_id=u.session, device_id=10, node_id=3, label='web',
+                 protocol='tcp', host_prefix='mine', host_domain='d.example', host_custom='',
+                 client_host='127.0.0.1', client_port=80, bandwidth=1)
+        self.assertEqual(self.ports_shown(u)[101], 20101)
 
 
 class FaultTest(CloudCase):

@@ -2,7 +2,11 @@
 """Self-tests of the relay double's public side: an engine stand-in speaking raw
 frames on one side, public clients on the other."""
 
+import json
+import os
+import shutil
 import socket
+import tempfile
 import time
 import unittest
 
@@ -147,6 +151,75 @@ class PublicSideTest(unittest.TestCase):
         self.assertEqual(R.execute(self.relay, ['resume', '0']), 'ok')
         self.assertEqual(recv_exactly(s, 1), b'a')
         s.close()
+
+
+class PortBookTest(unittest.TestCase):
+    """The public listener opens where the cloud's port book says for the
+    tunnel's access key (the engine stand-in creates its tunnel as "k")."""
+
+    def setUp(self):
+        folder = tempfile.mkdtemp(prefix='relay_book_')
+        self.addCleanup(shutil.rmtree, folder, True)
+        self.path = os.path.join(folder, 'ports.json')
+        self.relay = R.Relay()
+        self.addCleanup(self.relay.stop)
+        self.assertEqual(R.execute(self.relay, ['book', self.path]), 'ok')
+
+    def write_book(self, book):
+        with open(self.path, 'w', encoding='utf-8') as f:
+            json.dump(book, f)
+
+    def tunnel_port(self, index):
+        engine = Engine(self.relay.port)
+        self.addCleanup(engine.close)
+        engine.create_tunnel()
+        return engine, self.relay.tunnel(index).port
+
+    def test_booked_port_and_the_fallbacks(self):
+        free = free_port()
+        taken = socket.socket()
+        self.addCleanup(taken.close)
+        taken.bind(('127.0.0.1', 0))
+        taken.listen(1)
+        cases = [  # (book written, the port expected: None for an ephemeral one)
+            ({'k': free}, free),
+            ({'other': free}, None),
+            ({'k': taken.getsockname()[1]}, None),
+            ({'k': 'x'}, None),
+            (None, None),  # no book file at all
+        ]
+        for index, (book, expected) in enumerate(cases):
+            if book is None:
+                os.remove(self.path)
+            else:
+                self.write_book(book)
+            engine, port = self.tunnel_port(index)
+            if expected is None:
+                self.assertNotIn(port, (free, taken.getsockname()[1]), book)
+            else:
+                self.assertEqual(port, expected, book)
+            # either way the listener is the tunnel's public side
+            with socket.create_connection(('127.0.0.1', port), timeout=3):
+                self.assertEqual(engine.next_datagram()[0], 'connect', book)
+            engine.close()
+
+    def test_a_tunnel_made_again_takes_its_port_again(self):
+        port = free_port()
+        self.write_book({'k': port})
+        first, _ = self.tunnel_port(0)
+        first.close()
+        self.assertTrue(self.relay.wait_for(lambda: self.relay.connections[0].closed))
+        _, again = self.tunnel_port(1)
+        self.assertEqual(again, port)
+        self.assertEqual(R.execute(self.relay, ['book', '-']), 'ok')
+        _, ephemeral = self.tunnel_port(2)
+        self.assertNotEqual(ephemeral, port)
+
+
+def free_port():
+    with socket.socket() as probe:
+        probe.bind(('127.0.0.1', 0))
+        return probe.getsockname()[1]
 
 
 class ChildProcessTest(unittest.TestCase):

@@ -8,6 +8,7 @@ with a data folder of its own (Python 3 standard library only).
     svr = stack.start_svr()            # QvrSvr --console
     svr.wait_line("[Forward] Updated. #100")
     port = stack.public_port()         # the relay's public listener of the tunnel
+    host, port = stack.public_address(FORWARD_ID)   # as the client's list shows it
     ...
     stack.stop()                       # everything it started, in any state
 
@@ -16,6 +17,7 @@ Every wait has a deadline; every child is started in a session of its own
 """
 
 import http.server
+import json
 import os
 import re
 import shutil
@@ -30,6 +32,14 @@ import time
 CLOUD_STATE = 'tests/peers/cloud_demo_state.json'
 DEVICE_TOKEN = 'demo-device-token'
 FORWARD_ID = 100
+
+# The client shows a forward's public address as host_prefix + "." +
+# host_domain + ":" + server_port. This prefix and domain make the host
+# 127.0.0.1, which every resolver knows (glibc resolves no names below
+# "localhost"), and the cloud's port book makes the relay listen on the port
+# the cloud gives the forward: the address shown is the one that works.
+PUBLIC_PREFIX = '127'
+PUBLIC_DOMAIN = '0.0.1'
 
 
 class Child:
@@ -219,9 +229,9 @@ def port_free(port):
             return False
 
 
-def fetch(port, path='/', timeout=5.0):
-    """One HTTP GET through a port: (status line, body bytes)."""
-    with socket.create_connection(('127.0.0.1', port), timeout=timeout) as s:
+def fetch(port, path='/', timeout=5.0, host='127.0.0.1'):
+    """One HTTP GET through host:port: (status line, body bytes)."""
+    with socket.create_connection((host, port), timeout=timeout) as s:
         s.sendall(('GET %s HTTP/1.0\r\nHost: 127.0.0.1\r\n\r\n' % path).encode())
         data = b''
         while True:
@@ -267,6 +277,10 @@ class Stack:
         self.target = target
         self.relay = Child('relay', [sys.executable, '-u', '-m', 'peers.relay'], env=self.peer_environment(), stdin=True)
         self.relay_port = int(self.relay.lines[self.relay.wait_line('port ')].split()[1])
+        book = os.path.join(self.tmp, 'ports.json')
+        answer = self.relay.command('book ' + book)
+        if answer != 'ok':
+            raise RuntimeError('the relay took no port book: ' + answer)
         deadline = time.monotonic() + port_wait
         while True:
             if port_free(self.cloud_port):
@@ -274,6 +288,9 @@ class Stack:
                                              '--state', self.path(CLOUD_STATE),
                                              '--define', 'RELAY=127.0.0.1:%d' % self.relay_port,
                                              '--define', 'TARGET=127.0.0.1:%d' % target.port,
+                                             '--define', 'PREFIX=' + PUBLIC_PREFIX,
+                                             '--define', 'DOMAIN=' + PUBLIC_DOMAIN,
+                                             '--define', 'PORT_BOOK=' + book,
                                              '--ports', str(self.cloud_port), '--spec', self.spec],
                                    env=self.peer_environment(), stdin=True)
                 try:
@@ -316,6 +333,17 @@ class Stack:
             if time.monotonic() >= deadline:
                 raise TimeoutError('the relay has no tunnel: %s' % answer)
             time.sleep(0.2)
+
+    def public_address(self, forward_id):
+        """(host, port) of a forward's public address as the client shows it,
+        from the cloud's state; None when the cloud has no such forward."""
+        answer = self.cloud.command('state')
+        if not answer.startswith('ok '):
+            raise RuntimeError('the cloud gave no state: ' + answer)
+        for fwd in json.loads(answer[3:])['forwards']:
+            if fwd['id'] == forward_id:
+                return '%s.%s' % (fwd.get('host_prefix', ''), fwd.get('host_domain', '')), fwd['server_port']
+        return None
 
     def data_file(self, name):
         return os.path.join(self.data_dir, name)

@@ -75,6 +75,8 @@ class ConsoleRun(StackTest):
         svr.wait_line(re.compile(r'^\d\d:\d\d:\d\d \[Forward\] Updated\. #100$'), 30)
 
         port = self.stack.public_port(30)
+        # The relay listens where the cloud says the forward is reached.
+        self.assertEqual(('127.0.0.1', port), self.stack.public_address(svr_stack.FORWARD_ID))
         payload = bytes(range(256)) * 64
         self.assertEqual(payload, echo_through(port, payload))
 

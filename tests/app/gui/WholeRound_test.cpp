@@ -2,13 +2,12 @@
 // (tests/helpers/xvfb_run.py): the test cloud on the address built into the
 // programs, the test relay, an echo target, and the real QvrSvr that the
 // client starts itself. Log in, bind this computer on the device page,
-// create a forward to the target on the mapping page, see its live state,
-// reach the target through the relay's public port, delete the forward and
-// see the service close its tunnel. With GT_SCREENSHOT_DIR set, the mapping
-// page with live states and the forward editor are saved there as
-// forward-list.png and forward-editor.png (the README's pictures).
-#include <arpa/inet.h>
-#include <netinet/in.h>
+// create a forward to the target on the mapping page (which opens on this
+// computer), see its live state, reach the target through the public address
+// the list shows, delete the forward and see the service close its tunnel. With GT_SCREENSHOT_DIR set, the
+// mapping page with live states and the forward editor are saved there as forward-list.png and
+// forward-editor.png (the README's pictures).
+#include <netdb.h>
 #include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -22,6 +21,7 @@
 #include <QRegularExpression>
 #include <QSpinBox>
 #include <QTableWidget>
+#include <QTemporaryDir>
 #include <QtTest>
 #include <chrono>
 #include <memory>
@@ -56,6 +56,7 @@ namespace {
 constexpr int kStackMs = 60000;  // login, binding, the service's start and its first report
 constexpr int kPortWaitMs = 120000;
 constexpr int kIoMs = 5000;
+constexpr int kColumnAddress = 2;
 constexpr int kColumnPing = 3;
 constexpr int kDemoForward = 100;  // the demo device's forward in the demo state
 
@@ -66,28 +67,46 @@ unsigned short builtInCloudPort() {
     return static_cast<unsigned short>(std::stoi(first.substr(first.rfind(':') + 1)));
 }
 
-// A connected TCP socket to 127.0.0.1:port, -1 when refused or after the deadline.
-int connectLoopback(int port) {
-    int const fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    if (fd < 0) return -1;
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_port = htons(static_cast<uint16_t>(port));
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    timeval timeout{kIoMs / 1000, 0};
-    ::setsockopt(fd, SOL_SOCKET, SO_SNDTIMEO, &timeout, sizeof(timeout));
-    ::setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &timeout, sizeof(timeout));
-    if (::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof(address)) != 0) {
-        ::close(fd);
-        return -1;
+// The host and port of a "host:port" address as the forward list shows it.
+struct Address {
+    std::string host;
+    std::string port;
+};
+Address splitAddress(QString const& shown) {
+    int const colon = shown.lastIndexOf(':');
+    if (colon < 0) return {shown.toStdString(), std::string()};
+    return {shown.left(colon).toStdString(), shown.mid(colon + 1).toStdString()};
+}
+
+// A TCP socket connected to the address as any program would reach it (the
+// host name resolved by the system), -1 when it does not resolve, is refused
+// or after the deadline.
+int connectTo(Address const& address) {
+    addrinfo hints{};
+    hints.ai_family = AF_UNSPEC;
+    hints.ai_socktype = SOCK_STREAM;
+    addrinfo* found = nullptr;
+    if (::getaddrinfo(address.host.c_str(), address.port.c_str(), &hints, &found) != 0) return -1;
+    int fd = -1;
+    for (addrinfo* entry = found; entry && fd < 0; entry = entry->ai_next) {
+        fd = ::socket(entry->ai_family, entry->ai_socktype | SOCK_CLOEXEC, entry->ai_protocol);
+        if (fd < 0) continue;
+        timeval timeout{kIoMs / 1000, 0};
+        ::setsockopt(fd, SOL_SOCKET, SO_SNDTIMEO, &timeout, sizeof(timeout));
+        ::setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &timeout, sizeof(timeout));
+        if (::connect(fd, entry->ai_addr, entry->ai_addrlen) != 0) {
+            ::close(fd);
+            fd = -1;
+        }
     }
+    ::freeaddrinfo(found);
     return fd;
 }
 
-// Sends text through 127.0.0.1:port and reads as many bytes back, within
-// the deadline; what came back.
-std::string echoThrough(int port, std::string const& text) {
-    int const fd = connectLoopback(port);
+// Sends text through the address and reads as many bytes back, within the
+// deadline; what came back.
+std::string echoThrough(Address const& address, std::string const& text) {
+    int const fd = connectTo(address);
     if (fd < 0) return "<connect failed>";
     std::string back;
     if (::send(fd, text.data(), text.size(), MSG_NOSIGNAL) == static_cast<ssize_t>(text.size())) {
@@ -105,9 +124,9 @@ std::string echoThrough(int port, std::string const& text) {
     return back;
 }
 
-// Whether a connect to 127.0.0.1:port is refused (nothing listens).
-bool refused(int port) {
-    int const fd = connectLoopback(port);
+// Whether a connect to the address fails (nothing listens).
+bool refused(Address const& address) {
+    int const fd = connectTo(address);
     if (fd < 0) return true;
     ::close(fd);
     return false;
@@ -133,6 +152,7 @@ private:
     std::unique_ptr<gt::test::TestRelay> m_relay;
     std::unique_ptr<TestCloud> m_cloud;
     std::unique_ptr<MainWindow> m_window;
+    QTemporaryDir m_book;  // the cloud's port book, which the relay reads
 
     QTableWidget* table() { return m_window->forwardWidget()->findChild<QTableWidget*>("tableForward"); }
     int rowOf(QString const& label) {
@@ -159,11 +179,18 @@ private slots:
         QVERIFY(gt::core::createDirectories(tunnel::ClientConstants::DATA_DIR()));
         m_target.reset(new gt::test::TestTarget("echo"));
         m_relay.reset(new gt::test::TestRelay);
+        // The public address the list shows is prefix.domain:port: as
+        // "127" and "0.0.1" it is a host every resolver knows, and the relay
+        // opens each tunnel on the port the cloud booked for its forward.
+        QVERIFY(m_book.isValid());
+        std::string const book = m_book.filePath("ports.json").toStdString();
+        QCOMPARE(m_relay->command("book " + book), std::string("ok"));
         // The service program talks to the cloud built into it: the double
         // takes that port, which other test programs of this build may hold
         // for a while.
         std::vector<std::string> const defines = {"RELAY=127.0.0.1:" + std::to_string(m_relay->port()),
-                                                  "TARGET=127.0.0.1:9"};
+                                                  "TARGET=127.0.0.1:9", "PREFIX=127", "DOMAIN=0.0.1",
+                                                  "PORT_BOOK=" + book};
         QDeadlineTimer const deadline(kPortWaitMs);
         while (!m_cloud) {
             try {
@@ -205,14 +232,14 @@ private slots:
         QVERIFY(device > 10);
         QTRY_VERIFY_WITH_TIMEOUT(m_window->svrControl()->isRunning(), kStackMs);
 
-        // A forward of the new device to the echo target.
+        // The mapping page opens on this computer, listed after the
+        // account's other one; a forward to the echo target.
         ForwardManageWidget* page = m_window->forwardWidget();
         page->showPage();
         QTRY_VERIFY(page->isVisible());
-        auto const& devices = m_window->deviceManager()->devices();
-        for (int i = 0; i < devices.count(); ++i)
-            if (devices[i].id == device) page->findChild<QComboBox*>("comboBoxInstance")->setCurrentIndex(i);
+        QCOMPARE(m_window->deviceManager()->devices().count(), 2);
         QVERIFY(page->isLocalDevice());
+        QCOMPARE(page->findChild<QComboBox*>("comboBoxInstance")->currentIndex(), 1);
         QCOMPARE(table()->rowCount(), 0);
         int const targetPort = m_target->port();
         m_cloud->command("forget");
@@ -244,9 +271,14 @@ private slots:
         QTRY_VERIFY2_WITH_TIMEOUT(ping.match(cell("round echo", kColumnPing)).hasMatch(),
                                   qPrintable(cell("round echo", kColumnPing)), kStackMs);
         savePicture(m_window.get(), "forward-list.png");
+        // What the list shows (and "复制地址" copies) is where the relay
+        // listens, and it reaches the target.
+        QString const shown = cell("round echo", kColumnAddress);
+        Address const address = splitAddress(shown);
         int port = 0;
         QTRY_VERIFY_WITH_TIMEOUT((port = publicPort()) > 0, kStackMs);
-        QCOMPARE(echoThrough(port, "through the relay\n"), std::string("through the relay\n"));
+        QCOMPARE(address.port, std::to_string(port));
+        QCOMPARE(echoThrough(address, "through the relay\n"), std::string("through the relay\n"));
 
         // Deleted: the row goes, and the service closes the tunnel, whose
         // public port then refuses.
@@ -259,7 +291,7 @@ private slots:
         removed["forward_id"] = id;
         QCOMPARE(recordedParams(*m_cloud, "remove_forward"), QList<QJsonObject>{removed});
         QCOMPARE(table()->rowCount(), 0);
-        QTRY_VERIFY_WITH_TIMEOUT(refused(port), kStackMs);
+        QTRY_VERIFY_WITH_TIMEOUT(refused(address), kStackMs);
 
         m_window.reset();
         GuiClient::clearData();
