@@ -29,11 +29,6 @@ char16_t const* const AclEditDialog::IP_HINT = u"# IP一行一个，支持通配
 
 namespace {
 
-constexpr char16_t kDisabled[] = u"disabled";
-constexpr char16_t kEnabled[] = u"enabled";
-constexpr char16_t kEnabledWhite[] = u"enabled_white";
-constexpr char16_t kEnabledBlack[] = u"enabled_black";
-
 QString joinLines(Array<String> const& list) {
     QStringList lines;
     for (String const& entry : list)
@@ -79,9 +74,9 @@ bool AclEditDialog::exec(tunnel::Acl const& acl) {
     box->setProperty(IP_WHITE, joinLines(acl.white));
     box->setProperty(IP_BLACK, joinLines(acl.black));
     int filter = IP_DISABLED;
-    if (acl.ip_filter == kEnabledWhite) {
+    if (acl.ip_filter == tunnel::Acl::ENABLED_WHITE) {
         filter = IP_WHITE_LIST;
-    } else if (acl.ip_filter == kEnabledBlack) {
+    } else if (acl.ip_filter == tunnel::Acl::ENABLED_BLACK) {
         filter = IP_BLACK_LIST;
     }
     {
@@ -91,7 +86,8 @@ bool AclEditDialog::exec(tunnel::Acl const& acl) {
         m_ui->comboBoxIpFilter->setCurrentIndex(filter);
     }
     on_comboBoxIpFilter_currentIndexChanged(filter);
-    m_ui->comboBoxGateway->setCurrentIndex(acl.gateway == kEnabled ? GATEWAY_ENABLED : GATEWAY_DISABLED);
+    m_ui->comboBoxGateway->setCurrentIndex(acl.gateway == tunnel::Acl::ENABLED ? GATEWAY_ENABLED
+                                                                               : GATEWAY_DISABLED);
     m_acl = acl;
 
     bool const saved = QDialog::exec() == QDialog::Accepted;
@@ -142,13 +138,14 @@ void AclEditDialog::_scrollTo(bool checked, QWidget* label) {
 void AclEditDialog::on_btnOK_clicked() {
     m_acl.label = fromQString(m_ui->editLabel->text());
     int const filter = m_ui->comboBoxIpFilter->currentIndex();
-    m_acl.ip_filter = filter == IP_WHITE_LIST   ? kEnabledWhite
-                      : filter == IP_BLACK_LIST ? kEnabledBlack
-                                                : kDisabled;
+    m_acl.ip_filter = filter == IP_WHITE_LIST   ? tunnel::Acl::ENABLED_WHITE
+                      : filter == IP_BLACK_LIST ? tunnel::Acl::ENABLED_BLACK
+                                                : tunnel::Acl::DISABLED;
     // Both lists go out whatever the mode, as last typed.
     m_acl.white = parseList(m_ui->editIp->property(IP_WHITE).toString());
     m_acl.black = parseList(m_ui->editIp->property(IP_BLACK).toString());
-    m_acl.gateway = m_ui->comboBoxGateway->currentIndex() == GATEWAY_ENABLED ? kEnabled : kDisabled;
+    m_acl.gateway = m_ui->comboBoxGateway->currentIndex() == GATEWAY_ENABLED ? tunnel::Acl::ENABLED
+                                                                             : tunnel::Acl::DISABLED;
 
     tunnel::ApiClient* api = m_mainWindow->context()->apiClient();
     bool const creating = m_acl.id < 0;

@@ -6,6 +6,7 @@
 
 #include "app/AclManager.h"
 #include "app/IContext.h"
+#include "app/RowTexts.h"
 #include "app/SvrControlService.h"
 #include "app/gui/AclEditDialog.h"
 #include "app/gui/GuiUtil.h"
@@ -16,10 +17,6 @@
 #include "ui_AclManageWidget.h"
 
 namespace {
-
-constexpr char16_t kEnabled[] = u"enabled";
-constexpr char16_t kEnabledWhite[] = u"enabled_white";
-constexpr char16_t kEnabledBlack[] = u"enabled_black";
 
 // Each row's first cell carries the id of its policy.
 constexpr int kIdRole = Qt::UserRole;
@@ -89,23 +86,15 @@ bool AclManageWidget::reload() {
 }
 
 QString AclManageWidget::ipFilterText(tunnel::Acl const& acl) {
-    if (acl.ip_filter == kEnabledWhite)
-        return QStringLiteral("白名单 ") + QString::number(acl.white.count()) + QStringLiteral(" 条");
-    if (acl.ip_filter == kEnabledBlack)
-        return QStringLiteral("黑名单 ") + QString::number(acl.black.count()) + QStringLiteral(" 条");
-    return QStringLiteral("不限制");
+    return toQString(tunnel::RowTexts::aclIpFilter(acl));
 }
 
 QString AclManageWidget::gatewayText(tunnel::Acl const& acl) {
-    if (acl.gateway == kEnabled)
-        return QStringLiteral("成员 ") + QString::number(acl.members.count()) + QStringLiteral(" 个");
-    return QStringLiteral("不使用");
+    return toQString(tunnel::RowTexts::aclGateway(acl));
 }
 
 QString AclManageWidget::forwardsText(tunnel::Acl const& acl) {
-    if (acl.forwards >= 1)
-        return QStringLiteral("映射 ") + QString::number(acl.forwards) + QStringLiteral(" 条");
-    return QStringLiteral("无");
+    return toQString(tunnel::RowTexts::aclForwards(acl));
 }
 
 void AclManageWidget::on_btnMin_clicked() { emit minimizeRequested(); }

@@ -5,21 +5,20 @@
 #include <QMenu>
 #include <QTableWidgetItem>
 
+#include "app/RowTexts.h"
 #include "app/gui/FramelessWindow.h"
 #include "app/gui/GuiUtil.h"
 #include "app/gui/InputDialog.h"
 #include "app/gui/MessageDialog.h"
 #include "app/gui/UiScale.h"
 #include "gt/core/util/MD5.h"
+#include "tunnel/api/user/Acl.h"
 #include "ui_AclMemberDialog.h"
 
 using gt::core::DateTime;
 using gt::core::String;
 
 namespace {
-
-constexpr char16_t kDisabled[] = u"disabled";
-constexpr char16_t kEnabled[] = u"enabled";
 
 QString const kExpiryLabel = QStringLiteral("请输入到期天数（留空则永不到期）：");
 QString const kPasswordLabel = QStringLiteral("请输入密码：");
@@ -73,13 +72,7 @@ void AclMemberDialog::exec(gt::core::Array<tunnel::AclMember>* members) {
 }
 
 QString AclMemberDialog::expiryText(tunnel::AclMember const& member, DateTime now) {
-    if (member.state == kDisabled) return QStringLiteral("停用");
-    long long const expire = member.expire_time.seconds();
-    if (expire == 0) return QStringLiteral("永不过期");
-    QString const date = toQString(member.expire_time.toDateString());
-    if (expire < now.seconds()) return date + QStringLiteral(" 已到期");
-    return date + QLatin1Char(' ') + QString::number((expire - now.seconds()) / SECONDS_PER_DAY) +
-           QStringLiteral("天");
+    return toQString(tunnel::RowTexts::memberExpiry(member, now));
 }
 
 DateTime AclMemberDialog::expiryFromDays(String const& answer, DateTime now) {
@@ -131,7 +124,7 @@ void AclMemberDialog::on_btnAdd_clicked() {
     tunnel::AclMember member;
     member.name = name;
     member.pwd = passwordDigest(password);
-    member.state = kEnabled;
+    member.state = tunnel::Acl::ENABLED;
     member.expire_time = expiryFromDays(fromQString(days), DateTime::now());
     m_members->add(member);
     _fillTable();

@@ -5,8 +5,10 @@
 #include <QPropertyAnimation>
 #include <QTableWidgetItem>
 
+#include "app/DeviceBinding.h"
 #include "app/DeviceManager.h"
 #include "app/IContext.h"
+#include "app/RowTexts.h"
 #include "app/SvrControlService.h"
 #include "app/gui/DeviceEditDialog.h"
 #include "app/gui/GuiUtil.h"
@@ -16,18 +18,13 @@
 #include "app/gui/UiScale.h"
 #include "gt/core/lang/Fatal.h"
 #include "gt/core/lang/Long.h"
-#include "gt/core/util/Dictionary.h"
 #include "gt/net/socket/SocketAddress.h"
 #include "tunnel/api/ApiClient.h"
-#include "tunnel/api/EncryptedProperties.h"
 #include "ui_DeviceManageWidget.h"
 
 using gt::core::String;
 
 namespace {
-
-char16_t const kDeviceId[] = u"device.id";
-char16_t const kDeviceToken[] = u"device.token";
 
 constexpr int kSlideMs = 100;
 constexpr int kRowHeight = 40;
@@ -122,10 +119,8 @@ bool DeviceManageWidget::reload() {
         table->setItem(row, 0, cell(toQString(device.label)));
         table->setItem(row, 1, cell(toQString(device.create_time.toDateString())));
         table->setItem(row, 2, cell(toQString(device.login_ip)));
-        table->setItem(
-            row, 3,
-            cell(device.forwards > 0 ? QStringLiteral("映射 %1 条").arg(device.forwards) : QString()));
-        QTableWidgetItem* status = cell(device.is_online ? QStringLiteral("在线") : QString());
+        table->setItem(row, 3, cell(toQString(tunnel::RowTexts::deviceForwards(device.forwards))));
+        QTableWidgetItem* status = cell(toQString(tunnel::RowTexts::deviceOnline(device.is_online)));
         status->setTextAlignment(Qt::AlignCenter);
         table->setItem(row, kStatusColumn, status);
     }
@@ -176,27 +171,21 @@ void DeviceManageWidget::on_btnDel_clicked() {
 }
 
 bool DeviceManageWidget::isDeviceBound() const {
-    tunnel::EncryptedProperties* settings = m_mainWindow->context()->userProperties();
-    return !settings->get(kDeviceToken).isEmpty() && !settings->get(kDeviceId).isEmpty();
+    return tunnel::DeviceBinding::isBound(*m_mainWindow->context()->userProperties());
 }
 
 bool DeviceManageWidget::isDeviceInAccount() const {
     if (!isDeviceBound()) return false;
-    long long const id = gt::core::Long::parse(m_mainWindow->context()->userProperties()->get(kDeviceId));
+    long long const id = tunnel::DeviceBinding::deviceId(*m_mainWindow->context()->userProperties());
     return m_mainWindow->deviceManager()->find(id, nullptr);
 }
 
 bool DeviceManageWidget::_saveBinding(String const& id, String const& token, QString const& title) {
-    tunnel::EncryptedProperties* settings = m_mainWindow->context()->userProperties();
-    gt::core::Dictionary<String> binding;
-    binding.set(kDeviceId, id);
-    binding.set(kDeviceToken, token);
-    if (settings->set(binding)) return true;
-    QString const reason = toQString(settings->lastSaveError());
-    // What failed to reach the file must not count as a binding here.
-    settings->load();
+    String reason;
+    if (tunnel::DeviceBinding::save(m_mainWindow->context()->userProperties(), id, token, &reason))
+        return true;
     MessageDialog warning(_dialogParent());
-    warning.warning(title, QStringLiteral("本设备的绑定未能保存到设置文件。\n") + reason);
+    warning.warning(title, QStringLiteral("本设备的绑定未能保存到设置文件。\n") + toQString(reason));
     return false;
 }
 

@@ -4,10 +4,9 @@
 // repair link "app:///repair?type=device", and whose state it shows in its
 // status line.
 //
-// The binding is "device.id" (decimal) and "device.token" (opaque, never
-// shown) in the user settings file; the service program logs in with the
-// token and rereads the file by itself. Both keys are written in one save,
-// and a binding that did not reach the file is not taken as made.
+// The binding (tunnel::DeviceBinding) is never shown; the service program
+// logs in with its token and rereads the file by itself. A binding that did
+// not reach the file is not taken as made.
 #pragma once
 
 #include <QString>

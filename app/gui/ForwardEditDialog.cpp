@@ -4,9 +4,10 @@
 #include <QApplication>
 #include <QIcon>
 #include <QScrollBar>
-#include <algorithm>
 
+#include "app/DeviceBinding.h"
 #include "app/IContext.h"
+#include "app/QuotaFigures.h"
 #include "app/TcpPing.h"
 #include "app/gui/ForwardWizardDialog.h"
 #include "app/gui/FramelessWindow.h"
@@ -18,7 +19,6 @@
 #include "gt/core/lang/Fatal.h"
 #include "gt/net/socket/SocketAddress.h"
 #include "tunnel/api/ApiClient.h"
-#include "tunnel/api/EncryptedProperties.h"
 #include "ui_ForwardEditDialog.h"
 
 using gt::core::String;
@@ -261,10 +261,8 @@ bool ForwardEditDialog::_loadQuota() {
         _warning(QStringLiteral("未能刷新"), _lastError());
         return false;
     }
-    int const available = m_quota.limit.bandwidth + m_forward.bandwidth - m_quota.used.bandwidth;
-    // The mapping keeps at least what it has: a plan that shrank below what
-    // is in use must not lower it when only the name changes.
-    m_ui->spinBoxBandwidthFixed->setRange(0, std::max({0, available, m_forward.bandwidth}));
+    m_ui->spinBoxBandwidthFixed->setRange(
+        0, tunnel::QuotaFigures::bandwidthMaximum(m_quota, m_forward.bandwidth));
     return true;
 }
 
@@ -277,15 +275,14 @@ void ForwardEditDialog::_updateBandwidthTip() {
                 storeLink(WebLinks::storePlan(), QStringLiteral("购买带宽")));
             return;
         }
-        int const remaining = std::max(0, limit - m_quota.used.bandwidth + m_forward.bandwidth) -
-                              m_ui->spinBoxBandwidthFixed->value();
+        int const remaining = tunnel::QuotaFigures::bandwidthLeft(m_quota, m_forward.bandwidth,
+                                                                  m_ui->spinBoxBandwidthFixed->value());
         m_ui->labelBandwidthFixedTip->setText(
             QStringLiteral("（当前剩余可分配 %1/%2 Mbps） ").arg(remaining).arg(limit) +
             storeLink(WebLinks::storeModify(), QStringLiteral("升级带宽")));
         return;
     }
-    long long const left = m_quota.limit.traffic_free + m_quota.limit.traffic_paid -
-                           m_quota.used.traffic_free - m_quota.used.traffic_paid;
+    long long const left = tunnel::QuotaFigures::trafficLeft(m_quota);
     m_ui->labelBandwidthFloatTip->setText(QStringLiteral("带宽 1 Mbps，当前流量剩余 ") +
                                           toQString(formatTraffic(left)) + QStringLiteral("。") +
                                           storeLink(WebLinks::storeTraffic(), QStringLiteral("购买流量包")));
@@ -418,7 +415,7 @@ void ForwardEditDialog::on_btnClose_clicked() { close(); }
 void ForwardEditDialog::on_btnCancel_clicked() { close(); }
 
 long long ForwardEditDialog::_localDeviceId() const {
-    return m_mainWindow->context()->userProperties()->get(u"device.id").toInt64();
+    return tunnel::DeviceBinding::deviceId(*m_mainWindow->context()->userProperties());
 }
 
 void ForwardEditDialog::_warning(QString const& title, QString const& text) {

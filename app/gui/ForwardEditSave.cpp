@@ -3,29 +3,19 @@
 // call (create_forward or modify_forward) whose success ends the dialog.
 #include <QApplication>
 
+#include "app/ForwardDraft.h"
 #include "app/IContext.h"
 #include "app/TcpPing.h"
 #include "app/gui/ForwardEditDialog.h"
 #include "app/gui/GuiUtil.h"
 #include "app/gui/IMainWindow.h"
 #include "app/gui/MessageDialog.h"
-#include "gt/core/lang/Any.h"
-#include "gt/core/util/Dictionary.h"
 #include "gt/net/socket/IpAddress.h"
 #include "gt/net/socket/SocketAddress.h"
 #include "tunnel/api/ApiClient.h"
 #include "ui_ForwardEditDialog.h"
 
-using gt::core::Any;
-using gt::core::Dictionary;
 using gt::core::String;
-
-namespace {
-
-// The port as typed: its leading decimal digits (0 without any).
-int portOf(QLineEdit const* edit) { return fromQString(edit->text()).toInt(); }
-
-}  // namespace
 
 void ForwardEditDialog::on_btnOk_clicked() {
     if (m_ui->editClientPort->text().isEmpty()) {
@@ -41,23 +31,21 @@ void ForwardEditDialog::on_btnOk_clicked() {
         _information(QStringLiteral("提示"), QStringLiteral("分配带宽不能为 0 Mbps"));
         return;
     }
-    int const bandwidth = fixed ? m_ui->spinBoxBandwidthFixed->value() : 0;
-    int const clientPort = portOf(m_ui->editClientPort);
+    tunnel::ForwardDraft draft;
+    draft.label = fromQString(m_ui->editLabel->text());
+    draft.clientHost = fromQString(m_ui->editClientHost->text());
+    draft.clientPort = fromQString(m_ui->editClientPort->text());
+    draft.fixedBandwidth = fixed;
+    draft.fixedValue = m_ui->spinBoxBandwidthFixed->value();
     tunnel::ApiClient* api = m_mainWindow->context()->apiClient();
 
     if (_isEditMode()) {
-        String const clientHost = fromQString(m_ui->editClientHost->text());
-        Dictionary<Any> fields;
-        fields.set(u"label", Any(fromQString(m_ui->editLabel->text())));
-        fields.set(u"client_host", Any(clientHost));
-        fields.set(u"client_port", Any(clientPort));
-        fields.set(u"bandwidth", Any(bandwidth));
-        if (!_checkClientAddress(m_forward.protocol, clientHost, clientPort)) {
+        if (!_checkClientAddress(m_forward.protocol, draft.clientHost, draft.port())) {
             _scrollToClientSection();
             m_ui->editClientPort->setFocus();
             return;
         }
-        if (api->modifyForward(m_forward.id, fields)) {
+        if (api->modifyForward(m_forward.id, draft.modifyFields())) {
             accept();
         } else {
             _warning(QStringLiteral("未能保存"), _lastError());
@@ -70,28 +58,23 @@ void ForwardEditDialog::on_btnOk_clicked() {
         _warning(QStringLiteral("无效状态"), QStringLiteral("无开放节点，请更换其他线路。"));
         return;
     }
-    QString protocol;
     if (m_ui->radioProtocol1->isChecked()) {
-        protocol = m_ui->radioProtocol1->property("protocol").toString();
+        draft.protocol = fromQString(m_ui->radioProtocol1->property("protocol").toString());
     } else if (m_ui->radioProtocol2->isChecked()) {
-        protocol = m_ui->radioProtocol2->property("protocol").toString();
+        draft.protocol = fromQString(m_ui->radioProtocol2->property("protocol").toString());
     }
-    // The public-address box counts even while the own-domain field covers it.
-    QString const address = m_ui->comboBoxDomain->currentText();
-    int const dot = address.indexOf('.');
-    QString const hostPrefix = dot < 0 ? address : address.left(dot);
-    QString const hostDomain = dot < 0 ? QString() : address.mid(dot + 1);
-    String const hostCustom =
-        m_ui->editDomainCustom->isHidden() ? String() : fromQString(m_ui->editDomainCustom->text()).toLower();
-    String const clientHost = fromQString(m_ui->editClientHost->text()).toLower();
-    if (!_checkClientAddress(fromQString(protocol), clientHost, clientPort)) {
+    draft.address = fromQString(m_ui->comboBoxDomain->currentText());
+    draft.ownDomain = fromQString(m_ui->editDomainCustom->text());
+    draft.ownDomainShown = !m_ui->editDomainCustom->isHidden();
+    String const clientHost = draft.newClientHost();
+    if (!_checkClientAddress(draft.protocol, clientHost, draft.port())) {
         _scrollToClientSection();
         m_ui->editClientPort->setFocus();
         return;
     }
-    if (api->createForward(m_deviceId, m_nodes[node].id, fromQString(m_ui->editLabel->text()),
-                           fromQString(protocol), fromQString(hostPrefix), fromQString(hostDomain),
-                           hostCustom, clientHost, clientPort, bandwidth)) {
+    if (api->createForward(m_deviceId, m_nodes[node].id, draft.label, draft.protocol, draft.hostPrefix(),
+                           draft.hostDomain(), draft.hostCustom(), clientHost, draft.port(),
+                           draft.bandwidth())) {
         accept();
     } else {
         _warning(QStringLiteral("未能创建"), _lastError());

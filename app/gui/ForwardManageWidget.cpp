@@ -14,9 +14,11 @@
 #include <algorithm>
 
 #include "app/AclManager.h"
+#include "app/DeviceBinding.h"
 #include "app/DeviceManager.h"
 #include "app/ForwardStatus.h"
 #include "app/IContext.h"
+#include "app/RowTexts.h"
 #include "app/SvrControlService.h"
 #include "app/gui/ForwardEditDialog.h"
 #include "app/gui/ForwardWizardDialog.h"
@@ -32,7 +34,6 @@
 #include "gt/core/lang/Fatal.h"
 #include "gt/core/lang/Thread.h"
 #include "tunnel/api/ApiClient.h"
-#include "tunnel/api/EncryptedProperties.h"
 #include "tunnel/api/user/Acl.h"
 #include "tunnel/api/user/Device.h"
 #include "tunnel/api/user/QuotaInfo.h"
@@ -53,7 +54,7 @@ constexpr int kItemHeight = 28;
 constexpr int kCopyNoticeMs = 1000;
 constexpr int kColumnWidths[] = {136, 160, 232, 72, 72};
 
-bool isWebsite(String const& protocol) { return protocol.left(4) == String(u"http"); }
+bool isWebsite(String const& protocol) { return tunnel::RowTexts::isWebsite(protocol); }
 
 // A cell of the status columns: centred; an existing cell is rewritten in
 // place, which costs nothing when its text stays.
@@ -171,18 +172,12 @@ bool ForwardManageWidget::_hasDevice() const {
 
 bool ForwardManageWidget::isLocalDevice() const {
     if (!_hasDevice()) return false;
-    long long const local = m_mainWindow->context()->userProperties()->get(u"device.id").toInt64();
+    long long const local = tunnel::DeviceBinding::deviceId(*m_mainWindow->context()->userProperties());
     return m_mainWindow->deviceManager()->devices()[m_ui->comboBoxInstance->currentIndex()].id == local;
 }
 
 QString ForwardManageWidget::publicAddress(tunnel::Forward const& forward) {
-    if (isWebsite(forward.protocol)) {
-        String const host = forward.host_custom.isEmpty() ? forward.host_prefix + u"." + forward.host_domain
-                                                          : forward.host_custom;
-        return toQString(forward.protocol + u"://" + host);
-    }
-    return toQString(forward.host_prefix + u"." + forward.host_domain) + ':' +
-           QString::number(forward.server_port);
+    return toQString(tunnel::RowTexts::forwardPublic(forward));
 }
 
 void ForwardManageWidget::reload() {
@@ -211,10 +206,7 @@ void ForwardManageWidget::reload() {
     table->setRowCount(m_forwards.count());
     for (int row = 0; row < m_forwards.count(); ++row) {
         tunnel::Forward const& forward = m_forwards[row];
-        QString const client =
-            forward.protocol == String(u"socks5")
-                ? QStringLiteral("（内置服务）")
-                : toQString(forward.client_host) + ':' + QString::number(forward.client_port);
+        QString const client = toQString(tunnel::RowTexts::forwardClient(forward));
         table->setItem(row, COLUMN_LABEL, new QTableWidgetItem(toQString(forward.label)));
         table->setItem(row, COLUMN_CLIENT, new QTableWidgetItem(client));
         table->setItem(row, COLUMN_PUBLIC, new QTableWidgetItem(publicAddress(forward)));

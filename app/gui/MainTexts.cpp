@@ -1,5 +1,6 @@
 #include "app/gui/MainTexts.h"
 
+#include "app/QuotaFigures.h"
 #include "app/gui/GuiUtil.h"
 #include "app/gui/WebLinks.h"
 
@@ -30,10 +31,12 @@ QString MainTexts::statusLine(bool serviceRunning, QString const& bindingText) {
 
 QString MainTexts::accountSummary(tunnel::QuotaInfo const& quota, tunnel::Plan const& plan) {
     QString text = QStringLiteral("免费流量：") +
-                   toQString(formatTraffic(quota.limit.traffic_free - quota.used.traffic_free)) +
+                   toQString(formatTraffic(tunnel::QuotaFigures::trafficLeft(quota.limit.traffic_free,
+                                                                             quota.used.traffic_free))) +
                    QStringLiteral("<br>");
     text += QStringLiteral("已购流量：") +
-            toQString(formatTraffic(quota.limit.traffic_paid - quota.used.traffic_paid)) +
+            toQString(formatTraffic(
+                tunnel::QuotaFigures::trafficLeft(quota.limit.traffic_paid, quota.used.traffic_paid))) +
             QStringLiteral(" ") + storeLink(WebLinks::storeTraffic(), QStringLiteral("加购")) +
             QStringLiteral("<br>");
     long long const remain = plan.remain.seconds();

@@ -258,6 +258,10 @@ private slots:
             QSpinBox* spin = child<QSpinBox>(d, "spinBoxBandwidthFixed");
             QCOMPARE(spin->maximum(), maximum);
             QCOMPARE(spin->value(), own);
+            // The tip counts from the same budget: never below nothing.
+            QVERIFY(child<QLabel>(d, "labelBandwidthFixedTip")
+                        ->text()
+                        .startsWith(QString("（当前剩余可分配 %1/%2 Mbps）").arg(maximum - own).arg(limit)));
             QVERIFY(child<QRadioButton>(d, "radioBandwidthFixed")->isChecked());
             QVERIFY(!child<QComboBox>(d, "comboBoxDomain")->isEnabled());
             QVERIFY(!child<QRadioButton>(d, "radioProtocol1")->isEnabled());

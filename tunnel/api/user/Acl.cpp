@@ -9,6 +9,11 @@ using gt::core::String;
 
 namespace tunnel {
 
+char16_t const* const Acl::DISABLED = u"disabled";
+char16_t const* const Acl::ENABLED = u"enabled";
+char16_t const* const Acl::ENABLED_WHITE = u"enabled_white";
+char16_t const* const Acl::ENABLED_BLACK = u"enabled_black";
+
 namespace {
 
 // Every piece between the separators, empty ones included; an empty text

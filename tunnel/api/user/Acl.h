@@ -12,6 +12,14 @@ namespace tunnel {
 
 class Acl {
 public:
+    // The words of ip_filter and gateway on the wire (a filter or gateway
+    // word the client does not know reads as off); a member's state is
+    // ENABLED or DISABLED too.
+    static char16_t const* const DISABLED;       // "disabled": no filter, no gateway, member stopped
+    static char16_t const* const ENABLED;        // "enabled": gateway on, member active
+    static char16_t const* const ENABLED_WHITE;  // "enabled_white": only the white list may connect
+    static char16_t const* const ENABLED_BLACK;  // "enabled_black": the black list may not connect
+
     // The blank record; id -1 marks a policy not yet created.
     Acl();
     ~Acl();
