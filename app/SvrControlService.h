@@ -33,8 +33,6 @@ public:
     // service manager's connect time-out and a 15 s start.
     static constexpr int RUN_TIMEOUT_MS = 60000;
 
-    // The service's name in the service manager.
-    static char16_t const* const SERVICE_NAME;  // "QvrSvr"
     // Verbs of runSvrProgram. Both start the program directly: services are
     // per user here, no elevation is needed.
     static char16_t const* const VERB_OPEN;   // "open"

@@ -37,7 +37,7 @@ public:
     WinReg(gt::core::String const& keyPath, gt::core::String const& storeFolder);
     virtual ~WinReg();
 
-    // <common application data>/Quorvane2/registry
+    // <the client's data folder>/registry
     static gt::core::String defaultFolder();
 
     // Writes a text value (an empty name: the key's default value),
