@@ -84,6 +84,12 @@ bool WinServiceManager::isRunning() const {
     return ServiceManager().queryStatus(m_name, &status) == SERVICE_OK && status.state == SERVICE_RUNNING;
 }
 
+bool WinServiceManager::isStopping() const {
+    ServiceStatus status;
+    return ServiceManager().queryStatus(m_name, &status) == SERVICE_OK &&
+           status.state == SERVICE_STOP_PENDING;
+}
+
 core::String WinServiceManager::binaryPath() const {
     ServiceConfig config;
     if (ServiceManager().queryConfig(m_name, &config) != SERVICE_OK) return core::String();
