@@ -3,8 +3,10 @@
 
 Layers, lowest first (a file may include its own layer and those below):
   gt/core < gt/svc < gt/net < gt/util < tunnel/util < tunnel engine
-  (tunnel/nat, tunnel/client, tunnel/forward, tunnel/NatTunnel)
   < tunnel/api, tunnel/encrypt, tunnel/Config < svr < app < app/gui
+Inside the engine each folder uses only those below it:
+  tunnel/client < tunnel/forward < tunnel/NatTunnel < tunnel/nat
+(tests/tunnel/engine, the engine as a whole, stand above them all).
 gt/svc and gt/net both link only the core: they stand side by side and never
 include each other (gt/util links both). The cloud API (tunnel/api,
 tunnel/encrypt, tunnel/Config) never includes the engine: the desktop client
@@ -25,17 +27,17 @@ LAYERS = [
     ("gt/net/", 2),
     ("gt/util/", 3),
     ("tunnel/util/", 4),
-    ("tunnel/nat/", 5),
     ("tunnel/client/", 5),
-    ("tunnel/forward/", 5),
-    ("tunnel/engine/", 5),  # tests of the engine as a whole
-    ("tunnel/NatTunnel", 5),
-    ("tunnel/api/", 6),
-    ("tunnel/encrypt/", 6),
-    ("tunnel/Config", 6),
-    ("svr/", 7),
-    ("app/", 8),
-    ("app/gui/", 9),
+    ("tunnel/forward/", 6),
+    ("tunnel/NatTunnel", 7),
+    ("tunnel/nat/", 8),
+    ("tunnel/engine/", 9),  # tests of the engine as a whole
+    ("tunnel/api/", 10),
+    ("tunnel/encrypt/", 10),
+    ("tunnel/Config", 10),
+    ("svr/", 11),
+    ("app/", 12),
+    ("app/gui/", 13),
 ]
 ENGINE = ("tunnel/nat/", "tunnel/client/", "tunnel/forward/", "tunnel/NatTunnel")
 CLOUD_API = ("tunnel/api/", "tunnel/encrypt/", "tunnel/Config")
@@ -44,7 +46,7 @@ APART = [("gt/svc/", "gt/net/")]
 CLIENT = ("app/",)
 SERVICE = ("svr/",)
 NAMES = {rank: prefix.rstrip("/") for prefix, rank in reversed(LAYERS)}
-NAMES[5] = "tunnel engine"
+NAMES[9] = "the engine's tests"
 INCLUDE = re.compile(r'^\s*#\s*include\s+"([^"]+)"')
 SOURCE_DIRS = ["gt", "tunnel", "svr", "app", "tests/gt", "tests/tunnel", "tests/svr", "tests/app"]
 

@@ -15,7 +15,11 @@ using gt::core::String;
 namespace tunnel {
 
 AccountService::AccountService(IContext* context)
-    : m_context(context), m_loginTimer(7000), m_refreshTimer(30000), m_reloadTime(0), m_loginCount(0) {
+    : m_context(context),
+      m_loginTimer(LOGIN_CHECK_MS),
+      m_refreshTimer(REFRESH_MS),
+      m_reloadTime(0),
+      m_loginCount(0) {
     GT_ASSERT(m_context);
     m_loginTimer.advance(m_loginTimer.remaining());
     refreshNow();
