@@ -305,7 +305,7 @@ void ForwardManageWidget::_on_actCopy_triggered() {
     int const row = _currentRow();
     if (row < 0) return;
     QString const address = publicAddress(m_forwards[row]);
-    if (Clipboard::setText(fromQString(address))) {
+    if (tunnel::Clipboard::setText(fromQString(address))) {
         m_mainWindow->execute(address + QStringLiteral("\r\n已复制到剪贴板"),
                               [] { gt::core::Thread::sleep(kCopyNoticeMs); });
         return;

@@ -17,6 +17,8 @@
 
 using gt::core::String;
 using tunnel::ClientConstants;
+using tunnel::NetworkAdapters;
+using tunnel::StartupLink;
 
 namespace {
 
