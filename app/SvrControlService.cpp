@@ -4,7 +4,7 @@
 
 #include "app/ClientConstants.h"
 #include "gt/core/io/File.h"
-#include "gt/core/lang/Thread.h"
+#include "gt/core/io/Thread.h"
 #include "gt/core/util/Timer.h"
 
 using gt::core::Process;

@@ -16,7 +16,7 @@
 // beyond the standard streams, which go to the null device.
 #pragma once
 
-#include "gt/core/lang/Process.h"
+#include "gt/core/io/Process.h"
 #include "gt/core/lang/String.h"
 #include "gt/util/WinServiceManager.h"
 

@@ -6,7 +6,7 @@
 #include "gt/core/io/File.h"
 #include "gt/core/io/FileSystem.h"
 #include "gt/core/io/RandomAccessFile.h"
-#include "gt/core/lang/Thread.h"
+#include "gt/core/io/Thread.h"
 #include "gt/core/util/Base64.h"
 #include "gt/core/util/JSON.h"
 #include "gt/core/util/Strings.h"

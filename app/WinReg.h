@@ -8,9 +8,9 @@
 // spelling of their first write. Every failure shows only in the result.
 #pragma once
 
-#include "gt/core/lang/Any.h"
 #include "gt/core/lang/Binary.h"
 #include "gt/core/lang/String.h"
+#include "gt/core/util/Any.h"
 #include "gt/core/util/Array.h"
 #include "gt/core/util/Dictionary.h"
 

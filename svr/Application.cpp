@@ -1,7 +1,7 @@
 #include "svr/Application.h"
 
+#include "gt/core/io/Thread.h"
 #include "gt/core/lang/Fatal.h"
-#include "gt/core/lang/Thread.h"
 #include "gt/net/socket/IpAddress.h"
 #include "svr/SvrConstants.h"
 #include "tunnel/Config.h"

@@ -8,7 +8,7 @@
 #include "app/gui/GuiUtil.h"
 #include "app/gui/MainWindow.h"
 #include "app/gui/MessageDialog.h"
-#include "gt/core/lang/Any.h"
+#include "gt/core/util/Any.h"
 #include "gt/core/util/Dictionary.h"
 #include "gt/net/socket/IpAddress.h"
 #include "gt/net/socket/SocketAddress.h"

@@ -2,7 +2,7 @@
 
 #include <atomic>
 
-#include "gt/core/lang/Thread.h"
+#include "gt/core/io/Thread.h"
 #include "gt/svc/ServiceManager.h"
 
 namespace gt {

@@ -1,8 +1,8 @@
 #include "svr/service/AccountService.h"
 
 #include "gt/core/io/Console.h"
-#include "gt/core/lang/Any.h"
 #include "gt/core/lang/Fatal.h"
+#include "gt/core/util/Any.h"
 #include "gt/core/util/Dictionary.h"
 #include "svr/DeviceApiClient.h"
 #include "svr/IContext.h"

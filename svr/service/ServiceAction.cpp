@@ -1,7 +1,7 @@
 #include "svr/service/ServiceAction.h"
 
 #include "gt/core/io/Console.h"
-#include "gt/core/lang/Thread.h"
+#include "gt/core/io/Thread.h"
 #include "gt/core/util/Timer.h"
 #include "svr/SvrConstants.h"
 
