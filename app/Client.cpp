@@ -1,10 +1,9 @@
 #include "app/Client.h"
 
-#include <QString>
-
 #include "app/ClientConstants.h"
 #include "app/IBusyRunner.h"
 #include "app/service/DownloadService.h"
+#include "app/util/QtText.h"
 #include "gt/core/io/File.h"
 #include "gt/core/io/Mailbox.h"
 #include "gt/core/io/SystemFolders.h"
@@ -23,12 +22,6 @@ char16_t const* const Client::API_ROOT = u"/user";
 char16_t const* const Client::UPGRADE_URL_KEY = u"upgrade_url";
 char16_t const* const Client::VERSION_NEW_KEY = u"version_new";
 char16_t const* const Client::VERSION_MIN_KEY = u"version_min";
-
-namespace {
-
-QString toQString(String const& text) { return QString::fromUtf16(text.data(), text.length()); }
-
-}  // namespace
 
 Client::Client(QWidget* mainWidget, IBusyRunner* runner)
     : Client(mainWidget, runner, Config::apiUrl(), Config::hosts(), Config::encryption()) {}

@@ -5,8 +5,8 @@
 // decided here.
 #pragma once
 
-#include "gt/core/lang/Any.h"
 #include "gt/core/lang/String.h"
+#include "gt/core/util/Any.h"
 #include "gt/core/util/Dictionary.h"
 
 namespace tunnel {

@@ -4,8 +4,8 @@
 // only writes the cells.
 #pragma once
 
-#include "gt/core/lang/Any.h"
 #include "gt/core/lang/String.h"
+#include "gt/core/util/Any.h"
 #include "gt/core/util/Array.h"
 #include "gt/core/util/Dictionary.h"
 #include "tunnel/api/user/Forward.h"

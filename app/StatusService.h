@@ -9,8 +9,8 @@
 // state that is its turn.
 #pragma once
 
-#include "gt/core/lang/Any.h"
 #include "gt/core/lang/String.h"
+#include "gt/core/util/Any.h"
 #include "gt/core/util/Dictionary.h"
 
 namespace tunnel {

@@ -2,8 +2,9 @@
 
 #include <vector>
 
+#include "app/ClientConstants.h"
 #include "gt/core/io/File.h"
-#include "gt/core/lang/Thread.h"
+#include "gt/core/io/Thread.h"
 #include "gt/core/util/Timer.h"
 
 using gt::core::Process;
@@ -35,7 +36,6 @@ void killAndReap(Process& child) {
 
 }  // namespace
 
-char16_t const* const SvrControlService::SERVICE_NAME = u"QvrSvr";
 char16_t const* const SvrControlService::VERB_OPEN = u"open";
 char16_t const* const SvrControlService::VERB_RUNAS = u"runas";
 
@@ -57,7 +57,9 @@ char16_t const* const SvrControlService::SERVICE_STOP_MESSAGE =
     u"时安全软件没有选择允许。请在安全软件提示时选择允许，然后重试。";
 
 SvrControlService::SvrControlService(String const& svrExeFile)
-    : m_manager(SERVICE_NAME), m_svrExeFile(svrExeFile), m_runTimeoutMs(RUN_TIMEOUT_MS) {}
+    : m_manager(ClientConstants::SVR_SERVICE_NAME()),
+      m_svrExeFile(svrExeFile),
+      m_runTimeoutMs(RUN_TIMEOUT_MS) {}
 
 SvrControlService::~SvrControlService() {
     // The console instance ends its loop through the signal file; a service

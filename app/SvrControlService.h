@@ -16,7 +16,7 @@
 // beyond the standard streams, which go to the null device.
 #pragma once
 
-#include "gt/core/lang/Process.h"
+#include "gt/core/io/Process.h"
 #include "gt/core/lang/String.h"
 #include "gt/util/WinServiceManager.h"
 
@@ -33,8 +33,6 @@ public:
     // service manager's connect time-out and a 15 s start.
     static constexpr int RUN_TIMEOUT_MS = 60000;
 
-    // The service's name in the service manager.
-    static char16_t const* const SERVICE_NAME;  // "QvrSvr"
     // Verbs of runSvrProgram. Both start the program directly: services are
     // per user here, no elevation is needed.
     static char16_t const* const VERB_OPEN;   // "open"

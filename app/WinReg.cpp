@@ -2,11 +2,11 @@
 
 #include <memory>
 
+#include "app/ClientConstants.h"
 #include "gt/core/io/File.h"
 #include "gt/core/io/FileSystem.h"
 #include "gt/core/io/RandomAccessFile.h"
-#include "gt/core/io/SystemFolders.h"
-#include "gt/core/lang/Thread.h"
+#include "gt/core/io/Thread.h"
 #include "gt/core/util/Base64.h"
 #include "gt/core/util/JSON.h"
 #include "gt/core/util/Strings.h"
@@ -58,7 +58,7 @@ WinReg::WinReg(String const& keyPath, String const& storeFolder) : m_path(keyPat
 
 WinReg::~WinReg() = default;
 
-String WinReg::defaultFolder() { return gt::core::getCommonAppDataDirectory() + u"/Quorvane2/registry"; }
+String WinReg::defaultFolder() { return ClientConstants::DATA_DIR() + u"/registry"; }
 
 bool WinReg::_load(Keys* keys, bool* missing) const {
     keys->clear();

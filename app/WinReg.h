@@ -8,9 +8,9 @@
 // spelling of their first write. Every failure shows only in the result.
 #pragma once
 
-#include "gt/core/lang/Any.h"
 #include "gt/core/lang/Binary.h"
 #include "gt/core/lang/String.h"
+#include "gt/core/util/Any.h"
 #include "gt/core/util/Array.h"
 #include "gt/core/util/Dictionary.h"
 
@@ -37,7 +37,7 @@ public:
     WinReg(gt::core::String const& keyPath, gt::core::String const& storeFolder);
     virtual ~WinReg();
 
-    // <common application data>/Quorvane2/registry
+    // <the client's data folder>/registry
     static gt::core::String defaultFolder();
 
     // Writes a text value (an empty name: the key's default value),

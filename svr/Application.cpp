@@ -1,7 +1,7 @@
 #include "svr/Application.h"
 
+#include "gt/core/io/Thread.h"
 #include "gt/core/lang/Fatal.h"
-#include "gt/core/lang/Thread.h"
 #include "gt/net/socket/IpAddress.h"
 #include "svr/SvrConstants.h"
 #include "tunnel/Config.h"
@@ -12,8 +12,6 @@ using gt::net::SocketAddress;
 namespace tunnel {
 
 namespace {
-
-char16_t const* const LOCAL_IP_KEY = u"net.local_ip";
 
 gt::net::URL deviceRoot() { return gt::net::URL(Config::apiUrl() + u"/device"); }
 
@@ -31,7 +29,7 @@ Application::Application(gt::util::ThreadSafeLogRecorder* log)
       m_signalService(this),
       m_exit(false) {
     GT_ASSERT(m_log);
-    String const localIp = m_properties.get(LOCAL_IP_KEY);
+    String const localIp = m_properties.get(SvrConstants::LOCAL_IP_KEY);
     if (!localIp.isEmpty()) {
         m_log->info(u"[Device] The specific local IP address is enabled. IP: " + localIp);
         if (_localAddress().address().isNone()) {
@@ -53,7 +51,7 @@ void Application::process() {
 }
 
 SocketAddress Application::_localAddress() const {
-    return SocketAddress(gt::net::IpAddress(m_properties.get(LOCAL_IP_KEY)), 0);
+    return SocketAddress(gt::net::IpAddress(m_properties.get(SvrConstants::LOCAL_IP_KEY)), 0);
 }
 
 }  // namespace tunnel

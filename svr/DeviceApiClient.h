@@ -2,7 +2,7 @@
 // in with the device token that the desktop client bound to this computer.
 #pragma once
 
-#include "gt/core/lang/Any.h"
+#include "gt/core/util/Any.h"
 #include "gt/core/util/Array.h"
 #include "gt/core/util/Dictionary.h"
 #include "tunnel/api/ApiClient.h"

@@ -4,8 +4,8 @@
 #include <memory>
 
 #include "gt/core/io/Console.h"
+#include "gt/core/io/Thread.h"
 #include "gt/core/lang/Exception.h"
-#include "gt/core/lang/Thread.h"
 #include "gt/util/ThreadSafeLogRecorder.h"
 #include "svr/Application.h"
 #include "svr/ConsoleLogRecorder.h"

@@ -9,6 +9,7 @@ namespace tunnel {
 
 char16_t const* const SvrConstants::PROGRAM_NAME = u"QvrSvr";
 char16_t const* const SvrConstants::VERSION = u"2.0.7";
+char16_t const* const SvrConstants::LOCAL_IP_KEY = u"net.local_ip";
 
 String const& SvrConstants::dataDir() {
     static String const dir = DataFolder::path();

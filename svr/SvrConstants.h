@@ -19,6 +19,8 @@ public:
     static gt::core::String const& propertiesKey();
     // <data folder>/properties.cfg
     static gt::core::String const& propertiesFile();
+    // The settings' key of the local address the program binds to.
+    static char16_t const* const LOCAL_IP_KEY;  // "net.local_ip"
     // <data folder>/status.json.tmp: the status mailbox.
     static gt::core::String const& statusFile();
     // <data folder>/svr.signal: the command mailbox.

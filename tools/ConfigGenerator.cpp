@@ -11,7 +11,7 @@
 #include <string>
 
 #include "gt/core/io/File.h"
-#include "gt/core/lang/Any.h"
+#include "gt/core/util/Any.h"
 #include "gt/core/util/Base64.h"
 #include "gt/core/util/JSON.h"
 #include "gt/core/util/MD5.h"

@@ -7,8 +7,8 @@
 
 #include "gt/core/io/Console.h"
 #include "gt/core/io/SystemFolders.h"
+#include "gt/core/io/Thread.h"
 #include "gt/core/lang/NumberText.h"
-#include "gt/core/lang/Thread.h"
 #include "gt/svc/ServiceManager.h"
 
 using gt::core::Console;

@@ -4,8 +4,8 @@
 // word, as Base64 text. Each accessor decodes it afresh.
 #pragma once
 
-#include "gt/core/lang/Any.h"
 #include "gt/core/lang/String.h"
+#include "gt/core/util/Any.h"
 #include "gt/core/util/Array.h"
 #include "gt/core/util/Dictionary.h"
 

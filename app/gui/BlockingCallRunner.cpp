@@ -4,8 +4,8 @@
 #include <exception>
 
 #include "app/gui/PendingDialog.h"
+#include "gt/core/io/Thread.h"
 #include "gt/core/lang/Semaphore.h"
-#include "gt/core/lang/Thread.h"
 
 BlockingCallRunner::BlockingCallRunner(QWidget* window)
     : m_window(window), m_depth(0), m_alive(std::make_shared<bool>(true)) {}

@@ -31,8 +31,8 @@
 #include "app/gui/SelectDialog.h"
 #include "app/gui/UiScale.h"
 #include "app/util/Clipboard.h"
+#include "gt/core/io/Thread.h"
 #include "gt/core/lang/Fatal.h"
-#include "gt/core/lang/Thread.h"
 #include "tunnel/api/ApiClient.h"
 #include "tunnel/api/user/Acl.h"
 #include "tunnel/api/user/Device.h"
@@ -302,7 +302,7 @@ void ForwardManageWidget::_on_actCopy_triggered() {
     int const row = _currentRow();
     if (row < 0) return;
     QString const address = publicAddress(m_forwards[row]);
-    if (Clipboard::setText(fromQString(address))) {
+    if (tunnel::Clipboard::setText(fromQString(address))) {
         m_mainWindow->execute(address + QStringLiteral("\r\n已复制到剪贴板"),
                               [] { gt::core::Thread::sleep(kCopyNoticeMs); });
         return;

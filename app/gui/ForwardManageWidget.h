@@ -15,8 +15,8 @@
 #include <QWidget>
 #include <memory>
 
-#include "gt/core/lang/Any.h"
 #include "gt/core/lang/String.h"
+#include "gt/core/util/Any.h"
 #include "gt/core/util/Array.h"
 #include "gt/core/util/Dictionary.h"
 #include "tunnel/api/user/Forward.h"

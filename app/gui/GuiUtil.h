@@ -1,17 +1,17 @@
-// What every window of the desktop client shares besides its frame: text
-// conversions between the library's strings and Qt's, opening links, the
+// What every window of the desktop client shares besides its frame: the
+// text conversions (app/util/QtText), opening links, the
 // accent colour, the number and traffic formats and the main window's style.
 #pragma once
 
 #include <QColor>
 #include <QString>
 
+#include "app/util/QtText.h"
 #include "gt/core/lang/String.h"
 
-// The characters of the String up to its first NUL.
-QString toQString(gt::core::String const& text);
-// All characters of the QString; the String ends at the first NUL.
-gt::core::String fromQString(QString const& text);
+// The windows convert through the client's one conversion.
+using tunnel::fromQString;
+using tunnel::toQString;
 
 // Opens an already encoded URL (UTF-8 bytes of the text) with the desktop's
 // handler; "app:" links come back to the handler the main window registers.

@@ -18,7 +18,7 @@
 #include "app/gui/MainTexts.h"
 #include "app/gui/MainWindow.h"
 #include "app/gui/MessageDialog.h"
-#include "gt/core/lang/Thread.h"
+#include "gt/core/io/Thread.h"
 #include "ui_MainWindow.h"
 
 using gt::core::Any;

@@ -19,6 +19,8 @@
 
 using gt::core::String;
 using tunnel::ClientConstants;
+using tunnel::NetworkAdapters;
+using tunnel::StartupLink;
 
 namespace {
 

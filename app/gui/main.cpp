@@ -14,14 +14,14 @@
 
 #include "app/Client.h"
 #include "app/ClientConstants.h"
-#include "app/gui/CrashFilter.h"
 #include "app/gui/MainWindow.h"
-#include "app/gui/QuitSignals.h"
+#include "app/util/CrashFilter.h"
+#include "app/util/QuitSignals.h"
 #include "gt/core/io/FileSystem.h"
 #include "tunnel/api/ProcessSingleton.h"
 
 int main(int argc, char** argv) {
-    installCrashFilter();
+    tunnel::installCrashFilter();
     tunnel::ClientConstants::init();
     gt::core::createDirectories(tunnel::ClientConstants::DATA_DIR());
 
@@ -37,7 +37,7 @@ int main(int argc, char** argv) {
     std::setlocale(LC_NUMERIC, "C");
     QApplication::setWindowIcon(QIcon(QStringLiteral(":/rc/icon_logo.png")));
     // SIGTERM and the terminal's signals close the client in order.
-    QuitSignals quitSignals;
+    tunnel::QuitSignals quitSignals;
 
     MainWindow window(std::move(lock));
     window.show();

@@ -3,10 +3,13 @@
 #include <QClipboard>
 #include <QGuiApplication>
 #include <QMimeData>
-#include <QString>
 #include <QThread>
 
+#include "app/util/QtText.h"
+
 using gt::core::String;
+
+namespace tunnel {
 
 namespace {
 
@@ -23,7 +26,7 @@ QClipboard* reachableClipboard() {
 bool Clipboard::setText(String const& text) {
     QClipboard* clipboard = reachableClipboard();
     if (clipboard == nullptr) return false;
-    clipboard->setText(QString::fromUtf16(text.data(), text.length()));
+    clipboard->setText(toQString(text));
     return true;
 }
 
@@ -33,7 +36,8 @@ bool Clipboard::getText(String* out) {
     if (clipboard == nullptr) return false;
     QMimeData const* data = clipboard->mimeData();
     if (data == nullptr || !data->hasText()) return false;
-    QString const text = data->text();
-    *out = String(reinterpret_cast<char16_t const*>(text.utf16()), static_cast<int>(text.size()));
+    *out = fromQString(data->text());
     return true;
 }
+
+}  // namespace tunnel

@@ -1,9 +1,12 @@
 // The desktop's text clipboard, for copying a mapping's public address.
 // Goes through the application's Qt clipboard, so it needs the
-// QGuiApplication and its thread; the text keeps every Unicode character.
+// QGuiApplication and its thread; the text keeps every Unicode character
+// up to a NUL (app/util/QtText).
 #pragma once
 
 #include "gt/core/lang/String.h"
+
+namespace tunnel {
 
 class Clipboard {
 public:
@@ -14,3 +17,5 @@ public:
     // reach, or when the clipboard holds no text (out is then left alone).
     static bool getText(gt::core::String* out);
 };
+
+}  // namespace tunnel

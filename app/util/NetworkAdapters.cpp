@@ -8,6 +8,8 @@
 using gt::core::Array;
 using gt::core::String;
 
+namespace tunnel {
+
 Array<String> NetworkAdapters::ipv4Addresses() {
     Array<String> out;
     ifaddrs* list = nullptr;
@@ -35,3 +37,5 @@ Array<String> NetworkAdapters::bindable(Array<String> const& addresses) {
     }
     return out;
 }
+
+}  // namespace tunnel

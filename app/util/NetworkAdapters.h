@@ -6,6 +6,8 @@
 #include "gt/core/lang/String.h"
 #include "gt/core/util/Array.h"
 
+namespace tunnel {
+
 class NetworkAdapters {
 public:
     // Dotted-decimal IPv4 addresses of the adapters that are up and running,
@@ -16,3 +18,5 @@ public:
     // "0" (none).
     static gt::core::Array<gt::core::String> bindable(gt::core::Array<gt::core::String> const& addresses);
 };
+
+}  // namespace tunnel

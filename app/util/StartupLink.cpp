@@ -11,6 +11,8 @@
 using gt::core::File;
 using gt::core::String;
 
+namespace tunnel {
+
 namespace {
 
 bool fail(String* error, String const& reason) {
@@ -42,3 +44,5 @@ bool StartupLink::remove(String const& linkFile, String* error) {
 }
 
 bool StartupLink::exists(String const& linkFile) { return File::isFile(linkFile); }
+
+}  // namespace tunnel

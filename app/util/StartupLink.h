@@ -7,6 +7,8 @@
 
 #include "gt/core/lang/String.h"
 
+namespace tunnel {
+
 class StartupLink {
 public:
     // Writes the entry linkFile (creating its folder) that runs program with
@@ -21,3 +23,5 @@ public:
     // Whether the entry is there (a file, not a folder).
     static bool exists(gt::core::String const& linkFile);
 };
+
+}  // namespace tunnel

@@ -20,7 +20,7 @@
 #include "app/ForwardStatus.h"
 #include "app/gui/ForwardManageWidget.h"
 #include "app/gui/MainWindow.h"
-#include "gt/core/lang/Any.h"
+#include "gt/core/util/Any.h"
 #include "gt/core/util/Array.h"
 #include "gt/core/util/Dictionary.h"
 #include "support/GuiClient.h"

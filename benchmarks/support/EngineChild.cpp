@@ -7,9 +7,9 @@
 #include <string>
 
 #include "gt/core/lang/Binary.h"
+#include "gt/core/lang/CodePage.h"
 #include "gt/core/lang/String.h"
 #include "gt/core/util/Array.h"
-#include "gt/core/util/CodePage.h"
 #include "gt/net/socket/SocketAddress.h"
 #include "gt/util/ILogRecorder.h"
 #include "gt/util/ThreadSafeLogRecorder.h"

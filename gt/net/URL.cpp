@@ -1,6 +1,6 @@
 #include "gt/net/URL.h"
 
-#include "gt/core/util/CodePage.h"
+#include "gt/core/lang/CodePage.h"
 
 namespace gt {
 namespace net {

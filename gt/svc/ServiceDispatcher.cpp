@@ -9,7 +9,7 @@
 #include <mutex>
 #include <thread>
 
-#include "gt/core/lang/Thread.h"
+#include "gt/core/io/Thread.h"
 #include "gt/svc/ServiceRegistry.h"
 
 namespace gt {

@@ -14,10 +14,10 @@
 #include "gt/core/io/DesktopEntry.h"
 #include "gt/core/io/NativePath.h"
 #include "gt/core/io/SystemFolders.h"
+#include "gt/core/io/Thread.h"
 #include "gt/core/lang/CommandLine.h"
 #include "gt/core/lang/NumberText.h"
 #include "gt/core/lang/SystemError.h"
-#include "gt/core/lang/Thread.h"
 #include "gt/svc/ServiceRegistry.h"
 
 extern char** environ;

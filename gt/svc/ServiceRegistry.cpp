@@ -16,9 +16,9 @@
 #include "gt/core/io/Console.h"
 #include "gt/core/io/FileSystem.h"
 #include "gt/core/io/NativePath.h"
+#include "gt/core/io/Thread.h"
 #include "gt/core/lang/NumberText.h"
 #include "gt/core/lang/SystemError.h"
-#include "gt/core/lang/Thread.h"
 #include "gt/core/util/GUID.h"
 
 namespace gt {

@@ -3,8 +3,8 @@
 // the RpcException family for "error" replies.
 #pragma once
 
-#include "gt/core/lang/Any.h"
 #include "gt/core/lang/String.h"
+#include "gt/core/util/Any.h"
 #include "gt/net/URL.h"
 #include "gt/util/WebClient.h"
 

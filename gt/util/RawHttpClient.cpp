@@ -3,8 +3,8 @@
 #include <climits>
 
 #include "gt/core/lang/Integer.h"
+#include "gt/core/lang/Random.h"
 #include "gt/core/util/Array.h"
-#include "gt/core/util/Random.h"
 #include "gt/net/channel/TcpSocketConnector.h"
 #include "gt/net/socket/IpAddress.h"
 

@@ -2,7 +2,7 @@
 
 #include <atomic>
 
-#include "gt/core/lang/Thread.h"
+#include "gt/core/io/Thread.h"
 #include "gt/svc/ServiceManager.h"
 
 namespace gt {
@@ -82,6 +82,12 @@ bool WinServiceManager::isInstalled() const {
 bool WinServiceManager::isRunning() const {
     ServiceStatus status;
     return ServiceManager().queryStatus(m_name, &status) == SERVICE_OK && status.state == SERVICE_RUNNING;
+}
+
+bool WinServiceManager::isStopping() const {
+    ServiceStatus status;
+    return ServiceManager().queryStatus(m_name, &status) == SERVICE_OK &&
+           status.state == SERVICE_STOP_PENDING;
 }
 
 core::String WinServiceManager::binaryPath() const {

@@ -40,6 +40,8 @@ public:
     bool remove();
     bool isInstalled() const;
     bool isRunning() const;
+    // Asked to stop and not stopped yet: its process still runs.
+    bool isStopping() const;
     // The command line exactly as registered; empty when the service does
     // not exist.
     core::String binaryPath() const;

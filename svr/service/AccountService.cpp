@@ -1,8 +1,8 @@
 #include "svr/service/AccountService.h"
 
 #include "gt/core/io/Console.h"
-#include "gt/core/lang/Any.h"
 #include "gt/core/lang/Fatal.h"
+#include "gt/core/util/Any.h"
 #include "gt/core/util/Dictionary.h"
 #include "svr/DeviceApiClient.h"
 #include "svr/IContext.h"
@@ -15,7 +15,11 @@ using gt::core::String;
 namespace tunnel {
 
 AccountService::AccountService(IContext* context)
-    : m_context(context), m_loginTimer(7000), m_refreshTimer(30000), m_reloadTime(0), m_loginCount(0) {
+    : m_context(context),
+      m_loginTimer(LOGIN_CHECK_MS),
+      m_refreshTimer(REFRESH_MS),
+      m_reloadTime(0),
+      m_loginCount(0) {
     GT_ASSERT(m_context);
     m_loginTimer.advance(m_loginTimer.remaining());
     refreshNow();

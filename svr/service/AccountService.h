@@ -14,6 +14,11 @@ class IContext;
 
 class AccountService {
 public:
+    // How often the settings' token is looked at, and the device record
+    // refreshed while logged in.
+    static constexpr int LOGIN_CHECK_MS = 7000;
+    static constexpr int REFRESH_MS = 30000;
+
     explicit AccountService(IContext* context);
     AccountService(AccountService const&) = delete;
     AccountService& operator=(AccountService const&) = delete;

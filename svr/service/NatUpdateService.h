@@ -4,7 +4,7 @@
 // creates or updates one worker per forward.
 #pragma once
 
-#include "gt/core/lang/Any.h"
+#include "gt/core/util/Any.h"
 #include "gt/core/util/Array.h"
 #include "gt/core/util/DateTime.h"
 #include "gt/core/util/Dictionary.h"

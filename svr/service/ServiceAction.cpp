@@ -1,7 +1,7 @@
 #include "svr/service/ServiceAction.h"
 
 #include "gt/core/io/Console.h"
-#include "gt/core/lang/Thread.h"
+#include "gt/core/io/Thread.h"
 #include "gt/core/util/Timer.h"
 #include "svr/SvrConstants.h"
 
@@ -31,7 +31,10 @@ bool ServiceAction::uninstall() {
 }
 
 bool ServiceAction::stop() {
-    if (!m_manager.isRunning()) {
+    // A service that is stopping still runs: the stop below waits for it,
+    // so that an uninstall after it removes the service instead of only
+    // marking it.
+    if (!m_manager.isRunning() && !m_manager.isStopping()) {
         Console::println(u"服务并未运行");
         return true;
     }

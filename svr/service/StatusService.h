@@ -3,7 +3,7 @@
 // (id, ping, channels, error) in ascending id order.
 #pragma once
 
-#include "gt/core/lang/Any.h"
+#include "gt/core/util/Any.h"
 #include "gt/core/util/Dictionary.h"
 #include "gt/core/util/Timer.h"
 

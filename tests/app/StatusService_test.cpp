@@ -16,7 +16,7 @@
 #include "app/ClientConstants.h"
 #include "app/ForwardStatus.h"
 #include "gt/core/io/File.h"
-#include "gt/core/lang/Process.h"
+#include "gt/core/io/Process.h"
 #include "gt/core/util/JSON.h"
 #include "support/ClientHome.h"
 #include "support/TempDir.h"

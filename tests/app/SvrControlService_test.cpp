@@ -15,6 +15,7 @@
 
 #include <gtest/gtest.h>
 
+#include "app/ClientConstants.h"
 #include "support/ServiceSupport.h"
 #include "support/Text.h"
 #include "support/Wait.h"
@@ -26,6 +27,7 @@ using gt::test::ScopedEnv;
 using gt::test::str;
 using gt::test::waitFor;
 using gt::util::WinServiceManager;
+using tunnel::ClientConstants;
 using tunnel::SvrControlService;
 
 // Whether a process has ended: gone, or a zombie nobody has reaped yet.
@@ -66,7 +68,7 @@ protected:
 
     // Registers "QvrSvr" with a command line of our choosing, not started.
     static void registerService(String const& commandLine) {
-        WinServiceManager manager(SvrControlService::SERVICE_NAME);
+        WinServiceManager manager(ClientConstants::SVR_SERVICE_NAME());
         if (manager.isInstalled()) {
             ASSERT_TRUE(manager.remove());
         }
@@ -106,7 +108,7 @@ TEST_F(SvrControlServiceTest, OwnServiceByTheRegisteredProgramPath) {
 }
 
 TEST_F(SvrControlServiceTest, ServiceModeInstallsStopsAndUninstallsTheRealService) {
-    WinServiceManager manager(SvrControlService::SERVICE_NAME);
+    WinServiceManager manager(ClientConstants::SVR_SERVICE_NAME());
     {
         SvrControlService control(svr());
         // Nothing to do yet.
@@ -149,7 +151,7 @@ TEST_F(SvrControlServiceTest, LeavingServiceModeStartsTheConsoleChild) {
     SvrControlService control(svr());
     ASSERT_TRUE(control.setServiceMode(true)) << gt::test::utf8(control.lastError());
     ASSERT_TRUE(control.setServiceMode(false)) << gt::test::utf8(control.lastError());
-    EXPECT_FALSE(WinServiceManager(SvrControlService::SERVICE_NAME).isInstalled());
+    EXPECT_FALSE(WinServiceManager(ClientConstants::SVR_SERVICE_NAME()).isInstalled());
     EXPECT_FALSE(control.isServiceMode());
     EXPECT_TRUE(control.isConsoleRunning());
     EXPECT_TRUE(control.isRunning());
@@ -167,7 +169,7 @@ TEST_F(SvrControlServiceTest, AServiceThatDoesNotEndIsAFailedStopWithItsMessage)
     control.setRunTimeout(10000);
     ASSERT_TRUE(control.setServiceMode(true)) << gt::test::utf8(control.lastError());
     gt::svc::ServiceStatus status;
-    ASSERT_EQ(gt::svc::ServiceManager().queryStatus(SvrControlService::SERVICE_NAME, &status),
+    ASSERT_EQ(gt::svc::ServiceManager().queryStatus(ClientConstants::SVR_SERVICE_NAME(), &status),
               gt::svc::SERVICE_OK);
     ASSERT_GT(status.processId, 0);
     ASSERT_EQ(::kill(status.processId, SIGSTOP), 0);

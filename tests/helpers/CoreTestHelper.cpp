@@ -21,10 +21,10 @@
 #include <thread>
 
 #include "gt/core/io/SystemFolders.h"
+#include "gt/core/io/Thread.h"
 #include "gt/core/lang/Binary.h"
 #include "gt/core/lang/Exception.h"
 #include "gt/core/lang/Fatal.h"
-#include "gt/core/lang/Thread.h"
 
 using namespace gt::core;
 

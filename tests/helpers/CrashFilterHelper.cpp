@@ -13,7 +13,7 @@
 #include <cstring>
 #include <thread>
 
-#include "app/gui/CrashFilter.h"
+#include "app/util/CrashFilter.h"
 
 namespace {
 
@@ -45,7 +45,7 @@ void raceOne() {
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (!installCrashFilter()) return 3;
+    if (!tunnel::installCrashFilter()) return 3;
     void* page = ::mmap(nullptr, 4096, PROT_NONE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
     if (page == MAP_FAILED) return 4;
     s_locked = static_cast<int*>(page);

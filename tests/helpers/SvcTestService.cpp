@@ -4,7 +4,8 @@
 //   ignore-stop    runs, but its control handler ignores STOP;
 //   exit-at-once   ends with exit code 3 before reaching the dispatcher;
 //   never-running  reaches the dispatcher and stays start pending;
-//   crash          runs, and dies without reporting when asked to stop.
+//   crash          runs, and dies without reporting when asked to stop;
+//   slow-stop      as normal, but stays stop pending for 2 s.
 // Every mode ends by itself after a minute, so a failed test leaves nothing
 // running for long. Started by hand (not by the manager) it exits with 9.
 #include <stdio.h>
@@ -56,6 +57,10 @@ void serviceMain() {
     if (s_mode != "never-running") report(SERVICE_RUNNING, ACCEPT_STOP, 0);
     for (int i = 0; i < 6000 && !s_stop.load(); ++i) {
         struct timespec ts = {0, 10 * 1000000L};
+        ::nanosleep(&ts, nullptr);
+    }
+    if (s_mode == "slow-stop" && s_stop.load()) {
+        struct timespec ts = {2, 0};
         ::nanosleep(&ts, nullptr);
     }
     report(SERVICE_STOPPED, 0, 3);

@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "gt/core/lang/Any.h"
+#include "gt/core/util/Any.h"
 #include "gt/core/util/JSON.h"
 #include "support/TestCloud.h"
 #include "support/Text.h"

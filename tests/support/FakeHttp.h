@@ -17,7 +17,7 @@
 #include <vector>
 
 #include "gt/core/io/StreamBuffer.h"
-#include "gt/core/lang/Any.h"
+#include "gt/core/util/Any.h"
 #include "gt/core/util/JSON.h"
 #include "gt/net/channel/HttpCapsulator.h"
 #include "gt/util/IHttpAccess.h"

@@ -8,9 +8,9 @@
 
 #include <atomic>
 
-#include "gt/core/lang/Any.h"
 #include "gt/core/lang/CriticalSection.h"
 #include "gt/core/lang/String.h"
+#include "gt/core/util/Any.h"
 #include "gt/core/util/Array.h"
 #include "gt/core/util/Dictionary.h"
 #include "gt/net/URL.h"

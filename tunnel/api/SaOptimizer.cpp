@@ -1,7 +1,7 @@
 #include "tunnel/api/SaOptimizer.h"
 
-#include "gt/core/lang/Thread.h"
-#include "gt/core/util/Random.h"
+#include "gt/core/io/Thread.h"
+#include "gt/core/lang/Random.h"
 
 using gt::core::Array;
 using gt::net::SocketAddress;

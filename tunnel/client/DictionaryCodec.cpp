@@ -2,7 +2,7 @@
 
 #include <cstring>
 
-#include "gt/core/util/CodePage.h"
+#include "gt/core/lang/CodePage.h"
 
 using gt::core::Binary;
 using gt::core::Dictionary;

@@ -2,8 +2,8 @@
 
 #include "gt/core/lang/Integer.h"
 #include "gt/core/lang/LockGuard.h"
+#include "gt/core/lang/Random.h"
 #include "gt/core/lang/SystemError.h"
-#include "gt/core/util/Random.h"
 #include "gt/core/util/Timer.h"
 #include "gt/net/SocketEventSelector.h"
 #include "tunnel/NatTunnel.h"

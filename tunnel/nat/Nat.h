@@ -7,10 +7,10 @@
 #include <atomic>
 #include <memory>
 
-#include "gt/core/lang/Any.h"
+#include "gt/core/io/Thread.h"
 #include "gt/core/lang/CriticalSection.h"
 #include "gt/core/lang/String.h"
-#include "gt/core/lang/Thread.h"
+#include "gt/core/util/Any.h"
 #include "gt/core/util/Array.h"
 #include "gt/core/util/Dictionary.h"
 #include "gt/net/SocketEventSelector.h"

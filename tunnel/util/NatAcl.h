@@ -3,8 +3,8 @@
 // and the gateway login with its member accounts.
 #pragma once
 
-#include "gt/core/lang/Any.h"
 #include "gt/core/lang/String.h"
+#include "gt/core/util/Any.h"
 #include "gt/core/util/Array.h"
 #include "gt/core/util/DateTime.h"
 #include "gt/core/util/Dictionary.h"

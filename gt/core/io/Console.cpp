@@ -4,7 +4,7 @@
 #include <mutex>
 
 #include "gt/core/lang/Binary.h"
-#include "gt/core/util/CodePage.h"
+#include "gt/core/lang/CodePage.h"
 
 namespace gt {
 namespace core {

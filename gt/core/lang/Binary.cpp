@@ -3,9 +3,9 @@
 #include <cstring>
 #include <utility>
 
+#include "gt/core/lang/CodePage.h"
 #include "gt/core/lang/CountedBuffer.h"
 #include "gt/core/lang/Exception.h"
-#include "gt/core/util/CodePage.h"
 
 namespace gt {
 namespace core {

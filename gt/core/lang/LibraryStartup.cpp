@@ -6,7 +6,7 @@
 
 #include <atomic>
 
-#include "gt/core/util/Random.h"
+#include "gt/core/lang/Random.h"
 
 int gtCoreLibraryStartup = 1;  // C linkage from the header
 

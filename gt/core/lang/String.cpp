@@ -3,12 +3,12 @@
 #include <utility>
 
 #include "gt/core/lang/Binary.h"
+#include "gt/core/lang/CodePage.h"
 #include "gt/core/lang/CountedBuffer.h"
 #include "gt/core/lang/Double.h"
 #include "gt/core/lang/Exception.h"
 #include "gt/core/lang/Integer.h"
 #include "gt/core/lang/Long.h"
-#include "gt/core/util/CodePage.h"
 
 namespace gt {
 namespace core {

@@ -1,6 +1,6 @@
 #include "gt/core/util/Base64.h"
 
-#include "gt/core/util/CodePage.h"
+#include "gt/core/lang/CodePage.h"
 
 namespace gt {
 namespace core {

@@ -1,7 +1,7 @@
 // One-call JSON text encoding and decoding of Any trees.
 #pragma once
 
-#include "gt/core/lang/Any.h"
+#include "gt/core/util/Any.h"
 
 namespace gt {
 namespace core {

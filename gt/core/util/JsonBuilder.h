@@ -2,7 +2,7 @@
 // pretty (CR LF line ends, one TAB per nesting level).
 #pragma once
 
-#include "gt/core/lang/Any.h"
+#include "gt/core/util/Any.h"
 
 namespace gt {
 namespace core {

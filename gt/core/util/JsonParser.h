@@ -4,7 +4,7 @@
 // objects and arrays fails the read.
 #pragma once
 
-#include "gt/core/lang/Any.h"
+#include "gt/core/util/Any.h"
 
 namespace gt {
 namespace core {

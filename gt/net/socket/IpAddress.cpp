@@ -11,8 +11,8 @@
 
 #include "gt/core/lang/Binary.h"
 #include "gt/core/lang/Integer.h"
+#include "gt/core/lang/Random.h"
 #include "gt/core/util/Array.h"
-#include "gt/core/util/Random.h"
 #include "gt/core/util/StringScanner.h"
 
 namespace gt {

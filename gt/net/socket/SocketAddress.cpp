@@ -3,8 +3,8 @@
 #include <unistd.h>
 
 #include "gt/core/lang/Integer.h"
+#include "gt/core/lang/Random.h"
 #include "gt/core/util/Array.h"
-#include "gt/core/util/Random.h"
 
 namespace gt {
 namespace net {

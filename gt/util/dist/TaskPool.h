@@ -5,8 +5,8 @@
 
 #include <functional>
 
+#include "gt/core/io/Thread.h"
 #include "gt/core/lang/AtomicQueue.h"
-#include "gt/core/lang/Thread.h"
 #include "gt/core/util/Array.h"
 
 namespace gt {

@@ -69,22 +69,6 @@ private slots:
         QCOMPARE(text, QStringLiteral("1.50"));
     }
 
-    void textConversionsStopAtNul() {
-        gt::core::String withNul(u"ab\0cd", 5);
-        QCOMPARE(toQString(withNul), QStringLiteral("ab"));
-        QCOMPARE(toQString(gt::core::String(u"中文 text")), QStringLiteral("中文 text"));
-        QString qt = QStringLiteral("映射");
-        qt.append(QChar(0));
-        qt.append(QStringLiteral("tail"));
-        gt::core::String back = fromQString(qt);
-        QCOMPARE(back.length(), 2);
-        QCOMPARE(toQString(back), QStringLiteral("映射"));
-        // Characters outside the basic plane survive both ways as surrogate pairs.
-        QString wide = QString::fromUcs4(U"\U0001F600x");
-        QCOMPARE(toQString(fromQString(wide)), wide);
-        QVERIFY(toQString(gt::core::String()).isEmpty());
-    }
-
     void openUrlHandsEncodedLinksToTheHandler() {
         gt::test::UrlSink sink(QStringLiteral("qvtest"));
         openUrl(QStringLiteral("qvtest:///repair?type=svr"));

@@ -17,6 +17,7 @@ namespace {
 
 using gt::core::String;
 using gt::test::str;
+using tunnel::Clipboard;
 
 // A QGuiApplication on the offscreen platform for each test.
 class ClipboardTest : public ::testing::Test {

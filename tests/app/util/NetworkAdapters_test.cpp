@@ -12,6 +12,7 @@ using gt::core::Array;
 using gt::core::String;
 using gt::test::str;
 using gt::test::utf8;
+using tunnel::NetworkAdapters;
 
 std::string joined(Array<String> const& list) {
     std::string out;

@@ -13,6 +13,7 @@ namespace {
 using gt::core::String;
 using gt::test::TempDir;
 using gt::test::utf8;
+using tunnel::StartupLink;
 
 TEST(StartupLink, EntryIsWrittenWithItsFolderReplacedAndRemoved) {
     TempDir dir;

@@ -10,7 +10,7 @@
 #include <string>
 
 #include "gt/core/io/Mailbox.h"
-#include "gt/core/lang/Any.h"
+#include "gt/core/util/Any.h"
 #include "gt/core/util/Array.h"
 #include "gt/core/util/Dictionary.h"
 #include "gt/util/ThreadSafeLogRecorder.h"

@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "gt/core/lang/Any.h"
+#include "gt/core/util/Any.h"
 #include "gt/util/ThreadSafeLogRecorder.h"
 #include "support/RecordingLog.h"
 #include "support/Text.h"

@@ -7,7 +7,7 @@
 #include <string>
 #include <thread>
 
-#include "gt/core/lang/Any.h"
+#include "gt/core/util/Any.h"
 #include "gt/core/util/DateTime.h"
 #include "gt/core/util/MD5.h"
 #include "gt/util/ThreadSafeLogRecorder.h"

@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "gt/core/lang/Any.h"
+#include "gt/core/util/Any.h"
 #include "gt/net/socket/Socket.h"
 #include "support/BlockingPeer.h"
 #include "support/Pump.h"

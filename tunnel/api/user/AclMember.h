@@ -1,8 +1,8 @@
 // One gateway member account of an access policy.
 #pragma once
 
-#include "gt/core/lang/Any.h"
 #include "gt/core/lang/String.h"
+#include "gt/core/util/Any.h"
 #include "gt/core/util/DateTime.h"
 #include "gt/core/util/Dictionary.h"
 

@@ -1,8 +1,8 @@
 // One mapping (port forward) of a device, as the desktop client keeps it.
 #pragma once
 
-#include "gt/core/lang/Any.h"
 #include "gt/core/lang/String.h"
+#include "gt/core/util/Any.h"
 #include "gt/core/util/Dictionary.h"
 
 namespace tunnel {

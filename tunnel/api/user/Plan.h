@@ -1,7 +1,7 @@
 // The account's plan: its counts and the time left.
 #pragma once
 
-#include "gt/core/lang/Any.h"
+#include "gt/core/util/Any.h"
 #include "gt/core/util/DateTime.h"
 #include "gt/core/util/Dictionary.h"
 

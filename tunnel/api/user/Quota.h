@@ -1,7 +1,7 @@
 // One set of quota values (what is used, or the limit).
 #pragma once
 
-#include "gt/core/lang/Any.h"
+#include "gt/core/util/Any.h"
 #include "gt/core/util/Dictionary.h"
 
 namespace tunnel {

@@ -1,8 +1,8 @@
 // One region offered for new mappings.
 #pragma once
 
-#include "gt/core/lang/Any.h"
 #include "gt/core/lang/String.h"
+#include "gt/core/util/Any.h"
 #include "gt/core/util/Dictionary.h"
 
 namespace tunnel {

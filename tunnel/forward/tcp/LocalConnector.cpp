@@ -3,7 +3,7 @@
 #include <cerrno>
 
 #include "gt/core/lang/Fatal.h"
-#include "gt/core/util/Random.h"
+#include "gt/core/lang/Random.h"
 #include "gt/net/channel/TcpSocketChannel.h"
 #include "gt/net/channel/TcpSocketConnector.h"
 #include "gt/net/socket/Socket.h"

@@ -14,7 +14,7 @@ StandardTcpForwardClient::StandardTcpForwardClient(gt::net::SocketEventSelector*
                                                    gt::net::SocketAddress const& bind,
                                                    gt::net::SocketAddress const& peer)
     : ForwardClient(selector, acl, channelId, target, bind, peer),
-      m_state(STATE_CONNECTING),
+      m_state(State::CONNECTING),
       m_connector(selector),
       m_heldCredit(0),
       m_overrun(false),
@@ -23,14 +23,14 @@ StandardTcpForwardClient::StandardTcpForwardClient(gt::net::SocketEventSelector*
 StandardTcpForwardClient::~StandardTcpForwardClient() = default;
 
 void StandardTcpForwardClient::start() {
-    if (m_state != STATE_CONNECTING || m_connector.isConnecting()) return;
+    if (m_state != State::CONNECTING || m_connector.isConnecting()) return;
     m_connector.connect(m_target, &m_bind, [this](gt::net::Socket* socket) { _onConnect(socket); });
 }
 
 void StandardTcpForwardClient::_onConnect(gt::net::Socket* socket) {
-    if (!socket || m_state != STATE_CONNECTING) {
+    if (!socket || m_state != State::CONNECTING) {
         if (!socket) _logConnectFailure(m_connector.lastError());
-        m_state = STATE_CLOSED;
+        m_state = State::CLOSED;
         m_pending = Binary();
         _fireConnect(false);
         return;
@@ -38,14 +38,14 @@ void StandardTcpForwardClient::_onConnect(gt::net::Socket* socket) {
     m_channel = LocalConnector::openChannel(socket, m_selector);
     m_channel->setReadPaused(m_readPaused);
     m_channel->onClosed = [this]() {
-        m_state = STATE_CLOSED;
+        m_state = State::CLOSED;
         _fireDisconnect();
     };
     m_channel->onRecv = [this](Binary& data) { _fireRecv(data); };
     m_channel->onSent = [this](int n) { _onSent(n); };
-    m_state = STATE_CONNECTED;
+    m_state = State::CONNECTED;
     _fireConnect(true);
-    if (m_state != STATE_CONNECTED) return;
+    if (m_state != State::CONNECTED) return;
     if (!m_pending.isEmpty()) {
         m_channel->send(m_pending);
         m_pending = Binary();
@@ -67,20 +67,20 @@ void StandardTcpForwardClient::_overrun() {
 }
 
 void StandardTcpForwardClient::abort() {
-    if (m_state == STATE_CLOSED || m_overrun) return;
+    if (m_state == State::CLOSED || m_overrun) return;
     _closeNow();
 }
 
 void StandardTcpForwardClient::_closeNow() {
     m_overrun = true;
-    if (m_state == STATE_CONNECTING) {
+    if (m_state == State::CONNECTING) {
         m_pending = Binary();
         if (!m_connector.cancel()) {
             // Not started: nothing will call back, so finish here.
-            m_state = STATE_CLOSED;
+            m_state = State::CLOSED;
             _fireConnect(false);
         }
-    } else if (m_state == STATE_CONNECTED) {
+    } else if (m_state == State::CONNECTED) {
         GT_ASSERT(m_channel);
         m_channel->close();
     }
@@ -94,13 +94,13 @@ void StandardTcpForwardClient::setReadPaused(bool paused) {
 void StandardTcpForwardClient::send(Binary& data) { sendBytes(data.data(), data.length()); }
 
 void StandardTcpForwardClient::sendBytes(char const* data, int length) {
-    if (m_state == STATE_CLOSED || m_overrun) return;
+    if (m_state == State::CLOSED || m_overrun) return;
     if (!m_credit.take(length)) {
         _overrun();
         return;
     }
     // Straight from the relay's receive stream into the local send queue.
-    if (m_state == STATE_CONNECTING) {
+    if (m_state == State::CONNECTING) {
         m_pending.append(data, length);
     } else {
         GT_ASSERT(m_channel);
@@ -109,8 +109,8 @@ void StandardTcpForwardClient::sendBytes(char const* data, int length) {
 }
 
 void StandardTcpForwardClient::window(int credit) {
-    if (m_state == STATE_CLOSED || credit <= 0) return;
-    if (m_state == STATE_CONNECTING) {
+    if (m_state == State::CLOSED || credit <= 0) return;
+    if (m_state == State::CONNECTING) {
         // Saturate: a relay that grants absurd amounts gets no overflow.
         m_heldCredit = credit > 0x7fffffff - m_heldCredit ? 0x7fffffff : m_heldCredit + credit;
     } else {
@@ -120,13 +120,13 @@ void StandardTcpForwardClient::window(int credit) {
 }
 
 void StandardTcpForwardClient::shutdown() {
-    if (m_state == STATE_CONNECTING) {
+    if (m_state == State::CONNECTING) {
         if (!m_connector.cancel()) {
             // Not started: nothing will call back, so finish here.
-            m_state = STATE_CLOSED;
+            m_state = State::CLOSED;
             _fireConnect(false);
         }
-    } else if (m_state == STATE_CONNECTED) {
+    } else if (m_state == State::CONNECTED) {
         GT_ASSERT(m_channel);
         m_channel->shutdown();
     }

@@ -20,7 +20,7 @@ namespace tunnel {
 
 class StandardTcpForwardClient : public ForwardClient {
 public:
-    enum { STATE_CONNECTING = 0, STATE_CONNECTED = 1, STATE_CLOSED = 2 };
+    enum class State { CONNECTING = 0, CONNECTED = 1, CLOSED = 2 };
 
     // Does not connect yet: start() does, once the callbacks are set.
     StandardTcpForwardClient(gt::net::SocketEventSelector* selector, NatAcl* acl, short channelId,
@@ -32,7 +32,7 @@ public:
     // Starts the local connect; a failure, even one found at once, ends in
     // onConnect(false).
     void start() override;
-    bool isAlive() const override { return m_state != STATE_CLOSED; }
+    bool isAlive() const override { return m_state != State::CLOSED; }
     void send(gt::core::Binary& data) override;
     void sendBytes(char const* data, int length) override;
     void window(int credit) override;
@@ -41,7 +41,7 @@ public:
     void setReadPaused(bool paused) override;
     void abort() override;
 
-    int state() const { return m_state; }
+    State state() const { return m_state; }
     // Bytes of the relay waiting to be written locally.
     int unwritten() const { return m_credit.unwritten(); }
 
@@ -52,7 +52,7 @@ private:
     void _overrun();
     void _closeNow();
 
-    int m_state;
+    State m_state;
     LocalConnector m_connector;
     std::unique_ptr<gt::net::TcpSocketChannel> m_channel;
     gt::core::Binary m_pending;  // bytes of the relay received while connecting

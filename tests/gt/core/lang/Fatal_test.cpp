@@ -6,8 +6,8 @@
 #include <regex>
 
 #include "gt/core/io/File.h"
+#include "gt/core/io/Process.h"
 #include "gt/core/io/RandomAccessFile.h"
-#include "gt/core/lang/Process.h"
 #include "support/TempDir.h"
 #include "support/Text.h"
 #include "support/Wait.h"

@@ -2,8 +2,8 @@
 
 #include <string>
 
+#include "gt/core/lang/CodePage.h"
 #include "gt/core/util/Base64.h"
-#include "gt/core/util/CodePage.h"
 #include "gt/core/util/Hex.h"
 #include "support/Text.h"
 

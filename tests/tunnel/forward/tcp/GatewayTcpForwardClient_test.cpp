@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "gt/core/lang/Any.h"
+#include "gt/core/util/Any.h"
 #include "gt/core/util/DateTime.h"
 #include "gt/core/util/MD5.h"
 #include "support/BlockingPeer.h"

@@ -1,4 +1,4 @@
-#include "gt/core/lang/Process.h"
+#include "gt/core/io/Process.h"
 
 #include <fcntl.h>
 #include <gtest/gtest.h>

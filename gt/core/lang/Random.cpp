@@ -1,4 +1,4 @@
-#include "gt/core/util/Random.h"
+#include "gt/core/lang/Random.h"
 
 #include <sys/random.h>
 

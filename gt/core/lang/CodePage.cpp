@@ -1,4 +1,4 @@
-#include "gt/core/util/CodePage.h"
+#include "gt/core/lang/CodePage.h"
 
 namespace gt {
 namespace core {

@@ -1,4 +1,4 @@
-#include "gt/core/lang/Thread.h"
+#include "gt/core/io/Thread.h"
 
 #include <gtest/gtest.h>
 

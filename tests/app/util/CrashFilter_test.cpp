@@ -1,6 +1,6 @@
 // The client's crash filter, in a child program run from a copy in a
 // temporary folder (the report goes beside the program).
-#include "app/gui/CrashFilter.h"
+#include "app/util/CrashFilter.h"
 
 #include <signal.h>
 #include <spawn.h>

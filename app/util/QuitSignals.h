@@ -11,6 +11,8 @@
 
 class QSocketNotifier;
 
+namespace tunnel {
+
 class QuitSignals : public QObject {
     Q_OBJECT
 
@@ -27,3 +29,5 @@ private:
 
     QSocketNotifier* m_notifier;  // child of this object
 };
+
+}  // namespace tunnel

@@ -1,4 +1,4 @@
-#include "app/gui/QuitSignals.h"
+#include "app/util/QuitSignals.h"
 
 #include <fcntl.h>
 #include <signal.h>
@@ -8,6 +8,8 @@
 #include <QSocketNotifier>
 #include <cerrno>
 #include <cstring>
+
+namespace tunnel {
 
 namespace {
 
@@ -58,3 +60,5 @@ void QuitSignals::_onSignal() {
     }
     QCoreApplication::quit();
 }
+
+}  // namespace tunnel

@@ -1,4 +1,4 @@
-#include "gt/core/lang/Process.h"
+#include "gt/core/io/Process.h"
 
 #include <errno.h>
 #include <signal.h>
@@ -12,8 +12,8 @@
 
 #include "gt/core/io/ISystemFileObject.h"
 #include "gt/core/io/RandomAccessFile.h"
+#include "gt/core/io/Thread.h"
 #include "gt/core/lang/CommandLine.h"
-#include "gt/core/lang/Thread.h"
 #include "gt/core/util/Timer.h"
 
 extern char** environ;

@@ -1,4 +1,4 @@
-#include "gt/core/lang/Any.h"
+#include "gt/core/util/Any.h"
 
 #include <gtest/gtest.h>
 

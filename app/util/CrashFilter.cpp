@@ -1,4 +1,4 @@
-#include "app/gui/CrashFilter.h"
+#include "app/util/CrashFilter.h"
 
 #include <fcntl.h>
 #include <signal.h>
@@ -13,6 +13,8 @@
 #include "gt/core/io/SystemFolders.h"
 #include "gt/core/lang/Binary.h"
 #include "gt/core/util/DateTime.h"
+
+namespace tunnel {
 
 namespace {
 
@@ -206,3 +208,5 @@ bool installCrashFilter() {
         ok = ::sigaction(signal, &action, nullptr) == 0 && ok;
     return ok;
 }
+
+}  // namespace tunnel

@@ -14,6 +14,8 @@
 
 #include <csignal>
 
+namespace tunnel {
+
 // Installs the handler for SIGSEGV, SIGBUS, SIGFPE, SIGILL, SIGABRT and
 // SIGSYS and the calling thread's alternate signal stack. Call it first in
 // main, before any other thread exists. False when a handler could not be
@@ -22,3 +24,5 @@ bool installCrashFilter();
 
 // The handler itself (sigaction form).
 void crashFilter(int signal, siginfo_t* info, void* context);
+
+}  // namespace tunnel

@@ -1,4 +1,4 @@
-#include "gt/core/lang/Thread.h"
+#include "gt/core/io/Thread.h"
 
 #include <errno.h>
 #include <pthread.h>
@@ -11,7 +11,7 @@
 #include "gt/core/lang/Exception.h"
 #include "gt/core/lang/Fatal.h"
 #include "gt/core/lang/Integer.h"
-#include "gt/core/util/Random.h"
+#include "gt/core/lang/Random.h"
 
 namespace gt {
 namespace core {
