@@ -2,6 +2,7 @@
 
 #include <QByteArray>
 #include <QDesktopServices>
+#include <QTextDocument>
 #include <QUrl>
 
 #include "gt/core/lang/Double.h"
@@ -26,6 +27,10 @@ gt::core::String fromQString(QString const& text) {
     while (length < text.size() && units[length] != 0)
         ++length;
     return gt::core::String(units, length);
+}
+
+QString plainToolTip(QString const& text) {
+    return Qt::mightBeRichText(text) ? Qt::convertFromPlainText(text, Qt::WhiteSpaceNormal) : text;
 }
 
 void openUrl(QString const& url) { QDesktopServices::openUrl(QUrl::fromEncoded(url.toUtf8())); }
