@@ -147,6 +147,31 @@ private slots:
         QTRY_VERIFY(!gt::core::File::isFile(tunnel::ClientConstants::ACTIVED_FILE()));
     }
 
+    // A lock that no instance holds and that still cannot be had: the
+    // program names the system's cause (and waits in its warning), never
+    // "already running", and asks no client to come to the front.
+    void lockThatCannotBeHadSaysItsCause() {
+        QString const lockPath = toQString(tunnel::ClientConstants::APP_LOCK_FILE());
+        QVERIFY(QDir().mkpath(lockPath + "/kept"));
+        QProcess client;
+        client.start(toQString(gt::core::getProgramDirectory()) + "/Quorvane", {});
+        QByteArray errors;
+        QTRY_VERIFY_WITH_TIMEOUT((errors += client.readAllStandardError()).contains('\n') ||
+                                     client.state() == QProcess::NotRunning,
+                                 30000);
+        bool const ended = client.state() == QProcess::NotRunning;
+        if (!ended) {
+            client.kill();
+            client.waitForFinished(30000);
+        }
+        bool const kept = QDir(lockPath + "/kept").exists();
+        QDir(lockPath).removeRecursively();
+        QVERIFY2(errors.contains("cannot start") && errors.contains("Is a directory"), errors.constData());
+        QVERIFY(!ended || client.exitCode() == 1);
+        QVERIFY(kept);
+        QVERIFY(!gt::core::File::isFile(tunnel::ClientConstants::ACTIVED_FILE()));
+    }
+
     // The status mailbox is read every 3 s, and only while the window shows.
     void statusReportIsReadOnlyWhileTheWindowShows() {
         openLoggedIn();
