@@ -14,11 +14,13 @@ BlockingCallRunner::~BlockingCallRunner() { *m_alive = false; }
 
 void BlockingCallRunner::execute(QString const& text, std::function<void()> const& action) {
     std::shared_ptr<bool> alive = m_alive;
+    // Counted before the busy window appears: showing it already processes
+    // events, and a timer running there sees this call as running.
+    ++m_depth;
     // On the heap: the window it belongs to may be deleted while events are
     // pumped, and takes its children with it.
     QPointer<PendingDialog> dialog = new PendingDialog(m_window);
     if (!text.isEmpty()) dialog->showText(text);
-    ++m_depth;
 
     std::exception_ptr error;
     auto guarded = [&action, &error] {

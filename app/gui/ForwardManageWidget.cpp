@@ -66,7 +66,8 @@ void setStatusCell(QTableWidget* table, int row, int column, QString const& text
         table->setItem(row, column, item);
     }
     item->setText(text);
-    item->setToolTip(toolTip);
+    // The service's error text for the forward: outside text.
+    item->setToolTip(plainToolTip(toolTip));
 }
 
 }  // namespace

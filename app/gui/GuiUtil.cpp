@@ -2,6 +2,7 @@
 
 #include <QByteArray>
 #include <QDesktopServices>
+#include <QTextDocument>
 #include <QUrl>
 
 #include "gt/core/lang/Double.h"
@@ -12,6 +13,10 @@ constexpr long long kMega = 1048576;
 constexpr long long kGiga = 1073741824;
 
 }  // namespace
+
+QString plainToolTip(QString const& text) {
+    return Qt::mightBeRichText(text) ? Qt::convertFromPlainText(text, Qt::WhiteSpaceNormal) : text;
+}
 
 void openUrl(QString const& url) { QDesktopServices::openUrl(QUrl::fromEncoded(url.toUtf8())); }
 

@@ -13,6 +13,11 @@
 using tunnel::fromQString;
 using tunnel::toQString;
 
+// A tooltip that shows text from outside exactly as it is. Qt guesses a
+// tooltip's format: text that looks like markup is escaped into rich text,
+// other text is passed through unchanged.
+QString plainToolTip(QString const& text);
+
 // Opens an already encoded URL (UTF-8 bytes of the text) with the desktop's
 // handler; "app:" links come back to the handler the main window registers.
 // Nothing is reported when no handler takes the link.

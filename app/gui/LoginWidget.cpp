@@ -103,8 +103,22 @@ void LoginWidget::on_btnLogin_clicked() {
         return;
     }
     m_firstShow = false;
-    context->userProperties()->set(NAME_KEY, fromQString(name));
-    context->userProperties()->set(PASSWORD_KEY, fromQString(password));
+    tunnel::EncryptedProperties* settings = context->userProperties();
+    gt::core::Dictionary<String> account;
+    account.set(NAME_KEY, fromQString(name));
+    account.set(PASSWORD_KEY, fromQString(password));
+    if (!settings->set(account)) {
+        String const reason = settings->lastSaveError();
+        // The file may still hold an earlier account's password: the next
+        // start must ask rather than try it. The name stays when it can.
+        gt::core::Dictionary<String> nameOnly;
+        nameOnly.set(NAME_KEY, fromQString(name));
+        nameOnly.set(PASSWORD_KEY, String());
+        if (!settings->set(nameOnly)) settings->set(PASSWORD_KEY, String());
+        _warn(QStringLiteral("未能保存密码"),
+              QStringLiteral("已登录，但密码未能保存到设置文件，下次启动时需要重新输入。\n") +
+                  toQString(reason));
+    }
     m_ui->editPwd->clear();
     _slide(false);
 }

@@ -120,6 +120,20 @@ private slots:
         QCOMPARE(runner.depth(), 0);
     }
 
+    // Showing the busy window processes events once before the worker
+    // starts: a timer that is already due runs there and must see the call
+    // counted (a zero timer is due at the first event processing).
+    void depthCountsTheCallFromTheBusyWindowsFirstEvents() {
+        QWidget window;
+        window.show();
+        BlockingCallRunner runner(&window);
+        int depthInside = -1;
+        QTimer::singleShot(0, [&] { depthInside = runner.depth(); });
+        runner.execute(QStringLiteral("outer"), [] {});
+        QCOMPARE(depthInside, 1);
+        QCOMPARE(runner.depth(), 0);
+    }
+
     void windowAndRunnerMayGoAwayDuringACall() {
         auto window = new QWidget();
         window->show();

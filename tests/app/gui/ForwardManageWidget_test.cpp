@@ -27,6 +27,7 @@
 #include "support/CloudCalls.h"
 #include "support/DialogSteps.h"
 #include "support/GuiForwardAccount.h"
+#include "support/ShownText.h"
 
 using gt::test::clickLater;
 using gt::test::GuiForwardAccount;
@@ -347,6 +348,14 @@ private slots:
             << "8ms"
             << "4"
             << "";
+        // The service's error text is outside text: shown as it is, never
+        // as markup that loads the file it names.
+        QTest::newRow("markup in the error")
+            << "demo tcp" << 0
+            << "[{\"id\": 100, \"ping\": -1, \"channels\": 0, \"error\": \"<img src=\\\"/dev/zero\\\">\"}]"
+            << "连接中"
+            << "0"
+            << "<img src=\"/dev/zero\">";
         // A crafted report: what is not an object is passed over.
         QTest::newRow("entries that are no objects")
             << "demo tcp" << 0 << "[5, \"x\", null, [1], {\"id\": 100, \"ping\": 12, \"channels\": 1}]"
@@ -377,8 +386,8 @@ private slots:
         m_page->updateStatus(report(entries));
         QCOMPARE(cell(row, 3), ping);
         QCOMPARE(cell(row, 4), channels);
-        QCOMPARE(table()->item(row, 3)->toolTip(), toolTip);
-        QCOMPARE(table()->item(row, 4)->toolTip(), toolTip);
+        QCOMPARE(gt::test::shownText(table()->item(row, 3)->toolTip()), toolTip);
+        QCOMPARE(gt::test::shownText(table()->item(row, 4)->toolTip()), toolTip);
         QCOMPARE(table()->item(row, 3)->textAlignment(), int(Qt::AlignCenter));
     }
 

@@ -6,11 +6,38 @@
 #include <limits>
 
 #include "support/GuiTest.h"
+#include "support/ShownText.h"
 
 class GuiUtilTest : public QObject {
     Q_OBJECT
 private slots:
     void initTestCase() { gt::test::filterQtMessages(); }
+
+    // Text from outside shows as it is, markup or not; text without markup
+    // is passed through unchanged.
+    void plainToolTipShowsTheTextLiterally() {
+        struct Case {
+            char const* text;
+            bool unchanged;
+        } const cases[] = {
+            {"relay refused", true},
+            {"", true},
+            // Qt takes "< b ... >" for a tag: escaped too, and still shown as it is.
+            {"a < b && c > d", false},
+            {"<img src=\"/dev/zero\">", false},
+            {"<b>bold</b> & <i>more</i>", false},
+            {"<a href='x'>link</a> and <br> a break", false},
+            // Qt looks at the first line only: shown plain as it is.
+            {"first line\n<span>second</span>", true},
+            {"<span>first</span>\nsecond line", false},
+        };
+        for (auto const& c : cases) {
+            QString const text = QString::fromUtf8(c.text);
+            QString const tip = plainToolTip(text);
+            QCOMPARE(gt::test::shownText(tip), text);
+            QVERIFY2((tip == text) == c.unchanged, c.text);
+        }
+    }
 
     void formatNumberTable() {
         struct Case {

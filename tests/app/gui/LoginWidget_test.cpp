@@ -171,6 +171,35 @@ private slots:
         QCOMPARE(keptPassword, password);
     }
 
+    // The cloud takes any password, the settings file only one whose braces
+    // pair up: the login goes on, the panel says the password was not saved,
+    // and no earlier account's password is left for the next start to try.
+    void passwordTheFileCannotHoldIsReportedAndNotLeftStale_data() {
+        QTest::addColumn<QString>("password");
+        QTest::newRow("open brace") << "pass{word";
+        QTest::newRow("close brace") << "pass}word";
+    }
+    void passwordTheFileCannotHoldIsReportedAndNotLeftStale() {
+        QFETCH(QString, password);
+        m_env->cloud().command(
+            QStringLiteral("put accounts {\"id\": 1, \"name\": \"8613800000000\", \"pwd\": \"%1\", "
+                           "\"prefixes\": [\"demo\"]}")
+                .arg(password)
+                .toStdString());
+        GuiClient::saveAccount("13900000000", "earlier-password");
+        DialogWatcher dialogs;
+        m_window = m_env->open();
+        auto login = whenShown(
+            panel(), [&] { typeAndLogIn(GuiClient::NAME, password); }, kLoginMs);
+        QTRY_VERIFY_WITH_TIMEOUT(m_window->isLoggedIn() && !panel()->isVisible(), kLoginMs);
+        QVERIFY(*login);
+        DialogWatcher::Seen const* warning = dialogs.find("未能保存密码");
+        QVERIFY2(warning, qPrintable(dialogs.titles()));
+        QVERIFY2(warning->text.contains("user.pwd"), qPrintable(warning->text));
+        QCOMPARE(GuiClient::setting(u"user.name"), QString(GuiClient::NAME));
+        QVERIFY(GuiClient::setting(u"user.pwd").isEmpty());
+    }
+
     void returnInThePasswordFieldLogsIn() {
         m_window = m_env->open();
         auto login = whenShown(

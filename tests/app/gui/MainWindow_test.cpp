@@ -29,6 +29,7 @@
 #include "support/FakeClock.h"
 #include "support/GuiClient.h"
 #include "support/GuiTest.h"
+#include "support/ShownText.h"
 
 using gt::test::DialogWatcher;
 using gt::test::GuiClient;
@@ -167,6 +168,31 @@ private slots:
         QTRY_VERIFY(!gt::core::File::isFile(tunnel::ClientConstants::ACTIVED_FILE()));
     }
 
+    // A lock that no instance holds and that still cannot be had: the
+    // program names the system's cause (and waits in its warning), never
+    // "already running", and asks no client to come to the front.
+    void lockThatCannotBeHadSaysItsCause() {
+        QString const lockPath = toQString(tunnel::ClientConstants::APP_LOCK_FILE());
+        QVERIFY(QDir().mkpath(lockPath + "/kept"));
+        QProcess client;
+        client.start(toQString(gt::core::getProgramDirectory()) + "/Quorvane", {});
+        QByteArray errors;
+        QTRY_VERIFY_WITH_TIMEOUT((errors += client.readAllStandardError()).contains('\n') ||
+                                     client.state() == QProcess::NotRunning,
+                                 30000);
+        bool const ended = client.state() == QProcess::NotRunning;
+        if (!ended) {
+            client.kill();
+            client.waitForFinished(30000);
+        }
+        bool const kept = QDir(lockPath + "/kept").exists();
+        QDir(lockPath).removeRecursively();
+        QVERIFY2(errors.contains("cannot start") && errors.contains("Is a directory"), errors.constData());
+        QVERIFY(!ended || client.exitCode() == 1);
+        QVERIFY(kept);
+        QVERIFY(!gt::core::File::isFile(tunnel::ClientConstants::ACTIVED_FILE()));
+    }
+
     // The status mailbox is read every 3 s, and only while the window shows.
     void statusReportIsReadOnlyWhileTheWindowShows() {
         openLoggedIn();
@@ -261,6 +287,53 @@ private slots:
             if (!action->isSeparator()) texts << action->text();
         QCOMPARE(texts, (QStringList{"隐藏主界面", "设置", "检测版本更新", "访问官网", "控制台", "加购升级",
                                      "帮助中心", "更换登录", "退出并关闭映射"}));
+    }
+
+    // A cloud whose records hold markup: every label, tooltip and cell of
+    // the window and its pages shows it as text; none interprets it.
+    void markupFromTheCloudIsShownAsText() {
+        QString const hostile = QStringLiteral("<img src=\"/dev/zero\">");
+        m_env->cloud().command(
+            "put devices {\"id\": 10, \"user_id\": 1, \"token\": \"demo-device-token\", "
+            "\"label\": \"<img src=\\\"/dev/zero\\\">\", \"create_ip\": \"<b>ip</b>\", "
+            "\"login_ip\": \"<i>ip</i>\", \"create_time\": 1700000000, \"reload_time\": 1700000000}");
+        m_env->cloud().command(
+            "put forwards {\"id\": 100, \"device_id\": 10, \"node_id\": 1, "
+            "\"label\": \"<img src=\\\"/dev/zero\\\">\", \"protocol\": \"tcp\", "
+            "\"address\": \"127.0.0.1:8080\", \"access_key\": \"k\", \"server_port\": 0, "
+            "\"bandwidth\": 1, \"acl_id\": -1}");
+        openLoggedIn();
+        QStringList shown;
+        auto sweep = [&] {
+            for (QLabel* label : m_window->findChildren<QLabel*>()) {
+                if (gt::test::shownAsRichText(label->text(), label->textFormat()))
+                    QVERIFY2(!label->text().contains("<img") && !label->text().contains("<b>ip"),
+                             qPrintable(label->objectName() + ": " + label->text()));
+                shown << gt::test::shownText(label);
+            }
+            auto markupShown = [](QString const& toolTip) {
+                return gt::test::shownAsRichText(toolTip) && toolTip.contains("<img");
+            };
+            for (QWidget* widget : m_window->findChildren<QWidget*>())
+                QVERIFY2(!markupShown(widget->toolTip()), qPrintable(widget->objectName()));
+            for (QTableWidget* table : m_window->findChildren<QTableWidget*>())
+                for (int row = 0; row < table->rowCount(); ++row)
+                    for (int column = 0; column < table->columnCount(); ++column)
+                        if (QTableWidgetItem* item = table->item(row, column)) {
+                            shown << item->text();
+                            QVERIFY2(!markupShown(item->toolTip()), qPrintable(item->toolTip()));
+                        }
+        };
+        QTest::mouseClick(m_window->findChild<QPushButton*>("btnDevice"), Qt::LeftButton);
+        QTRY_VERIFY(m_window->deviceWidget()->isVisible());
+        sweep();
+        QTest::keyClick(m_window.get(), Qt::Key_Escape);
+        QTRY_VERIFY(!m_window->deviceWidget()->isVisible());
+        QTest::mouseClick(m_window->findChild<QPushButton*>("btnForward"), Qt::LeftButton);
+        QTRY_VERIFY(m_window->forwardWidget()->isVisible());
+        sweep();
+        // The device's and the forward's names, as the cloud sent them.
+        QVERIFY2(shown.count(hostile) >= 2, qPrintable(shown.join(" | ")));
     }
 
     void escapeClosesAnOpenPage() {

@@ -1,0 +1,29 @@
+// What a label or a tooltip shows of its text, the way Qt decides it: rich
+// text when the format says so or, for AutoText (tooltips always), when the
+// text looks like markup. A test of text from outside compares this with the
+// text itself: any markup that was interpreted makes them differ.
+#pragma once
+
+#include <QLabel>
+#include <QString>
+#include <QTextDocument>
+
+namespace gt {
+namespace test {
+
+inline bool shownAsRichText(QString const& text, Qt::TextFormat format = Qt::AutoText) {
+    return format == Qt::RichText || (format == Qt::AutoText && Qt::mightBeRichText(text));
+}
+
+// Only parsed, never laid out: an image the markup names is not loaded.
+inline QString shownText(QString const& text, Qt::TextFormat format = Qt::AutoText) {
+    if (!shownAsRichText(text, format)) return text;
+    QTextDocument document;
+    document.setHtml(text);
+    return document.toPlainText();
+}
+
+inline QString shownText(QLabel const* label) { return shownText(label->text(), label->textFormat()); }
+
+}  // namespace test
+}  // namespace gt
