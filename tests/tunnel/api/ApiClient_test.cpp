@@ -246,7 +246,8 @@ TEST(ApiClient, CallsFromSeveralThreadsAreServedOneAtATime) {
 }
 
 // The error of the last call is read whole while other threads' calls keep
-// rewriting it: never a message half replaced.
+// failing: never a message half replaced, and each caller reads a whole one
+// of its own.
 TEST(ApiClient, ErrorReadWhileOtherThreadsCallIsAlwaysAWholeMessage) {
     std::string const messages[2] = {std::string(200, 'a') + " first", std::string(300, 'b') + " second"};
     FakeHttp http;
@@ -259,10 +260,14 @@ TEST(ApiClient, ErrorReadWhileOtherThreadsCallIsAlwaysAWholeMessage) {
     ApiClient client(&http, gt::net::URL(u"http://api.test/user"), u"sid");
     std::atomic<bool> done{false};
     std::vector<std::thread> callers;
+    std::atomic<int> notOwn{0};
     for (int t = 0; t < 2; ++t) {
         callers.emplace_back([&] {
-            for (int i = 0; i < 300; ++i)
+            for (int i = 0; i < 300; ++i) {
                 client.call(u"/x", u"m", Dictionary<Any>(), nullptr, 1000);
+                std::string const got = utf8(client.errorMessage());
+                if (got != messages[0] && got != messages[1]) ++notOwn;
+            }
         });
     }
     int reads = 0, broken = 0;
@@ -279,13 +284,16 @@ TEST(ApiClient, ErrorReadWhileOtherThreadsCallIsAlwaysAWholeMessage) {
     reader.join();
     EXPECT_GT(reads, 0);
     EXPECT_EQ(broken, 0);
+    EXPECT_EQ(notOwn.load(), 0);
 
     // What a caller holds is its own: another thread's call does not
-    // change it (nor free it) afterwards.
+    // change it (nor free it) afterwards, nor the error this thread reads.
+    client.call(u"/x", u"m", Dictionary<Any>(), nullptr, 1000);
     auto const& held = client.errorMessage();
     std::string const before = utf8(held);
+    EXPECT_FALSE(before.empty());
     std::thread([&] { client.call(u"/x", u"m", Dictionary<Any>(), nullptr, 1000); }).join();
-    EXPECT_NE(utf8(client.errorMessage()), before);
+    EXPECT_EQ(utf8(client.errorMessage()), before);
     EXPECT_EQ(utf8(held), before);
 }
 

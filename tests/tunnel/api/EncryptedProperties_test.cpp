@@ -182,9 +182,11 @@ TEST(EncryptedProperties, SetAllCreatesTheFolderAndAFailedWriteKeepsMemoryAndThe
     EXPECT_TRUE(props.lastSaveSucceeded());
     EXPECT_TRUE(dir.exists("data/Quorvane2/properties.cfg"));
 
-    // A folder where the file should be: the write cannot replace it.
-    ::mkdir(dir.path("blocked.cfg").c_str(), 0700);
+    // A folder where the file should be, made after the load found nothing
+    // there (one there at the load is refused before any write): the write
+    // cannot replace it.
     EncryptedProperties blocked(dir.str("blocked.cfg"), u"pw");
+    ::mkdir(dir.path("blocked.cfg").c_str(), 0700);
     EXPECT_FALSE(blocked.set(u"b", u"2"));
     EXPECT_FALSE(blocked.lastSaveSucceeded());
     EXPECT_EQ("Cannot write " + dir.path("blocked.cfg") + ": Is a directory (21)",

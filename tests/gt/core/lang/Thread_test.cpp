@@ -110,6 +110,9 @@ TEST(Thread, EveryThreadRunsWithAnAlternateSignalStackOfItsOwn) {
         ASSERT_TRUE(threads[i].start([&seen, &done, i] {
             ::sigaltstack(nullptr, &seen[i]);
             ++done;
+            // Both alive at once, so neither stack can be the other's reused.
+            while (done.load() < 2)
+                Thread::sleep(1);
         }));
     }
     ASSERT_TRUE(waitFor([&] { return done.load() == 2; }, 10000));

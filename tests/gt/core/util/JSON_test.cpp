@@ -73,7 +73,7 @@ TEST(JsonBuilder, CompactOutputHasNoWhitespace) {
         char const* json;
     } const cases[] = {
         {Any(object),
-         "{\"B\":false,\"a\":\"x\\\"y\\\\z/\\r\\n\\f\\b\\t\x01\xC3\xA9 \",\"b\":[1,2.5,true,null]}"},
+         "{\"B\":false,\"a\":\"x\\\"y\\\\z/\\r\\n\\f\\b\\t\\u0001\xC3\xA9 \",\"b\":[1,2.5,true,null]}"},
         {Any(Dictionary<Any>()), "{}"},
         {Any(Array<Any>()), "[]"},
         {Any(Binary("\x00\xFF secret", 9)), "\"<BINARY>\""},
@@ -399,7 +399,7 @@ TEST(JsonBuilder, EveryControlCharacterIsWrittenEscapedAndReadsBack) {
         EXPECT_TRUE(gt::core::toString(back.get(all)) == all);
     }
     String written;
-    ASSERT_TRUE(JSON::encode(Any(String(u"a\u0000b\u001B\u000B\n")), &written, false));
+    ASSERT_TRUE(JSON::encode(Any(String(u"a\u0000b\u001B\u000B\n", 6)), &written, false));
     EXPECT_EQ(utf8(written), "\"a\\u0000b\\u001B\\u000B\\n\"");
 }
 
