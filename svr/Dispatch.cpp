@@ -50,13 +50,22 @@ SvrOption const OPTIONS[] = {
     {u"--service", &doService},
 };
 
+enum Instance { NO_INSTANCE, INSTANCE_RUNNING, INSTANCE_UNKNOWN };
+
 // Whether a running instance holds the lock. Taking it for a moment is the
-// only way to tell; an instance starting in that moment sees it taken.
-bool instanceRunning() {
+// only way to tell; an instance starting in that moment sees it taken. A
+// lock file that cannot be opened tells nothing of an instance: the cause
+// is printed and the answer is "unknown", never "running".
+Instance probeInstance() {
     ProcessSingleton probe(SvrConstants::lockFile());
-    if (!probe.tryLock()) return true;
-    probe.unlock();
-    return false;
+    if (probe.tryLock()) {
+        probe.unlock();
+        return NO_INSTANCE;
+    }
+    String const cause = probe.lastErrorText();
+    if (cause.isEmpty()) return INSTANCE_RUNNING;
+    Console::println(u"Error: " + cause);
+    return INSTANCE_UNKNOWN;
 }
 
 }  // namespace
@@ -70,7 +79,9 @@ SvrOption const* findOption(String const& word) {
 bool sendSignal(String const& word) {
     String const& path = SvrConstants::signalFile();
     if (!gt::core::File::isFile(path)) return false;
-    if (!instanceRunning()) {
+    Instance const instance = probeInstance();
+    if (instance == INSTANCE_UNKNOWN) return false;
+    if (instance == NO_INSTANCE) {
         // Left behind by an instance that did not end cleanly: nobody reads it.
         gt::core::File::remove(path);
         return false;

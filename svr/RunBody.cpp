@@ -23,10 +23,13 @@ int runBody(std::function<bool()> const& keepRunning, std::function<void()> cons
     Console::println(String(SvrConstants::PROGRAM_NAME) + u" v" + SvrConstants::VERSION);
     ProcessSingleton singleton(SvrConstants::lockFile(), true);
     if (!singleton.tryLock()) {
-        // The caller (the desktop client) knows this case by its exit code
-        // alone; the line before it tells a person what really stood in the way.
+        // A lock file that cannot be had is no running instance: saying so
+        // would send a person looking for a process that does not exist.
         String const cause = singleton.lastErrorText();
-        if (!cause.isEmpty()) Console::println(u"Error: " + cause);
+        if (!cause.isEmpty()) {
+            Console::println(u"Error: " + cause);
+            return RUN_NO_LOCK;
+        }
         Console::println(u"Error: Only one instance allowed.");
         return RUN_LOCKED;
     }

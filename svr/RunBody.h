@@ -9,9 +9,10 @@
 namespace tunnel {
 
 enum RunResult {
-    RUN_OK = 0,      // normal end
-    RUN_LOCKED = 4,  // another instance holds the lock, or it cannot be had (the cause is printed)
-    RUN_FAILED = 9,  // the run ended by an exception
+    RUN_OK = 0,       // normal end
+    RUN_LOCKED = 4,   // another instance holds the lock
+    RUN_NO_LOCK = 5,  // the lock file cannot be had (the cause is printed)
+    RUN_FAILED = 9,   // the run ended by an exception
 };
 
 // Console mode: ends on SIGINT, SIGTERM, SIGHUP or SIGQUIT.

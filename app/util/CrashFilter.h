@@ -8,8 +8,9 @@
 // The handler runs in signal context: it calls only async-signal-safe
 // functions (clock_gettime, open, write, close, sigaction, raise, pause) on
 // texts prepared by installCrashFilter(), and formats numbers and the time
-// itself. It runs on an alternate stack of the installing thread, so a stack
-// overflow there is reported too.
+// itself. It runs on the crashing thread's alternate stack (the installing
+// thread's, and the one gt::core::Thread gives each thread it starts), so a
+// stack overflow there is reported too.
 #pragma once
 
 #include <csignal>

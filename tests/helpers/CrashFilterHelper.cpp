@@ -4,6 +4,8 @@
 //   overflow      recurses until the stack is gone
 //   abort         calls abort()
 //   thread-segv   a second thread does the same
+//   thread-overflow  a thread of ours (gt::core::Thread) recurses until its
+//                 stack is gone
 //   race          two threads do it at the same moment
 //   none          exits with 0
 #include <sys/mman.h>
@@ -14,6 +16,7 @@
 #include <thread>
 
 #include "app/util/CrashFilter.h"
+#include "gt/core/io/Thread.h"
 
 namespace {
 
@@ -55,6 +58,16 @@ int main(int argc, char** argv) {
     if (std::strcmp(what, "abort") == 0) std::abort();
     if (std::strcmp(what, "thread-segv") == 0) {
         std::thread(writeLocked).join();
+    }
+    if (std::strcmp(what, "thread-overflow") == 0) {
+        gt::core::Thread thread;
+        std::atomic<bool> ended{false};
+        thread.start([&ended] {
+            recurse(0);
+            ended = true;
+        });
+        while (!ended.load())
+            gt::core::Thread::sleep(10);
     }
     if (std::strcmp(what, "race") == 0) {
         std::thread a(raceOne);

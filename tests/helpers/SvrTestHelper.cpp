@@ -17,10 +17,13 @@ int main(int argc, char** argv) {
     tunnel::EncryptedProperties properties(tunnel::SvrConstants::propertiesFile(),
                                            tunnel::SvrConstants::propertiesKey());
     if (argc >= 4 && argc % 2 == 0 && std::strcmp(argv[1], "set") == 0) {
-        gt::core::Dictionary<String> values = properties.values();
+        // Only the entries given change, as they are given: the store's
+        // values() have "%APP_DIR%" expanded, and written back they would
+        // no longer follow the program's folder.
+        gt::core::Dictionary<String> values;
         for (int i = 2; i + 1 < argc; i += 2)
             values.set(String::fromUtf8(argv[i]), String::fromUtf8(argv[i + 1]));
-        if (!properties.setAll(values)) {
+        if (!properties.set(values)) {
             std::fprintf(stderr, "cannot write the settings file: %s\n",
                          properties.lastSaveError().toBinary().data());
             return 1;

@@ -212,7 +212,7 @@ class WithoutCloud(unittest.TestCase):
                     result = self.stack.run_svr(argv)
                 self.assertEqual((9, expected), result)
 
-    def test_a_lock_that_cannot_be_had_says_why_before_the_usual_line(self):
+    def test_a_lock_that_cannot_be_had_says_why_and_is_no_running_instance(self):
         victim = os.path.join(self.stack.tmp, 'victim')
         with open(victim, 'wb') as f:
             f.write(b'precious data')
@@ -220,16 +220,27 @@ class WithoutCloud(unittest.TestCase):
         with self.subTest(case='data folder cannot be made'):
             with open(self.stack.base, 'wb'):
                 pass  # a file where the folder's parent belongs
-            self.assertEqual((4, 'QvrSvr v2.0.7\nError: Cannot create the folder %s: Not a directory (20)\n'
-                                 'Error: Only one instance allowed.\n' % self.stack.data_dir),
+            self.assertEqual((5, 'QvrSvr v2.0.7\nError: Cannot create the folder %s: Not a directory (20)\n'
+                              % self.stack.data_dir),
                              self.stack.run_svr('--console'))
             os.remove(self.stack.base)
         with self.subTest(case='lock file is a link'):
             os.makedirs(self.stack.data_dir)
             os.symlink(victim, lock)
-            self.assertEqual((4, 'QvrSvr v2.0.7\nError: Cannot open the lock file %s: Too many levels of '
-                                 'symbolic links (40)\nError: Only one instance allowed.\n' % lock),
+            self.assertEqual((5, 'QvrSvr v2.0.7\nError: Cannot open the lock file %s: Too many levels of '
+                                 'symbolic links (40)\n' % lock),
                              self.stack.run_svr('--console'))
+            # The signal options neither take it for a running instance nor
+            # drop a signal file they cannot judge.
+            signal_file = self.stack.data_file('svr.signal')
+            for option in ('--refresh', '--exit'):
+                with open(signal_file, 'wb'):
+                    pass
+                self.assertEqual((9, 'Error: Cannot open the lock file %s: Too many levels of symbolic links '
+                                     '(40)\n' % lock), self.stack.run_svr(option))
+                self.assertTrue(os.path.exists(signal_file))
+                with open(signal_file, 'rb') as f:
+                    self.assertEqual(b'', f.read())
             with open(victim, 'rb') as f:
                 self.assertEqual(b'precious data', f.read())
 
@@ -243,6 +254,25 @@ class WithoutCloud(unittest.TestCase):
         done = subprocess.run(helper + ['get', 'device.token'], env=self.stack.env, stdout=subprocess.PIPE,
                               timeout=30)
         self.assertEqual(b'real-token\n', done.stdout)
+
+    def test_settings_keep_the_program_folder_place_as_given(self):
+        # "%APP_DIR%" reads back as the folder of the program that reads: a
+        # copy of the helper elsewhere sees its own folder only if the file
+        # still holds the place, also after another key was set.
+        helper = self.stack.program('svr_test_helper')
+        other = os.path.join(self.stack.tmp, 'elsewhere')
+        os.makedirs(other)
+        copy = os.path.join(other, 'svr_test_helper')
+        shutil.copy2(helper, copy)
+        subprocess.run([helper, 'set', 'log.folder', '%APP_DIR%/logs'], env=self.stack.env, check=True,
+                       timeout=30)
+        subprocess.run([helper, 'set', 'device.token', 'token'], env=self.stack.env, check=True, timeout=30)
+        for program in (helper, copy):
+            with self.subTest(program=program):
+                done = subprocess.run([program, 'get', 'log.folder'], env=self.stack.env,
+                                      stdout=subprocess.PIPE, check=True, timeout=30)
+                self.assertEqual(os.path.dirname(os.path.realpath(program)) + '/logs\n',
+                                 done.stdout.decode('utf-8'))
 
     def test_a_local_address_that_cannot_be_bound_is_reported(self):
         self.stack.bind_device(settings={'net.local_ip': 'eth0'})

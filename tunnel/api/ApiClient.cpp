@@ -1,8 +1,11 @@
 #include "tunnel/api/ApiClient.h"
 
+#include <atomic>
 #include <climits>
+#include <unordered_map>
 
 #include "gt/core/lang/Exception.h"
+#include "gt/core/lang/Integer.h"
 #include "gt/core/lang/LockGuard.h"
 #include "gt/core/lang/NumberText.h"
 #include "gt/core/util/TickClock.h"
@@ -16,6 +19,18 @@ using gt::core::String;
 namespace tunnel {
 
 namespace {
+
+struct CallError {
+    int code = 0;
+    String message;
+};
+
+// Each thread's last error per client (by serial): a thread reads the error
+// of its own call, whatever other threads' calls did since.
+thread_local std::unordered_map<unsigned long long, CallError> t_errors;
+std::atomic<unsigned long long> s_nextSerial{1};
+
+String utf8(char const* text) { return String::fromUtf8(text); }
 
 // root with text appended to its path; nothing is added or removed between.
 gt::net::URL appendPath(gt::net::URL const& root, String const& path) {
@@ -32,32 +47,37 @@ gt::net::URL appendPath(gt::net::URL const& root, String const& path) {
 ApiClient::ApiClient(gt::util::IHttpAccess* transport, gt::net::URL const& root, String const& sessionId)
     : m_webClient(transport),
       m_root(root),
-      m_errorCode(0),
+      m_serial(s_nextSerial.fetch_add(1)),
       m_sessionId(sessionId),
       m_hasSession(!sessionId.isEmpty()) {}
 
-ApiClient::~ApiClient() = default;
+ApiClient::~ApiClient() { t_errors.erase(m_serial); }
 
 int ApiClient::errorCode() const {
-    gt::core::LockGuard guard(&m_callLock);
-    return m_errorCode;
+    auto const found = t_errors.find(m_serial);
+    return found == t_errors.end() ? 0 : found->second.code;
 }
 
 String ApiClient::errorMessage() const {
-    gt::core::LockGuard guard(&m_callLock);
-    return m_errorMessage;
+    auto const found = t_errors.find(m_serial);
+    return found == t_errors.end() ? String() : found->second.message;
 }
 
 void ApiClient::_fail(int code, String const& message) {
-    m_errorCode = code;
-    m_errorMessage = message;
+    CallError& error = t_errors[m_serial];
+    error.code = code;
+    error.message = message;
+}
+
+String ApiClient::missingText(String const& key, char const* kind) {
+    return utf8("服务器的响应不正确: 'result' 中没有 '") + key + utf8("' ") + utf8(kind) +
+           utf8(", 请稍后重试");
 }
 
 bool ApiClient::call(String const& path, String const& method, Dictionary<Any> const& params,
                      Dictionary<Any>* result, int timeout) {
     gt::core::LockGuard guard(&m_callLock);
-    m_errorCode = 0;
-    m_errorMessage.clear();
+    t_errors.erase(m_serial);
     m_webClient.setExchangeTimeout(timeout);
     m_webClient.setTotalTimeout(timeout);
     gt::net::URL const url = appendPath(m_root, path);
@@ -68,10 +88,17 @@ bool ApiClient::call(String const& path, String const& method, Dictionary<Any> c
         answer = rpc.call(method, params);
     } catch (gt::util::RpcException const& e) {
         if (e.code() == SESSION_INVALID) setSessionId(String());
-        _fail(e.code(), e.message());
+        String message = e.message();
+        if (message.isEmpty()) {
+            message = utf8("服务器返回了错误 (代码 ") + gt::core::Integer(e.code()).toString() +
+                      utf8("), 但没有说明原因, 请稍后重试");
+        }
+        _fail(e.code(), message);
         return false;
     } catch (gt::core::Exception const& e) {
-        _fail(LOCAL_ERROR, e.message());
+        String message = e.message();
+        if (message.isEmpty()) message = utf8("调用服务器失败, 原因不明, 请稍后重试");
+        _fail(LOCAL_ERROR, message);
         return false;
     }
 
@@ -83,7 +110,7 @@ bool ApiClient::call(String const& path, String const& method, Dictionary<Any> c
         if (result) *result = answer.cast<Dictionary<Any> >();
         return true;
     }
-    _fail(LOCAL_ERROR, u"Bad rpc return: not dic or null");
+    _fail(LOCAL_ERROR, utf8("服务器的响应不正确: 'result' 既不是对象也不是 null, 请稍后重试"));
     return false;
 }
 
@@ -101,13 +128,24 @@ Dictionary<Any> ApiClient::sessionParams() const {
 }
 
 bool ApiClient::callForList(String const& path, String const& method, Dictionary<Any> const& params,
-                            String const& key, Array<Any>* items) {
+                            String const& key, Array<Any>* items, int maxItems) {
     gt::core::LockGuard guard(&m_callLock);
     Dictionary<Any> result;
     if (!call(path, method, params, &result, CALL_TIMEOUT_MS)) return false;
-    Any const* list = result.find(key);
-    if (!list || !list->is<Array<Any> >()) return false;
-    if (items) *items = list->cast<Array<Any> >();
+    Any* list = result.find(key);
+    if (!list || !list->is<Array<Any> >()) {
+        _fail(LOCAL_ERROR, missingText(key, "列表"));
+        return false;
+    }
+    Array<Any>& found = list->cast<Array<Any> >();
+    if (maxItems > 0 && found.count() > maxItems) {
+        _fail(LOCAL_ERROR, utf8("服务器返回的 '") + key + utf8("' 列表有 ") +
+                               gt::core::Integer(found.count()).toString() +
+                               utf8(" 项, 超过了本客户端能处理的 ") + gt::core::Integer(maxItems).toString() +
+                               utf8(" 项, 未能读取"));
+        return false;
+    }
+    if (items) items->swap(found);
     return true;
 }
 

@@ -1,6 +1,7 @@
 // The one object through which a program talks to the cloud's JSON-RPC API:
 // bound to an HTTP transport and a program root URL, it keeps the session
-// of the logged-in account and the code and text of the last failure.
+// of the logged-in account and, per calling thread, the code and text of
+// that thread's last failure.
 //
 // Several threads may share one client: each whole call (request, reply
 // check and session update) runs under the client's call lock.
@@ -39,6 +40,10 @@ public:
     static constexpr int LOCAL_ERROR = -1;
     // The error reply code of a session the cloud no longer knows.
     static constexpr int SESSION_INVALID = 101;
+    // Most records a list call accepts; a longer list fails the call. The
+    // service follows at most this many forwards too: a damaged or hostile
+    // reply must not make either program build millions of records.
+    static constexpr int MAX_LIST_RECORDS = 1024;
 
     // transport is not owned and must outlive the client.
     ApiClient(gt::util::IHttpAccess* transport, gt::net::URL const& root, gt::core::String const& sessionId);
@@ -49,7 +54,8 @@ public:
     // One JSON-RPC call of method on root + path (appended as plain text).
     // True for a reply whose "result" is an object (copied into result when
     // given) or null (result emptied). On false, errorCode and errorMessage
-    // tell why; an error reply with code 101 also ends the session.
+    // tell why (never with an empty text); an error reply with code 101 also
+    // ends the session.
     bool call(gt::core::String const& path, gt::core::String const& method,
               gt::core::Dictionary<gt::core::Any> const& params, gt::core::Dictionary<gt::core::Any>* result,
               int timeout);
@@ -57,9 +63,11 @@ public:
     // Milliseconds one "ping" took, or -1.
     int ping();
 
-    // Why the last call failed. Read under the call lock and copied, since
-    // a call of another thread may be under way and rewrite them; a member
-    // that needs the error of its own call holds callLock() across both.
+    // Why the calling thread's last call of this client failed (0 and an
+    // empty text after a success). Each thread has its own, so that a call
+    // of another thread (a background refresh, the busy runner's worker)
+    // never replaces the error of the call this thread just made. Every
+    // failed call of the members below has a text a user can act on.
     int errorCode() const;
     gt::core::String errorMessage() const;
     // The session text: read it only while no other thread may call.
@@ -112,18 +120,26 @@ protected:
     // A params dictionary holding "session_id".
     gt::core::Dictionary<gt::core::Any> sessionParams() const;
     // The list member's shared steps: call, then the result key must hold an
-    // array, which is copied into items.
+    // array of at most maxItems elements (0: any number), which is moved
+    // into items. A reply without that array or with a longer one fails
+    // with its reason.
     bool callForList(gt::core::String const& path, gt::core::String const& method,
                      gt::core::Dictionary<gt::core::Any> const& params, gt::core::String const& key,
-                     gt::core::Array<gt::core::Any>* items);
+                     gt::core::Array<gt::core::Any>* items, int maxItems = 0);
+    // Fails the calling thread's current call with LOCAL_ERROR and text.
+    void failCall(gt::core::String const& text) { _fail(LOCAL_ERROR, text); }
+    // The reason of a reply whose result lacks key, or holds it as another
+    // kind than kind ("列表" or "对象").
+    static gt::core::String missingText(gt::core::String const& key, char const* kind);
 
 private:
     void _fail(int code, gt::core::String const& message);
 
     gt::util::WebClient m_webClient;
     gt::net::URL m_root;
-    int m_errorCode;
-    gt::core::String m_errorMessage;
+    // Names this client's entry in each thread's table of last errors; never
+    // reused, so a later client at the same address starts without one.
+    unsigned long long m_serial;
     gt::core::String m_sessionId;
     std::atomic<bool> m_hasSession;  // mirrors !m_sessionId.isEmpty() for readers on other threads
     mutable gt::core::CriticalSection m_callLock;

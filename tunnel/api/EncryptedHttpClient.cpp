@@ -90,7 +90,12 @@ bool EncryptedHttpClient::request(HttpRequest const& request, HttpResponse* resp
                                   int timeoutMs) {
     gt::core::Timer timer(timeoutMs);
     HttpResponse reply;
-    if (!_request(request, &reply, https, timer.remaining())) return false;
+    // The layers below say why a request failed in the reply's reason.
+    auto failed = [&] {
+        if (response && !reply.reason.isEmpty()) response->reason = reply.reason;
+        return false;
+    };
+    if (!_request(request, &reply, https, timer.remaining())) return failed();
     // Only one resend per call: a second 316, or a 316 without the server's
     // time, is a failure rather than a reply to pass on.
     if (reply.statusCode == TIMESTAMP_RESET_STATUS) {
@@ -106,7 +111,7 @@ bool EncryptedHttpClient::request(HttpRequest const& request, HttpResponse* resp
         }
         m_clockOffset = serverTime - nowSeconds();
         reply.reset();
-        if (!_request(request, &reply, https, timer.remaining())) return false;
+        if (!_request(request, &reply, https, timer.remaining())) return failed();
         if (reply.statusCode == TIMESTAMP_RESET_STATUS) return false;
     }
     if (response) *response = reply;

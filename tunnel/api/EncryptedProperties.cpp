@@ -36,7 +36,7 @@ bool holdsNul(String const& text) {
 }  // namespace
 
 EncryptedProperties::EncryptedProperties(String const& path, String const& password)
-    : m_path(path), m_password(password), m_saved(true) {
+    : m_path(path), m_password(password), m_saved(true), m_unreadable(false) {
     load();
 }
 
@@ -90,7 +90,8 @@ void EncryptedProperties::load() {
     m_loadError.clear();
     Binary bytes;
     String const problem = _read(&bytes);
-    if (!problem.isEmpty()) {
+    m_unreadable = !problem.isEmpty();
+    if (m_unreadable) {
         m_loadError = u"The settings file " + m_path + u" " + problem;
         return;
     }
@@ -138,10 +139,7 @@ bool EncryptedProperties::canStore(String const& key, String const& value) {
 
 bool EncryptedProperties::setAll(Dictionary<String> const& values) {
     if (_refuse(values)) return false;
-    m_raw = values;
-    _expand();
-    m_saved = _save();
-    return m_saved;
+    return _store(values, values);
 }
 
 bool EncryptedProperties::set(String const& key, String const& value) {
@@ -152,10 +150,35 @@ bool EncryptedProperties::set(String const& key, String const& value) {
 
 bool EncryptedProperties::set(Dictionary<String> const& entries) {
     if (_refuse(entries)) return false;
+    Dictionary<String> raw = m_raw;
     for (auto const& entry : entries)
-        m_raw.set(entry.first, entry.second);
+        raw.set(entry.first, entry.second);
+    return _store(raw, entries);
+}
+
+// The file is what both programs read back: one this store could not read
+// holds settings it does not know (a save would replace them with the few
+// it has), and one larger than MAX_FILE_BYTES would not be read at all.
+// Either way nothing changes, in memory or on disk.
+bool EncryptedProperties::_store(Dictionary<String> const& raw, Dictionary<String> const& changed) {
+    if (m_unreadable) {
+        m_saved = false;
+        m_saveError =
+            m_loadError + u"; it is left as it is rather than replaced by the few settings known here.";
+        return false;
+    }
+    Binary const bytes = encode(raw, m_password);
+    if (bytes.length() > MAX_FILE_BYTES) {
+        m_saved = false;
+        String what = u"These settings";
+        if (changed.count() == 1) what = u"The value of \"" + changed.begin()->first + u"\"";
+        m_saveError = what + u" cannot be stored: the settings file would be larger than " +
+                      gt::core::Integer(MAX_FILE_BYTES).toString() + u" bytes.";
+        return false;
+    }
+    m_raw = raw;
     _expand();
-    m_saved = _save();
+    m_saved = _save(bytes);
     return m_saved;
 }
 
@@ -179,14 +202,14 @@ bool EncryptedProperties::_refuse(Dictionary<String> const& values) {
 
 // A reader (the other program) must never see half a file: the bytes go to
 // a private temporary file in the same folder, which then replaces the file.
-bool EncryptedProperties::_save() {
+bool EncryptedProperties::_save(Binary const& bytes) {
     m_saveError.clear();
     String const folder = gt::core::dirName(m_path);
     if (!folder.isEmpty() && !gt::core::isDirectory(folder) && !gt::core::createDirectories(folder)) {
         m_saveError = u"Cannot create the folder " + folder + u": " + gt::core::systemErrorText(errno);
         return false;
     }
-    if (gt::core::File::writeReplacing(m_path, encode(m_raw, m_password))) return true;
+    if (gt::core::File::writeReplacing(m_path, bytes)) return true;
     m_saveError = u"Cannot write " + m_path + u": " + gt::core::systemErrorText(errno);
     return false;
 }

@@ -33,9 +33,12 @@ public:
     // The value with "%APP_DIR%" expanded, or an empty text.
     gt::core::String get(gt::core::String const& key) const;
     // Replaces every entry and writes the file (creating its folder); true
-    // when the file now holds them. An entry that the key{value} form cannot
-    // hold (see canStore) is refused: false, and neither the store nor the
-    // file changes. A failed write keeps the entries in memory.
+    // when the file now holds them. Refused, with false and neither the store
+    // nor the file changed: an entry that the key{value} form cannot hold
+    // (see canStore), entries that would make the file larger than
+    // MAX_FILE_BYTES, and any save while the last load could not read the
+    // file that is there (see lastLoadError; load() again once it can be
+    // read). A failed write keeps the entries in memory.
     bool setAll(gt::core::Dictionary<gt::core::String> const& values);
     // Stores one entry and writes the file with all entries; false as setAll.
     bool set(gt::core::String const& key, gt::core::String const& value);
@@ -71,7 +74,9 @@ private:
     static gt::core::String _decode(gt::core::Binary const& bytes, gt::core::String const& password,
                                     gt::core::Dictionary<gt::core::String>* raw);
     bool _refuse(gt::core::Dictionary<gt::core::String> const& values);
-    bool _save();
+    bool _store(gt::core::Dictionary<gt::core::String> const& raw,
+                gt::core::Dictionary<gt::core::String> const& changed);
+    bool _save(gt::core::Binary const& bytes);
 
     gt::core::String m_path;
     gt::core::String m_password;
@@ -80,6 +85,9 @@ private:
     bool m_saved;
     gt::core::String m_saveError;
     gt::core::String m_loadError;
+    // The last load found a file it could not read (not one it could not
+    // decipher): saves are refused until a load reads it.
+    bool m_unreadable;
 };
 
 }  // namespace tunnel

@@ -48,7 +48,11 @@ bool OptimizedHttpClient::request(HttpRequest const& request, HttpResponse* resp
 bool OptimizedHttpClient::_try(SaHttpClient* client, HttpRequest const& request, HttpResponse* response,
                                bool https, int timeoutMs) {
     HttpResponse reply;
-    if (!client->request(request, &reply, https, timeoutMs)) return false;
+    if (!client->request(request, &reply, https, timeoutMs)) {
+        // Why it failed, when the server's client could tell.
+        if (response && !reply.reason.isEmpty()) response->reason = reply.reason;
+        return false;
+    }
     if (static_cast<unsigned>(reply.statusCode - 100) >= 300u) return false;
     if (response) response->swap(reply);
     return true;

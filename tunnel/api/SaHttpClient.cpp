@@ -177,6 +177,14 @@ bool SaHttpClient::_requestOnChannel(HttpRequest const& request, HttpResponse* r
     if (!gt::util::RawHttpClient::exchangeOn(
             channel, &m_selector, request,
             [&] { return !m_aborted && !deadline.isExpired() && !_checkAbort(); }, POLL_STEP_MS, &received)) {
+        // A reply past the cap is no network trouble: the user is told what
+        // the server sent rather than "cannot reach the network".
+        if (response && channel->hasProtocolError() && channel->protocolErrorText().endsWith(u"read limit")) {
+            response->reset();
+            response->reason = String::fromUtf8("服务器的响应超过了 ") +
+                               gt::core::Integer(MAX_REPLY_BYTES / (1024 * 1024)).toString() +
+                               String::fromUtf8(" MiB 的上限, 未能读取, 请稍后重试");
+        }
         return false;
     }
     String const* length = received.findHeader(u"Content-Length");

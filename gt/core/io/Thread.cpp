@@ -12,6 +12,7 @@
 #include "gt/core/lang/Fatal.h"
 #include "gt/core/lang/Integer.h"
 #include "gt/core/lang/Random.h"
+#include "gt/core/lang/SignalStack.h"
 
 namespace gt {
 namespace core {
@@ -48,6 +49,9 @@ void* Thread::_entry(void* object) {
     unsigned seed = static_cast<unsigned>(::time(nullptr)) * static_cast<unsigned>(::syscall(SYS_gettid));
     srand(seed);
     GT_ASSERT(object);
+    // Every thread of ours gets its own alternate signal stack: the crash
+    // handler runs there, so a stack overflow in this thread is reported too.
+    SignalStack signalStack;
     static_cast<Thread*>(object)->_run();
     return nullptr;
 }

@@ -83,6 +83,7 @@ public:
     bool operator<=(Binary const& other) const { return !(other < *this); }
     bool operator>=(Binary const& other) const { return !(*this < other); }
 
+    // Every byte, a zero byte included (see convertFromUtf8).
     void utf8ToString(String& out) const;
     String utf8ToString() const;
     void ansiToString(String& out) const;

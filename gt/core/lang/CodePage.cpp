@@ -5,11 +5,12 @@ namespace core {
 
 namespace {
 
-// Decodes n bytes (stopping at a zero byte) into out, which has room for n units.
-int decodeUtf8(unsigned char const* s, int n, Char* out) {
+// Decodes n bytes (with stopAtNul, only those before the first zero byte)
+// into out, which has room for n units.
+int decodeUtf8(unsigned char const* s, int n, Char* out, bool stopAtNul) {
     int o = 0;
     int i = 0;
-    while (i < n && s[i] != 0) {
+    while (i < n && !(stopAtNul && s[i] == 0)) {
         unsigned b = s[i];
         if (b < 0x80) {
             out[o++] = static_cast<Char>(b);
@@ -62,7 +63,7 @@ int decodeUtf8(unsigned char const* s, int n, Char* out) {
     return o;
 }
 
-void fromBytes(Binary const& in, String* out, bool skipMark) {
+void fromBytes(Binary const& in, String* out, bool skipMark, bool stopAtNul) {
     if (!out) return;
     int n = in.length();
     if (n == 0) {
@@ -76,7 +77,7 @@ void fromBytes(Binary const& in, String* out, bool skipMark) {
     }
     String result;
     result.reserve(n);
-    int units = decodeUtf8(s, n, result.data());
+    int units = decodeUtf8(s, n, result.data(), stopAtNul);
     result.setLength(units);
     out->swap(result);
 }
@@ -133,9 +134,9 @@ void toBytes(String const& in, Binary* out) {
 
 }  // namespace
 
-void convertFromUtf8(Binary const& in, String* out) { fromBytes(in, out, true); }
+void convertFromUtf8(Binary const& in, String* out) { fromBytes(in, out, true, false); }
 
-void convertFromAnsi(Binary const& in, String* out) { fromBytes(in, out, false); }
+void convertFromAnsi(Binary const& in, String* out) { fromBytes(in, out, false, true); }
 
 void convertToUtf8(String const& in, Binary* out) { toBytes(in, out); }
 

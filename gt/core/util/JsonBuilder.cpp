@@ -173,7 +173,7 @@ bool JsonBuilder::writeArray(Array<Any> const& array, String* out) {
 
 void JsonBuilder::escapeString(String& text) {
     int i = 0;
-    while (i < text.length() && escapeLetter(text[i]) == 0)
+    while (i < text.length() && escapeLetter(text[i]) == 0 && text[i] >= 0x20)
         ++i;
     if (i == text.length()) return;
     String escaped;
@@ -193,11 +193,20 @@ void JsonBuilder::_appendEscaped(String const& text, String* out) {
     int const n = text.length();
     int runStart = 0;
     for (int i = 0; i < n; ++i) {
-        Char letter = escapeLetter(p[i]);
-        if (letter == 0) continue;
+        Char const letter = escapeLetter(p[i]);
+        // Any other unit below 0x20 would leave text that no JSON reader,
+        // ours included, accepts: it goes out as \u00XX.
+        if (letter == 0 && p[i] >= 0x20) continue;
         out->append(p + runStart, i - runStart);
         out->append(u'\\');
-        out->append(letter);
+        if (letter != 0) {
+            out->append(letter);
+        } else {
+            static char16_t const kDigits[] = u"0123456789ABCDEF";
+            out->append(u"u00", 3);
+            out->append(kDigits[p[i] >> 4]);
+            out->append(kDigits[p[i] & 15]);
+        }
         runStart = i + 1;
     }
     out->append(p + runStart, n - runStart);

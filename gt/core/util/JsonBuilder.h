@@ -30,7 +30,8 @@ public:
     bool writeArray(Array<Any> const& array, String* out);
 
     // Backslash, double quote, CR, LF, form feed, backspace and TAB become
-    // their two-character escapes; nothing else is touched.
+    // their two-character escapes, every other unit below 0x20 \u00XX;
+    // nothing else is touched.
     static void escapeString(String& text);
 
 private:

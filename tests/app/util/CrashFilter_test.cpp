@@ -62,9 +62,12 @@ TEST_F(CrashFilterTest, EachCrashLeavesOneReportAndEndsByItsSignal) {
         char const* what;
         int signal;
     } const cases[] = {
-        {"segv", SIGSEGV},  {"overflow", SIGSEGV},  // handled on the alternate stack
-        {"abort", SIGABRT}, {"thread-segv", SIGSEGV},
-        {"race", SIGSEGV},  // two threads at once: still one report
+        {"segv", SIGSEGV},
+        {"overflow", SIGSEGV},  // handled on the alternate stack
+        {"abort", SIGABRT},
+        {"thread-segv", SIGSEGV},
+        {"race", SIGSEGV},             // two threads at once: still one report
+        {"thread-overflow", SIGSEGV},  // on that thread's own alternate stack
     };
     for (auto const& c : cases) {
         SCOPED_TRACE(c.what);

@@ -48,7 +48,8 @@ TEST(ApiClient, ResultKindsDecideSuccess) {
         EXPECT_EQ(client.call(u"/x", u"m", Dictionary<Any>(), &result, 1000), c.ok);
         if (c.entries < 0) {
             EXPECT_EQ(client.errorCode(), -1);
-            EXPECT_EQ(utf8(client.errorMessage()), "Bad rpc return: not dic or null");
+            EXPECT_EQ(utf8(client.errorMessage()),
+                      "服务器的响应不正确: 'result' 既不是对象也不是 null, 请稍后重试");
             EXPECT_TRUE(result.contains(u"old"));
         } else {
             EXPECT_EQ(client.errorCode(), 0);
@@ -97,6 +98,48 @@ TEST(ApiClient, TransportFailureIsMinusOneWithTextAndNextSuccessClearsIt) {
     EXPECT_TRUE(client.call(u"/x", u"m", Dictionary<Any>(), nullptr, 1000));
     EXPECT_EQ(client.errorCode(), 0);
     EXPECT_TRUE(client.errorMessage().isEmpty());
+}
+
+// The window reads the error after its call returns, while the background
+// refresh may have made a call of its own in between: each thread reads the
+// error of its own last call.
+TEST(ApiClient, EachThreadReadsTheErrorOfItsOwnLastCall) {
+    FakeHttp http;
+    http.answer = [&](gt::net::HttpRequest const& request, gt::net::HttpResponse& reply) {
+        std::string const body = gt::test::bytes(request.body);
+        if (body.find("\"fail\"") != std::string::npos) {
+            gt::test::rpcReply(request, reply, "\"error\":{\"code\":7,\"message\":\"设备已删除\"}");
+        } else {
+            gt::test::rpcReply(request, reply, "\"result\":null");
+        }
+        return true;
+    };
+    ApiClient client(&http, gt::net::URL(u"http://api.test/user"), u"sid");
+    EXPECT_FALSE(client.call(u"/x", u"fail", Dictionary<Any>(), nullptr, 1000));
+
+    // Another thread's call succeeds meanwhile, then fails in its own way.
+    int otherCode = -2;
+    std::string otherText = "unset";
+    std::thread other([&] {
+        EXPECT_EQ(client.errorCode(), 0);  // nothing of its own yet
+        EXPECT_TRUE(client.call(u"/x", u"ok", Dictionary<Any>(), nullptr, 1000));
+        otherCode = client.errorCode();
+        http.answer = [](gt::net::HttpRequest const&, gt::net::HttpResponse&) { return false; };
+        EXPECT_FALSE(client.call(u"/x", u"ok", Dictionary<Any>(), nullptr, 1000));
+        otherText = utf8(client.errorMessage());
+    });
+    other.join();
+    EXPECT_EQ(otherCode, 0);
+    EXPECT_EQ(otherText, "HTTP: 无法访问网络");
+    EXPECT_EQ(client.errorCode(), 7);
+    EXPECT_EQ(utf8(client.errorMessage()), "设备已删除");
+
+    // A client made later starts without an error, in every thread.
+    {
+        ApiClient later(&http, gt::net::URL(u"http://api.test/user"), u"sid");
+        EXPECT_EQ(later.errorCode(), 0);
+        EXPECT_TRUE(later.errorMessage().isEmpty());
+    }
 }
 
 TEST(ApiClient, HttpErrorStatusAndNonJsonReplyAreLocalFailures) {
@@ -203,7 +246,8 @@ TEST(ApiClient, CallsFromSeveralThreadsAreServedOneAtATime) {
 }
 
 // The error of the last call is read whole while other threads' calls keep
-// rewriting it: never a message half replaced.
+// failing: never a message half replaced, and each caller reads a whole one
+// of its own.
 TEST(ApiClient, ErrorReadWhileOtherThreadsCallIsAlwaysAWholeMessage) {
     std::string const messages[2] = {std::string(200, 'a') + " first", std::string(300, 'b') + " second"};
     FakeHttp http;
@@ -216,10 +260,14 @@ TEST(ApiClient, ErrorReadWhileOtherThreadsCallIsAlwaysAWholeMessage) {
     ApiClient client(&http, gt::net::URL(u"http://api.test/user"), u"sid");
     std::atomic<bool> done{false};
     std::vector<std::thread> callers;
+    std::atomic<int> notOwn{0};
     for (int t = 0; t < 2; ++t) {
         callers.emplace_back([&] {
-            for (int i = 0; i < 300; ++i)
+            for (int i = 0; i < 300; ++i) {
                 client.call(u"/x", u"m", Dictionary<Any>(), nullptr, 1000);
+                std::string const got = utf8(client.errorMessage());
+                if (got != messages[0] && got != messages[1]) ++notOwn;
+            }
         });
     }
     int reads = 0, broken = 0;
@@ -236,13 +284,16 @@ TEST(ApiClient, ErrorReadWhileOtherThreadsCallIsAlwaysAWholeMessage) {
     reader.join();
     EXPECT_GT(reads, 0);
     EXPECT_EQ(broken, 0);
+    EXPECT_EQ(notOwn.load(), 0);
 
     // What a caller holds is its own: another thread's call does not
-    // change it (nor free it) afterwards.
+    // change it (nor free it) afterwards, nor the error this thread reads.
+    client.call(u"/x", u"m", Dictionary<Any>(), nullptr, 1000);
     auto const& held = client.errorMessage();
     std::string const before = utf8(held);
+    EXPECT_FALSE(before.empty());
     std::thread([&] { client.call(u"/x", u"m", Dictionary<Any>(), nullptr, 1000); }).join();
-    EXPECT_NE(utf8(client.errorMessage()), before);
+    EXPECT_EQ(utf8(client.errorMessage()), before);
     EXPECT_EQ(utf8(held), before);
 }
 

@@ -182,9 +182,11 @@ TEST(EncryptedProperties, SetAllCreatesTheFolderAndAFailedWriteKeepsMemoryAndThe
     EXPECT_TRUE(props.lastSaveSucceeded());
     EXPECT_TRUE(dir.exists("data/Quorvane2/properties.cfg"));
 
-    // A folder where the file should be: the write cannot replace it.
-    ::mkdir(dir.path("blocked.cfg").c_str(), 0700);
+    // A folder where the file should be, made after the load found nothing
+    // there (one there at the load is refused before any write): the write
+    // cannot replace it.
     EncryptedProperties blocked(dir.str("blocked.cfg"), u"pw");
+    ::mkdir(dir.path("blocked.cfg").c_str(), 0700);
     EXPECT_FALSE(blocked.set(u"b", u"2"));
     EXPECT_FALSE(blocked.lastSaveSucceeded());
     EXPECT_EQ("Cannot write " + dir.path("blocked.cfg") + ": Is a directory (21)",
@@ -268,3 +270,74 @@ TEST(EncryptedProperties, OversizedFileIsNotRead) {
 }
 
 }  // namespace
+
+// The file holds the device binding and the saved password beside whatever
+// is set: a save must never leave a file that the next load cannot read,
+// nor replace one that this store could not read with the little it knows.
+TEST(EncryptedProperties, ASaveNeverLeavesOrReplacesAFileThatCannotBeRead) {
+    TempDir dir;
+    EncryptedProperties props(dir.str("properties.cfg"), u"host-pw");
+    Dictionary<String> binding;
+    binding.set(u"device.id", u"77");
+    binding.set(u"device.token", u"real-token");
+    ASSERT_TRUE(props.set(binding));
+    std::string const before = dir.readFile("properties.cfg");
+
+    // Too large, one value or all of them together: refused with the key
+    // and the limit, and nothing changes.
+    std::u16string const huge(EncryptedProperties::MAX_FILE_BYTES, u'x');
+    String const hugeValue(huge.data(), static_cast<int>(huge.size()));
+    EXPECT_FALSE(props.set(u"user.name", hugeValue));
+    EXPECT_FALSE(props.lastSaveSucceeded());
+    EXPECT_EQ(
+        "The value of \"user.name\" cannot be stored: the settings file would be larger than 4194304 bytes.",
+        utf8(props.lastSaveError()));
+    Dictionary<String> many = props.values();
+    for (int i = 0; i < 3; ++i)
+        many.set(gt::test::str("part" + std::to_string(i)), String(hugeValue.data(), hugeValue.length() / 2));
+    EXPECT_FALSE(props.setAll(many));
+    EXPECT_NE(std::string::npos, utf8(props.lastSaveError()).find("larger than 4194304 bytes"));
+    EXPECT_FALSE(props.values().contains(u"user.name"));
+    EXPECT_EQ(2, props.values().count());
+    EXPECT_EQ(before, dir.readFile("properties.cfg"));
+    // Just below the limit is still stored and reads back.
+    EXPECT_TRUE(props.set(u"user.name", String(hugeValue.data(), hugeValue.length() - 4096)));
+    EncryptedProperties reread(dir.str("properties.cfg"), u"host-pw");
+    EXPECT_TRUE(reread.lastLoadError().isEmpty()) << utf8(reread.lastLoadError());
+    EXPECT_EQ(String(u"real-token"), reread.get(u"device.token"));
+    ASSERT_TRUE(props.setAll(binding));
+
+    enum Kind { OVERSIZED, FIFO };
+    struct Case {
+        char const* name;
+        Kind kind;
+    } const cases[] = {{"larger than a load reads", OVERSIZED}, {"not a regular file", FIFO}};
+    for (Case const& c : cases) {
+        SCOPED_TRACE(c.name);
+        TempDir other;
+        std::string const file = other.path("properties.cfg");
+        std::string const oversized(EncryptedProperties::MAX_FILE_BYTES + 1, 'x');
+        if (c.kind == OVERSIZED) other.writeFile("properties.cfg", oversized);
+        if (c.kind == FIFO) ASSERT_EQ(0, ::mkfifo(file.c_str(), 0600));
+        EncryptedProperties unreadable(other.str("properties.cfg"), u"host-pw");
+        ASSERT_FALSE(unreadable.lastLoadError().isEmpty());
+
+        EXPECT_FALSE(unreadable.set(u"user.name", u"bob"));
+        EXPECT_FALSE(unreadable.setAll(binding));
+        EXPECT_FALSE(unreadable.lastSaveSucceeded());
+        EXPECT_EQ(utf8(unreadable.lastLoadError()) +
+                      "; it is left as it is rather than replaced by the few settings known here.",
+                  utf8(unreadable.lastSaveError()));
+        EXPECT_TRUE(unreadable.values().isEmpty());
+        struct stat st;
+        ASSERT_EQ(0, ::lstat(file.c_str(), &st));
+        if (c.kind == OVERSIZED) EXPECT_EQ(oversized, other.readFile("properties.cfg"));
+        if (c.kind == FIFO) EXPECT_TRUE(S_ISFIFO(st.st_mode));
+
+        // Once the file reads again, saves go on.
+        ASSERT_EQ(0, ::unlink(file.c_str()));
+        unreadable.load();
+        EXPECT_TRUE(unreadable.set(u"user.name", u"bob"));
+        EXPECT_TRUE(unreadable.lastSaveError().isEmpty());
+    }
+}

@@ -14,6 +14,8 @@
 
 #include "gt/core/lang/Integer.h"
 #include "support/Text.h"
+#include "tunnel/api/ApiClient.h"
+#include "tunnel/api/EncryptedHttpClient.h"
 
 using gt::net::HttpRequest;
 using gt::net::HttpResponse;
@@ -111,6 +113,48 @@ TEST(SaHttpClient, OversizedReplyIsRefused) {
                                 120000);
     HttpResponse response;
     EXPECT_FALSE(client.request(request(server.port()), &response, false, 5000));
+}
+
+// Past the cap the user is told that the reply was too large, through every
+// layer above, not that the network cannot be reached.
+TEST(SaHttpClient, AReplyPastTheCapSaysSoUpToTheCaller) {
+    struct Case {
+        char const* name;
+        std::string head;
+        long long total;
+    } const cases[] = {
+        {"declared too large",
+         "HTTP/1.1 200 OK\r\nContent-Length: " + std::to_string(tunnel::SaHttpClient::MAX_REPLY_BYTES + 1LL) +
+             "\r\n\r\n",
+         tunnel::SaHttpClient::MAX_REPLY_BYTES + 1LL},
+        {"read to the close", "HTTP/1.1 200 OK\r\nConnection: close\r\n\r\n",
+         tunnel::SaHttpClient::MAX_REPLY_BYTES + 65536LL},
+    };
+    char const* const reason = "服务器的响应超过了 16 MiB 的上限, 未能读取, 请稍后重试";
+    for (Case const& c : cases) {
+        SCOPED_TRACE(c.name);
+        {
+            SlowServer server(c.head, 65536, 0, c.total);
+            tunnel::SaHttpClient client(
+                gt::net::SocketAddress(gt::net::IpAddress(u"127.0.0.1"), server.port()), 120000);
+            HttpResponse response;
+            EXPECT_FALSE(client.request(request(server.port()), &response, false, 20000));
+            EXPECT_EQ(response.statusCode, -1);
+            EXPECT_EQ(gt::test::utf8(response.reason), reason);
+        }
+        SlowServer server(c.head, 65536, 0, c.total);
+        tunnel::SaHttpClient direct(gt::net::SocketAddress(gt::net::IpAddress(u"127.0.0.1"), server.port()),
+                                    120000);
+        tunnel::EncryptedHttpClient encrypted(&direct, u"tea(qvdemo)");
+        tunnel::ApiClient api(
+            &encrypted,
+            gt::net::URL(gt::test::str("http://127.0.0.1:" + std::to_string(server.port()) + "/user")),
+            u"sid");
+        EXPECT_FALSE(
+            api.call(u"/instance", u"enum_devices", gt::core::Dictionary<gt::core::Any>(), nullptr, 20000));
+        EXPECT_EQ(api.errorCode(), tunnel::ApiClient::LOCAL_ERROR);
+        EXPECT_EQ(gt::test::utf8(api.errorMessage()), std::string("HTTP: ") + reason);
+    }
 }
 
 TEST(SaHttpClient, TimeOutOfZeroFailsAtOnce) {

@@ -47,7 +47,10 @@ bool ApiClient::enumConfigs(Dictionary<String>* configs) {
     Dictionary<Any> result;
     if (!call(kUtil, u"enum_configs", Dictionary<Any>(), &result, CALL_TIMEOUT_MS)) return false;
     Any const& found = result.get(u"configs");
-    if (!isObject(found)) return false;
+    if (!isObject(found)) {
+        failCall(missingText(u"configs", "对象"));
+        return false;
+    }
     if (configs) {
         configs->clear();
         for (auto const& entry : asObject(found))
@@ -80,7 +83,10 @@ bool ApiClient::queryMyUser(User* user) {
     Dictionary<Any> result;
     if (!call(kAccount, u"query_my_user", sessionParams(), &result, CALL_TIMEOUT_MS)) return false;
     Any const& found = result.get(u"user");
-    if (!isObject(found)) return false;
+    if (!isObject(found)) {
+        failCall(missingText(u"user", "对象"));
+        return false;
+    }
     if (user) *user = User::fromDictionary(asObject(found));
     return true;
 }
@@ -88,7 +94,8 @@ bool ApiClient::queryMyUser(User* user) {
 bool ApiClient::enumRegions(Array<Region>* regions) {
     gt::core::LockGuard guard(&callLock());
     Array<Any> items;
-    if (!callForList(kInstance, u"enum_regions", sessionParams(), u"regions", &items)) return false;
+    if (!callForList(kInstance, u"enum_regions", sessionParams(), u"regions", &items, MAX_LIST_RECORDS))
+        return false;
     if (!regions) return true;
     fillList(items, regions, Region::fromDictionary);
     return true;
@@ -99,7 +106,7 @@ bool ApiClient::enumNodes(Array<Node>* nodes, long long regionId) {
     Dictionary<Any> params = sessionParams();
     params.set(u"region_id", Any(regionId));
     Array<Any> items;
-    if (!callForList(kInstance, u"enum_nodes", params, u"nodes", &items)) return false;
+    if (!callForList(kInstance, u"enum_nodes", params, u"nodes", &items, MAX_LIST_RECORDS)) return false;
     if (!nodes) return true;
     fillList(items, nodes, Node::fromDictionary);
     return true;
@@ -110,7 +117,8 @@ bool ApiClient::enumForwards(Array<Forward>* forwards, long long deviceId) {
     Dictionary<Any> params = sessionParams();
     params.set(u"device_id", Any(deviceId));
     Array<Any> items;
-    if (!callForList(kInstance, u"enum_forwards", params, u"forwards", &items)) return false;
+    if (!callForList(kInstance, u"enum_forwards", params, u"forwards", &items, MAX_LIST_RECORDS))
+        return false;
     if (!forwards) return true;
     fillList(items, forwards, Forward::fromDictionary);
     return true;
@@ -119,7 +127,8 @@ bool ApiClient::enumForwards(Array<Forward>* forwards, long long deviceId) {
 bool ApiClient::enumDevices(Array<Device>* devices) {
     gt::core::LockGuard guard(&callLock());
     Array<Any> items;
-    if (!callForList(kInstance, u"enum_devices", sessionParams(), u"devices", &items)) return false;
+    if (!callForList(kInstance, u"enum_devices", sessionParams(), u"devices", &items, MAX_LIST_RECORDS))
+        return false;
     if (!devices) return true;
     fillList(items, devices, Device::fromDictionary);
     return true;
@@ -188,7 +197,8 @@ bool ApiClient::removeForward(long long forwardId) {
 bool ApiClient::enumAcls(Array<Acl>* acls) {
     gt::core::LockGuard guard(&callLock());
     Array<Any> items;
-    if (!callForList(kInstance, u"enum_acls", sessionParams(), u"acls", &items)) return false;
+    if (!callForList(kInstance, u"enum_acls", sessionParams(), u"acls", &items, MAX_LIST_RECORDS))
+        return false;
     if (!acls) return true;
     fillList(items, acls, Acl::fromDictionary);
     return true;
@@ -219,7 +229,8 @@ bool ApiClient::removeAcl(long long aclId) {
 bool ApiClient::enumPrefixes(Array<String>* names) {
     gt::core::LockGuard guard(&callLock());
     Array<Any> items;
-    if (!callForList(kProduct, u"enum_prefixes", sessionParams(), u"prefixes", &items)) return false;
+    if (!callForList(kProduct, u"enum_prefixes", sessionParams(), u"prefixes", &items, MAX_LIST_RECORDS))
+        return false;
     if (!names) return true;
     fillList(items, names,
              [](Dictionary<Any> const& fields) { return gt::core::toString(fields.get(u"name")); });
@@ -255,7 +266,10 @@ bool ApiClient::queryQuota(QuotaInfo* quota) {
     Dictionary<Any> result;
     if (!call(kProduct, u"query_quota", sessionParams(), &result, CALL_TIMEOUT_MS)) return false;
     Any const& found = result.get(u"quota");
-    if (!isObject(found)) return false;
+    if (!isObject(found)) {
+        failCall(missingText(u"quota", "对象"));
+        return false;
+    }
     if (quota) {
         Dictionary<Any> const& parts = asObject(found);
         Any const& used = parts.get(u"used");

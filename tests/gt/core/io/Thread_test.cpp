@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <signal.h>
+
 #include <atomic>
 
 #include "support/Wait.h"
@@ -96,6 +98,30 @@ TEST(Thread, DestructorStopsTheBody) {
         }));
     }
     EXPECT_TRUE(ended);
+}
+
+// A crash handler runs on the alternate signal stack of the thread that
+// crashed; without one, a stack overflow there ends the process unreported.
+TEST(Thread, EveryThreadRunsWithAnAlternateSignalStackOfItsOwn) {
+    stack_t seen[2];
+    std::atomic<int> done{0};
+    Thread threads[2];
+    for (int i = 0; i < 2; ++i) {
+        ASSERT_TRUE(threads[i].start([&seen, &done, i] {
+            ::sigaltstack(nullptr, &seen[i]);
+            ++done;
+            // Both alive at once, so neither stack can be the other's reused.
+            while (done.load() < 2)
+                Thread::sleep(1);
+        }));
+    }
+    ASSERT_TRUE(waitFor([&] { return done.load() == 2; }, 10000));
+    for (int i = 0; i < 2; ++i) {
+        threads[i].stop(-1);
+        EXPECT_FALSE(seen[i].ss_flags & SS_DISABLE) << i;
+        EXPECT_GE(seen[i].ss_size, static_cast<size_t>(MINSIGSTKSZ)) << i;
+    }
+    EXPECT_NE(seen[0].ss_sp, seen[1].ss_sp);
 }
 
 TEST(Thread, SleepIgnoresNegativeValues) {

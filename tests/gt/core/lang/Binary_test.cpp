@@ -98,7 +98,14 @@ TEST(BinaryCopy, CopyToChecksRoom) {
 TEST(BinaryDecode, Utf8AndAnsi) {
     EXPECT_EQ(Binary("\xEF\xBB\xBF\x41").utf8ToString(), String(u"A"));
     EXPECT_EQ(Binary("\xEF\xBB\xBF").utf8ToString(), String());
-    EXPECT_EQ(Binary("A\0B", 3).utf8ToString(), String(u"A"));
+    // The whole byte range: a zero byte is one more character, not the end.
+    EXPECT_EQ(Binary("A\0B", 3).utf8ToString(), String(u"A\0B", 3));
+    EXPECT_EQ(Binary("\0", 1).utf8ToString(), String(u"\0", 1));
+    EXPECT_EQ(Binary("\xE4\xB8\0\xAD", 4).utf8ToString(), String(u"\uFFFD\0\uFFFD", 3));
+    String out(u"old");
+    Binary("x\0", 2).utf8ToString(out);
+    EXPECT_EQ(out, String(u"x\0", 2));
+    EXPECT_EQ(Binary("A\0B", 3).ansiToString(), String(u"A"));
     EXPECT_EQ(Binary("\xEF\xBB\xBF\x41").ansiToString().length(), 2);  // mark kept as U+FEFF
     EXPECT_EQ(Binary("\xE4\xB8\xAD").utf8ToString(), String(u"\u4e2d"));
 }

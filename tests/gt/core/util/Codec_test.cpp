@@ -106,8 +106,8 @@ TEST(CodePage, Utf8ToUtf16Table) {
          "A",
          u"A"},
         {"\xEF\xBB\xBF", u""},
-        {"\xEF\xBB", r},  // too short for a mark
-        {std::string("A\0B", 3), u"A"},
+        {"\xEF\xBB", r},                                       // too short for a mark
+        {std::string("A\0B", 3), std::u16string(u"A\0B", 3)},  // a NUL is a character, not the end
         {"\x80"
          "a\xFF",
          r + u"a" + r},

@@ -73,7 +73,7 @@ TEST(JsonBuilder, CompactOutputHasNoWhitespace) {
         char const* json;
     } const cases[] = {
         {Any(object),
-         "{\"B\":false,\"a\":\"x\\\"y\\\\z/\\r\\n\\f\\b\\t\x01\xC3\xA9 \",\"b\":[1,2.5,true,null]}"},
+         "{\"B\":false,\"a\":\"x\\\"y\\\\z/\\r\\n\\f\\b\\t\\u0001\xC3\xA9 \",\"b\":[1,2.5,true,null]}"},
         {Any(Dictionary<Any>()), "{}"},
         {Any(Array<Any>()), "[]"},
         {Any(Binary("\x00\xFF secret", 9)), "\"<BINARY>\""},
@@ -139,7 +139,7 @@ TEST(JsonBuilder, StateAndEscaping) {
         {"plain \xE4\xB8\xAD/", "plain \xE4\xB8\xAD/"},
         {"\\\"", "\\\\\\\""},
         {"\r\n\f\b\t", "\\r\\n\\f\\b\\t"},
-        {"\x01\x1F\x7F", "\x01\x1F\x7F"},
+        {"\x01\x1F\x7F", "\\u0001\\u001F\x7F"},
         {"", ""},
     };
     for (Case const& c : cases) {
@@ -373,6 +373,34 @@ TEST(JSON, RoundTripKeepsTheTree) {
         EXPECT_TRUE(numbers[2].is<long long>());
         EXPECT_EQ(numbers[4].cast<double>(), 0.001);
     }
+}
+
+// A raw control unit leaves text that is no JSON: a strict reader refuses
+// the whole document for one such character in one value.
+TEST(JsonBuilder, EveryControlCharacterIsWrittenEscapedAndReadsBack) {
+    String all;
+    for (char16_t c = 0; c < 0x20; ++c)
+        all.append(c);
+    all.append(u"\u007F\u00A0end");
+    Dictionary<Any> object;
+    object.set(all, Any(all));
+    for (bool pretty : {false, true}) {
+        String written;
+        ASSERT_TRUE(JSON::encode(object, &written, pretty));
+        bool inString = false;
+        for (int i = 0; i < written.length(); ++i) {
+            if (written[i] == u'"' && (i == 0 || written[i - 1] != u'\\')) inString = !inString;
+            if (inString) EXPECT_GE(written[i], 0x20) << "raw unit at " << i;
+        }
+        Dictionary<Any> back;
+        ASSERT_TRUE(JSON::decode(written, &back)) << utf8(written);
+        ASSERT_EQ(back.count(), 1);
+        EXPECT_TRUE(back.begin()->first == all);
+        EXPECT_TRUE(gt::core::toString(back.get(all)) == all);
+    }
+    String written;
+    ASSERT_TRUE(JSON::encode(Any(String(u"a\u0000b\u001B\u000B\n", 6)), &written, false));
+    EXPECT_EQ(utf8(written), "\"a\\u0000b\\u001B\\u000B\\n\"");
 }
 
 TEST(JsonParser, DoublesWithAnExponentSurviveARoundTrip) {

@@ -218,44 +218,154 @@ struct Fixture {
     ApiClient client{&http, gt::net::URL(u"http://api.test/user"), u"sid"};
 };
 
-TEST(ApiMethods, MissingOrWrongMainKeyFailsWithoutAnErrorAndLeavesOutputsAlone) {
-    struct Case {
-        char const* name;
+// Every wrong shape of reply fails the call with a reason the window can
+// show ("未能刷新" with an empty text tells the user nothing), and leaves
+// the caller's outputs alone.
+TEST(ApiMethods, AReplyOfTheWrongShapeFailsWithAReasonAndLeavesOutputsAlone) {
+    struct Call {
+        char const* key;
+        bool list;
         std::function<bool(ApiClient&)> run;
     };
     Array<tunnel::Device> devices;
     devices.add(tunnel::Device());
-    Case const cases[] = {
-        {"configs", [](ApiClient& c) { return c.enumConfigs(nullptr); }},
-        {"user", [](ApiClient& c) { return c.queryMyUser(nullptr); }},
-        {"quota", [](ApiClient& c) { return c.queryQuota(nullptr); }},
-        {"regions", [](ApiClient& c) { return c.enumRegions(nullptr); }},
-        {"nodes", [](ApiClient& c) { return c.enumNodes(nullptr, 1); }},
-        {"forwards", [](ApiClient& c) { return c.enumForwards(nullptr, 1); }},
-        {"devices", [&](ApiClient& c) { return c.enumDevices(&devices); }},
-        {"acls", [](ApiClient& c) { return c.enumAcls(nullptr); }},
-        {"prefixes", [](ApiClient& c) { return c.enumPrefixes(nullptr); }},
+    Dictionary<String> configs;
+    configs.set(u"kept", u"1");
+    Call const calls[] = {
+        {"configs", false, [&](ApiClient& c) { return c.enumConfigs(&configs); }},
+        {"user", false, [](ApiClient& c) { return c.queryMyUser(nullptr); }},
+        {"quota", false, [](ApiClient& c) { return c.queryQuota(nullptr); }},
+        {"regions", true, [](ApiClient& c) { return c.enumRegions(nullptr); }},
+        {"nodes", true, [](ApiClient& c) { return c.enumNodes(nullptr, 1); }},
+        {"forwards", true, [](ApiClient& c) { return c.enumForwards(nullptr, 1); }},
+        {"devices", true, [&](ApiClient& c) { return c.enumDevices(&devices); }},
+        {"acls", true, [](ApiClient& c) { return c.enumAcls(nullptr); }},
+        {"prefixes", true, [](ApiClient& c) { return c.enumPrefixes(nullptr); }},
     };
-    for (char const* reply : {"\"result\":null", "\"result\":{\"other\":1}"}) {
-        for (Case const& c : cases) {
-            SCOPED_TRACE(std::string(c.name) + " " + reply);
+    struct Shape {
+        char const* name;
+        std::string (*member)(Call const&);  // the reply's member for a call
+        bool namesKey;                       // the reason names the call's key
+    } const shapes[] = {
+        {"result null", [](Call const&) { return std::string("\"result\":null"); }, true},
+        {"result without the key", [](Call const&) { return std::string("\"result\":{\"other\":1}"); }, true},
+        {"key of the other kind",
+         [](Call const& c) {
+             return std::string("\"result\":{\"") + c.key + "\":" + (c.list ? "{}" : "[]") + "}";
+         },
+         true},
+        {"key is a number", [](Call const& c) { return std::string("\"result\":{\"") + c.key + "\":5}"; },
+         true},
+        {"key is a text", [](Call const& c) { return std::string("\"result\":{\"") + c.key + "\":\"x\"}"; },
+         true},
+        {"key is null", [](Call const& c) { return std::string("\"result\":{\"") + c.key + "\":null}"; },
+         true},
+        {"result is a list", [](Call const&) { return std::string("\"result\":[]"); }, false},
+        {"result is a number", [](Call const&) { return std::string("\"result\":7"); }, false},
+        {"result is a text", [](Call const&) { return std::string("\"result\":\"x\""); }, false},
+        {"result is true", [](Call const&) { return std::string("\"result\":true"); }, false},
+    };
+    for (Shape const& shape : shapes) {
+        for (Call const& c : calls) {
+            SCOPED_TRACE(std::string(c.key) + ": " + shape.name);
             Fixture f;
-            f.http.answer = replyWith(reply);
+            f.http.answer = replyWith(shape.member(c));
             EXPECT_FALSE(c.run(f.client));
-            EXPECT_EQ(f.client.errorCode(), 0);
-            EXPECT_TRUE(f.client.errorMessage().isEmpty());
-        }
-        // The wrong kind: an object where a list belongs, and the reverse.
-        for (Case const& c : cases) {
-            Fixture f;
-            bool list = std::string(c.name) != "configs" && std::string(c.name) != "user" &&
-                        std::string(c.name) != "quota";
-            f.http.answer =
-                replyWith(std::string("\"result\":{\"") + c.name + "\":" + (list ? "{}" : "[]") + "}");
-            EXPECT_FALSE(c.run(f.client)) << c.name;
+            EXPECT_EQ(f.client.errorCode(), ApiClient::LOCAL_ERROR);
+            std::string const reason = utf8(f.client.errorMessage());
+            EXPECT_EQ(reason.rfind("服务器的响应不正确: ", 0), 0u) << reason;
+            if (shape.namesKey)
+                EXPECT_NE(reason.find(std::string("'") + c.key + "'"), std::string::npos) << reason;
         }
     }
     EXPECT_EQ(devices.count(), 1);
+    EXPECT_EQ(configs.count(), 1);
+    EXPECT_TRUE(configs.contains(u"kept"));
+
+    // An error reply without a message still says what happened.
+    Fixture f;
+    f.http.answer = replyWith("\"error\":{\"code\":5}");
+    EXPECT_FALSE(f.client.enumDevices(nullptr));
+    EXPECT_EQ(f.client.errorCode(), 5);
+    EXPECT_EQ(utf8(f.client.errorMessage()), "服务器返回了错误 (代码 5), 但没有说明原因, 请稍后重试");
+}
+
+// A list longer than any account holds (four million empty records fit in
+// one reply) is refused whole, before a record is built, with the count and
+// the limit; up to the limit every element is read.
+TEST(ApiMethods, AListLongerThanTheLimitIsRefusedWithItsCount) {
+    struct Case {
+        char const* key;
+        std::function<bool(ApiClient&, int*)> run;  // the records read
+    };
+    Case const cases[] = {
+        {"regions",
+         [](ApiClient& c, int* n) {
+             Array<tunnel::Region> out;
+             bool ok = c.enumRegions(&out);
+             *n = out.count();
+             return ok;
+         }},
+        {"nodes",
+         [](ApiClient& c, int* n) {
+             Array<tunnel::Node> out;
+             bool ok = c.enumNodes(&out, 1);
+             *n = out.count();
+             return ok;
+         }},
+        {"forwards",
+         [](ApiClient& c, int* n) {
+             Array<tunnel::Forward> out;
+             bool ok = c.enumForwards(&out, 1);
+             *n = out.count();
+             return ok;
+         }},
+        {"devices",
+         [](ApiClient& c, int* n) {
+             Array<tunnel::Device> out;
+             bool ok = c.enumDevices(&out);
+             *n = out.count();
+             return ok;
+         }},
+        {"acls",
+         [](ApiClient& c, int* n) {
+             Array<tunnel::Acl> out;
+             bool ok = c.enumAcls(&out);
+             *n = out.count();
+             return ok;
+         }},
+        {"prefixes",
+         [](ApiClient& c, int* n) {
+             Array<String> out;
+             bool ok = c.enumPrefixes(&out);
+             *n = out.count();
+             return ok;
+         }},
+    };
+    auto listOf = [](char const* key, int count) {
+        std::string text = std::string("\"result\":{\"") + key + "\":[";
+        for (int i = 0; i < count; ++i)
+            text += i ? ",{}" : "{}";
+        return text + "]}";
+    };
+    for (Case const& c : cases) {
+        SCOPED_TRACE(c.key);
+        Fixture f;
+        int read = -1;
+        f.http.answer = replyWith(listOf(c.key, ApiClient::MAX_LIST_RECORDS));
+        EXPECT_TRUE(c.run(f.client, &read));
+        EXPECT_EQ(read, ApiClient::MAX_LIST_RECORDS);
+        EXPECT_EQ(f.client.errorCode(), 0);
+
+        f.http.answer = replyWith(listOf(c.key, 4 * ApiClient::MAX_LIST_RECORDS + 3));
+        read = -1;
+        EXPECT_FALSE(c.run(f.client, &read));
+        EXPECT_EQ(read, 0);  // the caller's empty list stays empty
+        EXPECT_EQ(f.client.errorCode(), ApiClient::LOCAL_ERROR);
+        EXPECT_EQ(utf8(f.client.errorMessage()),
+                  std::string("服务器返回的 '") + c.key +
+                      "' 列表有 4099 项, 超过了本客户端能处理的 1024 项, 未能读取");
+    }
 }
 
 TEST(ApiMethods, ListsSkipNonObjectsKeepOrderAndReplaceTheCallersList) {
