@@ -3,10 +3,10 @@
 #include <QCheckBox>
 
 #include "app/ClientConstants.h"
+#include "app/gui/DialogParent.h"
 #include "app/gui/FramelessWindow.h"
 #include "app/gui/GuiUtil.h"
 #include "app/gui/MainWindow.h"
-#include "app/gui/MessageDialog.h"
 #include "app/gui/SelectDialog.h"
 #include "app/util/NetworkAdapters.h"
 #include "app/util/StartupLink.h"
@@ -78,10 +78,7 @@ void SettingDialog::on_checkBoxLocalIp_toggled(bool checked) {
     _showAddress(offered[chosen]);
 }
 
-void SettingDialog::_warn(QString const& text) {
-    MessageDialog warning(this);
-    warning.warning(QStringLiteral("提示"), text);
-}
+void SettingDialog::_warn(QString const& text) { DialogParent::warn(this, QStringLiteral("提示"), text); }
 
 void SettingDialog::on_btnOk_clicked() {
     String const link = ClientConstants::STARTUP_LINK_FILE();
