@@ -74,7 +74,7 @@ private slots:
     void aWarningLiesOverTheMainWindowAsPlainText() {
         Windows windows;
         QApplication::setActiveWindow(nullptr);
-        QString const text = QStringLiteral("<img src=\"/dev/zero\">");
+        QString const text = QStringLiteral("<img src=\"/nonexistent/quorvane.png\">");
         QWidget* parent = nullptr;
         QPoint centre;
         QString shown;

@@ -75,7 +75,7 @@ private slots:
     void promptIsShownAsWritten() {
         // Prompts may carry names from the cloud: markup in them is never
         // read (an <img> would make the label load the path it names).
-        QString const markup = QStringLiteral("<img src=\"/dev/zero\">");
+        QString const markup = QStringLiteral("<img src=\"/nonexistent/quorvane.png\">");
         InputDialog box;
         QList<QLabel*> labels;
         gt::test::whenShown(&box, [&] {

@@ -137,7 +137,7 @@ private slots:
     void everyKindShowsItsTextAsWritten() {
         // Whatever the kind, a text is never read as markup unless the
         // caller asks (an <img> would make the label load the path it names).
-        QString const text = QStringLiteral("<img src=\"/dev/zero\"><br>完成");
+        QString const text = QStringLiteral("<img src=\"/nonexistent/quorvane.png\"><br>完成");
         for (Kind kind : {QUESTION, INFORMATION, WARNING, COMPLETE}) {
             Seen seen;
             run(

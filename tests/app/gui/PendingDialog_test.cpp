@@ -15,7 +15,7 @@ private slots:
         // Texts come from the cloud too: markup in them is never read (an
         // <img> would make the label load whatever path it names).
         QString const texts[] = {
-            QStringLiteral("<img src=\"/dev/zero\">"),
+            QStringLiteral("<img src=\"/nonexistent/quorvane.png\">"),
             QStringLiteral("<b>a.example:1234</b>\r\n已复制到剪贴板"),
             QStringLiteral("正在连接…"),
         };

@@ -94,7 +94,7 @@ private slots:
     void textsAreShownAsWritten() {
         // A device's or policy's name comes from the cloud: markup in it is
         // never read (an <img> would make the label load the path it names).
-        QString const markup = QStringLiteral("<img src=\"/dev/zero\">");
+        QString const markup = QStringLiteral("<img src=\"/nonexistent/quorvane.png\">");
         SelectDialog box;
         QList<QLabel*> labels;
         QString entry;
