@@ -2,17 +2,18 @@
 
 #include <QComboBox>
 #include <QEvent>
-#include <QScrollBar>
 #include <QSignalBlocker>
 #include <QSize>
 
 #include "app/IContext.h"
 #include "app/gui/AclMemberDialog.h"
+#include "app/gui/DialogParent.h"
 #include "app/gui/FramelessWindow.h"
 #include "app/gui/GuiUtil.h"
 #include "app/gui/IMainWindow.h"
 #include "app/gui/InformationDialog.h"
 #include "app/gui/MessageDialog.h"
+#include "app/gui/SectionNavigator.h"
 #include "app/gui/UiScale.h"
 #include "app/gui/WebLinks.h"
 #include "gt/core/util/Strings.h"
@@ -50,7 +51,7 @@ AclEditDialog::AclEditDialog(IMainWindow* mainWindow)
     : QDialog(mainWindow->mainWidget()),
       m_ui(new Ui::AclEditDialog),
       m_mainWindow(mainWindow),
-      m_scrolling(false) {
+      m_sections(nullptr) {
     m_ui->setupUi(this);
     // The first item of the filter runs the mode rule: the box starts
     // disabled and shows the hint.
@@ -60,8 +61,9 @@ AclEditDialog::AclEditDialog(IMainWindow* mainWindow)
     addItems(m_ui->comboBoxGateway, {QStringLiteral("不使用"), QStringLiteral("强制开启")});
     m_ui->comboBoxGateway->installEventFilter(this);
 
-    connect(m_ui->scrollAreaMain->verticalScrollBar(), &QScrollBar::valueChanged, this,
-            &AclEditDialog::_on_scrollBar_valueChanged);
+    m_sections = new SectionNavigator(m_ui->scrollAreaMain, {{m_ui->btnSection1, m_ui->labelSection1},
+                                                             {m_ui->btnSection2, m_ui->labelSection2},
+                                                             {m_ui->btnSection3, m_ui->labelSection3}});
     FramelessWindow::setupDialog(this, mainWindow->mainWidget());
 }
 
@@ -108,32 +110,9 @@ bool AclEditDialog::eventFilter(QObject* object, QEvent* event) {
     return QDialog::eventFilter(object, event);
 }
 
-void AclEditDialog::_on_scrollBar_valueChanged(int value) {
-    m_scrolling = true;
-    if (value >= m_ui->labelSection3->y()) {
-        m_ui->btnSection3->setChecked(true);
-    } else if (value < m_ui->labelSection2->y()) {
-        m_ui->btnSection1->setChecked(true);
-    } else {
-        m_ui->btnSection2->setChecked(true);
-    }
-    m_scrolling = false;
-}
-
 void AclEditDialog::on_btnClose_clicked() { close(); }
 
 void AclEditDialog::on_btnCancel_clicked() { close(); }
-
-void AclEditDialog::on_btnSection1_toggled(bool checked) { _scrollTo(checked, m_ui->labelSection1); }
-
-void AclEditDialog::on_btnSection2_toggled(bool checked) { _scrollTo(checked, m_ui->labelSection2); }
-
-void AclEditDialog::on_btnSection3_toggled(bool checked) { _scrollTo(checked, m_ui->labelSection3); }
-
-void AclEditDialog::_scrollTo(bool checked, QWidget* label) {
-    if (!checked || m_scrolling) return;
-    m_ui->scrollAreaMain->verticalScrollBar()->setValue(label->y());
-}
 
 void AclEditDialog::on_btnOK_clicked() {
     m_acl.label = fromQString(m_ui->editLabel->text());
@@ -153,8 +132,8 @@ void AclEditDialog::on_btnOK_clicked() {
         accept();
         return;
     }
-    MessageDialog(this).warning(creating ? QStringLiteral("未能创建") : QStringLiteral("未能保存"),
-                                toQString(api->errorMessage()));
+    DialogParent::warn(this, creating ? QStringLiteral("未能创建") : QStringLiteral("未能保存"),
+                       toQString(api->errorMessage()));
 }
 
 void AclEditDialog::on_comboBoxIpFilter_currentIndexChanged(int index) {
@@ -205,6 +184,6 @@ void AclEditDialog::on_comboBoxGateway_activated(int index) {
                              "访问者必须同时运行网关服务（<a href='") +
                          WebLinks::gatewayHelp().toHtmlEscaped() +
                          QStringLiteral("'><font color='#CE891D'>详细说明</font></a>）。<br>确认开启？");
-    if (!InformationDialog(this, false).question(QStringLiteral("网关授权"), text))
+    if (!InformationDialog(this, true).question(QStringLiteral("网关授权"), text))
         m_ui->comboBoxGateway->setCurrentIndex(GATEWAY_DISABLED);
 }

@@ -21,6 +21,7 @@
 #include "tunnel/api/user/Acl.h"
 
 class IMainWindow;
+class SectionNavigator;
 
 namespace Ui {
 class AclEditDialog;
@@ -59,12 +60,8 @@ public:
     bool eventFilter(QObject* object, QEvent* event) override;
 
 private slots:
-    void _on_scrollBar_valueChanged(int value);
     void on_btnClose_clicked();
     void on_btnCancel_clicked();
-    void on_btnSection1_toggled(bool checked);
-    void on_btnSection2_toggled(bool checked);
-    void on_btnSection3_toggled(bool checked);
     void on_btnOK_clicked();
     void on_comboBoxIpFilter_currentIndexChanged(int index);
     void on_editIp_textChanged();
@@ -73,10 +70,8 @@ private slots:
     void on_comboBoxGateway_activated(int index);
 
 private:
-    void _scrollTo(bool checked, QWidget* label);
-
     std::unique_ptr<Ui::AclEditDialog> m_ui;
-    IMainWindow* m_mainWindow;  // not owned; the parent
-    bool m_scrolling;
+    IMainWindow* m_mainWindow;     // not owned; the parent
+    SectionNavigator* m_sections;  // child of the scroll area
     tunnel::Acl m_acl;
 };

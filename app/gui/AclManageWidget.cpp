@@ -1,7 +1,5 @@
 #include "app/gui/AclManageWidget.h"
 
-#include <QApplication>
-#include <QPropertyAnimation>
 #include <QTableWidgetItem>
 
 #include "app/AclManager.h"
@@ -9,9 +7,11 @@
 #include "app/RowTexts.h"
 #include "app/SvrControlService.h"
 #include "app/gui/AclEditDialog.h"
+#include "app/gui/DialogParent.h"
 #include "app/gui/GuiUtil.h"
 #include "app/gui/IMainWindow.h"
 #include "app/gui/MessageDialog.h"
+#include "app/gui/PageSlide.h"
 #include "app/gui/UiScale.h"
 #include "tunnel/api/ApiClient.h"
 #include "ui_AclManageWidget.h"
@@ -27,11 +27,8 @@ AclManageWidget::AclManageWidget(QWidget* parent, IMainWindow* mainWindow)
     : QWidget(parent), m_ui(new Ui::AclManageWidget), m_mainWindow(mainWindow) {
     m_ui->setupUi(this);
     hide();
-    m_animation.reset(new QPropertyAnimation(this, "pos"));
-    m_animation->setStartValue(QPoint(0, height()));
-    m_animation->setEndValue(QPoint(0, 0));
-    m_animation->setDuration(SLIDE_MS);
-    connect(m_animation.get(), &QPropertyAnimation::finished, this, &AclManageWidget::_on_animation_finished);
+    m_slide = std::make_unique<PageSlide>(this, PageSlide::FROM_BELOW);
+    m_slide->onSlidOut = [this] { hide(); };
 
     QTableWidget* table = m_ui->tableAcl;
     table->verticalHeader()->setDefaultSectionSize(UiScale::scaled(40));
@@ -44,28 +41,18 @@ AclManageWidget::AclManageWidget(QWidget* parent, IMainWindow* mainWindow)
     on_tableAcl_itemSelectionChanged();
 }
 
-AclManageWidget::~AclManageWidget() { m_animation.reset(); }
+AclManageWidget::~AclManageWidget() { m_slide.reset(); }
 
 bool AclManageWidget::showPage() {
-    // The page's own height: the window may have been scaled since.
-    m_animation->stop();
-    m_animation->setStartValue(QPoint(0, height()));
-    m_animation->setDirection(QAbstractAnimation::Forward);
-    m_animation->start();
+    m_slide->slideIn();
     show();
     raise();
     return reload();
 }
 
 void AclManageWidget::closePage() {
-    m_animation->stop();
-    m_animation->setDirection(QAbstractAnimation::Backward);
-    m_animation->start();
+    m_slide->slideOut();
     m_ui->tableAcl->setCurrentItem(nullptr);
-}
-
-void AclManageWidget::_on_animation_finished() {
-    if (m_animation->direction() == QAbstractAnimation::Backward) hide();
 }
 
 bool AclManageWidget::reload() {
@@ -121,13 +108,13 @@ void AclManageWidget::on_btnDel_clicked() {
     tunnel::Acl acl;
     if (!_currentAcl(&acl)) return;
     long long const id = acl.id;
-    if (!MessageDialog(QApplication::activeWindow())
+    if (!MessageDialog(DialogParent::of(this))
              .question(QStringLiteral("删除访问策略"),
                        QStringLiteral("该访问策略删除后，配置不可恢复。确认删除？")))
         return;
     tunnel::ApiClient* api = m_mainWindow->context()->apiClient();
     if (!api->removeAcl(id)) {
-        MessageDialog(QApplication::activeWindow())
+        MessageDialog(DialogParent::of(this))
             .warning(QStringLiteral("未能删除"), toQString(api->errorMessage()));
         return;
     }

@@ -14,7 +14,7 @@
 #include "tunnel/api/user/Acl.h"
 
 class IMainWindow;
-class QPropertyAnimation;
+class PageSlide;
 class QTableWidgetItem;
 
 namespace Ui {
@@ -25,9 +25,6 @@ class AclManageWidget : public QWidget {
     Q_OBJECT
 
 public:
-    // How long the page takes to slide in or out.
-    static constexpr int SLIDE_MS = 100;
-
     // parent: the main window's body; mainWindow is not owned and outlives
     // the page. The page starts hidden.
     AclManageWidget(QWidget* parent, IMainWindow* mainWindow);
@@ -54,7 +51,6 @@ private slots:
     void on_btnMin_clicked();
     void on_btnClose_clicked();
     void on_btnEdit_clicked();
-    void _on_animation_finished();
     void on_btnDel_clicked();
     void on_tableAcl_itemActivated(QTableWidgetItem* item);
     void on_tableAcl_itemSelectionChanged();
@@ -69,6 +65,6 @@ private:
     void _edit(tunnel::Acl const& acl);
 
     std::unique_ptr<Ui::AclManageWidget> m_ui;
-    IMainWindow* m_mainWindow;                        // not owned
-    std::unique_ptr<QPropertyAnimation> m_animation;  // goes before the form
+    IMainWindow* m_mainWindow;           // not owned
+    std::unique_ptr<PageSlide> m_slide;  // goes before the form
 };

@@ -53,9 +53,7 @@ AclMemberDialog::AclMemberDialog(QWidget* parent)
         connect(action, &QAction::triggered, this, entry.slot);
         m_menu->addAction(action);
     }
-    m_menu->setCursor(Qt::PointingHandCursor);
-    m_menu->setWindowFlags(m_menu->windowFlags() | Qt::Popup | Qt::FramelessWindowHint);
-    m_menu->setAttribute(Qt::WA_TranslucentBackground);
+    FramelessWindow::setupMenu(m_menu);
 
     on_tableMember_itemSelectionChanged();
 }

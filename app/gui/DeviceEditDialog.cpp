@@ -1,13 +1,14 @@
 #include "app/gui/DeviceEditDialog.h"
 
 #include <QScrollBar>
-
 #include "app/IContext.h"
+#include "app/gui/DialogParent.h"
 #include "app/gui/FramelessWindow.h"
 #include "app/gui/GuiUtil.h"
 #include "app/gui/IMainWindow.h"
 #include "app/gui/InputDialog.h"
 #include "app/gui/MessageDialog.h"
+#include "app/gui/SectionNavigator.h"
 #include "gt/core/lang/Fatal.h"
 #include "gt/core/util/Any.h"
 #include "gt/core/util/Dictionary.h"
@@ -18,12 +19,12 @@ DeviceEditDialog::DeviceEditDialog(IMainWindow* mainWindow)
     : QDialog(mainWindow->mainWidget()),
       m_ui(std::make_unique<Ui::DeviceEditDialog>()),
       m_mainWindow(mainWindow),
-      m_scrolling(false) {
+      m_sections(nullptr) {
     GT_ASSERT(m_mainWindow);
     m_ui->setupUi(this);
     FramelessWindow::setupPopup(m_ui->comboBoxInstance);
-    connect(m_ui->scrollAreaMain->verticalScrollBar(), &QScrollBar::valueChanged, this,
-            &DeviceEditDialog::_on_scrollBar_valueChanged);
+    m_sections = new SectionNavigator(m_ui->scrollAreaMain, {{m_ui->btnSection1, m_ui->labelSection1},
+                                                             {m_ui->btnSection2, m_ui->labelSection2}});
     FramelessWindow::setupDialog(this, mainWindow->mainWidget());
 }
 
@@ -42,26 +43,6 @@ void DeviceEditDialog::on_btnClose_clicked() { close(); }
 
 void DeviceEditDialog::on_btnCancel_clicked() { close(); }
 
-void DeviceEditDialog::on_btnSection1_toggled(bool checked) {
-    if (checked && !m_scrolling)
-        m_ui->scrollAreaMain->verticalScrollBar()->setValue(m_ui->labelSection1->y());
-}
-
-void DeviceEditDialog::on_btnSection2_toggled(bool checked) {
-    if (checked && !m_scrolling)
-        m_ui->scrollAreaMain->verticalScrollBar()->setValue(m_ui->labelSection2->y());
-}
-
-void DeviceEditDialog::_on_scrollBar_valueChanged(int value) {
-    m_scrolling = true;
-    if (value < m_ui->labelSection2->y()) {
-        m_ui->btnSection1->setChecked(true);
-    } else {
-        m_ui->btnSection2->setChecked(true);
-    }
-    m_scrolling = false;
-}
-
 void DeviceEditDialog::on_btnCreateInstance_clicked() {
     InputDialog input(this);
     input.getText(QStringLiteral("新建实例"), QStringLiteral("请输入一个名称便于区分（比如：分支办公室）"),
@@ -76,6 +57,5 @@ void DeviceEditDialog::on_btnOK_clicked() {
         accept();
         return;
     }
-    MessageDialog warning(this);
-    warning.warning(QStringLiteral("未能保存"), toQString(api->errorMessage()));
+    DialogParent::warn(this, QStringLiteral("未能保存"), toQString(api->errorMessage()));
 }

@@ -10,6 +10,7 @@
 #include "tunnel/api/user/Device.h"
 
 class IMainWindow;
+class SectionNavigator;
 
 namespace Ui {
 class DeviceEditDialog;
@@ -31,15 +32,12 @@ public:
 private slots:
     void on_btnClose_clicked();
     void on_btnCancel_clicked();
-    void on_btnSection1_toggled(bool checked);
-    void on_btnSection2_toggled(bool checked);
     void on_btnCreateInstance_clicked();
     void on_btnOK_clicked();
-    void _on_scrollBar_valueChanged(int value);
 
 private:
     std::unique_ptr<Ui::DeviceEditDialog> m_ui;
-    IMainWindow* m_mainWindow;  // not owned; the parent
-    bool m_scrolling;           // while the scroll handler checks a section button
-    tunnel::Device m_device;    // the record being edited, blank outside exec
+    IMainWindow* m_mainWindow;     // not owned; the parent
+    SectionNavigator* m_sections;  // child of the scroll area
+    tunnel::Device m_device;       // the record being edited, blank outside exec
 };

@@ -1,8 +1,6 @@
 #include "app/gui/DeviceManageWidget.h"
 
-#include <QApplication>
 #include <QHeaderView>
-#include <QPropertyAnimation>
 #include <QTableWidgetItem>
 
 #include "app/DeviceBinding.h"
@@ -11,10 +9,12 @@
 #include "app/RowTexts.h"
 #include "app/SvrControlService.h"
 #include "app/gui/DeviceEditDialog.h"
+#include "app/gui/DialogParent.h"
 #include "app/gui/GuiUtil.h"
 #include "app/gui/IMainWindow.h"
 #include "app/gui/InputDialog.h"
 #include "app/gui/MessageDialog.h"
+#include "app/gui/PageSlide.h"
 #include "app/gui/UiScale.h"
 #include "gt/core/lang/Fatal.h"
 #include "gt/core/lang/Long.h"
@@ -26,7 +26,6 @@ using gt::core::String;
 
 namespace {
 
-constexpr int kSlideMs = 100;
 constexpr int kRowHeight = 40;
 constexpr int kStatusColumn = 4;
 
@@ -55,12 +54,8 @@ DeviceManageWidget::DeviceManageWidget(QWidget* parent, IMainWindow* mainWindow)
     m_ui->setupUi(this);
     hide();
 
-    m_animation = std::make_unique<QPropertyAnimation>(this, "pos");
-    m_animation->setStartValue(QPoint(0, height()));
-    m_animation->setEndValue(QPoint(0, 0));
-    m_animation->setDuration(kSlideMs);
-    connect(m_animation.get(), &QPropertyAnimation::finished, this,
-            &DeviceManageWidget::_on_animation_finished);
+    m_slide = std::make_unique<PageSlide>(this, PageSlide::FROM_BELOW);
+    m_slide->onSlidOut = [this] { hide(); };
 
     QTableWidget* table = m_ui->tableDevice;
     table->verticalHeader()->setDefaultSectionSize(UiScale::scaled(kRowHeight));
@@ -78,21 +73,15 @@ DeviceManageWidget::DeviceManageWidget(QWidget* parent, IMainWindow* mainWindow)
 DeviceManageWidget::~DeviceManageWidget() = default;
 
 void DeviceManageWidget::showPage() {
-    m_animation->setDirection(QAbstractAnimation::Forward);
-    m_animation->start();
+    m_slide->slideIn();
     show();
     raise();
     reload();
 }
 
 void DeviceManageWidget::closePage() {
-    m_animation->setDirection(QAbstractAnimation::Backward);
-    m_animation->start();
+    m_slide->slideOut();
     m_ui->tableDevice->setCurrentItem(nullptr);
-}
-
-void DeviceManageWidget::_on_animation_finished() {
-    if (m_animation->direction() == QAbstractAnimation::Backward) hide();
 }
 
 void DeviceManageWidget::on_btnMin_clicked() { emit minimizeRequested(); }
@@ -133,11 +122,6 @@ int DeviceManageWidget::_currentDevice() const {
     return row;
 }
 
-QWidget* DeviceManageWidget::_dialogParent() const {
-    QWidget* active = QApplication::activeWindow();
-    return active ? active : m_mainWindow->mainWidget();
-}
-
 void DeviceManageWidget::on_btnEdit_clicked() {
     int const row = _currentDevice();
     if (row < 0) return;
@@ -154,7 +138,7 @@ void DeviceManageWidget::on_btnDel_clicked() {
     int const row = _currentDevice();
     if (row < 0) return;
     long long const id = m_mainWindow->deviceManager()->devices()[row].id;
-    MessageDialog question(_dialogParent());
+    MessageDialog question(DialogParent::of(this));
     if (!question.question(
             QStringLiteral("删除设备"),
             QStringLiteral("设备删除后不会卸载服务，在该主机登录账号即可重新加入。确认删除？")))
@@ -166,8 +150,7 @@ void DeviceManageWidget::on_btnDel_clicked() {
         reload();
         return;
     }
-    MessageDialog warning(_dialogParent());
-    warning.warning(QStringLiteral("未能删除"), toQString(api->errorMessage()));
+    DialogParent::warn(this, QStringLiteral("未能删除"), toQString(api->errorMessage()));
 }
 
 bool DeviceManageWidget::isDeviceBound() const {
@@ -184,8 +167,7 @@ bool DeviceManageWidget::_saveBinding(String const& id, String const& token, QSt
     String reason;
     if (tunnel::DeviceBinding::save(m_mainWindow->context()->userProperties(), id, token, &reason))
         return true;
-    MessageDialog warning(_dialogParent());
-    warning.warning(title, QStringLiteral("本设备的绑定未能保存到设置文件。\n") + toQString(reason));
+    DialogParent::warn(this, title, QStringLiteral("本设备的绑定未能保存到设置文件。\n") + toQString(reason));
     return false;
 }
 
@@ -193,7 +175,7 @@ bool DeviceManageWidget::joinDevice() {
     QString const hostName = toQString(gt::net::hostName());
     tunnel::ApiClient* api = m_mainWindow->context()->apiClient();
     for (;;) {
-        InputDialog input(_dialogParent());
+        InputDialog input(DialogParent::of(this));
         if (!input.getText(QStringLiteral("新设备加入"),
                            QStringLiteral("请输入一个名称便于识别（比如：办公室主机）"), hostName,
                            Qt::AlignLeft)) {
@@ -208,8 +190,7 @@ bool DeviceManageWidget::joinDevice() {
             m_statusText = QString::fromUtf16(NOT_JOINED_TEXT);
             return false;
         }
-        MessageDialog warning(_dialogParent());
-        warning.warning(QStringLiteral("未能加入"), toQString(api->errorMessage()));
+        DialogParent::warn(this, QStringLiteral("未能加入"), toQString(api->errorMessage()));
     }
 }
 

@@ -16,7 +16,7 @@
 #include "gt/core/lang/String.h"
 
 class IMainWindow;
-class QPropertyAnimation;
+class PageSlide;
 class QTableWidgetItem;
 
 namespace Ui {
@@ -65,7 +65,6 @@ private slots:
     void on_btnMin_clicked();
     void on_btnClose_clicked();
     void on_btnEdit_clicked();
-    void _on_animation_finished();
     void on_btnDel_clicked();
     void on_tableDevice_itemActivated(QTableWidgetItem* item);
     void on_tableDevice_itemSelectionChanged();
@@ -77,10 +76,9 @@ private:
     // title when the file cannot hold them or was not written; the store
     // then holds what the file holds.
     bool _saveBinding(gt::core::String const& id, gt::core::String const& token, QString const& title);
-    QWidget* _dialogParent() const;
 
     std::unique_ptr<Ui::DeviceManageWidget> m_ui;
-    IMainWindow* m_mainWindow;                        // not owned
-    std::unique_ptr<QPropertyAnimation> m_animation;  // the slide in and out
+    IMainWindow* m_mainWindow;  // not owned
+    std::unique_ptr<PageSlide> m_slide;
     QString m_statusText;
 };

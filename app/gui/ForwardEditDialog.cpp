@@ -1,19 +1,21 @@
 #include "app/gui/ForwardEditDialog.h"
 
 #include <QAbstractItemModel>
-#include <QApplication>
 #include <QIcon>
 #include <QScrollBar>
+#include <algorithm>
 
 #include "app/DeviceBinding.h"
 #include "app/IContext.h"
 #include "app/QuotaFigures.h"
 #include "app/TcpPing.h"
+#include "app/gui/DialogParent.h"
 #include "app/gui/ForwardWizardDialog.h"
 #include "app/gui/FramelessWindow.h"
 #include "app/gui/GuiUtil.h"
 #include "app/gui/IMainWindow.h"
 #include "app/gui/MessageDialog.h"
+#include "app/gui/SectionNavigator.h"
 #include "app/gui/UiScale.h"
 #include "app/gui/WebLinks.h"
 #include "gt/core/lang/Fatal.h"
@@ -60,15 +62,17 @@ ForwardEditDialog::ForwardEditDialog(IMainWindow* mainWindow)
     : QDialog(mainWindow->mainWidget()),
       m_ui(std::make_unique<Ui::ForwardEditDialog>()),
       m_mainWindow(mainWindow),
-      m_syncingSections(false),
+      m_sections(nullptr),
       m_kind(ForwardWizardDialog::NO_KIND),
       m_deviceId(-1) {
     GT_ASSERT(m_mainWindow);
     m_ui->setupUi(this);
     for (QComboBox* box : {m_ui->comboBoxRegion, m_ui->comboBoxDomain, m_ui->comboBoxPort})
         FramelessWindow::setupPopup(box);
-    connect(m_ui->scrollAreaMain->verticalScrollBar(), &QScrollBar::valueChanged, this,
-            &ForwardEditDialog::_on_scrollBar_valueChanged);
+    m_sections = new SectionNavigator(m_ui->scrollAreaMain, {{m_ui->btnSection1, m_ui->labelSection1},
+                                                             {m_ui->btnSection2, m_ui->labelSection2},
+                                                             {m_ui->btnSection3, m_ui->labelSection3},
+                                                             {m_ui->btnSection4, m_ui->labelSection4}});
     // The own-domain field lies under the public-address box; only the
     // website layout of a region with own domains shows it.
     m_ui->editDomainCustom->hide();
@@ -355,46 +359,9 @@ void ForwardEditDialog::on_btnDelay_clicked() {
     _information(QStringLiteral("延迟测试"), QStringLiteral("线路延迟：%1 ms").arg(ms));
 }
 
-void ForwardEditDialog::_scrollToSection(int section) {
-    QLabel* const headings[] = {m_ui->labelSection1, m_ui->labelSection2, m_ui->labelSection3,
-                                m_ui->labelSection4};
-    if (section < 1 || section > 4) return;
-    m_ui->scrollAreaMain->verticalScrollBar()->setValue(headings[section - 1]->y());
-}
+void ForwardEditDialog::_scrollToClientSection() { m_sections->scrollTo(2); }
 
-void ForwardEditDialog::_scrollToClientSection() { _scrollToSection(3); }
-
-void ForwardEditDialog::_scrollToBandwidthSection() { _scrollToSection(4); }
-
-void ForwardEditDialog::_on_scrollBar_valueChanged(int value) {
-    m_syncingSections = true;
-    if (m_ui->labelSection4->y() <= value) {
-        m_ui->btnSection4->setChecked(true);
-    } else if (value >= m_ui->labelSection3->y()) {
-        m_ui->btnSection3->setChecked(true);
-    } else if (value >= m_ui->labelSection2->y()) {
-        m_ui->btnSection2->setChecked(true);
-    } else {
-        m_ui->btnSection1->setChecked(true);
-    }
-    m_syncingSections = false;
-}
-
-void ForwardEditDialog::on_btnSection1_toggled(bool checked) {
-    if (checked && !m_syncingSections) _scrollToSection(1);
-}
-
-void ForwardEditDialog::on_btnSection2_toggled(bool checked) {
-    if (checked && !m_syncingSections) _scrollToSection(2);
-}
-
-void ForwardEditDialog::on_btnSection3_toggled(bool checked) {
-    if (checked && !m_syncingSections) _scrollToSection(3);
-}
-
-void ForwardEditDialog::on_btnSection4_toggled(bool checked) {
-    if (checked && !m_syncingSections) _scrollToSection(4);
-}
+void ForwardEditDialog::_scrollToBandwidthSection() { m_sections->scrollTo(3); }
 
 void ForwardEditDialog::on_radioBandwidthFixed_toggled(bool checked) {
     if (!checked) return;
@@ -419,11 +386,11 @@ long long ForwardEditDialog::_localDeviceId() const {
 }
 
 void ForwardEditDialog::_warning(QString const& title, QString const& text) {
-    MessageDialog(QApplication::activeWindow()).warning(title, text);
+    DialogParent::warn(this, title, text);
 }
 
 void ForwardEditDialog::_information(QString const& title, QString const& text) {
-    MessageDialog(QApplication::activeWindow()).information(title, text);
+    MessageDialog(DialogParent::of(this)).information(title, text);
 }
 
 QString ForwardEditDialog::_lastError() const {

@@ -22,6 +22,7 @@
 #include "tunnel/api/user/Region.h"
 
 class IMainWindow;
+class SectionNavigator;
 
 namespace Ui {
 class ForwardEditDialog;
@@ -51,12 +52,7 @@ public:
     bool execEdit(tunnel::Forward const& forward);
 
 private slots:
-    void _on_scrollBar_valueChanged(int value);
     void on_btnClose_clicked();
-    void on_btnSection1_toggled(bool checked);
-    void on_btnSection2_toggled(bool checked);
-    void on_btnSection3_toggled(bool checked);
-    void on_btnSection4_toggled(bool checked);
     void on_btnDelay_clicked();
     void on_comboBoxRegion_currentIndexChanged(int index);
     void on_btnCancel_clicked();
@@ -83,7 +79,6 @@ private:
     bool _loadQuota();
     void _updateBandwidthTip();
 
-    void _scrollToSection(int section);
     void _scrollToClientSection();
     void _scrollToBandwidthSection();
 
@@ -102,8 +97,8 @@ private:
     QString _lastError() const;
 
     std::unique_ptr<Ui::ForwardEditDialog> m_ui;
-    IMainWindow* m_mainWindow;  // not owned; the parent
-    bool m_syncingSections;
+    IMainWindow* m_mainWindow;     // not owned; the parent
+    SectionNavigator* m_sections;  // child of the scroll area
     tunnel::QuotaInfo m_quota;
     int m_kind;
     long long m_deviceId;

@@ -1,11 +1,11 @@
 // The forward editor's OK button: the checks of the LAN port and the
 // bandwidth, the probe of a LAN target on this computer, and the one cloud
 // call (create_forward or modify_forward) whose success ends the dialog.
-#include <QApplication>
 
 #include "app/ForwardDraft.h"
 #include "app/IContext.h"
 #include "app/TcpPing.h"
+#include "app/gui/DialogParent.h"
 #include "app/gui/ForwardEditDialog.h"
 #include "app/gui/GuiUtil.h"
 #include "app/gui/IMainWindow.h"
@@ -91,7 +91,7 @@ bool ForwardEditDialog::_checkClientAddress(String const& protocol, String const
     unsigned short const tcpPort = port > 0 && port <= 0xFFFF ? static_cast<unsigned short>(port) : 0;
     gt::net::SocketAddress const target(gt::net::IpAddress::resolveFirst(host), tcpPort);
     if (tunnel::TcpPing(CLIENT_PROBE_MS, 1).ping(target) >= 0) return true;
-    return MessageDialog(QApplication::activeWindow())
+    return MessageDialog(DialogParent::of(this))
         .question(QStringLiteral("内网地址"),
                   QStringLiteral("填写的内网主机端口似乎无法连接，您确实要使用该主机端口吗？"));
 }

@@ -2,12 +2,10 @@
 
 #include <QAbstractItemModel>
 #include <QAction>
-#include <QApplication>
 #include <QCursor>
 #include <QHeaderView>
 #include <QIcon>
 #include <QMenu>
-#include <QPropertyAnimation>
 #include <QSignalBlocker>
 #include <QStringList>
 #include <QTableWidgetItem>
@@ -20,6 +18,7 @@
 #include "app/IContext.h"
 #include "app/RowTexts.h"
 #include "app/SvrControlService.h"
+#include "app/gui/DialogParent.h"
 #include "app/gui/ForwardEditDialog.h"
 #include "app/gui/ForwardWizardDialog.h"
 #include "app/gui/FramelessWindow.h"
@@ -28,6 +27,7 @@
 #include "app/gui/InformationDialog.h"
 #include "app/gui/InputDialog.h"
 #include "app/gui/MessageDialog.h"
+#include "app/gui/PageSlide.h"
 #include "app/gui/SelectDialog.h"
 #include "app/gui/UiScale.h"
 #include "app/util/Clipboard.h"
@@ -82,12 +82,8 @@ ForwardManageWidget::ForwardManageWidget(QWidget* parent, IMainWindow* mainWindo
     m_ui->setupUi(this);
     hide();
 
-    m_animation = std::make_unique<QPropertyAnimation>(this, "pos");
-    m_animation->setStartValue(QPoint(0, height()));
-    m_animation->setEndValue(QPoint(0, 0));
-    m_animation->setDuration(SLIDE_MS);
-    connect(m_animation.get(), &QPropertyAnimation::finished, this,
-            &ForwardManageWidget::_on_animation_finished);
+    m_slide = std::make_unique<PageSlide>(this, PageSlide::FROM_BELOW);
+    m_slide->onSlidOut = [this] { hide(); };
 
     QTableWidget* table = m_ui->tableForward;
     table->verticalHeader()->setDefaultSectionSize(UiScale::scaled(kRowHeight));
@@ -110,9 +106,7 @@ ForwardManageWidget::ForwardManageWidget(QWidget* parent, IMainWindow* mainWindo
     _addAction("actMove", QStringLiteral("移动"), &ForwardManageWidget::_on_actMove_triggered);
     _addAction("actAcl", QStringLiteral("限制"), &ForwardManageWidget::_on_actAcl_triggered);
     _addAction("actDel", QStringLiteral("删除"), &ForwardManageWidget::_on_actDel_triggered);
-    m_menu->setCursor(Qt::PointingHandCursor);
-    m_menu->setWindowFlags(Qt::Popup | Qt::FramelessWindowHint);
-    m_menu->setAttribute(Qt::WA_TranslucentBackground);
+    FramelessWindow::setupMenu(m_menu);
 
     on_tableForward_itemSelectionChanged();
 }
@@ -129,21 +123,13 @@ QAction* ForwardManageWidget::_addAction(char const* name, QString const& text,
 }
 
 void ForwardManageWidget::showPage() {
-    m_animation->setDirection(QAbstractAnimation::Forward);
-    m_animation->start();
+    m_slide->slideIn();
     show();
     raise();
     refreshDevices();
 }
 
-void ForwardManageWidget::closePage() {
-    m_animation->setDirection(QAbstractAnimation::Backward);
-    m_animation->start();
-}
-
-void ForwardManageWidget::_on_animation_finished() {
-    if (m_animation->direction() == QAbstractAnimation::Backward) hide();
-}
+void ForwardManageWidget::closePage() { m_slide->slideOut(); }
 
 void ForwardManageWidget::refreshDevices() {
     if (!m_mainWindow->refreshDevices()) return;
@@ -197,9 +183,8 @@ void ForwardManageWidget::reload() {
         // none stays to be edited, moved or deleted under this device.
         m_forwards.clear();
         table->setRowCount(0);
-        MessageDialog(m_mainWindow->mainWidget())
-            .warning(QStringLiteral("未能获取转发列表"),
-                     toQString(m_mainWindow->context()->apiClient()->errorMessage()));
+        DialogParent::warn(this, QStringLiteral("未能获取转发列表"),
+                           toQString(m_mainWindow->context()->apiClient()->errorMessage()));
         return;
     }
     m_forwards.swap(forwards);
@@ -290,7 +275,7 @@ void ForwardManageWidget::_delete() {
         (isWebsite(m_forwards[row].protocol) ? QStringLiteral("该映射删除后，网站地址将会关闭。")
                                              : QStringLiteral("该映射删除后，公网端口将会释放。")) +
         QStringLiteral("确认删除？");
-    if (!MessageDialog(QApplication::activeWindow()).question(QStringLiteral("删除映射"), text)) return;
+    if (!MessageDialog(DialogParent::of(this)).question(QStringLiteral("删除映射"), text)) return;
     if (m_mainWindow->context()->apiClient()->removeForward(id)) {
         // The devices count their mappings: the list is refreshed with them.
         refreshDevices();
@@ -308,7 +293,7 @@ void ForwardManageWidget::_on_actCopy_triggered() {
                               [] { gt::core::Thread::sleep(kCopyNoticeMs); });
         return;
     }
-    InformationDialog(m_mainWindow->mainWidget(), false)
+    InformationDialog(m_mainWindow->mainWidget(), true)
         .information(
             QStringLiteral("复制"),
             QStringLiteral(
@@ -322,7 +307,7 @@ void ForwardManageWidget::_on_actCName_triggered() {
     tunnel::Forward const& forward = m_forwards[row];
     if (isWebsite(forward.protocol) && !forward.host_custom.isEmpty()) {
         QString const target = toQString(forward.host_prefix + u"." + forward.host_domain);
-        InformationDialog(m_mainWindow->mainWidget(), false)
+        InformationDialog(m_mainWindow->mainWidget(), true)
             .information(QStringLiteral("域名解析"),
                          QStringLiteral("主机头已经绑定，请登录您的 DNS 管理后台，将您的自有域名通过 CNAME "
                                         "方式指向以下地址：<br><font color='#FFA924'>") +
@@ -358,14 +343,14 @@ void ForwardManageWidget::_on_actAcl_triggered() {
     if (row < 0) return;
     tunnel::Forward const forward = m_forwards[row];
     if (forward.protocol != String(u"tcp")) {
-        MessageDialog(QApplication::activeWindow())
+        MessageDialog(DialogParent::of(this))
             .information(QStringLiteral("访问策略"), QStringLiteral("访问策略当前仅支持原生端口映射。"));
         return;
     }
     if (!m_mainWindow->refreshAcls()) return;
     Array<tunnel::Acl> const acls = m_mainWindow->aclManager()->acls();
     if (acls.isEmpty()) {
-        MessageDialog(QApplication::activeWindow())
+        MessageDialog(DialogParent::of(this))
             .information(QStringLiteral("访问策略"),
                          QStringLiteral("无可用访问策略，请在主界面【管理工具】中创建。"));
         return;
@@ -400,13 +385,13 @@ bool ForwardManageWidget::requirePrefix() {
 
         QString prefix;
         for (;;) {
-            InputDialog input(QApplication::activeWindow());
+            InputDialog input(DialogParent::of(this));
             if (!input.getText(QStringLiteral("注册域名前缀"),
                                QStringLiteral("您需要注册一个域名前缀，完成后将不能修改"), prefix))
                 return false;
             prefix = toQString(fromQString(input.text()).toLower());
             if (api->checkPrefix(fromQString(prefix))) break;
-            MessageDialog(QApplication::activeWindow())
+            MessageDialog(DialogParent::of(this))
                 .warning(QStringLiteral("注册域名前缀"), toQString(api->errorMessage()));
         }
         QString const shown =
@@ -420,13 +405,13 @@ bool ForwardManageWidget::requirePrefix() {
             QString::fromLatin1(WEBSITE_EXAMPLE_DOMAIN) +
             QStringLiteral(
                 "</p></li></ol><p>当前只能注册一次，完成后将不能修改。</p><p>确认使用该前缀吗？</p>");
-        if (!InformationDialog(QApplication::activeWindow(), true).question(QStringLiteral("确认注册"), text))
+        if (!InformationDialog(DialogParent::of(this), true).question(QStringLiteral("确认注册"), text))
             continue;
         if (!api->createPrefixFree(fromQString(prefix))) {
             _warning(QStringLiteral("未能创建"));
             return false;
         }
-        MessageDialog(QApplication::activeWindow())
+        MessageDialog(DialogParent::of(this), MessageDialog::RICH_TEXT)
             .complete(QStringLiteral("注册域名前缀"),
                       QStringLiteral("恭喜您，") + shown +
                           QStringLiteral(" 已注册成功！<br>接下来您可以开始添加映射。"));
@@ -447,6 +432,5 @@ void ForwardManageWidget::_modified() {
 }
 
 void ForwardManageWidget::_warning(QString const& title) {
-    MessageDialog(QApplication::activeWindow())
-        .warning(title, toQString(m_mainWindow->context()->apiClient()->errorMessage()));
+    DialogParent::warn(this, title, toQString(m_mainWindow->context()->apiClient()->errorMessage()));
 }

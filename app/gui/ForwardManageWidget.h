@@ -24,7 +24,7 @@
 class IMainWindow;
 class QAction;
 class QMenu;
-class QPropertyAnimation;
+class PageSlide;
 class QTableWidgetItem;
 
 namespace Ui {
@@ -35,7 +35,6 @@ class ForwardManageWidget : public QWidget {
     Q_OBJECT
 
 public:
-    static constexpr int SLIDE_MS = 100;
     // Columns of the table.
     enum Column { COLUMN_LABEL, COLUMN_CLIENT, COLUMN_PUBLIC, COLUMN_PING, COLUMN_CHANNELS, COLUMN_COUNT };
     // Example host names under the cloud's mapping domain, shown when a
@@ -76,7 +75,6 @@ signals:
     void statusWanted();
 
 private slots:
-    void _on_animation_finished();
     void _on_actCopy_triggered();
     void _on_actCName_triggered();
     void _on_actEdit_triggered();
@@ -110,7 +108,7 @@ private:
 
     std::unique_ptr<Ui::ForwardManageWidget> m_ui;
     IMainWindow* m_mainWindow;  // not owned
-    std::unique_ptr<QPropertyAnimation> m_animation;
+    std::unique_ptr<PageSlide> m_slide;
     QMenu* m_menu;        // child of the page
     QAction* m_actCName;  // child of the page; shown for rows with an own domain
     gt::core::Array<tunnel::Forward> m_forwards;

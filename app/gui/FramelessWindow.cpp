@@ -3,6 +3,7 @@
 #include <QAbstractItemView>
 #include <QComboBox>
 #include <QDialog>
+#include <QMenu>
 
 #include "app/gui/UiScale.h"
 #include "app/gui/WindowMover.h"
@@ -22,10 +23,22 @@ void FramelessWindow::centreOver(QWidget* window, QWidget* parent) {
                  origin.y() + parent->height() / 2 - window->height() / 2);
 }
 
+namespace {
+
+void makePopup(QWidget* popup) {
+    popup->setWindowFlags(Qt::Popup | Qt::FramelessWindowHint);
+    popup->setAttribute(Qt::WA_TranslucentBackground);
+}
+
+}  // namespace
+
 void FramelessWindow::setupPopup(QComboBox* comboBox) {
     QAbstractItemView* view = comboBox->view();
     view->setCursor(Qt::PointingHandCursor);
-    QWidget* popup = view->window();
-    popup->setWindowFlags(Qt::Popup | Qt::FramelessWindowHint);
-    popup->setAttribute(Qt::WA_TranslucentBackground);
+    makePopup(view->window());
+}
+
+void FramelessWindow::setupMenu(QMenu* menu) {
+    menu->setCursor(Qt::PointingHandCursor);
+    makePopup(menu);
 }

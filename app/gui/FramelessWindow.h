@@ -1,11 +1,13 @@
 // The frame conventions of the client's windows: frameless translucent
 // top-level windows that draw their own shadow frame, scaled to the screen,
 // dragged by their "windowMove" areas (WindowMover) and, for dialogs, centred
-// over their parent; frameless translucent pop-ups for combo-box lists.
+// over their parent; frameless translucent pop-ups for combo-box lists and
+// menus, which draw their own background from the style sheet.
 #pragma once
 
 class QComboBox;
 class QDialog;
+class QMenu;
 class QWidget;
 
 class FramelessWindow {
@@ -20,4 +22,6 @@ public:
     static void centreOver(QWidget* window, QWidget* parent);
     // The list of a combo box: pointing-hand cursor, frameless translucent pop-up.
     static void setupPopup(QComboBox* comboBox);
+    // A menu (context, tray or button menu, and its submenus): the same.
+    static void setupMenu(QMenu* menu);
 };

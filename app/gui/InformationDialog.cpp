@@ -47,6 +47,6 @@ void InformationDialog::_setContent(QString const& title, QString const& text) {
     if (m_html) {
         m_ui->textBrowser->setHtml(text);
     } else {
-        m_ui->textBrowser->setText(text);
+        m_ui->textBrowser->setPlainText(text);
     }
 }

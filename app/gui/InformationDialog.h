@@ -3,9 +3,9 @@
 // question. Links open with the desktop's handler ("app:" links reach the
 // main window); the box itself never follows a link.
 //
-// Without html the text goes through QTextEdit::setText, which shows text
-// that looks like HTML as rich text: callers escape what they did not write
-// themselves (QString::toHtmlEscaped).
+// Without html the text is shown as written, whatever it looks like. A
+// caller that asks for html writes the markup itself and escapes every piece
+// it did not write (QString::toHtmlEscaped).
 #pragma once
 
 #include <QDialog>

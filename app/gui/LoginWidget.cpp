@@ -1,12 +1,13 @@
 #include "app/gui/LoginWidget.h"
 
 #include <QPropertyAnimation>
-
 #include "app/IContext.h"
+#include "app/gui/DialogParent.h"
 #include "app/gui/GuiUtil.h"
 #include "app/gui/IMainWindow.h"
 #include "app/gui/MainTexts.h"
 #include "app/gui/MessageDialog.h"
+#include "app/gui/PageSlide.h"
 #include "app/gui/WebLinks.h"
 #include "tunnel/api/ApiClient.h"
 #include "tunnel/api/EncryptedProperties.h"
@@ -25,14 +26,11 @@ LoginWidget::LoginWidget(QWidget* parent, IMainWindow* mainWindow)
       m_busy(false) {
     m_ui->setupUi(this);
     hide();
-    m_animation.reset(new QPropertyAnimation(this, "pos"));
-    m_animation->setStartValue(QPoint(0, -height()));
-    m_animation->setEndValue(QPoint(0, 0));
-    m_animation->setDuration(SLIDE_MS);
-    connect(m_animation.get(), &QPropertyAnimation::finished, this, &LoginWidget::_on_animation_finished);
+    m_slide = std::make_unique<PageSlide>(this, PageSlide::FROM_ABOVE);
+    m_slide->onSlidOut = [this] { accept(); };
 }
 
-LoginWidget::~LoginWidget() { m_animation.reset(); }
+LoginWidget::~LoginWidget() { m_slide.reset(); }
 
 bool LoginWidget::requireLogin() {
     if (m_busy) return false;
@@ -53,13 +51,13 @@ bool LoginWidget::_requireLogin() {
             m_firstShow = false;
             return true;
         }
-        _warn(QStringLiteral("未能登录"), toQString(api->errorMessage()));
+        DialogParent::warn(this, QStringLiteral("未能登录"), toQString(api->errorMessage()));
     }
     m_ui->editName->setText(toQString(name));
     if (m_firstShow) {
         move(0, 0);
     } else {
-        _slide(true);
+        m_slide->slideIn();
     }
     return exec() == 1;
 }
@@ -70,36 +68,22 @@ void LoginWidget::logout() {
     context->userProperties()->set(PASSWORD_KEY, String());
 }
 
-void LoginWidget::_slide(bool in) {
-    // The panel's own height: the window may have been scaled since.
-    m_animation->stop();
-    m_animation->setStartValue(QPoint(0, -height()));
-    m_animation->setDirection(in ? QAbstractAnimation::Forward : QAbstractAnimation::Backward);
-    m_animation->start();
-}
-
-void LoginWidget::_warn(QString const& title, QString const& text) {
-    MessageDialog dialog(m_mainWindow->mainWidget());
-    dialog.warning(title, text);
-}
-
 void LoginWidget::on_btnClose_clicked() { emit closeRequested(); }
 
 void LoginWidget::on_btnLogin_clicked() {
     // Already on its way out.
-    if (m_animation->state() == QAbstractAnimation::Running &&
-        m_animation->direction() == QAbstractAnimation::Backward)
-        return;
+    if (m_slide->isSlidingOut()) return;
     QString const name = m_ui->editName->text();
     QString const password = m_ui->editPwd->text();
     if (name.isEmpty() || password.isEmpty()) {
-        _warn(QStringLiteral("提示"), QStringLiteral("请输入您的账号和密码，账号可使用用户名或手机号。"));
+        DialogParent::warn(this, QStringLiteral("提示"),
+                           QStringLiteral("请输入您的账号和密码，账号可使用用户名或手机号。"));
         return;
     }
     tunnel::IContext* context = m_mainWindow->context();
     tunnel::ApiClient* api = context->apiClient();
     if (!api->login(fromQString(name), fromQString(password))) {
-        _warn(QStringLiteral("未能登录"), toQString(api->errorMessage()));
+        DialogParent::warn(this, QStringLiteral("未能登录"), toQString(api->errorMessage()));
         return;
     }
     m_firstShow = false;
@@ -115,16 +99,12 @@ void LoginWidget::on_btnLogin_clicked() {
         nameOnly.set(NAME_KEY, fromQString(name));
         nameOnly.set(PASSWORD_KEY, String());
         if (!settings->set(nameOnly)) settings->set(PASSWORD_KEY, String());
-        _warn(QStringLiteral("未能保存密码"),
-              QStringLiteral("已登录，但密码未能保存到设置文件，下次启动时需要重新输入。\n") +
-                  toQString(reason));
+        DialogParent::warn(this, QStringLiteral("未能保存密码"),
+                           QStringLiteral("已登录，但密码未能保存到设置文件，下次启动时需要重新输入。\n") +
+                               toQString(reason));
     }
     m_ui->editPwd->clear();
-    _slide(false);
-}
-
-void LoginWidget::_on_animation_finished() {
-    if (m_animation->direction() == QAbstractAnimation::Backward) accept();
+    m_slide->slideOut();
 }
 
 void LoginWidget::on_editPwd_returnPressed() { on_btnLogin_clicked(); }

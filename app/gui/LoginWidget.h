@@ -11,7 +11,7 @@
 #include "app/gui/ModalWidget.h"
 
 class IMainWindow;
-class QPropertyAnimation;
+class PageSlide;
 
 namespace Ui {
 class LoginWidget;
@@ -24,9 +24,6 @@ public:
     // Settings keys of the saved account.
     static char16_t const* const NAME_KEY;      // "user.name"
     static char16_t const* const PASSWORD_KEY;  // "user.pwd"
-    // How long the panel takes to slide in or out.
-    static constexpr int SLIDE_MS = 100;
-
     // parent: the main window's body; mainWindow is not owned and outlives
     // the panel.
     LoginWidget(QWidget* parent, IMainWindow* mainWindow);
@@ -47,19 +44,15 @@ signals:
 private slots:
     void on_btnClose_clicked();
     void on_btnLogin_clicked();
-    void _on_animation_finished();
     void on_editPwd_returnPressed();
     void on_btnForget_clicked();
     void on_btnHelp_clicked();
     void on_btnRegister_clicked();
 
 private:
-    void _slide(bool in);
-    void _warn(QString const& title, QString const& text);
-
     std::unique_ptr<Ui::LoginWidget> m_ui;
-    IMainWindow* m_mainWindow;                        // not owned
-    std::unique_ptr<QPropertyAnimation> m_animation;  // goes before the form
+    IMainWindow* m_mainWindow;           // not owned
+    std::unique_ptr<PageSlide> m_slide;  // goes before the form
     bool m_firstShow;
     bool m_busy;
 };

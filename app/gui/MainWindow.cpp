@@ -12,6 +12,7 @@
 #include "app/gui/AclManageWidget.h"
 #include "app/gui/DeviceManageWidget.h"
 #include "app/gui/ForwardManageWidget.h"
+#include "app/gui/FramelessWindow.h"
 #include "app/gui/GuiUtil.h"
 #include "app/gui/LoginWidget.h"
 #include "app/gui/SettingDialog.h"
@@ -32,13 +33,6 @@ constexpr char kAppScheme[] = "app";
 MainWindow::CloudEndpoints endpointsOf(MainWindow::CloudEndpoints const* given) {
     if (given) return *given;
     return MainWindow::CloudEndpoints{Config::apiUrl(), Config::hosts(), Config::encryption()};
-}
-
-// Menus are frameless pop-ups that draw their own background.
-void stylePopup(QMenu* menu) {
-    menu->setCursor(Qt::PointingHandCursor);
-    menu->setWindowFlags(Qt::Popup | Qt::FramelessWindowHint);
-    menu->setAttribute(Qt::WA_TranslucentBackground);
 }
 
 }  // namespace
@@ -128,7 +122,7 @@ void MainWindow::_buildMenus() {
     QMenu* store = new QMenu(QStringLiteral("加购升级"), this);
     store->addAction(QStringLiteral("流量包"), this, &MainWindow::_on_actStoreTraffic_triggered);
     store->addAction(QStringLiteral("套餐计划"), this, &MainWindow::_on_actStorePlan_triggered);
-    stylePopup(store);
+    FramelessWindow::setupMenu(store);
     m_trayMenu->addMenu(store);
     m_trayMenu->addAction(QStringLiteral("帮助中心"), this, &MainWindow::_on_actHelp_triggered);
     m_trayMenu->addSeparator();
@@ -136,12 +130,12 @@ void MainWindow::_buildMenus() {
     // Its text depends on the service mode at the moment the menu opens.
     m_actExit =
         m_trayMenu->addAction(QStringLiteral("默认关闭方式"), this, &MainWindow::_on_actExit_triggered);
-    stylePopup(m_trayMenu);
+    FramelessWindow::setupMenu(m_trayMenu);
     connect(m_trayMenu, &QMenu::aboutToShow, this, &MainWindow::_updateMenuTexts);
 
     m_toolsMenu->addAction(QStringLiteral("账号状态"), this, &MainWindow::_on_actUtilAccount_triggered);
     m_toolsMenu->addAction(QStringLiteral("访问策略"), this, &MainWindow::_on_actUtilAcl_triggered);
-    stylePopup(m_toolsMenu);
+    FramelessWindow::setupMenu(m_toolsMenu);
 }
 
 void MainWindow::_buildTray() {

@@ -181,7 +181,6 @@ private:
     // Ends the process at once, without destructors: worker threads may
     // still run, and the updater waits for this program to go.
     [[noreturn]] void _leave(int code);
-    void _showWarning(QString const& title, QString const& text);
     // ok, after the warning "未能刷新" with the cloud's reason when false.
     bool _refreshed(bool ok);
 

@@ -11,6 +11,7 @@
 #include "app/ClientConstants.h"
 #include "app/ForwardStatus.h"
 #include "app/gui/DeviceManageWidget.h"
+#include "app/gui/DialogParent.h"
 #include "app/gui/ForwardManageWidget.h"
 #include "app/gui/GuiUtil.h"
 #include "app/gui/InformationDialog.h"
@@ -108,14 +109,9 @@ void MainWindow::_updateStatusLine() {
     m_ui->labelMain->setText(MainTexts::statusLine(m_svrControl.isRunning(), m_deviceWidget->statusText()));
 }
 
-void MainWindow::_showWarning(QString const& title, QString const& text) {
-    QWidget* parent = QApplication::activeWindow();
-    MessageDialog dialog(parent ? parent : this);
-    dialog.warning(title, text);
-}
-
 bool MainWindow::_refreshed(bool ok) {
-    if (!ok) _showWarning(QStringLiteral("未能刷新"), toQString(m_client.apiClient()->errorMessage()));
+    if (!ok)
+        DialogParent::warn(this, QStringLiteral("未能刷新"), toQString(m_client.apiClient()->errorMessage()));
     return ok;
 }
 
@@ -205,7 +201,7 @@ MainWindow::UpgradeStart MainWindow::_startUpgrade() {
     String error;
     if (m_client.applyUpgrade(&error)) return UPGRADE_STARTED;
     m_svrControl.start();
-    _showWarning(QStringLiteral("未能更新"), toQString(error));
+    DialogParent::warn(this, QStringLiteral("未能更新"), toQString(error));
     return UPDATER_FAILED;
 }
 
@@ -219,7 +215,7 @@ void MainWindow::on_btnUpgrade_clicked() {
     bool hasUpdate = false;
     String error;
     if (!m_client.checkUpgrade(&hasUpdate, &error)) {
-        MessageDialog box(this);
+        MessageDialog box(this, MessageDialog::RICH_TEXT);
         box.information(QStringLiteral("升级"),
                         QStringLiteral("未能完成版本检测。<br>") + richText(toQString(error)));
         return;
@@ -255,7 +251,7 @@ bool MainWindow::repair(String const& type) {
 
 void MainWindow::on_btnRepair_clicked() {
     if (!repair(String())) return;
-    MessageDialog box(this);
+    MessageDialog box(this, MessageDialog::RICH_TEXT);
     box.information(QStringLiteral("诊断完成"),
                     QStringLiteral("环境诊断：没有问题<br><small>（现有版本仅限检测运行环境问题）</small>"));
 }
@@ -263,6 +259,6 @@ void MainWindow::on_btnRepair_clicked() {
 void MainWindow::on_btnAccount_clicked() {
     // On failure the last records are shown.
     refreshAccount();
-    MessageDialog box(this);
+    MessageDialog box(this, MessageDialog::RICH_TEXT);
     box.complete(QStringLiteral("账号状态"), MainTexts::accountSummary(m_quota, m_plan));
 }

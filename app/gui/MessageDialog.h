@@ -2,10 +2,10 @@
 // an icon, a message and one or two buttons. A caller makes one on the stack,
 // calls one of the four operations once and lets it go.
 //
-// question, information and complete show their text as rich text when it
-// looks like HTML (links, "<br>"), so callers escape what they did not write
-// themselves (QString::toHtmlEscaped). warning always shows plain text: its
-// text is an error message from the cloud or the system, never markup.
+// The message is plain text: a cloud's or the system's words are shown as
+// written, whatever they look like. A caller that writes markup of its own
+// (line breaks, links, colours) asks for RICH_TEXT and escapes every piece
+// it did not write itself (QString::toHtmlEscaped).
 #pragma once
 
 #include <QDialog>
@@ -18,8 +18,11 @@ class MessageDialog;
 class MessageDialog : public QDialog {
     Q_OBJECT
 public:
+    // How the message is read.
+    enum Text { PLAIN_TEXT, RICH_TEXT };
+
     // The parent may be null; with one the box is centred over it.
-    explicit MessageDialog(QWidget* parent = nullptr);
+    explicit MessageDialog(QWidget* parent = nullptr, Text text = PLAIN_TEXT);
     ~MessageDialog() override;
 
     // "是" (default) and "否"; true when the user chose "是".
@@ -36,7 +39,7 @@ private slots:
 
 private:
     void _setIcon(QString const& path);
-    int _showMessage(QString const& title, QString const& text, Qt::TextFormat format);
+    int _showMessage(QString const& title, QString const& text);
 
     std::unique_ptr<Ui::MessageDialog> m_ui;
 };

@@ -5,6 +5,7 @@
 #include "app/ClientConstants.h"
 #include "app/IContext.h"
 #include "app/SvrControlService.h"
+#include "app/gui/DialogParent.h"
 #include "app/gui/FramelessWindow.h"
 #include "app/gui/GuiUtil.h"
 #include "app/gui/IMainWindow.h"
@@ -82,10 +83,7 @@ void SettingDialog::on_checkBoxLocalIp_toggled(bool checked) {
     _showAddress(offered[chosen]);
 }
 
-void SettingDialog::_warn(QString const& text) {
-    MessageDialog warning(this);
-    warning.warning(QStringLiteral("提示"), text);
-}
+void SettingDialog::_warn(QString const& text) { DialogParent::warn(this, QStringLiteral("提示"), text); }
 
 void SettingDialog::on_btnOk_clicked() {
     String const link = ClientConstants::STARTUP_LINK_FILE();

@@ -5,7 +5,9 @@
 
 #include <QAbstractButton>
 #include <QApplication>
+#include <QColor>
 #include <QDesktopServices>
+#include <QImage>
 #include <QList>
 #include <QPointer>
 #include <QTimer>
@@ -100,6 +102,22 @@ public slots:
 private:
     QString m_scheme;
 };
+
+// Whether the widget, painted as it is now, draws some pixel within 16 per
+// channel of colour: tells a highlighted text or mark from a plain one
+// without depending on the font's exact pixels.
+inline bool drawsColour(QWidget* widget, QColor const& colour) {
+    QImage const image = widget->grab().toImage();
+    for (int y = 0; y < image.height(); ++y) {
+        for (int x = 0; x < image.width(); ++x) {
+            QColor const pixel = image.pixelColor(x, y);
+            if (qAbs(pixel.red() - colour.red()) <= 16 && qAbs(pixel.green() - colour.green()) <= 16 &&
+                qAbs(pixel.blue() - colour.blue()) <= 16)
+                return true;
+        }
+    }
+    return false;
+}
 
 // Types text into the focused widget as key events carrying the text, one
 // per character (QTest::keyClicks asserts on characters outside Latin-1).

@@ -22,6 +22,7 @@
 #include "app/ClientConstants.h"
 #include "app/gui/GuiUtil.h"
 #include "app/gui/MainWindow.h"
+#include "app/gui/UiScale.h"
 #include "gt/net/socket/SocketAddress.h"
 #include "support/CloudCalls.h"
 #include "support/DialogWatcher.h"
@@ -39,6 +40,18 @@ constexpr char kJoin[] = "新设备加入";
 constexpr char kTakeOver[] = "设备接管";
 
 QString hostName() { return toQString(gt::net::hostName()); }
+
+// Where the page stood when it was shown (a slide starts outside the body).
+class ShowRecorder : public QObject {
+public:
+    explicit ShowRecorder(QWidget* widget) { widget->installEventFilter(this); }
+    QList<QPoint> positions;
+
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (event->type() == QEvent::Show) positions.append(static_cast<QWidget*>(watched)->pos());
+        return false;
+    }
+};
 
 }  // namespace
 
@@ -92,7 +105,10 @@ private:
 
 private slots:
     void initTestCase() { m_env.reset(new GuiClient); }
-    void cleanup() { m_env->reset(m_window); }
+    void cleanup() {
+        m_env->reset(m_window);
+        UiScale::setFactor(0);
+    }
 
     void joiningBindsThisComputerAsANewDevice() {
         DialogWatcher script;
@@ -182,6 +198,23 @@ private slots:
         QVERIFY(id != 99);
         QCOMPARE(GuiClient::setting(u"device.token"), cloudDevice(id)["token"].toString());
         QCOMPARE(cloudDevice(id)["label"].toString(), QString("taken over"));
+    }
+
+    // The window scales its pages after building them: the page slides in
+    // from just below the body at its scaled height, and back there.
+    void slidesFromBelowTheScaledPage() {
+        UiScale::setFactor(1.25);
+        DialogWatcher script;
+        openAndCheck(script, GuiClient::BIND_DEMO_DEVICE);
+        int const height = page()->height();
+        QVERIFY(height > 512);  // 512 as built
+        ShowRecorder shown(page());
+        page()->showPage();
+        QCOMPARE(shown.positions, QList<QPoint>{QPoint(0, height)});
+        QTRY_VERIFY(page()->pos() == QPoint(0, 0));
+        page()->closePage();
+        QTRY_VERIFY(!page()->isVisible());
+        QCOMPARE(page()->pos(), QPoint(0, height));
     }
 
     // Deleting this computer's device leaves the binding in place; the next

@@ -338,6 +338,20 @@ private slots:
         });
         QVERIFY(!dialog.execEdit(demoTcp(1)));
     }
+
+    void theCurrentSectionIsHighlighted() {
+        ForwardEditDialog dialog(m_account->window());
+        QColor const accent(QStringLiteral("#FFA924"));
+        QList<bool> highlighted;
+        whenDialog<ForwardEditDialog>([&](ForwardEditDialog* d) {
+            child<QPushButton>(d, "btnSection3")->click();
+            for (char const* name : {"btnSection1", "btnSection2", "btnSection3", "btnSection4"})
+                highlighted << gt::test::drawsColour(child<QPushButton>(d, name), accent);
+            clickLater(d, "btnClose");
+        });
+        QVERIFY(!dialog.execEdit(demoTcp(1)));
+        QCOMPARE(highlighted, (QList<bool>{false, false, true, false}));
+    }
 };
 
 GT_GUI_CLIENT_TEST_MAIN(ForwardEditDialogTest)

@@ -259,6 +259,25 @@ private slots:
         QVERIFY(recordedParams(m_account->cloud(), "enum_acls").isEmpty());
     }
 
+    void boxesFromTheContextMenuLieOverTheWindow() {
+        // Right after the menu closed, the window system may not have made
+        // any window active yet.
+        QApplication::setActiveWindow(nullptr);
+        selectRow("game");
+        QWidget* parent = nullptr;
+        QPoint centre;
+        auto seen = whenDialog<MessageDialog>([&](MessageDialog* dialog) {
+            parent = dialog->parentWidget();
+            centre = dialog->pos() + QPoint(dialog->width() / 2, dialog->height() / 2);
+            clickLater(dialog, "btn_2");
+        });
+        trigger("actAcl");
+        QVERIFY(seen->shown);
+        QWidget* window = m_account->window();
+        QCOMPARE(parent, window);
+        QCOMPARE(centre, window->pos() + QPoint(window->width() / 2, window->height() / 2));
+    }
+
     void deleteAsksThenRemoves_data() {
         QTest::addColumn<QString>("label");
         QTest::addColumn<bool>("confirm");

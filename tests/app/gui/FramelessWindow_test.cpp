@@ -4,6 +4,7 @@
 #include <QComboBox>
 #include <QDialog>
 #include <QLabel>
+#include <QMenu>
 #include <QMouseEvent>
 #include <QPushButton>
 
@@ -149,6 +150,20 @@ private slots:
                  Qt::Popup | Qt::FramelessWindowHint);
         QVERIFY(popup->testAttribute(Qt::WA_TranslucentBackground));
         QCOMPARE(combo.view()->cursor().shape(), Qt::PointingHandCursor);
+    }
+
+    void menusArePopupsOfTheSameKind() {
+        QWidget owner;
+        QMenu* menu = new QMenu(&owner);
+        QMenu* sub = menu->addMenu(QStringLiteral("加购升级"));
+        for (QMenu* each : {menu, sub}) {
+            FramelessWindow::setupMenu(each);
+            QCOMPARE(each->windowFlags() & (Qt::Popup | Qt::FramelessWindowHint),
+                     Qt::Popup | Qt::FramelessWindowHint);
+            QVERIFY(each->testAttribute(Qt::WA_TranslucentBackground));
+            QCOMPARE(each->cursor().shape(), Qt::PointingHandCursor);
+            QCOMPARE(each->parentWidget(), each == menu ? &owner : static_cast<QWidget*>(menu));
+        }
     }
 };
 

@@ -72,6 +72,24 @@ private slots:
         QCOMPARE(box.text(), QStringLiteral("new"));
     }
 
+    void promptIsShownAsWritten() {
+        // Prompts may carry names from the cloud: markup in them is never
+        // read (an <img> would make the label load the path it names).
+        QString const markup = QStringLiteral("<img src=\"/nonexistent/quorvane.png\">");
+        InputDialog box;
+        QList<QLabel*> labels;
+        gt::test::whenShown(&box, [&] {
+            labels = {box.findChild<QLabel*>("labelTitle"), box.findChild<QLabel*>("labelMsg")};
+            gt::test::click(&box, "btn_2");
+        });
+        QVERIFY(!box.getText(markup, markup + QStringLiteral("名称"), markup));
+        QCOMPARE(labels.size(), 2);
+        QCOMPARE(labels[0]->text(), markup);
+        QCOMPARE(labels[1]->text(), markup + QStringLiteral("名称"));
+        for (QLabel* label : labels)
+            QCOMPARE(label->textFormat(), Qt::PlainText);
+    }
+
     void emptyProposalLeavesAnEmptyEdit() {
         InputDialog box;
         Seen seen;

@@ -21,8 +21,9 @@ struct Seen {
 };
 
 int run(Kind kind, QString const& title, QString const& text, std::function<void(MessageDialog&)> step,
-        Seen* seen = nullptr, QWidget* parent = nullptr) {
-    MessageDialog box(parent);
+        Seen* seen = nullptr, QWidget* parent = nullptr,
+        MessageDialog::Text format = MessageDialog::PLAIN_TEXT) {
+    MessageDialog box(parent, format);
     auto ran = gt::test::whenShown(&box, [&] {
         if (seen) {
             seen->btn1Visible = box.findChild<QPushButton*>("btn_1")->isVisible();
@@ -133,6 +134,19 @@ private slots:
         QCOMPARE(seen.title, QStringLiteral("未能登录"));
     }
 
+    void everyKindShowsItsTextAsWritten() {
+        // Whatever the kind, a text is never read as markup unless the
+        // caller asks (an <img> would make the label load the path it names).
+        QString const text = QStringLiteral("<img src=\"/nonexistent/quorvane.png\"><br>完成");
+        for (Kind kind : {QUESTION, INFORMATION, WARNING, COMPLETE}) {
+            Seen seen;
+            run(
+                kind, QStringLiteral("提示"), text, [](MessageDialog& b) { b.close(); }, &seen);
+            QCOMPARE(seen.format, Qt::PlainText);
+            QCOMPARE(seen.text, text);
+        }
+    }
+
     void messagesMayCarryRichTextAndLinks() {
         QString text =
             QStringLiteral("环境诊断：没有问题<br><small>（现有版本仅限检测运行环境问题）</small>");
@@ -142,10 +156,14 @@ private slots:
         QVERIFY(label->openExternalLinks());
         QVERIFY(label->wordWrap());
         QVERIFY(label->textInteractionFlags() & Qt::LinksAccessibleByMouse);
-        run(
-            INFORMATION, QStringLiteral("诊断完成"), text, [](MessageDialog& b) { b.close(); }, &seen);
-        QCOMPARE(seen.format, Qt::AutoText);
-        QCOMPARE(seen.text, text);
+        // Our own markup is asked for.
+        for (Kind kind : {QUESTION, INFORMATION, COMPLETE}) {
+            run(
+                kind, QStringLiteral("诊断完成"), text, [](MessageDialog& b) { b.close(); }, &seen, nullptr,
+                MessageDialog::RICH_TEXT);
+            QCOMPARE(seen.format, Qt::RichText);
+            QCOMPARE(seen.text, text);
+        }
     }
 
     void centredOverItsParent() {

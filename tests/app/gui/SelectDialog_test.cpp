@@ -91,6 +91,27 @@ private slots:
         }
     }
 
+    void textsAreShownAsWritten() {
+        // A device's or policy's name comes from the cloud: markup in it is
+        // never read (an <img> would make the label load the path it names).
+        QString const markup = QStringLiteral("<img src=\"/nonexistent/quorvane.png\">");
+        SelectDialog box;
+        QList<QLabel*> labels;
+        QString entry;
+        gt::test::whenShown(&box, [&] {
+            labels = {box.findChild<QLabel*>("labelTitle"), box.findChild<QLabel*>("labelMsg")};
+            entry = box.findChild<QComboBox*>("comboBox")->currentText();
+            gt::test::click(&box, "btn_2");
+        });
+        box.select(markup + QStringLiteral("标题"), markup + QStringLiteral("将该映射移动到："), {markup}, 0);
+        QCOMPARE(labels.size(), 2);
+        QCOMPARE(labels[0]->text(), markup + QStringLiteral("标题"));
+        QCOMPARE(labels[1]->text(), markup + QStringLiteral("将该映射移动到："));
+        for (QLabel* label : labels)
+            QCOMPARE(label->textFormat(), Qt::PlainText);
+        QCOMPARE(entry, markup);
+    }
+
     void emptyListShowsNothing() {
         SelectDialog box;
         bool shown = false;
