@@ -12,6 +12,9 @@ links it without the engine. The client (app, app/gui) never includes the
 engine or the service program (svr), whose classes share names with its own
 (tunnel::IContext, tunnel::StatusService). Tests under tests/<layer> follow
 the rule of the layer they test; tests/support and benchmarks are not checked.
+Inside app/gui, pages and dialogs know the main window only through
+IMainWindow.h: MainWindow.h is included by the window's own sources
+(MainWindow*.cpp) and main.cpp alone (tests may include it).
 Prints one line per wrong include and exits 1 when there is any.
 """
 import os
@@ -47,6 +50,8 @@ NAMES = {rank: prefix.rstrip("/") for prefix, rank in reversed(LAYERS)}
 NAMES[5] = "tunnel engine"
 INCLUDE = re.compile(r'^\s*#\s*include\s+"([^"]+)"')
 SOURCE_DIRS = ["gt", "tunnel", "svr", "app", "tests/gt", "tests/tunnel", "tests/svr", "tests/app"]
+MAIN_WINDOW = "app/gui/MainWindow.h"
+MAIN_WINDOW_OWN = re.compile(r"^app/gui/(MainWindow[A-Za-z]*\.cpp|main\.cpp)$")
 
 
 def layer(path):
@@ -75,6 +80,11 @@ def main():
                         m = INCLUDE.match(line)
                         if not m:
                             continue
+                        if (m.group(1) == MAIN_WINDOW and rel.startswith("app/")
+                                and not MAIN_WINDOW_OWN.match(rel)):
+                            faults.append("%s:%d: only the main window's own sources and main.cpp include %s;"
+                                          " a page or dialog uses app/gui/IMainWindow.h"
+                                          % (rel, number, MAIN_WINDOW))
                         target = layer(m.group(1))
                         if target is None:
                             continue

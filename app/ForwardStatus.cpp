@@ -2,6 +2,8 @@
 
 #include <map>
 
+#include "tunnel/api/StatusReport.h"
+
 using gt::core::Any;
 using gt::core::Array;
 using gt::core::Dictionary;
@@ -22,7 +24,7 @@ Array<ForwardStatus> ForwardStatus::merge(Array<Any> const& entries, Array<Forwa
     for (Any const& element : entries) {
         if (!element.is<Dictionary<Any> >()) continue;
         Dictionary<Any> const& entry = element.cast<Dictionary<Any> >();
-        byId[gt::core::toLong(entry.get(u"id"))] = &entry;
+        byId[gt::core::toLong(entry.get(StatusReport::KEY_ID))] = &entry;
     }
     Array<ForwardStatus> rows;
     for (Forward const& forward : forwards) {
@@ -30,7 +32,7 @@ Array<ForwardStatus> ForwardStatus::merge(Array<Any> const& entries, Array<Forwa
         auto const found = byId.find(forward.id);
         if (found != byId.end()) {
             Dictionary<Any> const& entry = *found->second;
-            Any const& pingValue = entry.get(u"ping");
+            Any const& pingValue = entry.get(StatusReport::KEY_PING);
             int const ping = gt::core::toInt(pingValue);
             if (ping >= BUSY_PING_MS) {
                 row.ping = BUSY;
@@ -42,8 +44,8 @@ Array<ForwardStatus> ForwardStatus::merge(Array<Any> const& entries, Array<Forwa
             } else {
                 row.ping = NO_TRAFFIC;
             }
-            row.channels = gt::core::toString(entry.get(u"channels"));
-            row.error = gt::core::toString(entry.get(u"error"));
+            row.channels = gt::core::toString(entry.get(StatusReport::KEY_CHANNELS));
+            row.error = gt::core::toString(entry.get(StatusReport::KEY_ERROR));
         }
         rows.add(row);
     }
@@ -51,7 +53,7 @@ Array<ForwardStatus> ForwardStatus::merge(Array<Any> const& entries, Array<Forwa
 }
 
 bool ForwardStatus::entriesOf(Dictionary<Any> const& report, Array<Any>* entries) {
-    Any const& forwards = report.get(u"forwards");
+    Any const& forwards = report.get(StatusReport::KEY_FORWARDS);
     if (!forwards.is<Array<Any> >()) return false;
     if (entries) *entries = forwards.cast<Array<Any> >();
     return true;

@@ -5,6 +5,7 @@
 #include "gt/core/io/Mailbox.h"
 #include "gt/core/util/Array.h"
 #include "gt/core/util/JSON.h"
+#include "tunnel/api/StatusReport.h"
 
 using gt::core::Any;
 using gt::core::Array;
@@ -17,17 +18,15 @@ namespace tunnel {
 
 namespace {
 
-char16_t const* const kForwards = u"forwards";
-
 // The report's "forwards" list without the entries that are not objects.
 void keepObjectEntries(Dictionary<Any>* report) {
-    Any const& forwards = report->get(kForwards);
+    Any const& forwards = report->get(StatusReport::KEY_FORWARDS);
     if (!forwards.is<Array<Any> >()) return;
     Array<Any> kept;
     for (Any const& entry : forwards.cast<Array<Any> >()) {
         if (entry.is<Dictionary<Any> >()) kept.add(entry);
     }
-    report->set(kForwards, Any(kept));
+    report->set(StatusReport::KEY_FORWARDS, Any(kept));
 }
 
 }  // namespace

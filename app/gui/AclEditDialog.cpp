@@ -6,11 +6,12 @@
 #include <QSignalBlocker>
 #include <QSize>
 
+#include "app/IContext.h"
 #include "app/gui/AclMemberDialog.h"
 #include "app/gui/FramelessWindow.h"
 #include "app/gui/GuiUtil.h"
+#include "app/gui/IMainWindow.h"
 #include "app/gui/InformationDialog.h"
-#include "app/gui/MainWindow.h"
 #include "app/gui/MessageDialog.h"
 #include "app/gui/UiScale.h"
 #include "app/gui/WebLinks.h"
@@ -50,8 +51,11 @@ void addItems(QComboBox* comboBox, QStringList const& items) {
 
 }  // namespace
 
-AclEditDialog::AclEditDialog(MainWindow* mainWindow)
-    : QDialog(mainWindow), m_ui(new Ui::AclEditDialog), m_mainWindow(mainWindow), m_scrolling(false) {
+AclEditDialog::AclEditDialog(IMainWindow* mainWindow)
+    : QDialog(mainWindow->mainWidget()),
+      m_ui(new Ui::AclEditDialog),
+      m_mainWindow(mainWindow),
+      m_scrolling(false) {
     m_ui->setupUi(this);
     // The first item of the filter runs the mode rule: the box starts
     // disabled and shows the hint.
@@ -63,7 +67,7 @@ AclEditDialog::AclEditDialog(MainWindow* mainWindow)
 
     connect(m_ui->scrollAreaMain->verticalScrollBar(), &QScrollBar::valueChanged, this,
             &AclEditDialog::_on_scrollBar_valueChanged);
-    FramelessWindow::setupDialog(this, mainWindow);
+    FramelessWindow::setupDialog(this, mainWindow->mainWidget());
 }
 
 AclEditDialog::~AclEditDialog() = default;

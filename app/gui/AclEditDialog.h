@@ -20,7 +20,7 @@
 #include "gt/core/util/Array.h"
 #include "tunnel/api/user/Acl.h"
 
-class MainWindow;
+class IMainWindow;
 
 namespace Ui {
 class AclEditDialog;
@@ -43,7 +43,7 @@ public:
 
     // mainWindow is the parent and the way to the cloud; it outlives the
     // dialog.
-    explicit AclEditDialog(MainWindow* mainWindow);
+    explicit AclEditDialog(IMainWindow* mainWindow);
     ~AclEditDialog() override;
 
     // Edits a copy of acl; true when the cloud created or saved the policy.
@@ -76,7 +76,7 @@ private:
     void _scrollTo(bool checked, QWidget* label);
 
     std::unique_ptr<Ui::AclEditDialog> m_ui;
-    MainWindow* m_mainWindow;  // not owned; the parent
+    IMainWindow* m_mainWindow;  // not owned; the parent
     bool m_scrolling;
     tunnel::Acl m_acl;
 };

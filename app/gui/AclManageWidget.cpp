@@ -4,9 +4,12 @@
 #include <QPropertyAnimation>
 #include <QTableWidgetItem>
 
+#include "app/AclManager.h"
+#include "app/IContext.h"
+#include "app/SvrControlService.h"
 #include "app/gui/AclEditDialog.h"
 #include "app/gui/GuiUtil.h"
-#include "app/gui/MainWindow.h"
+#include "app/gui/IMainWindow.h"
 #include "app/gui/MessageDialog.h"
 #include "app/gui/UiScale.h"
 #include "tunnel/api/ApiClient.h"
@@ -23,7 +26,7 @@ constexpr int kIdRole = Qt::UserRole;
 
 }  // namespace
 
-AclManageWidget::AclManageWidget(QWidget* parent, MainWindow* mainWindow)
+AclManageWidget::AclManageWidget(QWidget* parent, IMainWindow* mainWindow)
     : QWidget(parent), m_ui(new Ui::AclManageWidget), m_mainWindow(mainWindow) {
     m_ui->setupUi(this);
     hide();
@@ -105,7 +108,7 @@ QString AclManageWidget::forwardsText(tunnel::Acl const& acl) {
     return QStringLiteral("无");
 }
 
-void AclManageWidget::on_btnMin_clicked() { m_mainWindow->showMinimized(); }
+void AclManageWidget::on_btnMin_clicked() { emit minimizeRequested(); }
 
 void AclManageWidget::on_btnClose_clicked() { closePage(); }
 

@@ -13,7 +13,7 @@
 
 #include "tunnel/api/user/Acl.h"
 
-class MainWindow;
+class IMainWindow;
 class QPropertyAnimation;
 class QTableWidgetItem;
 
@@ -30,7 +30,7 @@ public:
 
     // parent: the main window's body; mainWindow is not owned and outlives
     // the page. The page starts hidden.
-    AclManageWidget(QWidget* parent, MainWindow* mainWindow);
+    AclManageWidget(QWidget* parent, IMainWindow* mainWindow);
     ~AclManageWidget() override;
 
     // Slides the page in and reloads it; the result of reload().
@@ -45,6 +45,10 @@ public:
     static QString ipFilterText(tunnel::Acl const& acl);
     static QString gatewayText(tunnel::Acl const& acl);
     static QString forwardsText(tunnel::Acl const& acl);
+
+signals:
+    // The user asked to minimise the window.
+    void minimizeRequested();
 
 private slots:
     void on_btnMin_clicked();
@@ -65,6 +69,6 @@ private:
     void _edit(tunnel::Acl const& acl);
 
     std::unique_ptr<Ui::AclManageWidget> m_ui;
-    MainWindow* m_mainWindow;                         // not owned
+    IMainWindow* m_mainWindow;                        // not owned
     std::unique_ptr<QPropertyAnimation> m_animation;  // goes before the form
 };

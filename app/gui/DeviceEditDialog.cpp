@@ -2,10 +2,11 @@
 
 #include <QScrollBar>
 
+#include "app/IContext.h"
 #include "app/gui/FramelessWindow.h"
 #include "app/gui/GuiUtil.h"
+#include "app/gui/IMainWindow.h"
 #include "app/gui/InputDialog.h"
-#include "app/gui/MainWindow.h"
 #include "app/gui/MessageDialog.h"
 #include "gt/core/lang/Any.h"
 #include "gt/core/lang/Fatal.h"
@@ -13,8 +14,8 @@
 #include "tunnel/api/ApiClient.h"
 #include "ui_DeviceEditDialog.h"
 
-DeviceEditDialog::DeviceEditDialog(MainWindow* mainWindow)
-    : QDialog(mainWindow),
+DeviceEditDialog::DeviceEditDialog(IMainWindow* mainWindow)
+    : QDialog(mainWindow->mainWidget()),
       m_ui(std::make_unique<Ui::DeviceEditDialog>()),
       m_mainWindow(mainWindow),
       m_scrolling(false) {
@@ -23,7 +24,7 @@ DeviceEditDialog::DeviceEditDialog(MainWindow* mainWindow)
     FramelessWindow::setupPopup(m_ui->comboBoxInstance);
     connect(m_ui->scrollAreaMain->verticalScrollBar(), &QScrollBar::valueChanged, this,
             &DeviceEditDialog::_on_scrollBar_valueChanged);
-    FramelessWindow::setupDialog(this, mainWindow);
+    FramelessWindow::setupDialog(this, mainWindow->mainWidget());
 }
 
 DeviceEditDialog::~DeviceEditDialog() = default;

@@ -9,7 +9,7 @@
 
 #include "tunnel/api/user/Device.h"
 
-class MainWindow;
+class IMainWindow;
 
 namespace Ui {
 class DeviceEditDialog;
@@ -20,7 +20,7 @@ class DeviceEditDialog : public QDialog {
 
 public:
     // mainWindow is the parent and the way to the cloud; not owned.
-    explicit DeviceEditDialog(MainWindow* mainWindow);
+    explicit DeviceEditDialog(IMainWindow* mainWindow);
     ~DeviceEditDialog() override;
 
     // Edits a copy of device; true when the cloud took the new name. False
@@ -39,7 +39,7 @@ private slots:
 
 private:
     std::unique_ptr<Ui::DeviceEditDialog> m_ui;
-    MainWindow* m_mainWindow;  // not owned; the parent
-    bool m_scrolling;          // while the scroll handler checks a section button
-    tunnel::Device m_device;   // the record being edited, blank outside exec
+    IMainWindow* m_mainWindow;  // not owned; the parent
+    bool m_scrolling;           // while the scroll handler checks a section button
+    tunnel::Device m_device;    // the record being edited, blank outside exec
 };

@@ -5,10 +5,13 @@
 #include <QPropertyAnimation>
 #include <QTableWidgetItem>
 
+#include "app/DeviceManager.h"
+#include "app/IContext.h"
+#include "app/SvrControlService.h"
 #include "app/gui/DeviceEditDialog.h"
 #include "app/gui/GuiUtil.h"
+#include "app/gui/IMainWindow.h"
 #include "app/gui/InputDialog.h"
-#include "app/gui/MainWindow.h"
 #include "app/gui/MessageDialog.h"
 #include "app/gui/UiScale.h"
 #include "gt/core/lang/Fatal.h"
@@ -49,7 +52,7 @@ QTableWidgetItem* cell(QString const& text) {
 char16_t const* const DeviceManageWidget::NOT_JOINED_TEXT = u"本设备未加入";
 char16_t const* const DeviceManageWidget::OTHER_ACCOUNT_TEXT = u"本设备运行在其他账号下";
 
-DeviceManageWidget::DeviceManageWidget(QWidget* parent, MainWindow* mainWindow)
+DeviceManageWidget::DeviceManageWidget(QWidget* parent, IMainWindow* mainWindow)
     : QWidget(parent), m_ui(std::make_unique<Ui::DeviceManageWidget>()), m_mainWindow(mainWindow) {
     GT_ASSERT(m_mainWindow);
     m_ui->setupUi(this);
@@ -95,7 +98,7 @@ void DeviceManageWidget::_on_animation_finished() {
     if (m_animation->direction() == QAbstractAnimation::Backward) hide();
 }
 
-void DeviceManageWidget::on_btnMin_clicked() { m_mainWindow->showMinimized(); }
+void DeviceManageWidget::on_btnMin_clicked() { emit minimizeRequested(); }
 
 void DeviceManageWidget::on_btnClose_clicked() { closePage(); }
 
@@ -137,7 +140,7 @@ int DeviceManageWidget::_currentDevice() const {
 
 QWidget* DeviceManageWidget::_dialogParent() const {
     QWidget* active = QApplication::activeWindow();
-    return active ? active : m_mainWindow;
+    return active ? active : m_mainWindow->mainWidget();
 }
 
 void DeviceManageWidget::on_btnEdit_clicked() {
@@ -225,7 +228,7 @@ bool DeviceManageWidget::checkDeviceBinding() {
     bool const reloaded = reload();
     if (!reloaded) return false;
     if (isDeviceBound() && !isDeviceInAccount()) {
-        MessageDialog question(m_mainWindow);
+        MessageDialog question(m_mainWindow->mainWidget());
         if (!question.question(
                 QStringLiteral("设备接管"),
                 QStringLiteral("当前设备正被其他账号使用，继续操作将断开原先账号，是否接管？"))) {

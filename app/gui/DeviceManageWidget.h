@@ -16,7 +16,7 @@
 
 #include "gt/core/lang/String.h"
 
-class MainWindow;
+class IMainWindow;
 class QPropertyAnimation;
 class QTableWidgetItem;
 
@@ -34,7 +34,7 @@ public:
 
     // parent: the main window's body; mainWindow is not owned and outlives
     // the page. The page starts hidden.
-    DeviceManageWidget(QWidget* parent, MainWindow* mainWindow);
+    DeviceManageWidget(QWidget* parent, IMainWindow* mainWindow);
     ~DeviceManageWidget() override;
 
     // Slides the page in and reloads the list; closePage slides it out.
@@ -58,6 +58,10 @@ public:
     // asks for its name until the cloud accepts it or the user cancels.
     bool joinDevice();
 
+signals:
+    // The user asked to minimise the window.
+    void minimizeRequested();
+
 private slots:
     void on_btnMin_clicked();
     void on_btnClose_clicked();
@@ -77,7 +81,7 @@ private:
     QWidget* _dialogParent() const;
 
     std::unique_ptr<Ui::DeviceManageWidget> m_ui;
-    MainWindow* m_mainWindow;                         // not owned
+    IMainWindow* m_mainWindow;                        // not owned
     std::unique_ptr<QPropertyAnimation> m_animation;  // the slide in and out
     QString m_statusText;
 };

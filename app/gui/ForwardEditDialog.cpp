@@ -6,11 +6,12 @@
 #include <QScrollBar>
 #include <algorithm>
 
+#include "app/IContext.h"
 #include "app/TcpPing.h"
 #include "app/gui/ForwardWizardDialog.h"
 #include "app/gui/FramelessWindow.h"
 #include "app/gui/GuiUtil.h"
-#include "app/gui/MainWindow.h"
+#include "app/gui/IMainWindow.h"
 #include "app/gui/MessageDialog.h"
 #include "app/gui/UiScale.h"
 #include "app/gui/WebLinks.h"
@@ -55,8 +56,8 @@ QString storeLink(QString const& url, QString const& text) {
 
 }  // namespace
 
-ForwardEditDialog::ForwardEditDialog(MainWindow* mainWindow)
-    : QDialog(mainWindow),
+ForwardEditDialog::ForwardEditDialog(IMainWindow* mainWindow)
+    : QDialog(mainWindow->mainWidget()),
       m_ui(std::make_unique<Ui::ForwardEditDialog>()),
       m_mainWindow(mainWindow),
       m_syncingSections(false),
@@ -71,7 +72,7 @@ ForwardEditDialog::ForwardEditDialog(MainWindow* mainWindow)
     // The own-domain field lies under the public-address box; only the
     // website layout of a region with own domains shows it.
     m_ui->editDomainCustom->hide();
-    FramelessWindow::setupDialog(this, mainWindow);
+    FramelessWindow::setupDialog(this, mainWindow->mainWidget());
 }
 
 ForwardEditDialog::~ForwardEditDialog() = default;

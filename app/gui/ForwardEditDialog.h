@@ -21,7 +21,7 @@
 #include "tunnel/api/user/QuotaInfo.h"
 #include "tunnel/api/user/Region.h"
 
-class MainWindow;
+class IMainWindow;
 
 namespace Ui {
 class ForwardEditDialog;
@@ -39,7 +39,7 @@ public:
 
     // mainWindow: the dialog's parent, through which it reaches the API
     // client and the user settings; not owned, outlives the dialog.
-    explicit ForwardEditDialog(MainWindow* mainWindow);
+    explicit ForwardEditDialog(IMainWindow* mainWindow);
     ~ForwardEditDialog() override;
 
     // Create mode: a new mapping of kind (ForwardWizardDialog's codes) on the
@@ -102,7 +102,7 @@ private:
     QString _lastError() const;
 
     std::unique_ptr<Ui::ForwardEditDialog> m_ui;
-    MainWindow* m_mainWindow;  // not owned; the parent
+    IMainWindow* m_mainWindow;  // not owned; the parent
     bool m_syncingSections;
     tunnel::QuotaInfo m_quota;
     int m_kind;

@@ -3,10 +3,11 @@
 // call (create_forward or modify_forward) whose success ends the dialog.
 #include <QApplication>
 
+#include "app/IContext.h"
 #include "app/TcpPing.h"
 #include "app/gui/ForwardEditDialog.h"
 #include "app/gui/GuiUtil.h"
-#include "app/gui/MainWindow.h"
+#include "app/gui/IMainWindow.h"
 #include "app/gui/MessageDialog.h"
 #include "gt/core/lang/Any.h"
 #include "gt/core/util/Dictionary.h"

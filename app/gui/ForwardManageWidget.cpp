@@ -13,14 +13,18 @@
 #include <QTableWidgetItem>
 #include <algorithm>
 
+#include "app/AclManager.h"
+#include "app/DeviceManager.h"
 #include "app/ForwardStatus.h"
+#include "app/IContext.h"
+#include "app/SvrControlService.h"
 #include "app/gui/ForwardEditDialog.h"
 #include "app/gui/ForwardWizardDialog.h"
 #include "app/gui/FramelessWindow.h"
 #include "app/gui/GuiUtil.h"
+#include "app/gui/IMainWindow.h"
 #include "app/gui/InformationDialog.h"
 #include "app/gui/InputDialog.h"
-#include "app/gui/MainWindow.h"
 #include "app/gui/MessageDialog.h"
 #include "app/gui/SelectDialog.h"
 #include "app/gui/UiScale.h"
@@ -31,6 +35,7 @@
 #include "tunnel/api/EncryptedProperties.h"
 #include "tunnel/api/user/Acl.h"
 #include "tunnel/api/user/Device.h"
+#include "tunnel/api/user/QuotaInfo.h"
 #include "ui_ForwardManageWidget.h"
 
 using gt::core::Any;
@@ -65,7 +70,7 @@ void setStatusCell(QTableWidget* table, int row, int column, QString const& text
 
 }  // namespace
 
-ForwardManageWidget::ForwardManageWidget(QWidget* parent, MainWindow* mainWindow)
+ForwardManageWidget::ForwardManageWidget(QWidget* parent, IMainWindow* mainWindow)
     : QWidget(parent),
       m_ui(std::make_unique<Ui::ForwardManageWidget>()),
       m_mainWindow(mainWindow),
@@ -196,7 +201,7 @@ void ForwardManageWidget::reload() {
         // none stays to be edited, moved or deleted under this device.
         m_forwards.clear();
         table->setRowCount(0);
-        MessageDialog(m_mainWindow)
+        MessageDialog(m_mainWindow->mainWidget())
             .warning(QStringLiteral("未能获取转发列表"),
                      toQString(m_mainWindow->context()->apiClient()->errorMessage()));
         return;
@@ -219,7 +224,7 @@ void ForwardManageWidget::reload() {
             table->setItem(row, column, item);
         }
     }
-    if (local) m_mainWindow->_refreshStatus();
+    if (local) emit statusWanted();
 }
 
 void ForwardManageWidget::updateStatus(Array<Any> const& entries) {
@@ -256,7 +261,7 @@ void ForwardManageWidget::on_tableForward_itemSelectionChanged() {
 
 void ForwardManageWidget::on_comboBoxInstance_currentIndexChanged(int) { reload(); }
 
-void ForwardManageWidget::on_btnMin_clicked() { m_mainWindow->showMinimized(); }
+void ForwardManageWidget::on_btnMin_clicked() { emit minimizeRequested(); }
 
 void ForwardManageWidget::on_btnClose_clicked() { closePage(); }
 
@@ -266,7 +271,7 @@ void ForwardManageWidget::on_btnCreate_clicked() {
         m_mainWindow->deviceManager()->devices()[m_ui->comboBoxInstance->currentIndex()].id;
     if (!requirePrefix()) return;
     int kind = ForwardWizardDialog::NO_KIND;
-    if (!ForwardWizardDialog(m_mainWindow).select(&kind)) return;
+    if (!ForwardWizardDialog(m_mainWindow->mainWidget()).select(&kind)) return;
     if (ForwardEditDialog(m_mainWindow).execCreate(kind, deviceId)) _modified();
 }
 
@@ -310,7 +315,7 @@ void ForwardManageWidget::_on_actCopy_triggered() {
                               [] { gt::core::Thread::sleep(kCopyNoticeMs); });
         return;
     }
-    InformationDialog(m_mainWindow, false)
+    InformationDialog(m_mainWindow->mainWidget(), false)
         .information(
             QStringLiteral("复制"),
             QStringLiteral(
@@ -324,14 +329,14 @@ void ForwardManageWidget::_on_actCName_triggered() {
     tunnel::Forward const& forward = m_forwards[row];
     if (isWebsite(forward.protocol) && !forward.host_custom.isEmpty()) {
         QString const target = toQString(forward.host_prefix + u"." + forward.host_domain);
-        InformationDialog(m_mainWindow, false)
+        InformationDialog(m_mainWindow->mainWidget(), false)
             .information(QStringLiteral("域名解析"),
                          QStringLiteral("主机头已经绑定，请登录您的 DNS 管理后台，将您的自有域名通过 CNAME "
                                         "方式指向以下地址：<br><font color='#FFA924'>") +
                              target.toHtmlEscaped() + QStringLiteral("</font>"));
         return;
     }
-    MessageDialog(m_mainWindow)
+    MessageDialog(m_mainWindow->mainWidget())
         .information(QStringLiteral("提示"), QStringLiteral("该类型映射无需解析，可直接使用。"));
 }
 
@@ -347,7 +352,7 @@ void ForwardManageWidget::_on_actMove_triggered() {
         if (current < 0 && devices[i].id == m_forwards[row].device_id) current = i;
     }
     int const chosen =
-        SelectDialog(m_mainWindow)
+        SelectDialog(m_mainWindow->mainWidget())
             .select(QStringLiteral("移动到其他设备"), QStringLiteral("将该映射移动到："), items, current);
     if (chosen < 0 || chosen >= devices.count()) return;
     Dictionary<Any> fields;
@@ -381,7 +386,7 @@ void ForwardManageWidget::_on_actAcl_triggered() {
     items << QStringLiteral("关闭");
     if (current < 0) current = acls.count();
     int const chosen =
-        SelectDialog(m_mainWindow)
+        SelectDialog(m_mainWindow->mainWidget())
             .select(QStringLiteral("访问策略"), QStringLiteral("加载访问策略："), items, current);
     if (chosen < 0 || chosen > acls.count()) return;
     Dictionary<Any> fields;

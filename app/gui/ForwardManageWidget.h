@@ -21,7 +21,7 @@
 #include "gt/core/util/Dictionary.h"
 #include "tunnel/api/user/Forward.h"
 
-class MainWindow;
+class IMainWindow;
 class QAction;
 class QMenu;
 class QPropertyAnimation;
@@ -45,7 +45,7 @@ public:
 
     // parent: the main window's body; mainWindow is not owned and outlives
     // the page. The page starts hidden.
-    ForwardManageWidget(QWidget* parent, MainWindow* mainWindow);
+    ForwardManageWidget(QWidget* parent, IMainWindow* mainWindow);
     ~ForwardManageWidget() override;
 
     void showPage();
@@ -67,6 +67,13 @@ public:
     gt::core::Array<tunnel::Forward> const& forwards() const { return m_forwards; }
     // The public address of a forward: a URL for websites, host and port else.
     static QString publicAddress(tunnel::Forward const& forward);
+
+signals:
+    // The user asked to minimise the window.
+    void minimizeRequested();
+    // The page shows this computer's forwards again: it wants the service's
+    // status report now rather than at the window's next status read.
+    void statusWanted();
 
 private slots:
     void _on_animation_finished();
@@ -102,7 +109,7 @@ private:
     QAction* _addAction(char const* name, QString const& text, void (ForwardManageWidget::*slot)());
 
     std::unique_ptr<Ui::ForwardManageWidget> m_ui;
-    MainWindow* m_mainWindow;  // not owned
+    IMainWindow* m_mainWindow;  // not owned
     std::unique_ptr<QPropertyAnimation> m_animation;
     QMenu* m_menu;        // child of the page
     QAction* m_actCName;  // child of the page; shown for rows with an own domain

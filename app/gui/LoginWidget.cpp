@@ -2,9 +2,10 @@
 
 #include <QPropertyAnimation>
 
+#include "app/IContext.h"
 #include "app/gui/GuiUtil.h"
+#include "app/gui/IMainWindow.h"
 #include "app/gui/MainTexts.h"
-#include "app/gui/MainWindow.h"
 #include "app/gui/MessageDialog.h"
 #include "app/gui/WebLinks.h"
 #include "tunnel/api/ApiClient.h"
@@ -16,7 +17,7 @@ using gt::core::String;
 char16_t const* const LoginWidget::NAME_KEY = u"user.name";
 char16_t const* const LoginWidget::PASSWORD_KEY = u"user.pwd";
 
-LoginWidget::LoginWidget(QWidget* parent, MainWindow* mainWindow)
+LoginWidget::LoginWidget(QWidget* parent, IMainWindow* mainWindow)
     : ModalWidget(parent),
       m_ui(new Ui::LoginWidget),
       m_mainWindow(mainWindow),
@@ -78,11 +79,11 @@ void LoginWidget::_slide(bool in) {
 }
 
 void LoginWidget::_warn(QString const& title, QString const& text) {
-    MessageDialog dialog(m_mainWindow);
+    MessageDialog dialog(m_mainWindow->mainWidget());
     dialog.warning(title, text);
 }
 
-void LoginWidget::on_btnClose_clicked() { m_mainWindow->close(); }
+void LoginWidget::on_btnClose_clicked() { emit closeRequested(); }
 
 void LoginWidget::on_btnLogin_clicked() {
     // Already on its way out.

@@ -10,7 +10,7 @@
 
 #include "app/gui/ModalWidget.h"
 
-class MainWindow;
+class IMainWindow;
 class QPropertyAnimation;
 
 namespace Ui {
@@ -29,7 +29,7 @@ public:
 
     // parent: the main window's body; mainWindow is not owned and outlives
     // the panel.
-    LoginWidget(QWidget* parent, MainWindow* mainWindow);
+    LoginWidget(QWidget* parent, IMainWindow* mainWindow);
     ~LoginWidget() override;
 
     // False at once when a login is already being asked for; else whether
@@ -38,6 +38,11 @@ public:
     bool _requireLogin();
     // Logs the account out and forgets the saved password.
     void logout();
+
+signals:
+    // The user pressed the panel's close button: the window is to close,
+    // which ends the program.
+    void closeRequested();
 
 private slots:
     void on_btnClose_clicked();
@@ -53,7 +58,7 @@ private:
     void _warn(QString const& title, QString const& text);
 
     std::unique_ptr<Ui::LoginWidget> m_ui;
-    MainWindow* m_mainWindow;                         // not owned
+    IMainWindow* m_mainWindow;                        // not owned
     std::unique_ptr<QPropertyAnimation> m_animation;  // goes before the form
     bool m_firstShow;
     bool m_busy;

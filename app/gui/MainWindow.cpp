@@ -153,14 +153,24 @@ void MainWindow::_buildTray() {
     if (QSystemTrayIcon::isSystemTrayAvailable()) m_trayIcon->show();
 }
 
-// What one page tells another goes out as its signal; the connections are
-// made here, never between the pages themselves.
 void MainWindow::_createPages() {
     QWidget* const body = m_ui->widgetMain;
     m_loginWidget = new LoginWidget(body, this);
     m_forwardWidget = new ForwardManageWidget(body, this);
     m_deviceWidget = new DeviceManageWidget(body, this);
     m_aclWidget = new AclManageWidget(body, this);
+    _connectPages();
+}
+
+// What a page tells the window or another page goes out as its signal; the
+// connections are made here, never between the pages themselves. All are
+// direct: a page's signal has been handled when its emit returns.
+void MainWindow::_connectPages() {
+    connect(m_loginWidget, &LoginWidget::closeRequested, this, &MainWindow::close);
+    connect(m_forwardWidget, &ForwardManageWidget::minimizeRequested, this, &MainWindow::showMinimized);
+    connect(m_deviceWidget, &DeviceManageWidget::minimizeRequested, this, &MainWindow::showMinimized);
+    connect(m_aclWidget, &AclManageWidget::minimizeRequested, this, &MainWindow::showMinimized);
+    connect(m_forwardWidget, &ForwardManageWidget::statusWanted, this, &MainWindow::_refreshStatus);
 }
 
 void MainWindow::_updateMenuTexts() {

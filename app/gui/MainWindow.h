@@ -5,13 +5,15 @@
 // its menus, the 100 ms tick and the account records shown to the user.
 //
 // Its work is spread over three sources: MainWindow.cpp (frame, tray, menus,
-// link handler, construction and destruction), MainWindowTick.cpp (the tick,
-// account, update and repair operations) and MainWindowExecute.cpp (blocking
-// work behind the busy dialog).
+// link handler, construction and destruction, the wiring of the pages),
+// MainWindowTick.cpp (the tick, account, update and repair operations) and
+// MainWindowExecute.cpp (blocking work behind the busy dialog).
 //
-// Pages reach the client context, the stores and the service controller
-// through the accessors below; a page never calls another page: what one page
-// must tell another goes out as a signal that the window connects.
+// Pages and dialogs know the window only as IMainWindow; only the window's
+// own sources, main.cpp and tests include this header. The window calls its
+// pages down (show a page, require a login, check the binding, take a status
+// report); what a page tells the window or another page goes out as the
+// page's signal, and every such connection is made in _connectPages.
 #pragma once
 
 #include <QMainWindow>
@@ -23,10 +25,10 @@
 #include "app/AclManager.h"
 #include "app/Client.h"
 #include "app/DeviceManager.h"
-#include "app/IBusyRunner.h"
 #include "app/StatusService.h"
 #include "app/SvrControlService.h"
 #include "app/gui/BlockingCallRunner.h"
+#include "app/gui/IMainWindow.h"
 #include "gt/core/lang/String.h"
 #include "gt/core/util/Timer.h"
 #include "gt/util/dist/TaskPool.h"
@@ -48,7 +50,7 @@ namespace Ui {
 class MainWindow;
 }
 
-class MainWindow : public QMainWindow, public tunnel::IBusyRunner {
+class MainWindow : public QMainWindow, public IMainWindow {
     Q_OBJECT
 
 public:
@@ -83,25 +85,24 @@ public:
     // Account, device and policy refreshes on the GUI thread; each shows its
     // own "未能刷新" warning on failure.
     bool refreshAccount();
-    bool refreshDevices();
-    bool refreshAcls();
+    bool refreshDevices() override;
+    bool refreshAcls() override;
     // The environment check of the repair button and the "app:///repair"
     // links: "svr" the service program, "device" this computer's binding,
     // empty both; any other type checks nothing and passes.
     bool repair(gt::core::String const& type);
     // The start-up version check against the cloud's configuration.
     bool checkVersion();
-    // Hands the service's last status report to the mapping page.
-    void _refreshStatus();
+    // What the pages and dialogs use (IMainWindow).
+    QWidget* mainWidget() override { return this; }
+    tunnel::IContext* context() override { return &m_client; }
+    tunnel::DeviceManager* deviceManager() override { return &m_deviceManager; }
+    tunnel::AclManager* aclManager() override { return &m_aclManager; }
+    tunnel::SvrControlService* svrControl() override { return &m_svrControl; }
+    tunnel::QuotaInfo const& quota() const override { return m_quota; }
 
-    // What the pages and dialogs use.
-    tunnel::IContext* context() { return &m_client; }
     tunnel::Client* client() { return &m_client; }
-    tunnel::DeviceManager* deviceManager() { return &m_deviceManager; }
-    tunnel::AclManager* aclManager() { return &m_aclManager; }
-    tunnel::SvrControlService* svrControl() { return &m_svrControl; }
     tunnel::User const& user() const { return m_user; }
-    tunnel::QuotaInfo const& quota() const { return m_quota; }
     tunnel::Plan const& plan() const { return m_plan; }
     LoginWidget* loginWidget() const { return m_loginWidget; }
     ForwardManageWidget* forwardWidget() const { return m_forwardWidget; }
@@ -152,6 +153,8 @@ private:
     void _buildMenus();
     void _buildTray();
     void _createPages();
+    // Every connection of the pages' signals, in one place.
+    void _connectPages();
     void _updateMenuTexts();
     void _showWindow();
     // Hides the window into the tray; without a tray it is minimised
@@ -166,6 +169,9 @@ private:
     void _bgRefresh();
     void _updateAccountButton();
     void _updateStatusLine();
+    // Reads the status mailbox and hands the report's forwards to the
+    // mapping page; nothing before the service's first report.
+    void _refreshStatus();
     void _bringToFront();
     // Stops the service program and starts the updater. When the updater
     // runs the caller leaves; when it cannot start, the reason has been shown

@@ -9,6 +9,7 @@
 #include <unistd.h>
 
 #include "app/ClientConstants.h"
+#include "app/ForwardStatus.h"
 #include "app/gui/DeviceManageWidget.h"
 #include "app/gui/ForwardManageWidget.h"
 #include "app/gui/GuiUtil.h"
@@ -22,7 +23,6 @@
 
 using gt::core::Any;
 using gt::core::Array;
-using gt::core::Dictionary;
 using gt::core::String;
 
 namespace {
@@ -163,10 +163,9 @@ void MainWindow::_bgRefresh() {
 void MainWindow::_updateAccountButton() { m_ui->btnAccount->setText(toQString(m_user.name)); }
 
 void MainWindow::_refreshStatus() {
-    Dictionary<Any> const status = m_statusService.status();
-    if (status.isEmpty()) return;
-    Any const& forwards = status.get(u"forwards");
-    if (forwards.is<Array<Any> >()) m_forwardWidget->updateStatus(forwards.cast<Array<Any> >());
+    Array<Any> entries;
+    if (tunnel::ForwardStatus::entriesOf(m_statusService.status(), &entries))
+        m_forwardWidget->updateStatus(entries);
 }
 
 bool MainWindow::checkVersion() {

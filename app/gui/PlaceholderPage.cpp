@@ -3,7 +3,7 @@
 #include <QLabel>
 #include <QToolButton>
 
-PlaceholderPage::PlaceholderPage(QWidget* parent, MainWindow* mainWindow, QString const& title,
+PlaceholderPage::PlaceholderPage(QWidget* parent, IMainWindow* mainWindow, QString const& title,
                                  char const* objectName)
     : QWidget(parent), m_mainWindow(mainWindow) {
     setObjectName(QString::fromLatin1(objectName));

@@ -6,7 +6,7 @@
 
 #include <QWidget>
 
-class MainWindow;
+class IMainWindow;
 
 class PlaceholderPage : public QWidget {
     Q_OBJECT
@@ -14,11 +14,11 @@ class PlaceholderPage : public QWidget {
 public:
     // parent: the main window's body; mainWindow is not owned and outlives
     // the page. The page starts hidden.
-    PlaceholderPage(QWidget* parent, MainWindow* mainWindow, QString const& title, char const* objectName);
+    PlaceholderPage(QWidget* parent, IMainWindow* mainWindow, QString const& title, char const* objectName);
 
     void showPage();
     void closePage();
 
 protected:
-    MainWindow* m_mainWindow;  // not owned
+    IMainWindow* m_mainWindow;  // not owned
 };

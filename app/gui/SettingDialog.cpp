@@ -3,9 +3,11 @@
 #include <QCheckBox>
 
 #include "app/ClientConstants.h"
+#include "app/IContext.h"
+#include "app/SvrControlService.h"
 #include "app/gui/FramelessWindow.h"
 #include "app/gui/GuiUtil.h"
-#include "app/gui/MainWindow.h"
+#include "app/gui/IMainWindow.h"
 #include "app/gui/MessageDialog.h"
 #include "app/gui/SelectDialog.h"
 #include "app/util/NetworkAdapters.h"
@@ -25,14 +27,14 @@ char const kLocalIpProperty[] = "local_ip";
 
 }  // namespace
 
-SettingDialog::SettingDialog(MainWindow* mainWindow)
-    : QDialog(mainWindow),
+SettingDialog::SettingDialog(IMainWindow* mainWindow)
+    : QDialog(mainWindow->mainWidget()),
       listAddresses(&NetworkAdapters::ipv4Addresses),
       m_ui(std::make_unique<Ui::SettingDialog>()),
       m_mainWindow(mainWindow) {
     GT_ASSERT(m_mainWindow);
     m_ui->setupUi(this);
-    FramelessWindow::setupDialog(this, mainWindow);
+    FramelessWindow::setupDialog(this, mainWindow->mainWidget());
 }
 
 SettingDialog::~SettingDialog() = default;

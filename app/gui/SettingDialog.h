@@ -14,7 +14,7 @@
 #include "gt/core/lang/String.h"
 #include "gt/core/util/Array.h"
 
-class MainWindow;
+class IMainWindow;
 
 namespace Ui {
 class SettingDialog;
@@ -26,7 +26,7 @@ class SettingDialog : public QDialog {
 public:
     // mainWindow is the parent and the way to the settings and the service
     // controller; not owned.
-    explicit SettingDialog(MainWindow* mainWindow);
+    explicit SettingDialog(IMainWindow* mainWindow);
     ~SettingDialog() override;
 
     // Loads the current settings into the form and runs the dialog;
@@ -48,5 +48,5 @@ private:
     void _warn(QString const& text);
 
     std::unique_ptr<Ui::SettingDialog> m_ui;
-    MainWindow* m_mainWindow;  // not owned; the parent
+    IMainWindow* m_mainWindow;  // not owned; the parent
 };

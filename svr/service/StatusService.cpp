@@ -7,6 +7,7 @@
 #include "gt/core/util/JSON.h"
 #include "svr/IContext.h"
 #include "svr/SvrConstants.h"
+#include "tunnel/api/StatusReport.h"
 #include "tunnel/nat/NatManager.h"
 
 using gt::core::Any;
@@ -40,15 +41,15 @@ Dictionary<Any> StatusService::buildReport(NatManager const& manager) {
     for (auto it = manager.begin(); it != manager.end(); ++it) {
         Nat const* nat = it->second;
         Dictionary<Any> entry;
-        entry.set(u"id", Any(it->first));
-        entry.set(u"ping", Any(nat->ping()));
-        entry.set(u"channels", Any(nat->channels()));
+        entry.set(StatusReport::KEY_ID, Any(it->first));
+        entry.set(StatusReport::KEY_PING, Any(nat->ping()));
+        entry.set(StatusReport::KEY_CHANNELS, Any(nat->channels()));
         String const error = nat->error();
-        if (!error.isEmpty()) entry.set(u"error", Any(error));
+        if (!error.isEmpty()) entry.set(StatusReport::KEY_ERROR, Any(error));
         forwards.add(Any(entry));
     }
     Dictionary<Any> report;
-    report.set(u"forwards", Any(forwards));
+    report.set(StatusReport::KEY_FORWARDS, Any(forwards));
     return report;
 }
 

@@ -1,25 +1,32 @@
 // The main window against the test cloud and the real service program: the
 // status line and its repair links, a second start, hiding without a tray,
-// the menus, the update prompts, the account dialog; and its texts alone.
+// the menus, the update prompts, the account dialog, the status reads and
+// what the pages tell it; and its texts alone.
+#include <QAbstractButton>
 #include <QAction>
 #include <QDesktopServices>
 #include <QLabel>
 #include <QMenu>
 #include <QProcess>
 #include <QPushButton>
+#include <QTableWidget>
 #include <QToolButton>
 #include <QtTest>
 #include <memory>
 
 #include "app/ClientConstants.h"
+#include "app/gui/AclManageWidget.h"
 #include "app/gui/DeviceManageWidget.h"
 #include "app/gui/ForwardManageWidget.h"
 #include "app/gui/GuiUtil.h"
+#include "app/gui/LoginWidget.h"
 #include "app/gui/MainTexts.h"
 #include "app/gui/MainWindow.h"
 #include "gt/core/io/File.h"
 #include "gt/core/io/SystemFolders.h"
+#include "gt/core/util/TickClock.h"
 #include "support/DialogWatcher.h"
+#include "support/FakeClock.h"
 #include "support/GuiClient.h"
 #include "support/GuiTest.h"
 
@@ -47,6 +54,21 @@ private:
     std::unique_ptr<MainWindow> m_window;
 
     QLabel* statusLine() { return m_window->findChild<QLabel*>("labelMain"); }
+
+    static QString statusFile() { return toQString(tunnel::ClientConstants::STATUS_FILE()); }
+    static qint64 reportSize() { return QFileInfo(statusFile()).size(); }
+    // Puts a report into the status mailbox as the service program would.
+    static bool putReport(QByteArray const& text) {
+        QFile report(statusFile());
+        return report.open(QIODevice::WriteOnly | QIODevice::Truncate) && report.write(text) == text.size();
+    }
+
+    // Returns once the window's tick has run in full: every tick of a
+    // logged-in window rewrites the status line before its status read.
+    void awaitTick() {
+        statusLine()->setText("-");
+        QTRY_VERIFY(statusLine()->text() != "-");
+    }
 
     void openLoggedIn() {
         GuiClient::saveAccount(GuiClient::NAME, GuiClient::PASSWORD);
@@ -151,19 +173,59 @@ private slots:
         // The service program would answer requests itself.
         m_window->svrControl()->killConsole();
         m_window->hide();
-        QFile report(toQString(tunnel::ClientConstants::STATUS_FILE()));
         QByteArray const text = "{\"forwards\":[{\"id\":100,\"ping\":12,\"channels\":1}]}";
-        QVERIFY(report.open(QIODevice::WriteOnly | QIODevice::Truncate));
-        report.write(text);
-        report.close();
+        QVERIFY(putReport(text));
+
+        // From here the window's timers move only when the test steps them.
+        gt::test::FakeClock clock(gt::core::getTickCount());
         // More than one status period passes while hidden.
-        QTest::qWait(MainWindow::STATUS_INTERVAL_MS + 500);
-        QVERIFY(report.open(QIODevice::ReadOnly));
-        QCOMPARE(report.readAll(), text);
-        report.close();
+        clock.advance(MainWindow::STATUS_INTERVAL_MS + 500);
+        awaitTick();
+        QCOMPARE(reportSize(), text.size());
+
         m_window->show();
+        // The period began anew at the hidden tick: no read before it ends.
+        awaitTick();
+        QCOMPARE(reportSize(), text.size());
+        clock.advance(MainWindow::STATUS_INTERVAL_MS);
         // Read and emptied: the next request is pending.
-        QTRY_COMPARE_WITH_TIMEOUT(QFileInfo(report.fileName()).size(), 0, 2 * MainWindow::STATUS_INTERVAL_MS);
+        QTRY_COMPARE(reportSize(), 0);
+    }
+
+    // The mapping page that comes to show this computer's forwards asks for
+    // the service's report at once instead of waiting for the next read.
+    void mappingPageReadsTheReportAsItShowsThisComputer() {
+        openLoggedIn();
+        m_window->svrControl()->killConsole();
+        QVERIFY(putReport("{\"forwards\":[{\"id\":100,\"ping\":12,\"channels\":3}]}"));
+        ForwardManageWidget* page = m_window->forwardWidget();
+        page->showPage();
+        // No tick ran since the report was written: the page's wish read it.
+        QCOMPARE(reportSize(), 0);
+        QVERIFY(page->isLocalDevice());
+        QCOMPARE(page->forwards().count(), 1);
+        QTableWidget const* table = page->findChild<QTableWidget*>("tableForward");
+        QCOMPARE(table->item(0, ForwardManageWidget::COLUMN_PING)->text(), QString("12ms"));
+        QCOMPARE(table->item(0, ForwardManageWidget::COLUMN_CHANNELS)->text(), QString("3"));
+    }
+
+    // The pages' minimise buttons and the login panel's close button act on
+    // the window, which connects them.
+    void pageButtonsActOnTheWindow() {
+        openLoggedIn();
+        QWidget* const pages[] = {m_window->forwardWidget(), m_window->deviceWidget(), m_window->aclWidget()};
+        for (QWidget* page : pages) {
+            QAbstractButton* minimize = page->findChild<QAbstractButton*>("btnMin");
+            QVERIFY2(minimize, qPrintable(page->objectName()));
+            minimize->click();
+            QVERIFY2(m_window->isMinimized(), qPrintable(page->objectName()));
+            m_window->showNormal();
+            QTRY_VERIFY(!m_window->isMinimized());
+        }
+        QAbstractButton* close = m_window->loginWidget()->findChild<QAbstractButton*>("btnClose");
+        QVERIFY(close);
+        close->click();
+        QVERIFY(!m_window->isVisible());
     }
 
     void closeButtonEndsWhenLoggedOutAndNeverStrandsTheWindow() {
