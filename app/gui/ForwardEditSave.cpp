@@ -5,6 +5,7 @@
 
 #include "app/IContext.h"
 #include "app/TcpPing.h"
+#include "app/gui/CloudCall.h"
 #include "app/gui/ForwardEditDialog.h"
 #include "app/gui/GuiUtil.h"
 #include "app/gui/IMainWindow.h"
@@ -57,10 +58,14 @@ void ForwardEditDialog::on_btnOk_clicked() {
             m_ui->editClientPort->setFocus();
             return;
         }
-        if (api->modifyForward(m_forward.id, fields)) {
+        long long const id = m_forward.id;
+        QString error;
+        if (cloudCall(
+                m_mainWindow, QStringLiteral("正在保存…"), api,
+                [&] { return api->modifyForward(id, fields); }, &error)) {
             accept();
         } else {
-            _warning(QStringLiteral("未能保存"), _lastError());
+            _warning(QStringLiteral("未能保存"), error);
         }
         return;
     }
@@ -89,12 +94,21 @@ void ForwardEditDialog::on_btnOk_clicked() {
         m_ui->editClientPort->setFocus();
         return;
     }
-    if (api->createForward(m_deviceId, m_nodes[node].id, fromQString(m_ui->editLabel->text()),
-                           fromQString(protocol), fromQString(hostPrefix), fromQString(hostDomain),
-                           hostCustom, clientHost, clientPort, bandwidth)) {
+    long long const deviceId = m_deviceId;
+    long long const nodeId = m_nodes[node].id;
+    String const label = fromQString(m_ui->editLabel->text());
+    QString error;
+    if (cloudCall(
+            m_mainWindow, QStringLiteral("正在保存…"), api,
+            [&] {
+                return api->createForward(deviceId, nodeId, label, fromQString(protocol),
+                                          fromQString(hostPrefix), fromQString(hostDomain), hostCustom,
+                                          clientHost, clientPort, bandwidth);
+            },
+            &error)) {
         accept();
     } else {
-        _warning(QStringLiteral("未能创建"), _lastError());
+        _warning(QStringLiteral("未能创建"), error);
     }
 }
 
@@ -106,8 +120,12 @@ bool ForwardEditDialog::_checkClientAddress(String const& protocol, String const
         return true;
     // A port beyond the 16 bits of TCP names nothing that could answer.
     unsigned short const tcpPort = port > 0 && port <= 0xFFFF ? static_cast<unsigned short>(port) : 0;
-    gt::net::SocketAddress const target(gt::net::IpAddress::resolveFirst(host), tcpPort);
-    if (tunnel::TcpPing(CLIENT_PROBE_MS, 1).ping(target) >= 0) return true;
+    // The name lookup waits on the network as the probe does.
+    bool const answered = m_mainWindow->executeResult(QStringLiteral("正在检测内网地址…"), [&] {
+        gt::net::SocketAddress const target(gt::net::IpAddress::resolveFirst(host), tcpPort);
+        return tunnel::TcpPing(CLIENT_PROBE_MS, 1).ping(target) >= 0;
+    });
+    if (answered) return true;
     return MessageDialog(QApplication::activeWindow())
         .question(QStringLiteral("内网地址"),
                   QStringLiteral("填写的内网主机端口似乎无法连接，您确实要使用该主机端口吗？"));

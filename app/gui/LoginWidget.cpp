@@ -3,6 +3,7 @@
 #include <QPropertyAnimation>
 
 #include "app/IContext.h"
+#include "app/gui/CloudCall.h"
 #include "app/gui/GuiUtil.h"
 #include "app/gui/IMainWindow.h"
 #include "app/gui/MainTexts.h"
@@ -49,11 +50,14 @@ bool LoginWidget::_requireLogin() {
     String const name = settings->get(NAME_KEY);
     String const password = settings->get(PASSWORD_KEY);
     if (!name.isEmpty() && !password.isEmpty()) {
-        if (api->login(name, password)) {
+        QString error;
+        if (cloudCall(
+                m_mainWindow, QStringLiteral("正在登录…"), api, [&] { return api->login(name, password); },
+                &error)) {
             m_firstShow = false;
             return true;
         }
-        _warn(QStringLiteral("未能登录"), toQString(api->errorMessage()));
+        _warn(QStringLiteral("未能登录"), error);
     }
     m_ui->editName->setText(toQString(name));
     if (m_firstShow) {
@@ -66,7 +70,8 @@ bool LoginWidget::_requireLogin() {
 
 void LoginWidget::logout() {
     tunnel::IContext* context = m_mainWindow->context();
-    context->apiClient()->logout();
+    tunnel::ApiClient* api = context->apiClient();
+    m_mainWindow->execute(QStringLiteral("正在退出登录…"), [api] { api->logout(); });
     context->userProperties()->set(PASSWORD_KEY, String());
 }
 
@@ -98,8 +103,13 @@ void LoginWidget::on_btnLogin_clicked() {
     }
     tunnel::IContext* context = m_mainWindow->context();
     tunnel::ApiClient* api = context->apiClient();
-    if (!api->login(fromQString(name), fromQString(password))) {
-        _warn(QStringLiteral("未能登录"), toQString(api->errorMessage()));
+    String const account = fromQString(name);
+    String const secret = fromQString(password);
+    QString error;
+    if (!cloudCall(
+            m_mainWindow, QStringLiteral("正在登录…"), api, [&] { return api->login(account, secret); },
+            &error)) {
+        _warn(QStringLiteral("未能登录"), error);
         return;
     }
     m_firstShow = false;

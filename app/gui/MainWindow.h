@@ -166,6 +166,8 @@ private:
     void _onTick();
     void _firstTick();
     bool _requireLogged();
+    // m_svrControl.start() behind the busy window.
+    bool _startService();
     void _bgRefresh();
     void _updateAccountButton();
     void _updateStatusLine();
@@ -183,7 +185,7 @@ private:
     [[noreturn]] void _leave(int code);
     void _showWarning(QString const& title, QString const& text);
     // ok, after the warning "未能刷新" with the cloud's reason when false.
-    bool _refreshed(bool ok);
+    bool _refreshed(bool ok, QString const& error);
 
     std::unique_ptr<Ui::MainWindow> m_ui;
     bool m_wasMinimized;
