@@ -115,8 +115,12 @@ public:
             QDialog* dialog = qobject_cast<QDialog*>(widget);
             if (!dialog || !dialog->isVisible() || m_open.contains(dialog)) continue;
             // The busy window of a blocking call asks nothing and closes
-            // itself: it is neither answered nor noted.
-            if (dialog->inherits("PendingDialog")) continue;
+            // itself: it is neither answered nor noted, and while it shows
+            // the dialogs under it wait for the call, they do not hang.
+            if (dialog->inherits("PendingDialog")) {
+                m_idle.restart();
+                continue;
+            }
             m_open.append(dialog);
             m_idle.restart();
             m_seen.append(note(dialog));
