@@ -206,6 +206,10 @@ private:
     tunnel::SvrControlService m_svrControl;
     tunnel::StatusService m_statusService;
     std::unique_ptr<tunnel::ProcessSingleton> m_singleton;
+    // Set while a tick runs. A tick returns at once while another runs
+    // (dialogs, the login panel and busy calls nest event loops) and while a
+    // busy call waits (m_runner.depth() > 0): it must not start a second
+    // cloud call behind the first one's lock nor change a page under it.
     bool m_ticking;
     bool m_started;
     int m_tickTimer;

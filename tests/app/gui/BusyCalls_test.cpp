@@ -1,10 +1,7 @@
 // The window keeps painting while the client waits: a cloud that takes its
-// time over a page's reload and an editor's save, and a console service
-// program that does not answer "--exit" when the window closes. A 20 ms timer
+// time over a page's reload and an editor's save. A 20 ms timer
 // stands for the painting; its longest gap must stay far below the wait.
 // What was typed into a field before the wait is still there afterwards.
-#include <signal.h>
-
 #include <QElapsedTimer>
 #include <QLineEdit>
 #include <QPushButton>
@@ -41,7 +38,9 @@ public:
                          [this] { m_longest = std::max(m_longest, m_clock.restart()); });
         m_timer.start(20);
     }
-    qint64 longest() const { return m_longest; }
+    // The gap still open counts too: a call that blocked the thread up to
+    // this moment gave the timer no chance to tick after it.
+    qint64 longest() const { return std::max(m_longest, m_clock.elapsed()); }
 
 private:
     QTimer m_timer;
@@ -112,24 +111,6 @@ private slots:
         }
         QVERIFY(saved);
         QCOMPARE(typed.text(), QString("abc"));
-    }
-
-    // The console service program is held stopped, so "QvrSvr --exit" waits
-    // for it to its own time-out when the window closes.
-    void aServiceProgramThatDoesNotAnswerKeepsTheWindowPainting() {
-        QTRY_VERIFY_WITH_TIMEOUT(m_window->svrControl()->isConsoleRunning(), kLoginMs);
-        int const pid = m_window->svrControl()->consolePid();
-        QVERIFY(pid > 0);
-        QCOMPARE(::kill(pid, SIGSTOP), 0);
-        qint64 longest = 0;
-        {
-            GapMeter meter;
-            m_window.reset();
-            longest = meter.longest();
-        }
-        // The child is gone (killed while stopped), so SIGCONT finds none.
-        ::kill(pid, SIGCONT);
-        QVERIFY2(longest < kGapBoundMs, QByteArray::number(longest));
     }
 };
 
