@@ -5,6 +5,8 @@
 #include "app/ClientConstants.h"
 #include "gt/core/io/File.h"
 #include "gt/core/io/Thread.h"
+#include "gt/core/lang/LockGuard.h"
+#include "gt/core/io/Thread.h"
 #include "gt/core/util/Timer.h"
 
 using gt::core::Process;
@@ -59,9 +61,14 @@ char16_t const* const SvrControlService::SERVICE_STOP_MESSAGE =
 SvrControlService::SvrControlService(String const& svrExeFile)
     : m_manager(ClientConstants::SVR_SERVICE_NAME()),
       m_svrExeFile(svrExeFile),
-      m_runTimeoutMs(RUN_TIMEOUT_MS) {}
+      m_runTimeoutMs(RUN_TIMEOUT_MS),
+      m_released(false) {}
 
-SvrControlService::~SvrControlService() {
+SvrControlService::~SvrControlService() { release(); }
+
+void SvrControlService::release() {
+    if (m_released) return;
+    m_released = true;
     // The console instance ends its loop through the signal file; a service
     // is left running when the client ends.
     if (!isServiceMode()) sendExit();
@@ -111,9 +118,20 @@ bool SvrControlService::isRunning() const {
     return isServiceMode() ? isServiceRunning() : isConsoleRunning();
 }
 
-bool SvrControlService::isConsoleRunning() const { return m_console.isRunning(); }
+bool SvrControlService::isConsoleRunning() const {
+    gt::core::LockGuard guard(&m_consoleLock);
+    return m_console.isRunning();
+}
 
-void SvrControlService::killConsole() { killAndReap(m_console); }
+int SvrControlService::consolePid() const {
+    gt::core::LockGuard guard(&m_consoleLock);
+    return m_console.pid();
+}
+
+void SvrControlService::killConsole() {
+    gt::core::LockGuard guard(&m_consoleLock);
+    killAndReap(m_console);
+}
 
 bool SvrControlService::installStart() {
     auto const ownRunning = [this] { return m_manager.isRunning() && isOwnService(); };
@@ -148,17 +166,20 @@ bool SvrControlService::stop() {
 }
 
 bool SvrControlService::startConsole() {
-    if (m_console.isRunning()) return true;
-    killConsole();
-    if (!startHidden(m_console, {m_svrExeFile, u"--console"})) return false;
+    {
+        gt::core::LockGuard guard(&m_consoleLock);
+        if (m_console.isRunning()) return true;
+        killAndReap(m_console);
+        if (!startHidden(m_console, {m_svrExeFile, u"--console"})) return false;
+    }
     // A child that ends within the first second (a second instance refused
     // by the lock, for one) did not start.
     gt::core::Timer settle(POLL_MS);
     while (!settle.isExpired()) {
-        if (!m_console.isRunning()) return false;
+        if (!isConsoleRunning()) return false;
         gt::core::Thread::sleep(POLL_STEP_MS);
     }
-    return m_console.isRunning();
+    return isConsoleRunning();
 }
 
 bool SvrControlService::start() {
@@ -174,7 +195,7 @@ bool SvrControlService::start() {
         m_lastError = SERVICE_START_MESSAGE;
         return false;
     }
-    if (m_console.isRunning()) return true;
+    if (isConsoleRunning()) return true;
     sendExit();
     if (startConsole()) return true;
     m_lastError = CONSOLE_START_MESSAGE;

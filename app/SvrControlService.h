@@ -10,13 +10,20 @@
 //                 program (a service of another folder counts as none);
 //   console mode  otherwise: the console child runs while the client does.
 //
-// Every operation runs on the caller's (GUI) thread and blocks it, each wait
-// bounded: a QvrSvr command up to its run time-out, a state change up to
-// POLL_MS. Children are always reaped; none inherits a descriptor of ours
-// beyond the standard streams, which go to the null device.
+// Every operation blocks its caller, each wait bounded: a QvrSvr command up
+// to its run time-out, a state change up to POLL_MS. The client runs the
+// commands (start, stop, setServiceMode, sendExit, sendRefresh, release ...)
+// on the busy runner's worker, one at a time, while the GUI thread may ask
+// isRunning, isConsoleRunning, consolePid and the service-manager queries
+// meanwhile: those touch only the console child, under m_consoleLock, and
+// the service manager, which keeps no state between queries. lastError is
+// read only after the command that set it has returned. Children are always
+// reaped; none inherits a descriptor of ours beyond the standard streams,
+// which go to the null device.
 #pragma once
 
 #include "gt/core/io/Process.h"
+#include "gt/core/lang/CriticalSection.h"
 #include "gt/core/lang/String.h"
 #include "gt/util/WinServiceManager.h"
 
@@ -53,6 +60,9 @@ public:
     // Outside service mode the running instance is asked to exit first; the
     // console child is ended in either mode. A running service keeps running.
     virtual ~SvrControlService();
+    // What the destructor does, for a caller that wants the waits off its
+    // own thread; the destructor then has nothing left to do.
+    void release();
 
     // Runs QvrSvr with the one switch and waits until it ends (killed after
     // the run time-out). False when the verb is unknown, the start fails or
@@ -91,7 +101,7 @@ public:
     gt::core::String const& lastError() const { return m_lastError; }
     gt::core::String const& svrExeFile() const { return m_svrExeFile; }
     // The console child's process id, -1 when none was started.
-    int consolePid() const { return m_console.pid(); }
+    int consolePid() const;
 
     // Shortens the run time-out (tests).
     void setRunTimeout(int ms) { m_runTimeoutMs = ms; }
@@ -104,9 +114,13 @@ private:
 
     gt::core::String m_lastError;
     gt::util::WinServiceManager m_manager;
+    // Guards m_console, held for each single step on it, never across a
+    // command's or a settle's wait.
+    mutable gt::core::CriticalSection m_consoleLock;
     gt::core::Process m_console;
     gt::core::String m_svrExeFile;
     int m_runTimeoutMs;
+    bool m_released;
 };
 
 }  // namespace tunnel

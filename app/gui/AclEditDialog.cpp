@@ -7,6 +7,7 @@
 
 #include "app/IContext.h"
 #include "app/gui/AclMemberDialog.h"
+#include "app/gui/CloudCall.h"
 #include "app/gui/DialogParent.h"
 #include "app/gui/FramelessWindow.h"
 #include "app/gui/GuiUtil.h"
@@ -128,12 +129,15 @@ void AclEditDialog::on_btnOK_clicked() {
 
     tunnel::ApiClient* api = m_mainWindow->context()->apiClient();
     bool const creating = m_acl.id < 0;
-    if (creating ? api->createAcl(m_acl) : api->modifyAcl(m_acl.id, m_acl)) {
+    tunnel::Acl const acl = m_acl;
+    QString error;
+    if (cloudCall(
+            m_mainWindow, QStringLiteral("正在保存…"), api,
+            [&] { return creating ? api->createAcl(acl) : api->modifyAcl(acl.id, acl); }, &error)) {
         accept();
         return;
     }
-    DialogParent::warn(this, creating ? QStringLiteral("未能创建") : QStringLiteral("未能保存"),
-                       toQString(api->errorMessage()));
+    DialogParent::warn(this, creating ? QStringLiteral("未能创建") : QStringLiteral("未能保存"), error);
 }
 
 void AclEditDialog::on_comboBoxIpFilter_currentIndexChanged(int index) {

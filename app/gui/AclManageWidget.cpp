@@ -7,6 +7,7 @@
 #include "app/RowTexts.h"
 #include "app/SvrControlService.h"
 #include "app/gui/AclEditDialog.h"
+#include "app/gui/CloudCall.h"
 #include "app/gui/DialogParent.h"
 #include "app/gui/GuiUtil.h"
 #include "app/gui/IMainWindow.h"
@@ -113,9 +114,10 @@ void AclManageWidget::on_btnDel_clicked() {
                        QStringLiteral("该访问策略删除后，配置不可恢复。确认删除？")))
         return;
     tunnel::ApiClient* api = m_mainWindow->context()->apiClient();
-    if (!api->removeAcl(id)) {
-        MessageDialog(DialogParent::of(this))
-            .warning(QStringLiteral("未能删除"), toQString(api->errorMessage()));
+    QString error;
+    if (!cloudCall(
+            m_mainWindow, QStringLiteral("正在删除…"), api, [&] { return api->removeAcl(id); }, &error)) {
+        DialogParent::warn(this, QStringLiteral("未能删除"), error);
         return;
     }
     // Unlike a save, a deletion is not pushed to the service: it learns of
@@ -138,5 +140,6 @@ void AclManageWidget::_edit(tunnel::Acl const& acl) {
     AclEditDialog editor(m_mainWindow);
     if (!editor.exec(acl)) return;
     reload();
-    m_mainWindow->svrControl()->sendRefresh();
+    tunnel::SvrControlService* control = m_mainWindow->svrControl();
+    m_mainWindow->execute(QStringLiteral("正在通知后台服务…"), [control] { control->sendRefresh(); });
 }

@@ -2,6 +2,7 @@
 
 #include <QScrollBar>
 #include "app/IContext.h"
+#include "app/gui/CloudCall.h"
 #include "app/gui/DialogParent.h"
 #include "app/gui/FramelessWindow.h"
 #include "app/gui/GuiUtil.h"
@@ -53,9 +54,13 @@ void DeviceEditDialog::on_btnOK_clicked() {
     gt::core::Dictionary<gt::core::Any> fields;
     fields.set(u"label", gt::core::Any(fromQString(m_ui->editLabel->text())));
     tunnel::ApiClient* api = m_mainWindow->context()->apiClient();
-    if (api->modifyDevice(m_device.id, fields)) {
+    long long const id = m_device.id;
+    QString error;
+    if (cloudCall(
+            m_mainWindow, QStringLiteral("正在保存…"), api, [&] { return api->modifyDevice(id, fields); },
+            &error)) {
         accept();
         return;
     }
-    DialogParent::warn(this, QStringLiteral("未能保存"), toQString(api->errorMessage()));
+    DialogParent::warn(this, QStringLiteral("未能保存"), error);
 }

@@ -8,6 +8,7 @@
 #include "app/IContext.h"
 #include "app/RowTexts.h"
 #include "app/SvrControlService.h"
+#include "app/gui/CloudCall.h"
 #include "app/gui/DeviceEditDialog.h"
 #include "app/gui/DialogParent.h"
 #include "app/gui/GuiUtil.h"
@@ -129,7 +130,8 @@ void DeviceManageWidget::on_btnEdit_clicked() {
     DeviceEditDialog dialog(m_mainWindow);
     if (!dialog.exec(device)) return;
     reload();
-    m_mainWindow->svrControl()->sendRefresh();
+    tunnel::SvrControlService* control = m_mainWindow->svrControl();
+    m_mainWindow->execute(QStringLiteral("正在通知后台服务…"), [control] { control->sendRefresh(); });
 }
 
 void DeviceManageWidget::on_tableDevice_itemActivated(QTableWidgetItem*) { on_btnEdit_clicked(); }
@@ -144,13 +146,15 @@ void DeviceManageWidget::on_btnDel_clicked() {
             QStringLiteral("设备删除后不会卸载服务，在该主机登录账号即可重新加入。确认删除？")))
         return;
     tunnel::ApiClient* api = m_mainWindow->context()->apiClient();
-    if (api->removeDevice(id)) {
+    QString error;
+    if (cloudCall(
+            m_mainWindow, QStringLiteral("正在删除…"), api, [&] { return api->removeDevice(id); }, &error)) {
         // This computer's binding stays, also when it was this device: the
         // next binding check asks whether to take it over.
         reload();
         return;
     }
-    DialogParent::warn(this, QStringLiteral("未能删除"), toQString(api->errorMessage()));
+    DialogParent::warn(this, QStringLiteral("未能删除"), error);
 }
 
 bool DeviceManageWidget::isDeviceBound() const {
@@ -184,13 +188,17 @@ bool DeviceManageWidget::joinDevice() {
         }
         long long id = -1;
         String token;
-        if (api->createDevice(fromQString(input.text()), &id, &token)) {
+        String const name = fromQString(input.text());
+        QString error;
+        if (cloudCall(
+                m_mainWindow, QStringLiteral("正在加入…"), api,
+                [&] { return api->createDevice(name, &id, &token); }, &error)) {
             m_mainWindow->refreshDevices();
             if (_saveBinding(gt::core::Long(id).toString(), token, QStringLiteral("未能加入"))) return true;
             m_statusText = QString::fromUtf16(NOT_JOINED_TEXT);
             return false;
         }
-        DialogParent::warn(this, QStringLiteral("未能加入"), toQString(api->errorMessage()));
+        DialogParent::warn(this, QStringLiteral("未能加入"), error);
     }
 }
 

@@ -9,6 +9,7 @@
 #include "app/IContext.h"
 #include "app/QuotaFigures.h"
 #include "app/TcpPing.h"
+#include "app/gui/CloudCall.h"
 #include "app/gui/DialogParent.h"
 #include "app/gui/ForwardWizardDialog.h"
 #include "app/gui/FramelessWindow.h"
@@ -23,6 +24,7 @@
 #include "tunnel/api/ApiClient.h"
 #include "ui_ForwardEditDialog.h"
 
+using gt::core::Array;
 using gt::core::String;
 
 namespace {
@@ -217,10 +219,16 @@ void ForwardEditDialog::_chooseProtocol() {
 }
 
 bool ForwardEditDialog::_loadPrefixes() {
-    if (!m_mainWindow->context()->apiClient()->enumPrefixes(&m_prefixes)) {
-        _warning(QStringLiteral("未能刷新"), _lastError());
+    tunnel::ApiClient* api = m_mainWindow->context()->apiClient();
+    Array<String> prefixes;
+    QString error;
+    if (!cloudCall(
+            m_mainWindow, QStringLiteral("正在加载…"), api, [&] { return api->enumPrefixes(&prefixes); },
+            &error)) {
+        _warning(QStringLiteral("未能刷新"), error);
         return false;
     }
+    m_prefixes = prefixes;
     if (m_prefixes.isEmpty()) {
         _warning(QStringLiteral("错误"), QStringLiteral("没有域名前缀"));
         return false;
@@ -229,10 +237,16 @@ bool ForwardEditDialog::_loadPrefixes() {
 }
 
 bool ForwardEditDialog::_loadRegions(int kind) {
-    if (!m_mainWindow->context()->apiClient()->enumRegions(&m_regions)) {
-        _warning(QStringLiteral("未能刷新"), _lastError());
+    tunnel::ApiClient* api = m_mainWindow->context()->apiClient();
+    Array<tunnel::Region> regions;
+    QString error;
+    if (!cloudCall(
+            m_mainWindow, QStringLiteral("正在加载…"), api, [&] { return api->enumRegions(&regions); },
+            &error)) {
+        _warning(QStringLiteral("未能刷新"), error);
         return false;
     }
+    m_regions = regions;
     for (int i = m_regions.count() - 1; i >= 0; --i) {
         tunnel::Region const& region = m_regions[i];
         bool drop = region.is_disabled;
@@ -261,10 +275,16 @@ bool ForwardEditDialog::_loadRegions(int kind) {
 }
 
 bool ForwardEditDialog::_loadQuota() {
-    if (!m_mainWindow->context()->apiClient()->queryQuota(&m_quota)) {
-        _warning(QStringLiteral("未能刷新"), _lastError());
+    tunnel::ApiClient* api = m_mainWindow->context()->apiClient();
+    tunnel::QuotaInfo quota;
+    QString error;
+    if (!cloudCall(
+            m_mainWindow, QStringLiteral("正在加载…"), api, [&] { return api->queryQuota(&quota); },
+            &error)) {
+        _warning(QStringLiteral("未能刷新"), error);
         return false;
     }
+    m_quota = quota;
     m_ui->spinBoxBandwidthFixed->setRange(
         0, tunnel::QuotaFigures::bandwidthMaximum(m_quota, m_forward.bandwidth));
     return true;
@@ -314,11 +334,17 @@ void ForwardEditDialog::on_comboBoxRegion_currentIndexChanged(int) {
     // index would name a node of another region on save.
     m_ui->comboBoxDomain->clear();
     m_nodes.clear();
-    if (!m_mainWindow->context()->apiClient()->enumNodes(&m_nodes, region.id)) {
-        m_nodes.clear();
-        _warning(QStringLiteral("未能刷新"), _lastError());
+    tunnel::ApiClient* api = m_mainWindow->context()->apiClient();
+    Array<tunnel::Node> nodes;
+    long long const regionId = region.id;
+    QString error;
+    if (!cloudCall(
+            m_mainWindow, QStringLiteral("正在加载…"), api, [&] { return api->enumNodes(&nodes, regionId); },
+            &error)) {
+        _warning(QStringLiteral("未能刷新"), error);
         return;
     }
+    m_nodes = nodes;
     for (int node = 0; node < m_nodes.count(); ++node) {
         for (String const& domain : m_nodes[node].domains) {
             for (String const& prefix : m_prefixes)
@@ -351,7 +377,9 @@ void ForwardEditDialog::on_btnDelay_clicked() {
         _warning(QStringLiteral("提示"), QStringLiteral("该线路未能解析，请检查网络或尝试其他线路。"));
         return;
     }
-    int const ms = tunnel::TcpPing(DELAY_PROBE_MS, DELAY_PROBE_ATTEMPTS).ping(address);
+    int ms = -1;
+    m_mainWindow->execute(QStringLiteral("正在测试延迟…"),
+                          [&] { ms = tunnel::TcpPing(DELAY_PROBE_MS, DELAY_PROBE_ATTEMPTS).ping(address); });
     if (ms < 0) {
         _warning(QStringLiteral("提示"), QStringLiteral("该线路未能连接，请检查网络或尝试其他线路。"));
         return;
@@ -391,8 +419,4 @@ void ForwardEditDialog::_warning(QString const& title, QString const& text) {
 
 void ForwardEditDialog::_information(QString const& title, QString const& text) {
     MessageDialog(DialogParent::of(this)).information(title, text);
-}
-
-QString ForwardEditDialog::_lastError() const {
-    return toQString(m_mainWindow->context()->apiClient()->errorMessage());
 }

@@ -94,7 +94,6 @@ private:
     bool _isEditMode() const { return m_deviceId < 0; }
     void _warning(QString const& title, QString const& text);
     void _information(QString const& title, QString const& text);
-    QString _lastError() const;
 
     std::unique_ptr<Ui::ForwardEditDialog> m_ui;
     IMainWindow* m_mainWindow;     // not owned; the parent

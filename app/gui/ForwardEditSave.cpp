@@ -5,6 +5,7 @@
 #include "app/ForwardDraft.h"
 #include "app/IContext.h"
 #include "app/TcpPing.h"
+#include "app/gui/CloudCall.h"
 #include "app/gui/DialogParent.h"
 #include "app/gui/ForwardEditDialog.h"
 #include "app/gui/GuiUtil.h"
@@ -45,10 +46,15 @@ void ForwardEditDialog::on_btnOk_clicked() {
             m_ui->editClientPort->setFocus();
             return;
         }
-        if (api->modifyForward(m_forward.id, draft.modifyFields())) {
+        long long const id = m_forward.id;
+        auto const fields = draft.modifyFields();
+        QString error;
+        if (cloudCall(
+                m_mainWindow, QStringLiteral("正在保存…"), api,
+                [&] { return api->modifyForward(id, fields); }, &error)) {
             accept();
         } else {
-            _warning(QStringLiteral("未能保存"), _lastError());
+            _warning(QStringLiteral("未能保存"), error);
         }
         return;
     }
@@ -72,12 +78,20 @@ void ForwardEditDialog::on_btnOk_clicked() {
         m_ui->editClientPort->setFocus();
         return;
     }
-    if (api->createForward(m_deviceId, m_nodes[node].id, draft.label, draft.protocol, draft.hostPrefix(),
-                           draft.hostDomain(), draft.hostCustom(), clientHost, draft.port(),
-                           draft.bandwidth())) {
+    long long const deviceId = m_deviceId;
+    long long const nodeId = m_nodes[node].id;
+    QString error;
+    if (cloudCall(
+            m_mainWindow, QStringLiteral("正在保存…"), api,
+            [&] {
+                return api->createForward(deviceId, nodeId, draft.label, draft.protocol, draft.hostPrefix(),
+                                          draft.hostDomain(), draft.hostCustom(), clientHost, draft.port(),
+                                          draft.bandwidth());
+            },
+            &error)) {
         accept();
     } else {
-        _warning(QStringLiteral("未能创建"), _lastError());
+        _warning(QStringLiteral("未能创建"), error);
     }
 }
 
@@ -89,8 +103,12 @@ bool ForwardEditDialog::_checkClientAddress(String const& protocol, String const
         return true;
     // A port beyond the 16 bits of TCP names nothing that could answer.
     unsigned short const tcpPort = port > 0 && port <= 0xFFFF ? static_cast<unsigned short>(port) : 0;
-    gt::net::SocketAddress const target(gt::net::IpAddress::resolveFirst(host), tcpPort);
-    if (tunnel::TcpPing(CLIENT_PROBE_MS, 1).ping(target) >= 0) return true;
+    // The name lookup waits on the network as the probe does.
+    bool const answered = m_mainWindow->executeResult(QStringLiteral("正在检测内网地址…"), [&] {
+        gt::net::SocketAddress const target(gt::net::IpAddress::resolveFirst(host), tcpPort);
+        return tunnel::TcpPing(CLIENT_PROBE_MS, 1).ping(target) >= 0;
+    });
+    if (answered) return true;
     return MessageDialog(DialogParent::of(this))
         .question(QStringLiteral("内网地址"),
                   QStringLiteral("填写的内网主机端口似乎无法连接，您确实要使用该主机端口吗？"));

@@ -18,6 +18,7 @@
 #include "app/IContext.h"
 #include "app/RowTexts.h"
 #include "app/SvrControlService.h"
+#include "app/gui/CloudCall.h"
 #include "app/gui/DialogParent.h"
 #include "app/gui/ForwardEditDialog.h"
 #include "app/gui/ForwardWizardDialog.h"
@@ -178,13 +179,16 @@ void ForwardManageWidget::reload() {
     long long const deviceId =
         m_mainWindow->deviceManager()->devices()[m_ui->comboBoxInstance->currentIndex()].id;
     Array<tunnel::Forward> forwards;
-    if (!m_mainWindow->context()->apiClient()->enumForwards(&forwards, deviceId)) {
+    tunnel::ApiClient* api = m_mainWindow->context()->apiClient();
+    QString error;
+    if (!cloudCall(
+            m_mainWindow, QStringLiteral("正在加载…"), api,
+            [&] { return api->enumForwards(&forwards, deviceId); }, &error)) {
         // The rows may be another device's (the list just changed) or gone:
         // none stays to be edited, moved or deleted under this device.
         m_forwards.clear();
         table->setRowCount(0);
-        DialogParent::warn(this, QStringLiteral("未能获取转发列表"),
-                           toQString(m_mainWindow->context()->apiClient()->errorMessage()));
+        DialogParent::warn(this, QStringLiteral("未能获取转发列表"), error);
         return;
     }
     m_forwards.swap(forwards);
@@ -276,11 +280,14 @@ void ForwardManageWidget::_delete() {
                                              : QStringLiteral("该映射删除后，公网端口将会释放。")) +
         QStringLiteral("确认删除？");
     if (!MessageDialog(DialogParent::of(this)).question(QStringLiteral("删除映射"), text)) return;
-    if (m_mainWindow->context()->apiClient()->removeForward(id)) {
+    tunnel::ApiClient* api = m_mainWindow->context()->apiClient();
+    QString error;
+    if (cloudCall(
+            m_mainWindow, QStringLiteral("正在删除…"), api, [&] { return api->removeForward(id); }, &error)) {
         // The devices count their mappings: the list is refreshed with them.
         refreshDevices();
     } else {
-        _warning(QStringLiteral("未能删除"));
+        _warning(QStringLiteral("未能删除"), error);
     }
 }
 
@@ -377,8 +384,11 @@ bool ForwardManageWidget::requirePrefix() {
     tunnel::ApiClient* api = m_mainWindow->context()->apiClient();
     for (;;) {
         Array<String> prefixes;
-        if (!api->enumPrefixes(&prefixes)) {
-            _warning(QStringLiteral("未能刷新"));
+        QString error;
+        if (!cloudCall(
+                m_mainWindow, QStringLiteral("正在加载…"), api, [&] { return api->enumPrefixes(&prefixes); },
+                &error)) {
+            _warning(QStringLiteral("未能刷新"), error);
             return false;
         }
         if (!prefixes.isEmpty()) return true;
@@ -390,9 +400,12 @@ bool ForwardManageWidget::requirePrefix() {
                                QStringLiteral("您需要注册一个域名前缀，完成后将不能修改"), prefix))
                 return false;
             prefix = toQString(fromQString(input.text()).toLower());
-            if (api->checkPrefix(fromQString(prefix))) break;
-            MessageDialog(DialogParent::of(this))
-                .warning(QStringLiteral("注册域名前缀"), toQString(api->errorMessage()));
+            String const wanted = fromQString(prefix);
+            if (cloudCall(
+                    m_mainWindow, QStringLiteral("正在检查…"), api, [&] { return api->checkPrefix(wanted); },
+                    &error))
+                break;
+            MessageDialog(DialogParent::of(this)).warning(QStringLiteral("注册域名前缀"), error);
         }
         QString const shown =
             QStringLiteral("<font color='#FFA924'>") + prefix.toHtmlEscaped() + QStringLiteral("</font>");
@@ -407,8 +420,11 @@ bool ForwardManageWidget::requirePrefix() {
                 "</p></li></ol><p>当前只能注册一次，完成后将不能修改。</p><p>确认使用该前缀吗？</p>");
         if (!InformationDialog(DialogParent::of(this), true).question(QStringLiteral("确认注册"), text))
             continue;
-        if (!api->createPrefixFree(fromQString(prefix))) {
-            _warning(QStringLiteral("未能创建"));
+        String const chosen = fromQString(prefix);
+        if (!cloudCall(
+                m_mainWindow, QStringLiteral("正在注册…"), api, [&] { return api->createPrefixFree(chosen); },
+                &error)) {
+            _warning(QStringLiteral("未能创建"), error);
             return false;
         }
         MessageDialog(DialogParent::of(this), MessageDialog::RICH_TEXT)
@@ -419,18 +435,23 @@ bool ForwardManageWidget::requirePrefix() {
 }
 
 void ForwardManageWidget::_modify(long long id, Dictionary<Any> const& fields) {
-    if (m_mainWindow->context()->apiClient()->modifyForward(id, fields)) {
+    tunnel::ApiClient* api = m_mainWindow->context()->apiClient();
+    QString error;
+    if (cloudCall(
+            m_mainWindow, QStringLiteral("正在保存…"), api, [&] { return api->modifyForward(id, fields); },
+            &error)) {
         _modified();
     } else {
-        _warning(QStringLiteral("未能保存"));
+        _warning(QStringLiteral("未能保存"), error);
     }
 }
 
 void ForwardManageWidget::_modified() {
     reload();
-    m_mainWindow->svrControl()->sendRefresh();
+    tunnel::SvrControlService* control = m_mainWindow->svrControl();
+    m_mainWindow->execute(QStringLiteral("正在通知后台服务…"), [control] { control->sendRefresh(); });
 }
 
-void ForwardManageWidget::_warning(QString const& title) {
-    DialogParent::warn(this, title, toQString(m_mainWindow->context()->apiClient()->errorMessage()));
+void ForwardManageWidget::_warning(QString const& title, QString const& error) {
+    DialogParent::warn(this, title, error);
 }

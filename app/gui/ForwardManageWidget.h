@@ -103,7 +103,7 @@ private:
     // After a change the cloud accepted: the table again, and the service
     // is asked to refresh.
     void _modified();
-    void _warning(QString const& title);
+    void _warning(QString const& title, QString const& error);
     QAction* _addAction(char const* name, QString const& text, void (ForwardManageWidget::*slot)());
 
     std::unique_ptr<Ui::ForwardManageWidget> m_ui;

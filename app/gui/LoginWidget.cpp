@@ -2,6 +2,7 @@
 
 #include <QPropertyAnimation>
 #include "app/IContext.h"
+#include "app/gui/CloudCall.h"
 #include "app/gui/DialogParent.h"
 #include "app/gui/GuiUtil.h"
 #include "app/gui/IMainWindow.h"
@@ -47,11 +48,14 @@ bool LoginWidget::_requireLogin() {
     String const name = settings->get(NAME_KEY);
     String const password = settings->get(PASSWORD_KEY);
     if (!name.isEmpty() && !password.isEmpty()) {
-        if (api->login(name, password)) {
+        QString error;
+        if (cloudCall(
+                m_mainWindow, QStringLiteral("正在登录…"), api, [&] { return api->login(name, password); },
+                &error)) {
             m_firstShow = false;
             return true;
         }
-        DialogParent::warn(this, QStringLiteral("未能登录"), toQString(api->errorMessage()));
+        DialogParent::warn(this, QStringLiteral("未能登录"), error);
     }
     m_ui->editName->setText(toQString(name));
     if (m_firstShow) {
@@ -64,7 +68,8 @@ bool LoginWidget::_requireLogin() {
 
 void LoginWidget::logout() {
     tunnel::IContext* context = m_mainWindow->context();
-    context->apiClient()->logout();
+    tunnel::ApiClient* api = context->apiClient();
+    m_mainWindow->execute(QStringLiteral("正在退出登录…"), [api] { api->logout(); });
     context->userProperties()->set(PASSWORD_KEY, String());
 }
 
@@ -82,8 +87,13 @@ void LoginWidget::on_btnLogin_clicked() {
     }
     tunnel::IContext* context = m_mainWindow->context();
     tunnel::ApiClient* api = context->apiClient();
-    if (!api->login(fromQString(name), fromQString(password))) {
-        DialogParent::warn(this, QStringLiteral("未能登录"), toQString(api->errorMessage()));
+    String const login = fromQString(name);
+    String const secret = fromQString(password);
+    QString error;
+    if (!cloudCall(
+            m_mainWindow, QStringLiteral("正在登录…"), api, [&] { return api->login(login, secret); },
+            &error)) {
+        DialogParent::warn(this, QStringLiteral("未能登录"), error);
         return;
     }
     m_firstShow = false;

@@ -92,7 +92,13 @@ MainWindow::~MainWindow() {
     if (m_tickTimer) killTimer(m_tickTimer);
     // Links of the scheme must not reach a window that is going away.
     QDesktopServices::unsetUrlHandler(kAppScheme);
-    m_client.apiClient()->logout();
+    // The logout and the console service's exit wait on the network and on
+    // a child: the window paints meanwhile, the tick is already stopped.
+    tunnel::ApiClient* api = m_client.apiClient();
+    execute(QStringLiteral("正在退出…"), [this, api] {
+        api->logout();
+        m_svrControl.release();
+    });
     delete m_aclWidget;
     delete m_deviceWidget;
     delete m_forwardWidget;

@@ -166,6 +166,8 @@ private:
     void _onTick();
     void _firstTick();
     bool _requireLogged();
+    // m_svrControl.start() behind the busy window.
+    bool _startService();
     void _bgRefresh();
     void _updateAccountButton();
     void _updateStatusLine();
@@ -182,7 +184,7 @@ private:
     // still run, and the updater waits for this program to go.
     [[noreturn]] void _leave(int code);
     // ok, after the warning "未能刷新" with the cloud's reason when false.
-    bool _refreshed(bool ok);
+    bool _refreshed(bool ok, QString const& error);
 
     std::unique_ptr<Ui::MainWindow> m_ui;
     bool m_wasMinimized;
@@ -203,6 +205,10 @@ private:
     tunnel::SvrControlService m_svrControl;
     tunnel::StatusService m_statusService;
     std::unique_ptr<tunnel::ProcessSingleton> m_singleton;
+    // Set while a tick runs. A tick returns at once while another runs
+    // (dialogs, the login panel and busy calls nest event loops) and while a
+    // busy call waits (m_runner.depth() > 0): it must not start a second
+    // cloud call behind the first one's lock nor change a page under it.
     bool m_ticking;
     bool m_started;
     int m_tickTimer;

@@ -10,6 +10,7 @@
 
 #include "app/ClientConstants.h"
 #include "app/ForwardStatus.h"
+#include "app/gui/CloudCall.h"
 #include "app/gui/DeviceManageWidget.h"
 #include "app/gui/DialogParent.h"
 #include "app/gui/ForwardManageWidget.h"
@@ -51,8 +52,11 @@ void MainWindow::timerEvent(QTimerEvent* event) {
         return;
     }
     // Dialogs, the login panel and the busy loop run nested event loops
-    // inside a tick: the ticks they would start return at once.
-    if (m_ticking) return;
+    // inside a tick: the ticks they would start return at once. Nor does a
+    // tick run while a busy call started outside a tick waits: it would
+    // call the cloud on the GUI thread behind that call's lock or change
+    // the page under it.
+    if (m_ticking || m_runner.depth() > 0) return;
     m_ticking = true;
     _onTick();
     m_ticking = false;
@@ -81,7 +85,7 @@ void MainWindow::_firstTick() {
     if (m_started) return;
     m_started = true;
     checkVersion();
-    if (!m_svrControl.start()) {
+    if (!_startService()) {
         InformationDialog dialog(this, true);
         dialog.information(QStringLiteral("异常"), richText(toQString(m_svrControl.lastError())));
     }
@@ -109,32 +113,52 @@ void MainWindow::_updateStatusLine() {
     m_ui->labelMain->setText(MainTexts::statusLine(m_svrControl.isRunning(), m_deviceWidget->statusText()));
 }
 
-bool MainWindow::_refreshed(bool ok) {
-    if (!ok)
-        DialogParent::warn(this, QStringLiteral("未能刷新"), toQString(m_client.apiClient()->errorMessage()));
+bool MainWindow::_refreshed(bool ok, QString const& error) {
+    if (!ok) DialogParent::warn(this, QStringLiteral("未能刷新"), error);
     return ok;
 }
 
 bool MainWindow::refreshAccount() {
     tunnel::ApiClient* api = m_client.apiClient();
-    if (!_refreshed(twice([&] { return api->queryMyUser(&m_user); }) &&
-                    twice([&] { return api->queryQuota(&m_quota); }) &&
-                    twice([&] { return api->queryPlan(&m_plan); })))
-        return false;
+    // Into locals on the worker; the records shown change only afterwards.
+    tunnel::User user;
+    tunnel::QuotaInfo quota;
+    tunnel::Plan plan;
+    QString error;
+    bool const ok = cloudCall(
+        this, QStringLiteral("正在刷新账号…"), api,
+        [&] {
+            return twice([&] { return api->queryMyUser(&user); }) &&
+                   twice([&] { return api->queryQuota(&quota); }) &&
+                   twice([&] { return api->queryPlan(&plan); });
+        },
+        &error);
+    if (!_refreshed(ok, error)) return false;
+    m_user = user;
+    m_quota = quota;
+    m_plan = plan;
     _updateAccountButton();
     return true;
 }
 
 bool MainWindow::refreshDevices() {
+    tunnel::ApiClient* api = m_client.apiClient();
     Array<tunnel::Device> devices;
-    if (!_refreshed(m_client.apiClient()->enumDevices(&devices))) return false;
+    QString error;
+    bool const ok = cloudCall(
+        this, QStringLiteral("正在加载设备…"), api, [&] { return api->enumDevices(&devices); }, &error);
+    if (!_refreshed(ok, error)) return false;
     m_deviceManager.setDevices(devices);
     return true;
 }
 
 bool MainWindow::refreshAcls() {
+    tunnel::ApiClient* api = m_client.apiClient();
     Array<tunnel::Acl> acls;
-    if (!_refreshed(m_client.apiClient()->enumAcls(&acls))) return false;
+    QString error;
+    bool const ok = cloudCall(
+        this, QStringLiteral("正在加载访问策略…"), api, [&] { return api->enumAcls(&acls); }, &error);
+    if (!_refreshed(ok, error)) return false;
     m_aclManager.setAcls(acls);
     return true;
 }
@@ -164,8 +188,14 @@ void MainWindow::_refreshStatus() {
         m_forwardWidget->updateStatus(entries);
 }
 
+bool MainWindow::_startService() {
+    return executeResult(QStringLiteral("正在启动后台服务…"), [this] { return m_svrControl.start(); });
+}
+
 bool MainWindow::checkVersion() {
-    if (!m_client.updateConfigs() && !m_client.updateConfigs()) return false;
+    if (!executeResult(QStringLiteral("正在检查版本…"),
+                       [this] { return m_client.updateConfigs() || m_client.updateConfigs(); }))
+        return false;
     if (m_client.belowMinVersion()) {
         MessageDialog question(this);
         if (question.question(QStringLiteral("版本更新"),
@@ -193,14 +223,14 @@ bool MainWindow::checkVersion() {
 }
 
 MainWindow::UpgradeStart MainWindow::_startUpgrade() {
-    if (!m_svrControl.stop()) {
+    if (!executeResult(QStringLiteral("正在停止后台服务…"), [this] { return m_svrControl.stop(); })) {
         MessageDialog warning(this);
         warning.warning(QStringLiteral("错误"), QStringLiteral("后台服务未能停止！"));
         return STOP_FAILED;
     }
     String error;
     if (m_client.applyUpgrade(&error)) return UPGRADE_STARTED;
-    m_svrControl.start();
+    _startService();
     DialogParent::warn(this, QStringLiteral("未能更新"), toQString(error));
     return UPDATER_FAILED;
 }
@@ -233,7 +263,7 @@ void MainWindow::on_btnUpgrade_clicked() {
 bool MainWindow::repair(String const& type) {
     bool const all = type.isEmpty();
     if (all || type == String(u"svr")) {
-        if (!m_svrControl.start()) {
+        if (!_startService()) {
             InformationDialog dialog(this, true);
             dialog.information(QStringLiteral("故障诊断"), richText(toQString(m_svrControl.lastError())));
             return false;

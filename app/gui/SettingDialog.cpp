@@ -102,7 +102,10 @@ void SettingDialog::on_btnOk_clicked() {
 
     tunnel::SvrControlService* control = m_mainWindow->svrControl();
     bool const serviceMode = control->isServiceEnabled();
-    if (m_ui->checkBoxService->isChecked() != serviceMode && !control->setServiceMode(!serviceMode)) {
+    if (m_ui->checkBoxService->isChecked() != serviceMode &&
+        !m_mainWindow->executeResult(QStringLiteral("正在切换后台服务…"), [control, serviceMode] {
+            return control->setServiceMode(!serviceMode);
+        })) {
         _warn(toQString(control->lastError()));
         return;
     }
@@ -119,7 +122,8 @@ void SettingDialog::on_btnOk_clicked() {
             return;
         }
         // The service program reads the address when it starts.
-        if (!control->stop() || !control->start()) {
+        if (!m_mainWindow->executeResult(QStringLiteral("正在重启后台服务…"),
+                                         [control] { return control->stop() && control->start(); })) {
             _warn(toQString(control->lastError()));
             return;
         }

@@ -53,6 +53,8 @@ std::shared_ptr<SeenDialog> whenDialog(std::function<void(D*)> step, int ms = 10
             for (QWidget* widget : QApplication::topLevelWidgets()) {
                 D* dialog = qobject_cast<D*>(widget);
                 if (!dialog || !dialog->isVisible() || dialog->property("stepTaken").toBool()) continue;
+                // The busy window of a blocking call is not a dialog to answer.
+                if (dialog->inherits("PendingDialog")) continue;
                 dialog->setProperty("stepTaken", true);
                 *seen = describeDialog(dialog);
                 *taken = dialog;
