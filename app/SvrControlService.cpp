@@ -6,7 +6,6 @@
 #include "gt/core/io/File.h"
 #include "gt/core/io/Thread.h"
 #include "gt/core/lang/LockGuard.h"
-#include "gt/core/io/Thread.h"
 #include "gt/core/util/Timer.h"
 
 using gt::core::Process;
