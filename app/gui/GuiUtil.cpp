@@ -28,7 +28,12 @@ gt::core::String fromQString(QString const& text) {
     return gt::core::String(units, length);
 }
 
-void openUrl(QString const& url) { QDesktopServices::openUrl(QUrl::fromEncoded(url.toUtf8())); }
+bool openUrl(QString const& url) { return QDesktopServices::openUrl(QUrl::fromEncoded(url.toUtf8())); }
+
+QString plainToolTip(QString const& text) {
+    if (text.isEmpty()) return QString();
+    return QStringLiteral("<p style='white-space:pre-wrap'>") + text.toHtmlEscaped() + QStringLiteral("</p>");
+}
 
 QColor themeColor() { return QColor(QStringLiteral("#FFA924")); }
 

@@ -15,8 +15,13 @@ gt::core::String fromQString(QString const& text);
 
 // Opens an already encoded URL (UTF-8 bytes of the text) with the desktop's
 // handler; "app:" links come back to the handler the main window registers.
-// Nothing is reported when no handler takes the link.
-void openUrl(QString const& url);
+// False when no handler took the link (WebLinks::open tells the user).
+bool openUrl(QString const& url);
+
+// A tool tip that shows text from the cloud or the user as it is: Qt reads
+// a tip that looks like markup as rich text, so the text goes in escaped,
+// inside a paragraph that keeps its spaces and line breaks.
+QString plainToolTip(QString const& text);
 
 // The accent colour "#FFA924".
 QColor themeColor();

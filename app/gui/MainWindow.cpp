@@ -12,6 +12,7 @@
 #include "app/gui/AclManageWidget.h"
 #include "app/gui/DeviceManageWidget.h"
 #include "app/gui/ForwardManageWidget.h"
+#include "app/gui/FramelessWindow.h"
 #include "app/gui/GuiUtil.h"
 #include "app/gui/LoginWidget.h"
 #include "app/gui/SettingDialog.h"
@@ -75,7 +76,6 @@ MainWindow::MainWindow(std::unique_ptr<tunnel::ProcessSingleton> lock, CloudEndp
     setStyleSheet(mainStyleSheet());
     setWindowFlags(Qt::Window | Qt::FramelessWindowHint | Qt::WindowSystemMenuHint |
                    Qt::WindowMinimizeButtonHint);
-    setAttribute(Qt::WA_TranslucentBackground);
     m_ui->btnUpgrade->setText(QStringLiteral("版本 ") + toQString(tunnel::ClientConstants::VERSION));
 
     _buildMenus();
@@ -90,6 +90,7 @@ MainWindow::MainWindow(std::unique_ptr<tunnel::ProcessSingleton> lock, CloudEndp
     m_statusTimer.advance(m_statusTimer.remaining());
 
     UiScale::apply(this);
+    FramelessWindow::setupShadow(this, FramelessWindow::isComposited());
     WindowMover::install();
 }
 
@@ -186,7 +187,7 @@ void MainWindow::_hideWindow() {
 }
 
 void MainWindow::_openWeb(QString const& url) {
-    openUrl(url);
+    WebLinks::open(url, this);
     update();
 }
 

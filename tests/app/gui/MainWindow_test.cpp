@@ -12,6 +12,7 @@
 #include <memory>
 
 #include "app/ClientConstants.h"
+#include "app/gui/AclManageWidget.h"
 #include "app/gui/DeviceManageWidget.h"
 #include "app/gui/ForwardManageWidget.h"
 #include "app/gui/GuiUtil.h"
@@ -199,6 +200,27 @@ private slots:
             if (!action->isSeparator()) texts << action->text();
         QCOMPARE(texts, (QStringList{"隐藏主界面", "设置", "检测版本更新", "访问官网", "控制台", "加购升级",
                                      "帮助中心", "更换登录", "退出并关闭映射"}));
+    }
+
+    // A page covers the window's body; its minimise and close buttons lie
+    // exactly over the window's own, so they do not jump when it slides in.
+    void pageCaptionButtonsSitOnTheWindows() {
+        m_window = m_env->open();
+        QVERIFY(m_window);
+        QWidget* body = m_window->body();
+        QWidget* const pages[] = {m_window->forwardWidget(), m_window->deviceWidget(), m_window->aclWidget()};
+        for (QWidget* page : pages) {
+            QCOMPARE(page->size(), body->size());
+            for (char const* name : {"btnMin", "btnClose"}) {
+                QWidget* own = body->findChild<QToolButton*>(name, Qt::FindDirectChildrenOnly);
+                QWidget* its = page->findChild<QToolButton*>(name);
+                QVERIFY(own && its);
+                QString const where = page->objectName() + "." + name;
+                QVERIFY2(
+                    its->geometry().translated(its->parentWidget()->mapTo(page, QPoint())) == own->geometry(),
+                    qPrintable(where));
+            }
+        }
     }
 
     void escapeClosesAnOpenPage() {
