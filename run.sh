@@ -11,7 +11,7 @@ cd "$(dirname "$0")"
 ROOT=$(pwd)
 
 PACKAGES=(cmake ninja-build g++ libgtest-dev libgmock-dev python3 ccache clang-format
-    qt6-base-dev libqt6svg6 xvfb xauth fonts-wqy-microhei)
+    qt6-base-dev libxcb1-dev libqt6svg6 xvfb xauth fonts-wqy-microhei)
 
 install_missing() {
     local missing=()

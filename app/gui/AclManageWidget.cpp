@@ -123,6 +123,11 @@ void AclManageWidget::on_btnDel_clicked() {
     // Unlike a save, a deletion is not pushed to the service: it learns of
     // it at its next reload.
     reload();
+    // The rows below move up: a selection left in place would offer another
+    // policy to the next press of 删除.
+    m_ui->tableAcl->clearSelection();
+    m_ui->tableAcl->setCurrentItem(nullptr);
+    on_tableAcl_itemSelectionChanged();
 }
 
 bool AclManageWidget::_currentAcl(tunnel::Acl* acl) const {

@@ -152,6 +152,11 @@ void DeviceManageWidget::on_btnDel_clicked() {
         // This computer's binding stays, also when it was this device: the
         // next binding check asks whether to take it over.
         reload();
+        // The rows below move up: a selection left in place would offer
+        // another device to the next press of 删除.
+        m_ui->tableDevice->clearSelection();
+        m_ui->tableDevice->setCurrentItem(nullptr);
+        on_tableDevice_itemSelectionChanged();
         return;
     }
     DialogParent::warn(this, QStringLiteral("未能删除"), error);

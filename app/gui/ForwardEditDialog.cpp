@@ -2,6 +2,7 @@
 
 #include <QAbstractItemModel>
 #include <QIcon>
+#include <QLabel>
 #include <QScrollBar>
 #include <algorithm>
 
@@ -78,6 +79,12 @@ ForwardEditDialog::ForwardEditDialog(IMainWindow* mainWindow)
     // The own-domain field lies under the public-address box; only the
     // website layout of a region with own domains shows it.
     m_ui->editDomainCustom->hide();
+    // The store links go through WebLinks, which tells the user when no
+    // browser took them.
+    for (QLabel* tip : {m_ui->labelBandwidthFixedTip, m_ui->labelBandwidthFloatTip}) {
+        tip->setOpenExternalLinks(false);
+        connect(tip, &QLabel::linkActivated, this, [this](QString const& url) { WebLinks::open(url, this); });
+    }
     FramelessWindow::setupDialog(this, mainWindow->mainWidget());
 }
 

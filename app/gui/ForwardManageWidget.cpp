@@ -3,6 +3,7 @@
 #include <QAbstractItemModel>
 #include <QAction>
 #include <QCursor>
+#include <QFontMetrics>
 #include <QHeaderView>
 #include <QIcon>
 #include <QMenu>
@@ -52,6 +53,9 @@ namespace {
 
 constexpr int kRowHeight = 40;
 constexpr int kItemHeight = 28;
+// Wider device names are elided in the device list, or one long name would
+// stretch its pop-up across the screen.
+constexpr int kDeviceTextWidth = 240;
 constexpr int kCopyNoticeMs = 1000;
 constexpr int kColumnWidths[] = {136, 160, 232, 72, 72};
 
@@ -141,8 +145,14 @@ void ForwardManageWidget::refreshDevices() {
         // One reload below, not one per change of the list while it refills.
         QSignalBlocker blocker(box);
         box->clear();
-        for (tunnel::Device const& device : devices)
-            box->addItem(QIcon(), toQString(device.label));
+        box->ensurePolished();  // the style sheet's font, also before the page first shows
+        QFontMetrics const metrics(box->font());
+        int const textWidth = UiScale::scaled(kDeviceTextWidth);
+        for (tunnel::Device const& device : devices) {
+            QString const label = toQString(device.label);
+            box->addItem(QIcon(), metrics.elidedText(label, Qt::ElideRight, textWidth));
+            box->setItemData(box->count() - 1, plainToolTip(label), Qt::ToolTipRole);
+        }
         QAbstractItemModel* model = box->model();
         QSize const hint(0, UiScale::scaled(kItemHeight));
         for (int row = 0; row < model->rowCount(); ++row)
@@ -150,6 +160,7 @@ void ForwardManageWidget::refreshDevices() {
         long long const local = m_mainWindow->context()->userProperties()->get(u"device.id").toInt64();
         box->setCurrentIndex(m_mainWindow->deviceManager()->listIndex(index, local));
     }
+    box->setToolTip(box->itemData(box->currentIndex(), Qt::ToolTipRole).toString());
     reload();
 }
 
@@ -241,7 +252,10 @@ void ForwardManageWidget::on_tableForward_itemSelectionChanged() {
     m_ui->btnDel->setEnabled(selected);
 }
 
-void ForwardManageWidget::on_comboBoxInstance_currentIndexChanged(int) { reload(); }
+void ForwardManageWidget::on_comboBoxInstance_currentIndexChanged(int index) {
+    m_ui->comboBoxInstance->setToolTip(m_ui->comboBoxInstance->itemData(index, Qt::ToolTipRole).toString());
+    reload();
+}
 
 void ForwardManageWidget::on_btnMin_clicked() { emit minimizeRequested(); }
 
@@ -286,6 +300,14 @@ void ForwardManageWidget::_delete() {
             m_mainWindow, QStringLiteral("正在删除…"), api, [&] { return api->removeForward(id); }, &error)) {
         // The devices count their mappings: the list is refreshed with them.
         refreshDevices();
+        // The rows below move up: a selection left in place would offer
+        // another mapping to the next press of 删除.
+        m_ui->tableForward->clearSelection();
+        m_ui->tableForward->setCurrentItem(nullptr);
+        on_tableForward_itemSelectionChanged();
+        // The service would otherwise keep the tunnel published until its
+        // next poll of the cloud.
+        m_mainWindow->svrControl()->sendRefresh();
     } else {
         _warning(QStringLiteral("未能删除"), error);
     }

@@ -18,7 +18,7 @@ QString plainToolTip(QString const& text) {
     return Qt::mightBeRichText(text) ? Qt::convertFromPlainText(text, Qt::WhiteSpaceNormal) : text;
 }
 
-void openUrl(QString const& url) { QDesktopServices::openUrl(QUrl::fromEncoded(url.toUtf8())); }
+bool openUrl(QString const& url) { return QDesktopServices::openUrl(QUrl::fromEncoded(url.toUtf8())); }
 
 QColor themeColor() { return QColor(QStringLiteral("#FFA924")); }
 

@@ -20,8 +20,8 @@ QString plainToolTip(QString const& text);
 
 // Opens an already encoded URL (UTF-8 bytes of the text) with the desktop's
 // handler; "app:" links come back to the handler the main window registers.
-// Nothing is reported when no handler takes the link.
-void openUrl(QString const& url);
+// False when no handler took the link (WebLinks::open tells the user).
+bool openUrl(QString const& url);
 
 // The accent colour "#FFA924".
 QColor themeColor();

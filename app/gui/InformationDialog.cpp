@@ -1,8 +1,9 @@
 #include "app/gui/InformationDialog.h"
 
-#include <QDesktopServices>
+#include <QUrl>
 
 #include "app/gui/FramelessWindow.h"
+#include "app/gui/WebLinks.h"
 #include "ui_InformationDialog.h"
 
 InformationDialog::InformationDialog(QWidget* parent, bool html)
@@ -11,7 +12,7 @@ InformationDialog::InformationDialog(QWidget* parent, bool html)
     // Every link leaves the box: the browser never navigates to it (the form
     // turns openLinks off), the desktop opens it.
     connect(m_ui->textBrowser, &QTextBrowser::anchorClicked, this,
-            [](QUrl const& url) { QDesktopServices::openUrl(url); });
+            [this](QUrl const& url) { WebLinks::open(QString::fromUtf8(url.toEncoded()), this); });
     FramelessWindow::setupDialog(this, parent);
 }
 

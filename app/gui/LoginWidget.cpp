@@ -119,8 +119,8 @@ void LoginWidget::on_btnLogin_clicked() {
 
 void LoginWidget::on_editPwd_returnPressed() { on_btnLogin_clicked(); }
 
-void LoginWidget::on_btnForget_clicked() { openUrl(WebLinks::accountForget()); }
+void LoginWidget::on_btnForget_clicked() { WebLinks::open(WebLinks::accountForget(), this); }
 
-void LoginWidget::on_btnHelp_clicked() { openUrl(WebLinks::help()); }
+void LoginWidget::on_btnHelp_clicked() { WebLinks::open(WebLinks::help(), this); }
 
-void LoginWidget::on_btnRegister_clicked() { openUrl(WebLinks::accountRegister()); }
+void LoginWidget::on_btnRegister_clicked() { WebLinks::open(WebLinks::accountRegister(), this); }

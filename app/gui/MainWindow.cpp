@@ -69,7 +69,6 @@ MainWindow::MainWindow(std::unique_ptr<tunnel::ProcessSingleton> lock, CloudEndp
     setStyleSheet(mainStyleSheet());
     setWindowFlags(Qt::Window | Qt::FramelessWindowHint | Qt::WindowSystemMenuHint |
                    Qt::WindowMinimizeButtonHint);
-    setAttribute(Qt::WA_TranslucentBackground);
     m_ui->btnUpgrade->setText(QStringLiteral("版本 ") + toQString(tunnel::ClientConstants::VERSION));
 
     _buildMenus();
@@ -84,6 +83,7 @@ MainWindow::MainWindow(std::unique_ptr<tunnel::ProcessSingleton> lock, CloudEndp
     m_statusTimer.advance(m_statusTimer.remaining());
 
     UiScale::apply(this);
+    FramelessWindow::setupShadow(this, FramelessWindow::isComposited());
     WindowMover::install();
 }
 
@@ -196,7 +196,7 @@ void MainWindow::_hideWindow() {
 }
 
 void MainWindow::_openWeb(QString const& url) {
-    openUrl(url);
+    WebLinks::open(url, this);
     update();
 }
 

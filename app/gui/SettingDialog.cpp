@@ -72,6 +72,13 @@ void SettingDialog::on_checkBoxLocalIp_toggled(bool checked) {
     for (String const& address :
          NetworkAdapters::bindable(listAddresses ? listAddresses() : gt::core::Array<String>()))
         offered << toQString(address);
+    if (offered.isEmpty()) {
+        // Unchecking runs this handler again, which clears the choice; the
+        // user learns why the tick did not stay.
+        m_ui->checkBoxLocalIp->setChecked(false);
+        _warn(QStringLiteral("没有可选定的网卡：本机没有已连接的 IPv4 网卡（回环地址不可用于接入线路）。"));
+        return;
+    }
     SelectDialog select(this);
     int const chosen =
         select.select(QStringLiteral("选定接入网卡"), QStringLiteral("使用以下网卡接入线路"), offered, 0);

@@ -268,6 +268,10 @@ private slots:
         QCOMPARE(removes[0].value("acl_id").toInteger(), 7);
         QCOMPARE(column0(), QStringList{"second"});
         QVERIFY(!refreshSent());
+        // The row that moved up is not selected in the deleted one's place.
+        QVERIFY(table()->selectedItems().isEmpty());
+        QVERIFY(!button("btnDel")->isEnabled());
+        QVERIFY(!button("btnEdit")->isEnabled());
     }
 
     void refusedDeletionShowsTheReasonAndKeepsTheRows() {

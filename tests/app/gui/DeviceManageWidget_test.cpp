@@ -264,6 +264,34 @@ private slots:
         QVERIFY(script.unexpected() == 0);
     }
 
+    // The rows below a deleted device move up; none of them takes its
+    // place in the selection, so the next 删除 cannot hit another device.
+    void afterADeleteNothingIsSelected() {
+        for (int id : {12, 13})
+            m_env->cloud().command(QString(R"(put devices {"id": %1, "user_id": 1, "label": "lab %1", )"
+                                           R"("create_time": 1700000000, "login_ip": "10.1.2.3"})")
+                                       .arg(id)
+                                       .toStdString());
+        DialogWatcher script;
+        openAndCheck(script, GuiClient::BIND_DEMO_DEVICE);
+        page()->showPage();
+        QCOMPARE(table()->rowCount(), 3);
+        selectDevice(12);
+        int const row = table()->currentRow();
+        QVERIFY(row < 2);
+        auto del = page()->findChild<QPushButton*>("btnDel");
+        script.then(DialogWatcher::yes());
+        QTest::mouseClick(del, Qt::LeftButton);
+        QVERIFY(script.done());
+        QCOMPARE(calls("remove_device").size(), 1);
+        QCOMPARE(table()->rowCount(), 2);
+        QVERIFY(table()->selectedItems().isEmpty());
+        QCOMPARE(table()->currentRow(), -1);
+        QVERIFY(!del->isEnabled());
+        QVERIFY(!page()->findChild<QPushButton*>("btnEdit")->isEnabled());
+        QVERIFY(script.unexpected() == 0);
+    }
+
     void tableShowsEachDeviceAndRenamesThroughTheEditor() {
         m_env->cloud().command(
             R"(put devices {"id": 12, "user_id": 1, "label": "<b>lab</b>", "create_time": 1700000000, )"

@@ -3,8 +3,14 @@
 // cloud recorded), the prefix registration before a first mapping, the
 // status columns, texts from the cloud that go into rich text, one reload
 // per refill of the device list and none of the rows after a failed one.
+//
+// Whether the service was told is seen on the signal mailbox: the fixture
+// stops the service program, and "QvrSvr --refresh" then removes a
+// left-over svr.signal, so the file goes exactly when the page sent it.
+#include <QAbstractItemView>
 #include <QAction>
 #include <QComboBox>
+#include <QFile>
 #include <QJsonObject>
 #include <QLineEdit>
 #include <QMenu>
@@ -12,9 +18,11 @@
 #include <QRadioButton>
 #include <QSpinBox>
 #include <QTableWidget>
+#include <QTextDocument>
 #include <QtTest>
 #include <memory>
 
+#include "app/ClientConstants.h"
 #include "app/gui/ForwardEditDialog.h"
 #include "app/gui/ForwardManageWidget.h"
 #include "app/gui/ForwardWizardDialog.h"
@@ -42,6 +50,16 @@ gt::core::Array<gt::core::Any> report(QString const& json) {
     gt::core::JSON::decode(fromQString(json), &entries);
     return entries;
 }
+
+QString signalFile() { return toQString(tunnel::ClientConstants::DATA_DIR()) + "/svr.signal"; }
+
+// A left-over mailbox that "QvrSvr --refresh" removes.
+void leaveSignalFile() {
+    QFile file(signalFile());
+    QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+}
+
+bool refreshSent() { return !QFile::exists(signalFile()); }
 
 }  // namespace
 
@@ -278,6 +296,35 @@ private slots:
         QCOMPARE(centre, window->pos() + QPoint(window->width() / 2, window->height() / 2));
     }
 
+    // A very long device name is elided in the list, so that its pop-up
+    // stays within the page; the whole name is the entry's tip, as text.
+    void aLongDeviceNameIsElidedWithTheWholeNameAsTip() {
+        QString const name = QStringLiteral("<b>x</b> ") + QString(300, QChar(u'长'));
+        QJsonObject device{{"id", 12}, {"user_id", 1}, {"token", "t12"}, {"label", name}};
+        QCOMPARE(gt::test::cloudCommand(m_account->cloud(),
+                                        QJsonObject{{"cmd", "put"}, {"kind", "devices"}, {"item", device}}),
+                 std::string("ok"));
+        m_page->refreshDevices();
+        QCOMPARE(devices()->count(), 3);
+        int const index = devices()->findData(plainToolTip(name), Qt::ToolTipRole);
+        QVERIFY(index >= 0);
+        QString const shown = devices()->itemText(index);
+        QVERIFY2(shown.endsWith(QChar(0x2026)) && shown.startsWith("<b>x</b> "), qPrintable(shown));
+        QTextDocument tip;
+        tip.setHtml(devices()->itemData(index, Qt::ToolTipRole).toString());
+        QCOMPARE(tip.toPlainText(), name);
+        // The short names stay whole.
+        QCOMPARE(devices()->itemText(0), QString("demo computer"));
+
+        devices()->setCurrentIndex(index);
+        QCOMPARE(devices()->toolTip(), plainToolTip(name));
+        devices()->showPopup();
+        QWidget* popup = devices()->view()->window();
+        QTRY_VERIFY(popup->isVisible());
+        QVERIFY2(popup->width() <= m_page->width() / 2, qPrintable(QString::number(popup->width())));
+        devices()->hidePopup();
+    }
+
     void deleteAsksThenRemoves_data() {
         QTest::addColumn<QString>("label");
         QTest::addColumn<bool>("confirm");
@@ -293,14 +340,20 @@ private slots:
         QFETCH(QString, question);
         selectRow(label);
         long long const id = m_page->forwards()[table()->currentRow()].id;
+        leaveSignalFile();
         auto seen = answer(confirm);
-        QTest::mouseClick(m_page->findChild<QPushButton*>("btnDel"), Qt::LeftButton);
+        QPushButton* del = m_page->findChild<QPushButton*>("btnDel");
+        QPushButton* edit = m_page->findChild<QPushButton*>("btnEdit");
+        QTest::mouseClick(del, Qt::LeftButton);
         QCOMPARE(seen->title, QString("删除映射"));
         QCOMPARE(seen->text, question);
         QList<QJsonObject> const removed = recordedParams(m_account->cloud(), "remove_forward");
         if (!confirm) {
             QVERIFY(removed.isEmpty());
             QCOMPARE(table()->rowCount(), 4);
+            QCOMPARE(cell(table()->currentRow(), 0), label);
+            QVERIFY(del->isEnabled());
+            QVERIFY(!refreshSent());
             return;
         }
         QJsonObject expected;
@@ -308,6 +361,13 @@ private slots:
         QCOMPARE(removed, QList<QJsonObject>{expected});
         QCOMPARE(table()->rowCount(), 3);
         QCOMPARE(rowOf(label), -1);
+        // No other mapping is left selected for the next press of 删除.
+        QVERIFY(table()->selectedItems().isEmpty());
+        QCOMPARE(table()->currentRow(), -1);
+        QVERIFY(!del->isEnabled());
+        QVERIFY(!edit->isEnabled());
+        // The service drops the tunnel now, not at its next poll.
+        QVERIFY(refreshSent());
     }
 
     void failedDeleteWarnsAndKeepsTheRow() {

@@ -4,8 +4,11 @@
 
 #include "app/gui/ForwardWizardDialog.h"
 #include "support/GuiTest.h"
+#include "support/RadioRing.h"
 
 using gt::test::click;
+using gt::test::Ring;
+using gt::test::ringOf;
 using gt::test::whenShown;
 
 class ForwardWizardDialogTest : public QObject {
@@ -42,6 +45,28 @@ private slots:
         QVERIFY(!proxy->isEnabled());
         QTest::mouseClick(proxy, Qt::LeftButton);
         QVERIFY(!proxy->isChecked());
+    }
+
+    // Each indicator is a whole circle inside its button, and the disabled
+    // one stands out from the grey as clearly as an unchecked one that can
+    // be chosen.
+    void indicatorsAreWholeAndVisible() {
+        ForwardWizardDialog dialog(nullptr);
+        dialog.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&dialog));
+        for (char const* name : {"radioStandard", "radioWeb", "radioProxy"}) {
+            Ring const ring = ringOf(&dialog, dialog.findChild<QRadioButton*>(name));
+            QVERIFY2(ring.bounds.left() > 0, name);
+            QVERIFY2(ring.bounds.width() == ring.bounds.height(), qPrintable(QString("%1: %2x%3 at %4")
+                                                                                 .arg(name)
+                                                                                 .arg(ring.bounds.width())
+                                                                                 .arg(ring.bounds.height())
+                                                                                 .arg(ring.bounds.left())));
+        }
+        Ring const choosable = ringOf(&dialog, dialog.findChild<QRadioButton*>("radioWeb"));
+        Ring const disabled = ringOf(&dialog, dialog.findChild<QRadioButton*>("radioProxy"));
+        QVERIFY2(disabled.contrast >= choosable.contrast,
+                 qPrintable(QString("%1 < %2").arg(disabled.contrast).arg(choosable.contrast)));
     }
 
     void cancelLeavesTheKindAlone_data() {

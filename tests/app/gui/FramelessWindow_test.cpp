@@ -3,11 +3,13 @@
 #include <QAbstractItemView>
 #include <QComboBox>
 #include <QDialog>
+#include <QFrame>
 #include <QLabel>
 #include <QMenu>
 #include <QMouseEvent>
 #include <QPushButton>
 
+#include "app/gui/GuiUtil.h"
 #include "app/gui/UiScale.h"
 #include "app/gui/WindowMover.h"
 #include "support/GuiTest.h"
@@ -139,6 +141,60 @@ private slots:
         QSignalSpy clicked(form.button, &QPushButton::clicked);
         QTest::mouseClick(form.button, Qt::LeftButton);
         QCOMPARE(clicked.count(), 1);
+    }
+
+    // The shadow frame: kept (translucent) where the desktop composites,
+    // else left outside a window that is its opaque body alone.
+    void shadowFrameFollowsTheCompositor() {
+        for (bool composited : {true, false}) {
+            QWidget window;
+            window.resize(410, 210);
+            auto background = new QWidget(&window);
+            background->setObjectName("widgetBackground");
+            background->setGeometry(0, 0, 410, 210);
+            auto body = new QWidget(background);
+            body->setObjectName("widgetMain");
+            body->setGeometry(5, 5, 400, 200);
+            auto button = new QPushButton("x", body);
+            button->setGeometry(360, 16, 32, 24);
+            FramelessWindow::setupShadow(&window, composited);
+            QCOMPARE(window.testAttribute(Qt::WA_TranslucentBackground), composited);
+            QCOMPARE(window.size(), composited ? QSize(410, 210) : QSize(400, 200));
+            QCOMPARE(body->mapTo(&window, QPoint(0, 0)), composited ? QPoint(5, 5) : QPoint(0, 0));
+            // The body's own layout is untouched.
+            QCOMPARE(button->mapTo(body, QPoint(0, 0)), QPoint(360, 16));
+        }
+        // A form without the frame is only made translucent.
+        QWidget plain;
+        plain.resize(300, 100);
+        FramelessWindow::setupShadow(&plain, false);
+        QCOMPARE(plain.size(), QSize(300, 100));
+        QVERIFY(plain.testAttribute(Qt::WA_TranslucentBackground));
+    }
+
+    void offscreenCountsAsComposited() { QVERIFY(FramelessWindow::isComposited()); }
+
+    // Under the client's style the pop-up is its list alone: no margins
+    // above or below the entries (the style sheets leave them white).
+    void comboListFillsItsPopup() {
+        QWidget window;
+        window.setStyleSheet(mainStyleSheet());
+        window.resize(300, 200);
+        auto combo = new QComboBox(&window);
+        combo->setGeometry(10, 10, 152, 33);
+        combo->addItems({QStringLiteral("demo computer"), QStringLiteral("其他设备"), QStringLiteral("lab")});
+        FramelessWindow::setupPopup(combo);
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        combo->showPopup();
+        auto popup = qobject_cast<QFrame*>(combo->view()->window());
+        QVERIFY(popup);
+        QTRY_VERIFY(popup->isVisible());
+        int const frame = popup->frameWidth();
+        QRect const list(combo->view()->mapTo(popup, QPoint(0, 0)), combo->view()->size());
+        QCOMPARE(list.top(), frame);
+        QCOMPARE(popup->height() - list.bottom() - 1, frame);
+        combo->hidePopup();
     }
 
     void popupOfAComboBox() {

@@ -36,6 +36,10 @@ private slots:
         // The body is drawn: its centre is the opaque dark grey of the form.
         QColor const body = picture.pixelColor(picture.width() / 2, picture.height() - 30);
         QCOMPARE(body.alpha(), 255);
+        // Xvfb runs no compositing manager: no see-through shadow margin,
+        // which would show black around the window.
+        QCOMPARE(picture.pixelColor(0, 0).alpha(), 255);
+        QCOMPARE(window->size(), window->body()->size());
 
         QByteArray const dir = qgetenv("GT_SCREENSHOT_DIR");
         QString const folder = dir.isEmpty() ? QDir::currentPath() : QString::fromLocal8Bit(dir);

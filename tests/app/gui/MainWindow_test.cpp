@@ -336,6 +336,27 @@ private slots:
         QVERIFY2(shown.count(hostile) >= 2, qPrintable(shown.join(" | ")));
     }
 
+    // A page covers the window's body; its minimise and close buttons lie
+    // exactly over the window's own, so they do not jump when it slides in.
+    void pageCaptionButtonsSitOnTheWindows() {
+        m_window = m_env->open();
+        QVERIFY(m_window);
+        QWidget* body = m_window->body();
+        QWidget* const pages[] = {m_window->forwardWidget(), m_window->deviceWidget(), m_window->aclWidget()};
+        for (QWidget* page : pages) {
+            QCOMPARE(page->size(), body->size());
+            for (char const* name : {"btnMin", "btnClose"}) {
+                QWidget* own = body->findChild<QToolButton*>(name, Qt::FindDirectChildrenOnly);
+                QWidget* its = page->findChild<QToolButton*>(name);
+                QVERIFY(own && its);
+                QString const where = page->objectName() + "." + name;
+                QVERIFY2(
+                    its->geometry().translated(its->parentWidget()->mapTo(page, QPoint())) == own->geometry(),
+                    qPrintable(where));
+            }
+        }
+    }
+
     void escapeClosesAnOpenPage() {
         openLoggedIn();
         QTest::mouseClick(m_window->findChild<QPushButton*>("btnForward"), Qt::LeftButton);

@@ -28,6 +28,7 @@
 #include "support/GuiClient.h"
 #include "support/GuiTest.h"
 #include "support/Text.h"
+#include "support/TextFit.h"
 
 using gt::core::String;
 using gt::test::DialogWatcher;
@@ -128,6 +129,16 @@ private slots:
         QVERIFY(removed);
     }
 
+    // Every text of the form fits its width in the fonts of this machine,
+    // the longest address the adapter box can name included.
+    void everyTextFits() {
+        m_window = m_env->open();
+        QVERIFY(m_window);
+        SettingDialog dialog(m_window.get());
+        dialog.findChild<QCheckBox*>("checkBoxLocalIp")->setText("选定接入网卡（255.255.255.255）");
+        QCOMPARE(gt::test::clippedTexts(&dialog), QStringList());
+    }
+
     // From the tray menu: the entry is written with the client's program and
     // "--minimize=true", taken away again, and one made by hand is kept.
     void autostartEntryIsCreatedAndRemoved() {
@@ -194,15 +205,23 @@ private slots:
         QCOMPARE(readAll(settingsFile), before);
         QVERIFY(!QFile::exists(linkFile()));
 
-        // Only loopback and none: no choice is shown and the box stays unchecked.
-        script.then([](QDialog* dialog) {
-            QCheckBox* box = dialog->findChild<QCheckBox*>("checkBoxLocalIp");
-            box->click();
-            QVERIFY(!box->isChecked());
-            QCOMPARE(box->text(), QString("选定接入网卡"));
-            dialog->findChild<QPushButton*>("btnCancel")->click();
-        });
+        // Only loopback and none: no choice is shown, the box stays
+        // unchecked, and the user is told why.
+        script
+            .then([](QDialog* dialog) {
+                QCheckBox* box = dialog->findChild<QCheckBox*>("checkBoxLocalIp");
+                box->click();
+                QVERIFY(!box->isChecked());
+                QCOMPARE(box->text(), QString("选定接入网卡"));
+                dialog->findChild<QPushButton*>("btnCancel")->click();
+            })
+            .then(DialogWatcher::ok());
         QCOMPARE(run(addresses({u"127.0.0.1", u"0.0.0.0"})), int(QDialog::Rejected));
+        QVERIFY(script.done());
+        QVERIFY(!script.find(kChoose));
+        DialogWatcher::Seen const* why = script.find("提示");
+        QVERIFY(why);
+        QVERIFY2(why->text.contains("没有可选定的网卡"), qPrintable(why->text));
 
         QStringList offered;
         script
