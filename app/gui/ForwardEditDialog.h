@@ -4,8 +4,8 @@
 // device, after the kind wizard, or in edit mode on a mapping's record; it
 // returns true only when the cloud created or saved the mapping.
 //
-// Every cloud call runs directly on the GUI thread through the main window's
-// API client. The form, the kinds' layouts, the loading and the section
+// Every cloud call and the LAN probe run behind the main window's busy
+// window (cloudCall, executeResult). The form, the kinds' layouts, the loading and the section
 // navigation are in ForwardEditDialog.cpp; the checks and the save behind
 // the OK button in ForwardEditSave.cpp.
 #pragma once

@@ -5,7 +5,7 @@
 // onto it. For this computer's forwards the two right-hand columns show the
 // service's live state (updateStatus).
 //
-// Every change goes to the cloud on the GUI thread; after a successful
+// Every cloud call runs behind the busy window (cloudCall); after a successful
 // create, edit, move or policy change the page reloads and asks the running
 // service to refresh. The page lies over the main window's body and slides
 // in and out; it is no window of its own.

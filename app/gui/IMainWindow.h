@@ -26,7 +26,7 @@ public:
     // The settings files, the cloud API and the theme.
     virtual tunnel::IContext* context() = 0;
     // The last complete cloud lists; refreshDevices and refreshAcls replace
-    // them on the GUI thread and show their own "未能刷新" warning on failure.
+    // them (the cloud call behind the busy window) and show their own "未能刷新" warning on failure.
     virtual tunnel::DeviceManager* deviceManager() = 0;
     virtual tunnel::AclManager* aclManager() = 0;
     virtual bool refreshDevices() = 0;

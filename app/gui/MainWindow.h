@@ -82,8 +82,8 @@ public:
     void execute(QString const& text, std::function<void()> const& action) override;
     bool executeResult(QString const& text, std::function<bool()> const& action) override;
 
-    // Account, device and policy refreshes on the GUI thread; each shows its
-    // own "未能刷新" warning on failure.
+    // Account, device and policy refreshes, their cloud calls behind the
+    // busy window; each shows its own "未能刷新" warning on failure.
     bool refreshAccount();
     bool refreshDevices() override;
     bool refreshAcls() override;
