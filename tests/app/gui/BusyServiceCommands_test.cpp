@@ -39,7 +39,7 @@ constexpr int kGapBoundMs = 1000;
 constexpr char const* kHangMs = "8000";
 // At close the command is cut by a short run time-out, long before the
 // stand-in would end by itself.
-constexpr int kCloseRunTimeoutMs = 2000;
+constexpr int kCloseRunTimeoutMs = 5000;
 constexpr char const* kCloseHangMs = "60000";
 constexpr int kCloseBoundMs = 30000;
 
