@@ -2,10 +2,8 @@
 // time over a page's reload and an editor's save. A 20 ms timer
 // stands for the painting; its longest gap must stay far below the wait.
 // What was typed into a field before the wait is still there afterwards.
-#include <QElapsedTimer>
 #include <QLineEdit>
 #include <QPushButton>
-#include <QTimer>
 #include <QtTest>
 #include <memory>
 
@@ -13,10 +11,12 @@
 #include "app/gui/ForwardManageWidget.h"
 #include "app/gui/MainWindow.h"
 #include "support/DialogWatcher.h"
+#include "support/GapMeter.h"
 #include "support/GuiClient.h"
 #include "support/GuiTest.h"
 
 using gt::test::DialogWatcher;
+using gt::test::GapMeter;
 using gt::test::GuiClient;
 
 namespace {
@@ -28,25 +28,6 @@ constexpr int kLoginMs = 30000;
 // wait itself.
 constexpr int kCloudDelayMs = 4000;
 constexpr int kGapBoundMs = 1000;
-
-// The longest pause between the ticks of a 20 ms timer while it lives.
-class GapMeter {
-public:
-    GapMeter() {
-        m_clock.start();
-        QObject::connect(&m_timer, &QTimer::timeout,
-                         [this] { m_longest = std::max(m_longest, m_clock.restart()); });
-        m_timer.start(20);
-    }
-    // The gap still open counts too: a call that blocked the thread up to
-    // this moment gave the timer no chance to tick after it.
-    qint64 longest() const { return std::max(m_longest, m_clock.elapsed()); }
-
-private:
-    QTimer m_timer;
-    QElapsedTimer m_clock;
-    qint64 m_longest = 0;
-};
 
 }  // namespace
 
