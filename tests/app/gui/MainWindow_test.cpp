@@ -302,7 +302,13 @@ private slots:
             "\"label\": \"<img src=\\\"/dev/zero\\\">\", \"protocol\": \"tcp\", "
             "\"address\": \"127.0.0.1:8080\", \"access_key\": \"k\", \"server_port\": 0, "
             "\"bandwidth\": 1, \"acl_id\": -1}");
+        // The account's name on its button: markup and ampersands as sent.
+        QString const name = QStringLiteral("<b>a&amp;b</b> & &c");
+        m_env->cloud().command(
+            "{\"cmd\": \"fault\", \"kind\": \"result\", \"method\": \"query_my_user\", "
+            "\"value\": {\"user\": {\"id\": 1, \"name\": \"<b>a&amp;b</b> & &c\"}}}");
         openLoggedIn();
+        QTRY_COMPARE(gt::test::shownText(m_window->findChild<QPushButton*>("btnAccount")), name);
         QStringList shown;
         auto sweep = [&] {
             for (QLabel* label : m_window->findChildren<QLabel*>()) {
