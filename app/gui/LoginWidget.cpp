@@ -70,7 +70,14 @@ void LoginWidget::logout() {
     tunnel::IContext* context = m_mainWindow->context();
     tunnel::ApiClient* api = context->apiClient();
     m_mainWindow->execute(QStringLiteral("正在退出登录…"), [api] { api->logout(); });
-    context->userProperties()->set(PASSWORD_KEY, String());
+    tunnel::EncryptedProperties* settings = context->userProperties();
+    if (settings->set(PASSWORD_KEY, String())) return;
+    // Left in the file, the password would log the next start in again
+    // unasked.
+    DialogParent::warn(
+        this, QStringLiteral("未能清除密码"),
+        QStringLiteral("已退出登录，但保存的密码未能从设置文件中清除，下次启动时仍会自动登录。\n") +
+            toQString(settings->lastSaveError()));
 }
 
 void LoginWidget::on_btnClose_clicked() { emit closeRequested(); }

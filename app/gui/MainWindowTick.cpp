@@ -180,7 +180,11 @@ void MainWindow::_bgRefresh() {
     });
 }
 
-void MainWindow::_updateAccountButton() { m_ui->btnAccount->setText(toQString(m_user.name)); }
+void MainWindow::_updateAccountButton() {
+    // A button takes '&' for the mark of its shortcut key; the name from the
+    // cloud shows each of its own.
+    m_ui->btnAccount->setText(toQString(m_user.name).replace(u'&', QStringLiteral("&&")));
+}
 
 void MainWindow::_refreshStatus() {
     Array<Any> entries;

@@ -80,7 +80,11 @@ bool EncryptedHttpClient::_request(HttpRequest const& request, HttpResponse* res
     if (exactHeader(*response, kEncoding).toLower() != kEncrypt) return true;
 
     String const replyNonce = exactHeader(*response, kNonce);
-    if (replyNonce != nonce) return false;
+    if (replyNonce != nonce) {
+        // Its status line says "OK": the reason must not.
+        response->reason = String::fromUtf8("服务器的响应与本次请求不符 (X-Ca-Nonce 不一致), 请稍后重试");
+        return false;
+    }
     response->body = m_cipher.decrypt(response->body, replyNonce + exactHeader(*response, kTimestamp));
     response->headers.set(kLength, gt::core::Integer(response->body.length()).toString());
     return true;

@@ -53,7 +53,16 @@ bool OptimizedHttpClient::_try(SaHttpClient* client, HttpRequest const& request,
         if (response && !reply.reason.isEmpty()) response->reason = reply.reason;
         return false;
     }
-    if (static_cast<unsigned>(reply.statusCode - 100) >= 300u) return false;
+    if (static_cast<unsigned>(reply.statusCode - 100) >= 300u) {
+        // The server answered: "cannot reach the network" would send the
+        // user to check the wrong thing.
+        if (response) {
+            response->reason = String::fromUtf8("服务器返回了 HTTP ") +
+                               gt::core::Integer(reply.statusCode).toString() +
+                               String::fromUtf8(" 错误, 请稍后重试");
+        }
+        return false;
+    }
     if (response) response->swap(reply);
     return true;
 }

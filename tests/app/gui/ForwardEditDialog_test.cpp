@@ -11,6 +11,7 @@
 #include <QScrollBar>
 #include <QSpinBox>
 #include <QtTest>
+#include <limits>
 #include <memory>
 
 #include "app/gui/ForwardEditDialog.h"
@@ -277,6 +278,53 @@ private slots:
                 .arg(own);
         QCOMPARE(recordedParams(cloud(), "modify_forward"),
                  QList<QJsonObject>{jsonObject(expected.toUtf8().constData())});
+    }
+
+    // Figures at the ends of their types, from the cloud and in the record:
+    // the editor opens, its budget stays within the spin box's range and no
+    // sum overflows (the sanitizer build stops at one).
+    void extremeFiguresOpenTheEditor_data() {
+        QTest::addColumn<QString>("limit");
+        QTest::addColumn<QString>("used");
+        QTest::addColumn<int>("own");
+        QString const int32Max = "2147483647";
+        QString const int32Min = "-2147483648";
+        QString const int64Max = "9223372036854775807";
+        QString const int64Min = "-9223372036854775808";
+        auto figures = [](QString const& bandwidth, QString const& traffic) {
+            return QString("{\"bandwidth\": %1, \"traffic_free\": %2, \"traffic_paid\": %2}")
+                .arg(bandwidth, traffic);
+        };
+        QTest::newRow("highest limit, lowest use")
+            << figures(int32Max, int64Max) << figures(int32Min, int64Min) << std::numeric_limits<int>::max();
+        QTest::newRow("lowest limit, highest use")
+            << figures(int32Min, int64Min) << figures(int32Max, int64Max) << std::numeric_limits<int>::min();
+        QTest::newRow("past the types") << figures("1e300", "-1e300") << figures("-1e300", "1e300") << -1;
+    }
+    void extremeFiguresOpenTheEditor() {
+        QFETCH(QString, limit);
+        QFETCH(QString, used);
+        QFETCH(int, own);
+        cloud().command(
+            QString("put accounts {\"id\": 1, \"name\": \"8613800000000\", \"pwd\": \"demo-password\", "
+                    "\"prefixes\": [\"demo\"], \"quota\": {\"limit\": %1, \"used\": %2}}")
+                .arg(limit, used)
+                .toStdString());
+        tunnel::Forward forward = demoTcp(own);
+        forward.server_port = std::numeric_limits<int>::min();
+        forward.client_port = std::numeric_limits<int>::max();
+        ForwardEditDialog dialog(m_account->window());
+        whenDialog<ForwardEditDialog>([&](ForwardEditDialog* d) {
+            QSpinBox* spin = child<QSpinBox>(d, "spinBoxBandwidthFixed");
+            QVERIFY(spin->minimum() == 0 && spin->maximum() >= 0);
+            QVERIFY(spin->value() >= 0 && spin->value() <= spin->maximum());
+            child<QRadioButton>(d, "radioBandwidthFixed")->click();
+            spin->setValue(spin->maximum());
+            child<QRadioButton>(d, "radioBandwidthFloat")->click();
+            QVERIFY(!child<QLabel>(d, "labelBandwidthFloatTip")->text().isEmpty());
+            clickLater(d, "btnCancel");
+        });
+        QVERIFY(!dialog.execEdit(forward));
     }
 
     void failedSaveWarnsAndStaysOpen() {

@@ -1,10 +1,14 @@
 // The login panel inside the main window, against the test cloud: typed and
 // saved accounts, refused ones, logging out.
+#include <QDir>
+#include <QFile>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QtTest>
 #include <memory>
 
+#include "app/ClientConstants.h"
+#include "app/gui/GuiUtil.h"
 #include "app/gui/LoginWidget.h"
 #include "app/gui/MainWindow.h"
 #include "support/DialogWatcher.h"
@@ -249,6 +253,31 @@ private slots:
         QCOMPARE(shows.positions.size(), 1);
         QVERIFY(shows.positions[0].y() < 0);
         QCOMPARE(GuiClient::setting(u"user.pwd"), QString(GuiClient::PASSWORD));
+    }
+
+    // A logout whose password stays in the file (it cannot be replaced): the
+    // next start would log in again unasked, so the user is told why.
+    void logoutThatCannotForgetThePasswordSaysSo() {
+        GuiClient::saveAccount(GuiClient::NAME, GuiClient::PASSWORD);
+        m_window = m_env->open();
+        QTRY_VERIFY_WITH_TIMEOUT(m_window->isLoggedIn(), kLoginMs);
+        QString const file = toQString(tunnel::ClientConstants::PROPERTIES_FILE());
+        // A folder with a file in it where the file was: no rename replaces it.
+        QVERIFY(QFile::remove(file));
+        QVERIFY(QDir().mkpath(file + "/kept"));
+        DialogWatcher dialogs;
+        auto again = whenShown(
+            panel(),
+            [&] {
+                QDir(file).removeRecursively();
+                typeAndLogIn(GuiClient::NAME, GuiClient::PASSWORD);
+            },
+            kLoginMs);
+        m_window->loginWidget()->logout();
+        QTRY_VERIFY_WITH_TIMEOUT(*again && m_window->isLoggedIn() && !panel()->isVisible(), kLoginMs);
+        DialogWatcher::Seen const* warning = dialogs.find("未能清除密码");
+        QVERIFY2(warning, qPrintable(dialogs.titles()));
+        QVERIFY2(warning->text.contains(file), qPrintable(warning->text));
     }
 };
 

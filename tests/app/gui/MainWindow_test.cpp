@@ -302,7 +302,13 @@ private slots:
             "\"label\": \"<img src=\\\"/dev/zero\\\">\", \"protocol\": \"tcp\", "
             "\"address\": \"127.0.0.1:8080\", \"access_key\": \"k\", \"server_port\": 0, "
             "\"bandwidth\": 1, \"acl_id\": -1}");
+        // The account's name on its button: markup and ampersands as sent.
+        QString const name = QStringLiteral("<b>a&amp;b</b> & &c");
+        m_env->cloud().command(
+            "{\"cmd\": \"fault\", \"kind\": \"result\", \"method\": \"query_my_user\", "
+            "\"value\": {\"user\": {\"id\": 1, \"name\": \"<b>a&amp;b</b> & &c\"}}}");
         openLoggedIn();
+        QTRY_COMPARE(gt::test::shownText(m_window->findChild<QPushButton*>("btnAccount")), name);
         QStringList shown;
         auto sweep = [&] {
             for (QLabel* label : m_window->findChildren<QLabel*>()) {
@@ -355,6 +361,49 @@ private slots:
                     qPrintable(where));
             }
         }
+    }
+
+    // Figures at the ends of their types in every record the pages show: the
+    // pages fill their tables and the account summary counts without an
+    // overflow (the sanitizer build stops at one).
+    void extremeFiguresFromTheCloudAreShown() {
+        m_env->cloud().command(
+            "put accounts {\"id\": 1, \"name\": \"8613800000000\", \"pwd\": \"demo-password\", "
+            "\"prefixes\": [\"demo\"], \"plan\": {\"remain\": 9223372036854775807, \"fields\": "
+            "{\"forward\": -2147483648, \"bandwidth\": 2147483647, \"domain\": -1}}, \"quota\": "
+            "{\"limit\": {\"traffic_free\": 9223372036854775807, \"traffic_paid\": -9223372036854775808, "
+            "\"bandwidth\": 2147483647, \"bandwidth_float\": -2147483648}, \"used\": {\"traffic_free\": "
+            "-9223372036854775808, \"traffic_paid\": 9223372036854775807, \"bandwidth\": -2147483648}}}");
+        m_env->cloud().command(
+            "put devices {\"id\": 10, \"user_id\": 1, \"token\": \"demo-device-token\", \"label\": \"d\", "
+            "\"create_time\": -9223372036854775808, \"reload_time\": 9223372036854775807}");
+        m_env->cloud().command(
+            "put forwards {\"id\": 100, \"device_id\": 10, \"node_id\": 1, \"label\": \"f\", "
+            "\"protocol\": \"tcp\", \"address\": \"127.0.0.1:65535\", \"access_key\": \"k\", "
+            "\"server_port\": -2147483648, \"bandwidth\": 2147483647, \"acl_id\": 9223372036854775807}");
+        m_env->cloud().command(
+            "put acls {\"id\": 9223372036854775807, \"user_id\": 1, \"label\": \"a\", \"ip_filter\": "
+            "\"disabled\", \"gateway\": \"enabled\", \"create_time\": 9223372036854775807, \"forwards\": "
+            "2147483647, \"members\": [{\"expire_time\": -9223372036854775808}, {\"expire_time\": "
+            "9223372036854775807}]}");
+        openLoggedIn();
+        m_window->deviceWidget()->showPage();
+        QTRY_VERIFY(m_window->deviceWidget()->isVisible());
+        QTest::keyClick(m_window.get(), Qt::Key_Escape);
+        QTRY_VERIFY(!m_window->deviceWidget()->isVisible());
+        m_window->forwardWidget()->showPage();
+        QTRY_VERIFY(m_window->forwardWidget()->isVisible());
+        QTest::keyClick(m_window.get(), Qt::Key_Escape);
+        QTRY_VERIFY(!m_window->forwardWidget()->isVisible());
+        QVERIFY(m_window->aclWidget()->showPage());
+        QTRY_VERIFY(m_window->aclWidget()->isVisible());
+        QTest::keyClick(m_window.get(), Qt::Key_Escape);
+        QTRY_VERIFY(!m_window->aclWidget()->isVisible());
+        DialogWatcher dialogs;
+        QTest::mouseClick(m_window->findChild<QPushButton*>("btnAccount"), Qt::LeftButton);
+        DialogWatcher::Seen const* summary = dialogs.find("账号状态");
+        QVERIFY2(summary, qPrintable(dialogs.titles()));
+        QVERIFY2(summary->text.contains("套餐剩余：106751991167300 天"), qPrintable(summary->text));
     }
 
     void escapeClosesAnOpenPage() {

@@ -132,6 +132,8 @@ TEST(EncryptedHttpClient, ReplyEchoingAnotherNonceFails) {
     response.statusCode = 42;
     EXPECT_FALSE(client.request(plainRequest("x"), &response, false, 1000));
     EXPECT_EQ(response.statusCode, 42);
+    // Not the reply's "OK": the user is told what went wrong.
+    EXPECT_EQ(utf8(response.reason), "服务器的响应与本次请求不符 (X-Ca-Nonce 不一致), 请稍后重试");
 }
 
 TEST(EncryptedHttpClient, EmptySpecSendsTheRequestUnchanged) {

@@ -115,6 +115,9 @@ TEST(OptimizedHttpClient, StatusOutsideTheAnswerRangeDropsTheServerAndRetriesOnc
             EXPECT_EQ(response.statusCode, c.status);
         } else {
             EXPECT_EQ(response.statusCode, 200);  // the caller never sees the refused reply
+            // but learns why: the server answered, the network is fine.
+            EXPECT_EQ(gt::test::utf8(response.reason),
+                      "服务器返回了 HTTP " + std::to_string(c.status) + " 错误, 请稍后重试");
         }
         EXPECT_EQ(gt::test::recorded(cloud).count(), 1 + c.requests);
         EXPECT_EQ(searches.load(), c.requests);
