@@ -28,10 +28,12 @@
 #include "support/DialogWatcher.h"
 #include "support/GuiClient.h"
 #include "support/GuiTest.h"
+#include "support/ShowRecorder.h"
 #include "support/Text.h"
 
 using gt::test::DialogWatcher;
 using gt::test::GuiClient;
+using gt::test::ShowRecorder;
 
 namespace {
 
@@ -40,18 +42,6 @@ constexpr char kJoin[] = "新设备加入";
 constexpr char kTakeOver[] = "设备接管";
 
 QString hostName() { return toQString(gt::net::hostName()); }
-
-// Where the page stood when it was shown (a slide starts outside the body).
-class ShowRecorder : public QObject {
-public:
-    explicit ShowRecorder(QWidget* widget) { widget->installEventFilter(this); }
-    QList<QPoint> positions;
-
-    bool eventFilter(QObject* watched, QEvent* event) override {
-        if (event->type() == QEvent::Show) positions.append(static_cast<QWidget*>(watched)->pos());
-        return false;
-    }
-};
 
 }  // namespace
 

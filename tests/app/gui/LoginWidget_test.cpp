@@ -14,26 +14,16 @@
 #include "support/DialogWatcher.h"
 #include "support/GuiClient.h"
 #include "support/GuiTest.h"
+#include "support/ShowRecorder.h"
 
 using gt::test::DialogWatcher;
 using gt::test::GuiClient;
+using gt::test::ShowRecorder;
 using gt::test::whenShown;
 
 namespace {
 
 constexpr int kLoginMs = 30000;
-
-// Where the panel stood each time it was shown (a slide starts above the body).
-class ShowRecorder : public QObject {
-public:
-    explicit ShowRecorder(QWidget* widget) { widget->installEventFilter(this); }
-    QList<QPoint> positions;
-
-    bool eventFilter(QObject* watched, QEvent* event) override {
-        if (event->type() == QEvent::Show) positions.append(static_cast<QWidget*>(watched)->pos());
-        return false;
-    }
-};
 
 }  // namespace
 
