@@ -16,6 +16,7 @@
 #include "app/gui/FramelessWindow.h"
 #include "app/gui/GuiUtil.h"
 #include "app/gui/IMainWindow.h"
+#include "app/gui/InformationDialog.h"
 #include "app/gui/MessageDialog.h"
 #include "app/gui/SectionNavigator.h"
 #include "app/gui/UiScale.h"
@@ -83,7 +84,8 @@ ForwardEditDialog::ForwardEditDialog(IMainWindow* mainWindow)
     // browser took them.
     for (QLabel* tip : {m_ui->labelBandwidthFixedTip, m_ui->labelBandwidthFloatTip}) {
         tip->setOpenExternalLinks(false);
-        connect(tip, &QLabel::linkActivated, this, [this](QString const& url) { WebLinks::open(url, this); });
+        connect(tip, &QLabel::linkActivated, this,
+                [this](QString const& url) { InformationDialog::openLink(url, this); });
     }
     FramelessWindow::setupDialog(this, mainWindow->mainWidget());
 }

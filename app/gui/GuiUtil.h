@@ -20,7 +20,7 @@ QString plainToolTip(QString const& text);
 
 // Opens an already encoded URL (UTF-8 bytes of the text) with the desktop's
 // handler; "app:" links come back to the handler the main window registers.
-// False when no handler took the link (WebLinks::open tells the user).
+// False when no handler took the link (InformationDialog::openLink tells the user).
 bool openUrl(QString const& url);
 
 // The accent colour "#FFA924".

@@ -3,7 +3,7 @@
 #include <QUrl>
 
 #include "app/gui/FramelessWindow.h"
-#include "app/gui/WebLinks.h"
+#include "app/gui/GuiUtil.h"
 #include "ui_InformationDialog.h"
 
 InformationDialog::InformationDialog(QWidget* parent, bool html)
@@ -12,7 +12,7 @@ InformationDialog::InformationDialog(QWidget* parent, bool html)
     // Every link leaves the box: the browser never navigates to it (the form
     // turns openLinks off), the desktop opens it.
     connect(m_ui->textBrowser, &QTextBrowser::anchorClicked, this,
-            [this](QUrl const& url) { WebLinks::open(QString::fromUtf8(url.toEncoded()), this); });
+            [this](QUrl const& url) { openLink(QString::fromUtf8(url.toEncoded()), this); });
     FramelessWindow::setupDialog(this, parent);
 }
 
@@ -50,4 +50,16 @@ void InformationDialog::_setContent(QString const& title, QString const& text) {
     } else {
         m_ui->textBrowser->setPlainText(text);
     }
+}
+
+bool InformationDialog::openLink(QString const& url, QWidget* parent) {
+    if (openUrl(url)) return true;
+    // The address is ours, but it goes in escaped: the box shows it as it is,
+    // selectable, and not as a link that would only fail again.
+    InformationDialog(parent, true)
+        .information(
+            QStringLiteral("未能打开浏览器"),
+            QStringLiteral("<p>没有找到可以打开网页的浏览器。请复制以下地址，在浏览器中打开：</p><p>") +
+                url.toHtmlEscaped() + QStringLiteral("</p>"));
+    return false;
 }

@@ -26,6 +26,12 @@ public:
     // One "确定" button; returns the dialog's result.
     int information(QString const& title, QString const& text);
 
+    // Opens the address with the desktop's handler (InformationDialog's own
+    // links go the same way). When none takes it (no browser on this
+    // desktop) the user is told so in a box over parent that shows the
+    // address as selectable text to copy by hand; false then.
+    static bool openLink(QString const& url, QWidget* parent);
+
 private slots:
     void on_btnClose_clicked();
     void on_btn_2_clicked();

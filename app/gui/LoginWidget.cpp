@@ -6,6 +6,7 @@
 #include "app/gui/DialogParent.h"
 #include "app/gui/GuiUtil.h"
 #include "app/gui/IMainWindow.h"
+#include "app/gui/InformationDialog.h"
 #include "app/gui/MainTexts.h"
 #include "app/gui/MessageDialog.h"
 #include "app/gui/PageSlide.h"
@@ -126,8 +127,8 @@ void LoginWidget::on_btnLogin_clicked() {
 
 void LoginWidget::on_editPwd_returnPressed() { on_btnLogin_clicked(); }
 
-void LoginWidget::on_btnForget_clicked() { WebLinks::open(WebLinks::accountForget(), this); }
+void LoginWidget::on_btnForget_clicked() { InformationDialog::openLink(WebLinks::accountForget(), this); }
 
-void LoginWidget::on_btnHelp_clicked() { WebLinks::open(WebLinks::help(), this); }
+void LoginWidget::on_btnHelp_clicked() { InformationDialog::openLink(WebLinks::help(), this); }
 
-void LoginWidget::on_btnRegister_clicked() { WebLinks::open(WebLinks::accountRegister(), this); }
+void LoginWidget::on_btnRegister_clicked() { InformationDialog::openLink(WebLinks::accountRegister(), this); }

@@ -14,6 +14,7 @@
 #include "app/gui/ForwardManageWidget.h"
 #include "app/gui/FramelessWindow.h"
 #include "app/gui/GuiUtil.h"
+#include "app/gui/InformationDialog.h"
 #include "app/gui/LoginWidget.h"
 #include "app/gui/SettingDialog.h"
 #include "app/gui/UiScale.h"
@@ -196,7 +197,7 @@ void MainWindow::_hideWindow() {
 }
 
 void MainWindow::_openWeb(QString const& url) {
-    WebLinks::open(url, this);
+    InformationDialog::openLink(url, this);
     update();
 }
 

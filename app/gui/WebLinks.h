@@ -5,15 +5,8 @@
 
 #include <QString>
 
-class QWidget;
-
 class WebLinks {
 public:
-    // Opens the address with the desktop's handler. When none takes it (no
-    // browser on this desktop) the user is told so in a box over parent that
-    // shows the address as selectable text to copy by hand; false then.
-    static bool open(QString const& url, QWidget* parent);
-
     static QString site();             // "/"
     static QString storeTraffic();     // "/store/traffic/"
     static QString storePlan();        // "/store/plan-create/"

@@ -23,7 +23,7 @@ private slots:
         gt::test::UrlSink sink(QStringLiteral("https"));
         DialogWatcher watcher;
         QWidget parent;
-        QVERIFY(WebLinks::open(WebLinks::help(), &parent));
+        QVERIFY(InformationDialog::openLink(WebLinks::help(), &parent));
         QCOMPARE(sink.urls, QList<QUrl>{QUrl(WebLinks::help())});
         QTest::qWait(50);
         QVERIFY(watcher.seen().isEmpty());
@@ -51,7 +51,7 @@ private slots:
                 dialog->reject();
             });
             QWidget parent;
-            QVERIFY2(!WebLinks::open(c.url, &parent), c.name);
+            QVERIFY2(!InformationDialog::openLink(c.url, &parent), c.name);
             QVERIFY2(watcher.done(), c.name);
             QCOMPARE(watcher.seen().at(0).title, QStringLiteral("未能打开浏览器"));
             QVERIFY2(shown.contains(QStringLiteral("没有找到可以打开网页的浏览器")), qPrintable(shown));
