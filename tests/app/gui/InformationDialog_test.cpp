@@ -95,8 +95,8 @@ private slots:
         QCOMPARE(show(plain, QStringLiteral("line one\nline two")), QStringLiteral("line one\nline two"));
         // Without html nothing is read as markup, however much it looks like
         // it (an <img> would make the box load the path it names).
-        for (QString const text : {QStringLiteral("<img src=\"/nonexistent/quorvane.png\">"),
-                                   QStringLiteral("<b>未能启动</b><br>&amp; 重试")})
+        for (QString const& text : {QStringLiteral("<img src=\"/nonexistent/quorvane.png\">"),
+                                    QStringLiteral("<b>未能启动</b><br>&amp; 重试")})
             QCOMPARE(show(plain, text), text);
     }
 

@@ -318,7 +318,9 @@ TEST(EncryptedProperties, ASaveNeverLeavesOrReplacesAFileThatCannotBeRead) {
         std::string const file = other.path("properties.cfg");
         std::string const oversized(EncryptedProperties::MAX_FILE_BYTES + 1, 'x');
         if (c.kind == OVERSIZED) other.writeFile("properties.cfg", oversized);
-        if (c.kind == FIFO) ASSERT_EQ(0, ::mkfifo(file.c_str(), 0600));
+        if (c.kind == FIFO) {
+            ASSERT_EQ(0, ::mkfifo(file.c_str(), 0600));
+        }
         EncryptedProperties unreadable(other.str("properties.cfg"), u"host-pw");
         ASSERT_FALSE(unreadable.lastLoadError().isEmpty());
 
@@ -331,8 +333,12 @@ TEST(EncryptedProperties, ASaveNeverLeavesOrReplacesAFileThatCannotBeRead) {
         EXPECT_TRUE(unreadable.values().isEmpty());
         struct stat st;
         ASSERT_EQ(0, ::lstat(file.c_str(), &st));
-        if (c.kind == OVERSIZED) EXPECT_EQ(oversized, other.readFile("properties.cfg"));
-        if (c.kind == FIFO) EXPECT_TRUE(S_ISFIFO(st.st_mode));
+        if (c.kind == OVERSIZED) {
+            EXPECT_EQ(oversized, other.readFile("properties.cfg"));
+        }
+        if (c.kind == FIFO) {
+            EXPECT_TRUE(S_ISFIFO(st.st_mode));
+        }
 
         // Once the file reads again, saves go on.
         ASSERT_EQ(0, ::unlink(file.c_str()));

@@ -390,7 +390,9 @@ TEST(JsonBuilder, EveryControlCharacterIsWrittenEscapedAndReadsBack) {
         bool inString = false;
         for (int i = 0; i < written.length(); ++i) {
             if (written[i] == u'"' && (i == 0 || written[i - 1] != u'\\')) inString = !inString;
-            if (inString) EXPECT_GE(written[i], 0x20) << "raw unit at " << i;
+            if (inString) {
+                EXPECT_GE(written[i], 0x20) << "raw unit at " << i;
+            }
         }
         Dictionary<Any> back;
         ASSERT_TRUE(JSON::decode(written, &back)) << utf8(written);

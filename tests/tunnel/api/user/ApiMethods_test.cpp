@@ -274,8 +274,9 @@ TEST(ApiMethods, AReplyOfTheWrongShapeFailsWithAReasonAndLeavesOutputsAlone) {
             EXPECT_EQ(f.client.errorCode(), ApiClient::LOCAL_ERROR);
             std::string const reason = utf8(f.client.errorMessage());
             EXPECT_EQ(reason.rfind("服务器的响应不正确: ", 0), 0u) << reason;
-            if (shape.namesKey)
+            if (shape.namesKey) {
                 EXPECT_NE(reason.find(std::string("'") + c.key + "'"), std::string::npos) << reason;
+            }
         }
     }
     EXPECT_EQ(devices.count(), 1);
