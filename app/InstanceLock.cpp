@@ -10,6 +10,8 @@
 
 #include "gt/core/io/NativePath.h"
 #include "gt/core/io/Path.h"
+#include "gt/core/io/Thread.h"
+#include "gt/core/util/Timer.h"
 
 using gt::core::String;
 
@@ -33,10 +35,13 @@ bool InstanceLock::removeNonRegular(String const& path) {
     if (name.empty() || nativeFolder.empty()) return false;
     int const dir = ::open(nativeFolder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (dir < 0) return false;
+    gt::core::Timer deadline(FOLDER_LOCK_MS);
     int rc;
-    do {
-        rc = ::flock(dir, LOCK_EX);
-    } while (rc != 0 && errno == EINTR);
+    for (;;) {
+        rc = ::flock(dir, LOCK_EX | LOCK_NB);
+        if (rc == 0 || (errno != EWOULDBLOCK && errno != EINTR) || deadline.isExpired()) break;
+        gt::core::Thread::sleep(10);
+    }
     bool removed = false;
     struct stat st;
     // Looked at and removed by name inside the opened folder: a folder

@@ -30,8 +30,12 @@ public:
     // Removes the entry at path when it is not a regular file (a folder only
     // when empty), without following a link; true when one was removed.
     // Repairs of one folder take turns under a lock on the folder, so two
-    // starting instances never both remove and recreate the lock file.
+    // starting instances never both remove and recreate the lock file; that
+    // lock is awaited up to FOLDER_LOCK_MS (a stranger holding it must not
+    // keep the client from starting), then nothing is removed.
     static bool removeNonRegular(gt::core::String const& path);
+
+    static constexpr int FOLDER_LOCK_MS = 2000;
 };
 
 }  // namespace tunnel

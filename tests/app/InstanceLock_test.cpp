@@ -1,15 +1,20 @@
 #include "app/InstanceLock.h"
 
 #include <errno.h>
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/file.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/un.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <cstring>
 #include <functional>
+#include <future>
 #include <string>
+#include <thread>
 
 #include "support/TempDir.h"
 #include "support/Text.h"
@@ -161,4 +166,30 @@ TEST(InstanceLockTest, aFolderThatCannotBeWrittenFailsWithItsCause) {
         EXPECT_FALSE(dir.exists(c.lockPath));
         EXPECT_EQ(dir.readFile("plain"), "a file");
     }
+}
+
+// A stranger that holds the data folder's lock cannot keep the client from
+// starting: the repair gives up after its wait, leaves the entry as it is
+// and the start fails with the entry's cause.
+TEST(InstanceLockTest, aFolderHeldByAStrangerEndsTheWaitAndRemovesNothing) {
+    TempDir dir;
+    ASSERT_EQ(::symlink(dir.path("elsewhere").c_str(), dir.path("app.lock").c_str()), 0);
+    int const folder = ::open(dir.path().c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    ASSERT_GE(folder, 0);
+    ASSERT_EQ(::flock(folder, LOCK_EX), 0);
+    ProcessSingleton lock(dir.str("app.lock"), true);
+    gt::core::String reason;
+    std::promise<InstanceLock::Outcome> outcome;
+    std::future<InstanceLock::Outcome> done = outcome.get_future();
+    std::thread starter([&] { outcome.set_value(InstanceLock::take(&lock, &reason)); });
+    // Far above the repair's own wait; a wait without end never gets here.
+    bool const ended = done.wait_for(std::chrono::seconds(30)) == std::future_status::ready;
+    ::close(folder);  // lets a starter that still waits go on, so it can be joined
+    starter.join();
+    ASSERT_TRUE(ended) << "the start waited on the folder's lock without end";
+    EXPECT_EQ(done.get(), InstanceLock::FAILED);
+    EXPECT_FALSE(gt::test::utf8(reason).empty());
+    struct stat st;
+    ASSERT_EQ(::lstat(dir.path("app.lock").c_str(), &st), 0);
+    EXPECT_TRUE(S_ISLNK(st.st_mode));
 }
