@@ -5,7 +5,6 @@
 #include "app/AclManager.h"
 #include "app/IContext.h"
 #include "app/RowTexts.h"
-#include "app/SvrControlService.h"
 #include "app/gui/AclEditDialog.h"
 #include "app/gui/CloudCall.h"
 #include "app/gui/DialogParent.h"
@@ -145,6 +144,5 @@ void AclManageWidget::_edit(tunnel::Acl const& acl) {
     AclEditDialog editor(m_mainWindow);
     if (!editor.exec(acl)) return;
     reload();
-    tunnel::SvrControlService* control = m_mainWindow->svrControl();
-    m_mainWindow->execute(QStringLiteral("正在通知后台服务…"), [control] { control->sendRefresh(); });
+    m_mainWindow->refreshService();
 }

@@ -7,7 +7,6 @@
 #include "app/DeviceManager.h"
 #include "app/IContext.h"
 #include "app/RowTexts.h"
-#include "app/SvrControlService.h"
 #include "app/gui/CloudCall.h"
 #include "app/gui/DeviceEditDialog.h"
 #include "app/gui/DialogParent.h"
@@ -130,8 +129,7 @@ void DeviceManageWidget::on_btnEdit_clicked() {
     DeviceEditDialog dialog(m_mainWindow);
     if (!dialog.exec(device)) return;
     reload();
-    tunnel::SvrControlService* control = m_mainWindow->svrControl();
-    m_mainWindow->execute(QStringLiteral("正在通知后台服务…"), [control] { control->sendRefresh(); });
+    m_mainWindow->refreshService();
 }
 
 void DeviceManageWidget::on_tableDevice_itemActivated(QTableWidgetItem*) { on_btnEdit_clicked(); }

@@ -18,7 +18,6 @@
 #include "app/ForwardStatus.h"
 #include "app/IContext.h"
 #include "app/RowTexts.h"
-#include "app/SvrControlService.h"
 #include "app/gui/CloudCall.h"
 #include "app/gui/DialogParent.h"
 #include "app/gui/ForwardEditDialog.h"
@@ -307,7 +306,7 @@ void ForwardManageWidget::_delete() {
         on_tableForward_itemSelectionChanged();
         // The service would otherwise keep the tunnel published until its
         // next poll of the cloud.
-        m_mainWindow->svrControl()->sendRefresh();
+        m_mainWindow->refreshService();
     } else {
         _warning(QStringLiteral("未能删除"), error);
     }
@@ -470,8 +469,7 @@ void ForwardManageWidget::_modify(long long id, Dictionary<Any> const& fields) {
 
 void ForwardManageWidget::_modified() {
     reload();
-    tunnel::SvrControlService* control = m_mainWindow->svrControl();
-    m_mainWindow->execute(QStringLiteral("正在通知后台服务…"), [control] { control->sendRefresh(); });
+    m_mainWindow->refreshService();
 }
 
 void ForwardManageWidget::_warning(QString const& title, QString const& error) {

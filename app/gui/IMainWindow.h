@@ -26,13 +26,18 @@ public:
     // The settings files, the cloud API and the theme.
     virtual tunnel::IContext* context() = 0;
     // The last complete cloud lists; refreshDevices and refreshAcls replace
-    // them (the cloud call behind the busy window) and show their own "未能刷新" warning on failure.
+    // them (the cloud call behind the busy window) and show their own
+    // "未能刷新" warning on failure.
     virtual tunnel::DeviceManager* deviceManager() = 0;
     virtual tunnel::AclManager* aclManager() = 0;
     virtual bool refreshDevices() = 0;
     virtual bool refreshAcls() = 0;
     // The service program beside the client.
     virtual tunnel::SvrControlService* svrControl() = 0;
+    // Asks the running service program to reload its forwards at once, for
+    // after a change of a mapping, a device or a policy; the command runs
+    // behind the busy window.
+    virtual void refreshService() = 0;
     // The account's quota as last refreshed.
     virtual tunnel::QuotaInfo const& quota() const = 0;
 

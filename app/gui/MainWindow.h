@@ -81,6 +81,7 @@ public:
     // not touch widgets.
     void execute(QString const& text, std::function<void()> const& action) override;
     bool executeResult(QString const& text, std::function<bool()> const& action) override;
+    void refreshService() override;
 
     // Account, device and policy refreshes, their cloud calls behind the
     // busy window; each shows its own "未能刷新" warning on failure.

@@ -11,3 +11,7 @@ void MainWindow::execute(QString const& text, std::function<void()> const& actio
 bool MainWindow::executeResult(QString const& text, std::function<bool()> const& action) {
     return m_runner.executeResult(text, action);
 }
+
+void MainWindow::refreshService() {
+    execute(QStringLiteral("正在通知后台服务…"), [this] { m_svrControl.sendRefresh(); });
+}
